@@ -1,0 +1,39 @@
+#pragma once
+// Picture files: decoding JPEG (libjpeg-turbo, default settings), BMP and PNG (stb) into
+// 24-bit colour values, and writing uncompressed 24-bit BMP files (exact round trip).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "imaging/colour.hpp"
+
+namespace imaging {
+
+// A decoded picture: colour values 0x00BBGGRR, row by row from the top.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<Colour> pixels;
+
+    Image() = default;
+    Image(int w, int h, Colour fill = kWhite) : width(w), height(h), pixels(std::size_t(w) * std::size_t(h), fill) {}
+    Colour at(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+    Colour& at(int x, int y) { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+    bool empty() const { return width == 0 || height == 0; }
+};
+
+// Pictures larger than this many pixels are refused before any large allocation.
+constexpr long long kMaxPicturePixels = 100'000'000;
+
+// Decodes a JPEG, BMP or PNG file (recognised by its content, not its name).
+// Errors name the file: "File not found: NAME", "Invalid picture: NAME: why".
+Image loadImageFile(const std::string& path);
+// The same for a file already in memory; `name` is used in error messages.
+Image decodeImage(const unsigned char* data, std::size_t size, const std::string& name);
+
+// Writes an uncompressed 24-bit BMP, replacing any file of that name.
+void saveBmp(const Image& image, const std::string& path);
+
+}  // namespace imaging
