@@ -1,0 +1,251 @@
+#include "imaging/image_file.hpp"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+#include <jpeglib.h>
+#include <jerror.h>
+#include <stb_image.h>
+#include <stb_image_write.h>
+
+#include "imaging/errors.hpp"
+#include "imaging/paths.hpp"
+
+namespace imaging {
+
+namespace {
+
+// Files larger than this are refused before they are read: a 100-megapixel 24-bit BMP is 300 MB.
+constexpr std::uintmax_t kMaxFileBytes = 512ull * 1024 * 1024;
+
+std::vector<unsigned char> readWholeFile(const std::string& name) {
+    const std::string path = hostPath(name);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) {
+        std::FILE* probe = std::fopen(path.c_str(), "rb");
+        if (probe) {
+            std::fclose(probe);
+            throw RunError::fileError("Cannot read file", name);
+        }
+        throw RunError::fileNotFound(name);
+    }
+    const std::streamoff size = in.tellg();
+    if (size < 0) throw RunError::fileError("Cannot read file", name);
+    if (static_cast<std::uintmax_t>(size) > kMaxFileBytes) throw RunError::badImage(name, "file too large");
+    std::vector<unsigned char> data(static_cast<std::size_t>(size));
+    in.seekg(0);
+    if (size > 0 && !in.read(reinterpret_cast<char*>(data.data()), size))
+        throw RunError::fileError("Cannot read file", name);
+    return data;
+}
+
+void checkDimensions(long long width, long long height, const std::string& name) {
+    if (width <= 0 || height <= 0) throw RunError::badImage(name, "invalid picture size");
+    if (width * height > kMaxPicturePixels)
+        throw RunError::badImage(name, "picture larger than 100 megapixels (" + std::to_string(width) + " x " +
+                                           std::to_string(height) + ")");
+}
+
+uint32_t le32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
+uint16_t le16(const unsigned char* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint32_t be32(const unsigned char* p) { return (uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]; }
+
+// --- JPEG through libjpeg-turbo with its default decoding settings ---------------------------
+
+struct JpegErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void jpegErrorExit(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+// Warnings about damaged data (a truncated file, corrupt entropy data) end the decoding: a
+// measurement must not run on pixels the decoder had to invent.
+void jpegEmitMessage(j_common_ptr cinfo, int level) {
+    if (level >= 0) return;  // trace messages
+    auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    if (cinfo->err->msg_code == JWRN_EXTRANEOUS_DATA) return;  // stray bytes between markers: harmless
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+// libjpeg reports errors by longjmp; each call into it is wrapped in a small function whose
+// locals are trivial, so no C++ destructor is ever skipped.
+struct JpegDecoder {
+    jpeg_decompress_struct cinfo;
+    JpegErrorManager jerr;
+    bool created = false;
+    ~JpegDecoder() {
+        if (created) jpeg_destroy_decompress(&cinfo);
+    }
+};
+
+bool jpegReadHeader(JpegDecoder& d, const unsigned char* data, std::size_t size) {
+    if (setjmp(d.jerr.jump)) return false;
+    jpeg_create_decompress(&d.cinfo);
+    d.created = true;
+    jpeg_mem_src(&d.cinfo, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&d.cinfo, TRUE);
+    return true;
+}
+
+bool jpegStart(JpegDecoder& d) {
+    if (setjmp(d.jerr.jump)) return false;
+    d.cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&d.cinfo);
+    return true;
+}
+
+bool jpegReadRow(JpegDecoder& d, JSAMPLE* row) {
+    if (setjmp(d.jerr.jump)) return false;
+    JSAMPROW rows[1] = {row};
+    jpeg_read_scanlines(&d.cinfo, rows, 1);
+    return true;
+}
+
+bool jpegFinish(JpegDecoder& d) {
+    if (setjmp(d.jerr.jump)) return false;
+    jpeg_finish_decompress(&d.cinfo);
+    return true;
+}
+
+Image decodeJpeg(const unsigned char* data, std::size_t size, const std::string& name) {
+    JpegDecoder d;
+    d.cinfo.err = jpeg_std_error(&d.jerr.pub);
+    d.jerr.pub.error_exit = jpegErrorExit;
+    d.jerr.pub.emit_message = jpegEmitMessage;
+    d.jerr.message[0] = '\0';
+    auto fail = [&]() { return RunError::badImage(name, std::string("JPEG: ") + d.jerr.message); };
+
+    if (!jpegReadHeader(d, data, size)) throw fail();
+    checkDimensions(d.cinfo.image_width, d.cinfo.image_height, name);
+    // Every 8 x 8 block of a real JPEG needs at least two bits; a header that promises far more
+    // pixels than the file can hold is refused before the picture is allocated.
+    const long long pixels = static_cast<long long>(d.cinfo.image_width) * d.cinfo.image_height;
+    if (static_cast<long long>(size) < pixels / 1024)
+        throw RunError::badImage(name, "JPEG: file too short for its picture size (truncated?)");
+    if (d.cinfo.jpeg_color_space == JCS_CMYK || d.cinfo.jpeg_color_space == JCS_YCCK)
+        throw RunError::badImage(name, "JPEG: CMYK pictures are not supported");
+    if (!jpegStart(d)) throw fail();
+
+    Image picture(static_cast<int>(d.cinfo.output_width), static_cast<int>(d.cinfo.output_height));
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(d.cinfo.output_width) * 3);
+    while (d.cinfo.output_scanline < d.cinfo.output_height) {
+        const int y = static_cast<int>(d.cinfo.output_scanline);
+        if (!jpegReadRow(d, row.data())) throw fail();
+        Colour* out = &picture.pixels[std::size_t(y) * std::size_t(picture.width)];
+        for (int x = 0; x < picture.width; ++x)
+            out[x] = row[3 * x] + 256 * row[3 * x + 1] + 65536 * row[3 * x + 2];
+    }
+    if (!jpegFinish(d)) throw fail();
+    return picture;
+}
+
+// --- BMP and PNG through stb, after checking the header against the file ----------------------
+
+void checkBmpHeader(const unsigned char* data, std::size_t size, const std::string& name) {
+    if (size < 26) throw RunError::badImage(name, "BMP: truncated header");
+    const uint32_t offset = le32(data + 10);
+    const uint32_t dibSize = le32(data + 14);
+    long long width = 0, height = 0;
+    int bpp = 0;
+    uint32_t compression = 0;
+    if (dibSize == 12) {
+        width = le16(data + 18);
+        height = static_cast<int16_t>(le16(data + 20));
+        bpp = le16(data + 24);
+    } else if (dibSize >= 40) {
+        if (size < 54) throw RunError::badImage(name, "BMP: truncated header");
+        width = static_cast<int32_t>(le32(data + 18));
+        height = static_cast<int32_t>(le32(data + 22));
+        bpp = le16(data + 28);
+        compression = le32(data + 30);
+    } else {
+        throw RunError::badImage(name, "BMP: unknown header");
+    }
+    if (height < 0) height = -height;
+    checkDimensions(width, height, name);
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
+        throw RunError::badImage(name, "BMP: unsupported bit depth " + std::to_string(bpp));
+    if (offset >= size) throw RunError::badImage(name, "BMP: truncated (no pixel data)");
+    if (compression == 0 || compression == 3) {
+        const long long rowBytes = ((width * bpp + 31) / 32) * 4;
+        if (rowBytes * height > static_cast<long long>(size - offset))
+            throw RunError::badImage(name, "BMP: truncated (pixel data shorter than the header says)");
+    } else if (compression == 1 || compression == 2) {
+        throw RunError::badImage(name, "BMP: run-length compressed pictures are not supported");
+    }
+}
+
+void checkPngHeader(const unsigned char* data, std::size_t size, const std::string& name) {
+    if (size < 33 || std::memcmp(data + 12, "IHDR", 4) != 0) throw RunError::badImage(name, "PNG: truncated header");
+    const long long width = be32(data + 16);
+    const long long height = be32(data + 20);
+    checkDimensions(width, height, name);
+    // Deflate cannot compress better than about 1032 : 1.
+    if (static_cast<long long>(size) < width * height / 1100)
+        throw RunError::badImage(name, "PNG: file too short for its picture size (truncated?)");
+}
+
+Image decodeWithStb(const unsigned char* data, std::size_t size, const std::string& name, const char* format) {
+    if (size > static_cast<std::size_t>(INT32_MAX)) throw RunError::badImage(name, "file too large");
+    int w = 0, h = 0, comp = 0;
+    stbi_uc* rgb = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &comp, 3);
+    if (!rgb) {
+        const char* why = stbi_failure_reason();
+        throw RunError::badImage(name, std::string(format) + ": " + (why ? why : "cannot decode"));
+    }
+    std::unique_ptr<stbi_uc, void (*)(void*)> holder(rgb, stbi_image_free);
+    checkDimensions(w, h, name);
+    Image picture(w, h);
+    const std::size_t n = std::size_t(w) * std::size_t(h);
+    for (std::size_t i = 0; i < n; ++i)
+        picture.pixels[i] = rgb[3 * i] + 256 * rgb[3 * i + 1] + 65536 * rgb[3 * i + 2];
+    return picture;
+}
+
+}  // namespace
+
+Image decodeImage(const unsigned char* data, std::size_t size, const std::string& name) {
+    if (size == 0) throw RunError::badImage(name, "empty file");
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return decodeJpeg(data, size, name);
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
+        checkBmpHeader(data, size, name);
+        return decodeWithStb(data, size, name, "BMP");
+    }
+    static const unsigned char pngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size >= 8 && std::memcmp(data, pngSignature, 8) == 0) {
+        checkPngHeader(data, size, name);
+        return decodeWithStb(data, size, name, "PNG");
+    }
+    throw RunError::badImage(name, "not a JPEG, BMP or PNG picture");
+}
+
+Image loadImageFile(const std::string& path) {
+    const std::vector<unsigned char> data = readWholeFile(path);
+    return decodeImage(data.data(), data.size(), path);
+}
+
+void saveBmp(const Image& image, const std::string& path) {
+    if (image.empty()) throw RunError::fileError("Cannot save an empty picture", path);
+    std::vector<unsigned char> rgb(std::size_t(image.width) * std::size_t(image.height) * 3);
+    for (std::size_t i = 0; i < image.pixels.size(); ++i) {
+        const Channels ch = splitColour(image.pixels[i]);
+        rgb[3 * i] = static_cast<unsigned char>(ch.red);
+        rgb[3 * i + 1] = static_cast<unsigned char>(ch.green);
+        rgb[3 * i + 2] = static_cast<unsigned char>(ch.blue);
+    }
+    const std::string target = hostPath(path);
+    if (!stbi_write_bmp(target.c_str(), image.width, image.height, 3, rgb.data()))
+        throw RunError::fileError("Cannot write file", path);
+}
+
+}  // namespace imaging
