@@ -1,0 +1,213 @@
+#pragma once
+// The measurement stages of a texture analysis, each a plain function over surfaces and grids.
+// The run driver (run_driver.hpp) calls them in the order of a run; benchmarks and tests call
+// them one by one.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "imaging/colour.hpp"
+#include "imaging/grid.hpp"
+#include "imaging/image_file.hpp"
+#include "imaging/random.hpp"
+#include "imaging/surface.hpp"
+
+namespace texturemeter {
+
+using imaging::FloatGrid;
+using imaging::PictureSurface;
+
+// The three run buttons: "Start(A)", "START(B)-Processing of reflection effect",
+// "Start (C) Normalization".
+enum class Variant { A, B, C };
+
+// The caption of the button that starts a variant.
+const char* variantCaption(Variant v);
+
+// Read access to the photograph in `Picture1`: either the window's surface or a decoded image
+// (the command-line tool keeps only the decoded image). Positions outside read -1.
+class PhotoView {
+public:
+    PhotoView(const PictureSurface& surface) : surface_(&surface) {}
+    PhotoView(const imaging::Image& image) : image_(&image) {}
+    imaging::Colour pointAt(int x, int y) const {
+        if (surface_) return surface_->pointAt(x, y);
+        if (x < 0 || y < 0 || x >= image_->width || y >= image_->height) return imaging::kOutside;
+        return image_->at(x, y);
+    }
+    int width() const { return surface_ ? surface_->width() : image_->width; }
+    int height() const { return surface_ ? surface_->height() : image_->height; }
+
+private:
+    const PictureSurface* surface_ = nullptr;
+    const imaging::Image* image_ = nullptr;
+};
+
+// The analysed square: top-left corner in `Picture1` and side, 16-bit as in the window.
+struct RegionSquare {
+    int16_t regionX = 0;
+    int16_t regionY = 0;
+    int16_t regionSide = 200;
+};
+
+// The run's work grids (single precision, indices 0..500, first index x), created zero-filled.
+struct WorkGrids {
+    FloatGrid gridA = imaging::makeWorkGrid();
+    FloatGrid gridB = imaging::makeWorkGrid();
+    FloatGrid gridC = imaging::makeWorkGrid();
+    // Zero-fills all three (the outline step re-creates them).
+    void clear();
+};
+
+// The form-level box-size table (indices 0..30); entries 1..6 receive 1, 2, 4, 5, 10, 20.
+using BoxSizes = std::array<int16_t, 31>;
+
+// ---- Monochrome region image (grey_image.cpp) ----
+
+// What the region colour sampling leaves for later stages.
+struct GreyImageSums {
+    int extentX = -1;            // last column index written (= regionSide)
+    int extentY = -1;            // last row index written (= regionSide)
+    long long pointCount = 0;    // pixels read, (regionSide + 1)^2
+    double heightSum = 0;        // sum of the heights (double)
+    long long heightCount = 0;   // pixels read
+};
+
+// START(B)'s compression of bright tones: the compressed grey level g for a plain level g0.
+double highlightCompression(double g0);
+// The height stored for a plain grey level g0 under a variant (A: g0 / 255 x side; B and C:
+// g0 / 255 x side for g0 <= 100, highlightCompression(g0) x side / 255 above), before the
+// rounding to single precision.
+double greyHeight(double g0, int16_t regionSide, Variant variant);
+
+// Reads the square of `Picture1` into gridA and gridB and draws the grey square into
+// `picture2` from its top-left; in Start(C) the grids are then normalized (greyNormalization).
+// Throws "Division by zero" for side 0, "Overflow" for corner + side beyond 16 bits and
+// "Subscript out of range" for a side above 500.
+GreyImageSums prepareGreyImage(PhotoView picture1, RegionSquare region, Variant variant, FloatGrid& gridA,
+                               FloatGrid& gridB, PictureSurface& picture2);
+
+// Start(C)'s normalization of gridA and gridB over 0..extentX x 0..extentY to mean 125 and
+// 10 levels per standard deviation, cut to 30..220, stored as v / side x 255.
+// Throws "Division by zero" when the standard deviation is 0.
+void greyNormalization(FloatGrid& gridA, FloatGrid& gridB, int extentX, int extentY, int16_t regionSide);
+
+// ---- Grey-level height field (grey_height_field.cpp) ----
+
+struct GridLoad {
+    int extentX = 0;           // = regionSide
+    int extentY = 0;           // = regionSide
+    long long pointCount = 0;  // (regionSide + 2)^2
+};
+
+// Samples (regionSide + 2)^2 pixels of `source` from its top-left into gridA and gridB as heights
+// greyOf / 255 x regionSide. Throws "Subscript out of range" for a side above 499.
+GridLoad loadGreyGrid(const PictureSurface& source, int16_t regionSide, FloatGrid& gridA, FloatGrid& gridB);
+
+// ---- Hessian image (hessian_image.cpp) ----
+
+// The grey (76..234) that the Hessian angle of second differences fxx, fyy maps to.
+int hessianGrey(float fxx, float fyy);
+// Draws the curvature-character image of gridB into `picture3` for x, y = d + 1 .. extent - d.
+void hessianImage(const FloatGrid& gridB, int extentX, int extentY, int hessianDistance, PictureSurface& picture3);
+
+// ---- Line and dot figures (line_dot_figures.cpp) ----
+
+// Marks dark pixels of gridB on long straight runs of similar heights into `picture7` (from (1, 1))
+// and returns the share of marked pixels (" Line-"). Throws "Division by zero" when no pixel is visited.
+double lineFigure(const FloatGrid& gridB, int extentX, int extentY, PictureSurface& picture7);
+// Marks dark pixels with exactly two similar points in some direction (" dot-").
+double dotFigure(const FloatGrid& gridB, int extentX, int extentY, PictureSurface& picture7);
+
+// ---- Surface-area fractal dimension (surface_dimension.cpp) ----
+
+// Area of the surface of gridA over the box with lower corner (x, y) and side s (two triangles).
+double boxSurfaceArea(const FloatGrid& gridA, int x, int y, int s);
+// Dimension 2 - slope of ln area against ln box size over the window of side `windowSize` with
+// lower corner (X, Y). Writes boxSizes 1..6 and area table entries 1..6 (areaTable indices 1..200).
+// Throws "Invalid procedure call or argument" (ln 0) for a window below 20.
+double surfaceAreaDimension(const FloatGrid& gridA, double X, double Y, double windowSize, BoxSizes& boxSizes,
+                            std::array<float, 201>& areaTable);
+// The same over the window at the grid origin, with its own fresh area table ("FR tatal").
+double wholeWindowDimension(const FloatGrid& gridA, double windowSize, BoxSizes& boxSizes);
+
+// ---- Tiled fractal statistics and the grey-surface stage (tiled_statistics.cpp) ----
+
+struct TileStatistics {
+    int n = 0;          // number of tiles
+    float mean = 0;     // single precision
+    double sd = 0;      // population standard deviation
+};
+
+// Dimension of every tile (column by column) into tileDimensions(1..n) and their mean and sd.
+TileStatistics tiledDimensionStatistics(const FloatGrid& gridA, int extentX, int extentY, double windowSize,
+                                        BoxSizes& boxSizes, std::array<float, 201>& areaTable,
+                                        std::array<float, 501>& tileDimensions);
+
+// Columns 2 to 8 of the result row.
+struct GreySurfaceResults {
+    float monochromeMean = 0;
+    double monochromeSd = 0;
+    double monochromeRatio = 0;
+    float hessianMean = 0;
+    double hessianSd = 0;
+    double hessianRatio = 0;
+    double wholeDimension = 0;
+};
+
+// Prints a status word into `Picture8` (clearing it first) and lets the window know.
+using StatusPrinter = std::function<void(const std::string& word)>;
+
+// Monochrome variation ("白黒変化"), Hessian ("ヘシアン") and monochrome whole ("白黒全体"):
+// loads each picture into gridA/gridB and measures it. `windowText` is `Text6`
+// ("Type mismatch" for a non-number). Leaves gridA/gridB holding the monochrome heights.
+GreySurfaceResults greySurfaceStage(const PictureSurface& picture2, const PictureSurface& picture3,
+                                    int16_t regionSide, const std::string& windowText, WorkGrids& grids,
+                                    BoxSizes& boxSizes, std::array<float, 201>& areaTable,
+                                    const StatusPrinter& status, GridLoad* lastLoad = nullptr);
+
+// ---- Bright-region outline and its dimension (outline_stage.cpp) ----
+
+struct OutlineResult {
+    double meanB = 0, meanG = 0, meanR = 0;  // random-sampled channel means of Picture2
+    int extentX = 0, extentY = 0;            // last indices of the threshold scan
+};
+
+// Thresholds `picture2` against its random-sampled mean colour (reseeds `random` from the clock),
+// and draws the outline at neighbour distance `neighbourDistance` (`Text19`), then at distance 2,
+// into `picture7` (cleared first). gridA ends holding the re-threshold map.
+OutlineResult outlineStage(const PictureSurface& picture2, double neighbourDistance, FloatGrid& gridA,
+                           PictureSurface& picture7, imaging::UniformRandom& random);
+// "line fr dim": box-counting dimension of `picture7` over 200 x 200, sides 1, 2, 5, 10, 20.
+double lineDimension(const PictureSurface& picture7);
+
+// ---- Colour-tone deviation (colour_tone.cpp) ----
+
+struct ColourToneResult {
+    double toneDeviation = 0;     // "Standard deviation of color tone"
+    float histogramSpread = 0;    // "Standard deviation of color tone distribution"
+    GridLoad load;
+};
+
+ColourToneResult colourToneStatistics(const PictureSurface& picture2, int16_t regionSide, FloatGrid& gridA,
+                                      FloatGrid& gridB);
+
+// ---- Random texture sampling (texture_sampling.cpp) ----
+
+// The twelve numbers of the sampling line: S1 double, S2..S6 single precision, S7..S12 double.
+struct SamplingLine {
+    double s1 = 0;
+    std::array<float, 5> frameShares{};  // S2..S6 (r = 2, 4, 6, 8, 10)
+    double s7 = 0;                       // dark line share
+    double s8 = 0;                       // mean box darkness
+    double s9 = 0;                       // its population standard deviation
+    double s10 = 0, s11 = 0, s12 = 0;    // ring brightness at radii 5-11, 23-29, 41-47
+};
+
+// Probes gridA at random places (reseeds `random` from the clock first).
+SamplingLine randomTextureSampling(const FloatGrid& gridA, double heightSum, long long heightCount,
+                                   int16_t regionSide, imaging::UniformRandom& random);
+
+}  // namespace texturemeter
