@@ -1,0 +1,170 @@
+// The command-line tool end to end on the bundled lesion sample, and its output forms.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "imaging/errors.hpp"
+#include "imaging/image_file.hpp"
+#include "scripted_analysis.hpp"
+
+namespace lesionmeter::cli {
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// The bundled sample, or the reference photograph while the sample is not there.
+std::string sampleImage() {
+    const std::string bundled = std::string(MORPH_SAMPLES_DIR) + "/lesion_sample.jpg";
+    return std::filesystem::exists(bundled) ? bundled : std::string(LESIONMETER_FALLBACK_IMAGE);
+}
+
+std::filesystem::path scratchFolder(const std::string& name) {
+    auto p = std::filesystem::temp_directory_path() / ("lesionmeter-cli-" + std::to_string(::getpid()) + "-" + name);
+    std::filesystem::remove_all(p);
+    std::filesystem::create_directories(p);
+    return p;
+}
+
+std::string readFile(const std::filesystem::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+// Runs the tool in `folder` with the arguments; stdout and stderr are captured through files.
+ToolRun runTool(const std::filesystem::path& folder, const std::vector<std::string>& args) {
+    std::string command = "cd '" + folder.string() + "' && '" + LESIONMETER_CLI_PATH + "'";
+    for (const auto& a : args) command += " '" + a + "'";
+    command += " >stdout.txt 2>stderr.txt";
+    ToolRun r;
+    const int raw = std::system(command.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = readFile(folder / "stdout.txt");
+    r.err = readFile(folder / "stderr.txt");
+    return r;
+}
+
+std::vector<std::string> sampleArguments() {
+    return {sampleImage(), "--seed", "1", "--in", "160,120", "--in", "150,110", "--in", "170,125", "--in", "155,130",
+            "--in", "165,115", "--out", "40,40", "--out", "280,40", "--out", "40,200", "--out", "280,200",
+            "--out", "160,20", "--centre", "160,120"};
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+TEST(LesionmeterCli, SameSeedGivesTheSameOutputTwice) {
+    const auto folder = scratchFolder("twice");
+    const ToolRun first = runTool(folder, sampleArguments());
+    const ToolRun second = runTool(folder, sampleArguments());
+    ASSERT_EQ(first.status, 0) << first.err;
+    ASSERT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(first.out, second.out);
+    // The temporary files of "Fractal calc" and "axis" are gone afterwards.
+    EXPECT_FALSE(std::filesystem::exists(folder / "testt.bmp"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "testt2.bmp"));
+    std::filesystem::remove_all(folder);
+}
+
+TEST(LesionmeterCli, PrintsEveryResultAsNameValueInOrder) {
+    const auto folder = scratchFolder("names");
+    const ToolRun run = runTool(folder, sampleArguments());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> expectedNames = {
+        "weightRed", "weightGreen", "weightBlue", "squareWeightRed", "squareWeightGreen", "squareWeightBlue",
+        "Text10", "Text11", "FRD1", "Picture16", "Picture15", "Picture17", "Picture18", "FRD2", "Text14", "Text15"};
+    const auto got = lines(run.out);
+    ASSERT_EQ(got.size(), expectedNames.size()) << run.out;
+    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i].rfind(expectedNames[i] + ": ", 0), 0u) << got[i];
+    // Five IN samples: the means are sums of five whole numbers over 5.
+    EXPECT_EQ(got[6].rfind("Text10: 皮疹内-- R: ", 0), 0u) << got[6];
+    EXPECT_EQ(got[7].rfind("Text11: 皮疹外--R: ", 0), 0u) << got[7];
+    std::filesystem::remove_all(folder);
+}
+
+TEST(LesionmeterCli, CsvGetsOneHeaderAndOneRowPerRun) {
+    const auto folder = scratchFolder("csv");
+    auto args = sampleArguments();
+    args.insert(args.end(), {"--csv", "results.csv", "--save-map", "map.bmp", "--save-outline", "outline.bmp"});
+    ASSERT_EQ(runTool(folder, args).status, 0);
+    ASSERT_EQ(runTool(folder, args).status, 0);
+    const auto rows = lines(readFile(folder / "results.csv"));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], csvHeader());
+    EXPECT_EQ(rows[1], rows[2]);
+    EXPECT_EQ(rows[1].rfind(sampleImage() + ",", 0), 0u);
+    // The saved pictures are Picture2 and Picture12 (313 x 305).
+    const imaging::Image map = imaging::loadImageFile((folder / "map.bmp").string());
+    const imaging::Image outline = imaging::loadImageFile((folder / "outline.bmp").string());
+    EXPECT_EQ(map.width, 313);
+    EXPECT_EQ(map.height, 305);
+    EXPECT_EQ(outline.width, 313);
+    std::filesystem::remove_all(folder);
+}
+
+TEST(LesionmeterCli, ErrorsGoToStderrWithNonZeroExit) {
+    const auto folder = scratchFolder("errors");
+    const ToolRun missing = runTool(folder, {"no-such-photo.jpg", "--in", "1,1", "--out", "2,2"});
+    EXPECT_NE(missing.status, 0);
+    EXPECT_NE(missing.err.find("File not found"), std::string::npos) << missing.err;
+    EXPECT_TRUE(missing.out.empty());
+
+    const ToolRun badPosition = runTool(folder, {sampleImage(), "--in", "12;5", "--out", "2,2"});
+    EXPECT_NE(badPosition.status, 0);
+    EXPECT_NE(badPosition.err.find("12;5"), std::string::npos) << badPosition.err;
+
+    const ToolRun noOut = runTool(folder, {sampleImage(), "--in", "1,1"});
+    EXPECT_NE(noOut.status, 0);
+
+    std::vector<std::string> tooMany = {sampleImage(), "--out", "2,2"};
+    for (int i = 0; i < 51; ++i) tooMany.insert(tooMany.end(), {"--in", "160,120"});
+    const ToolRun refused = runTool(folder, tooMany);
+    EXPECT_NE(refused.status, 0);
+    EXPECT_NE(refused.err.find("at most 50 samples per class"), std::string::npos) << refused.err;
+    std::filesystem::remove_all(folder);
+}
+
+TEST(ScriptedAnalysisForms, PositionsParseAndRejectOtherText) {
+    EXPECT_EQ(parsePosition("160,120"), (Position{160.0f, 120.0f}));
+    EXPECT_EQ(parsePosition("12.5, 7"), (Position{12.5f, 7.0f}));
+    EXPECT_THROW(parsePosition("160"), imaging::RunError);
+    EXPECT_THROW(parsePosition("a,b"), imaging::RunError);
+}
+
+TEST(ScriptedAnalysisForms, FullPrecisionReadsBackExactly) {
+    const double w = static_cast<float>(-0.33987653255462646);
+    EXPECT_EQ(fullPrecision(w), "-0.33987653255462646");
+    EXPECT_EQ(std::stod(fullPrecision(1.0 / 3.0)), 1.0 / 3.0);
+    EXPECT_EQ(fullPrecision(-0.09), "-0.09");
+}
+
+TEST(ScriptedAnalysisForms, CsvQuotesOnlyFieldsThatNeedIt) {
+    AnalysisResults r;
+    r.image = "a,b.jpg";
+    r.text10 = "皮疹内-- R: 1  G: 2  B: 3";
+    r.text11 = "x";
+    const std::string row = csvRow(r);
+    EXPECT_EQ(row.rfind("\"a,b.jpg\",0,0,0,0,0,0,皮疹内-- R: 1  G: 2  B: 3,x,0,", 0), 0u) << row;
+}
+
+}  // namespace
+}  // namespace lesionmeter::cli
