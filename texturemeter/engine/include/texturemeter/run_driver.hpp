@@ -98,6 +98,7 @@ struct RunOutcome {
     SamplingLine sampling;
     int extentX = 0;   // Text8
     int extentY = 0;   // Text9
+    BoxSizes boxSizes{};  // the form-level box-size table as the run left it
 };
 
 // The whole run, steps 1 to 41: opens `results` with `Text5`, writes header, result row and

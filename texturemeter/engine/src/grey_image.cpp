@@ -1,0 +1,129 @@
+// Monochrome region image: the analysed square of the photo as grey heights in gridA and gridB
+// and as a grey picture in Picture2, with START(B)'s highlight compression and Start(C)'s
+// normalization.
+
+#include <cmath>
+#include <string>
+
+#include "imaging/colour.hpp"
+#include "imaging/errors.hpp"
+#include "imaging/numeric.hpp"
+#include "texturemeter/stages.hpp"
+
+namespace texturemeter {
+
+using imaging::RunError;
+
+const char* variantCaption(Variant v) {
+    switch (v) {
+        case Variant::A: return "Start(A)";
+        case Variant::B: return "START(B)-Processing of reflection effect";
+        case Variant::C: return "Start (C) Normalization";
+    }
+    return "";
+}
+
+void WorkGrids::clear() {
+    gridA.fill(0.0f);
+    gridB.fill(0.0f);
+    gridC.fill(0.0f);
+}
+
+double highlightCompression(double g0) {
+    if (g0 <= 100) return g0;
+    if (g0 < 120) return 100 + (g0 - 100) * 0.8;
+    if (g0 < 140) return 120 + (g0 - 120) * 0.5;
+    if (g0 < 160) return 140 + (g0 - 140) * 0.2;
+    return 160 + (g0 - 160) * 0.05;
+}
+
+double greyHeight(double g0, int16_t regionSide, Variant variant) {
+    if (variant == Variant::A || g0 <= 100) return g0 / 255 * regionSide;
+    return highlightCompression(g0) * regionSide / 255;
+}
+
+namespace {
+
+// The loop ends of the square (corner + side, 16-bit) and the grid bound they must respect.
+void checkSquare(RegionSquare region, int16_t& xEnd, int16_t& yEnd) {
+    yEnd = imaging::add16(region.regionY, region.regionSide);
+    xEnd = imaging::add16(region.regionX, region.regionSide);
+    if (region.regionSide > imaging::kGridMax) throw RunError::subscriptOutOfRange();
+    if (region.regionSide < 0)
+        throw RunError::invalidArgument("negative sampling width " + std::to_string(region.regionSide));
+    if (region.regionSide == 0) throw RunError::divisionByZero();  // grey = height / side x 255
+}
+
+}  // namespace
+
+GreyImageSums prepareGreyImage(PhotoView picture1, RegionSquare region, Variant variant, FloatGrid& gridA,
+                               FloatGrid& gridB, PictureSurface& picture2) {
+    int16_t xEnd = 0, yEnd = 0;
+    checkSquare(region, xEnd, yEnd);
+    const int16_t side = region.regionSide;
+    const double sideD = side;
+
+    GreyImageSums sums;
+    int iy = -1, ix = -1;
+    for (int y = region.regionY; y <= yEnd; ++y) {
+        ix = -1;
+        ++iy;
+        for (int x = region.regionX; x <= xEnd; ++x) {
+            ++ix;
+            ++sums.pointCount;
+            const imaging::Colour c = picture1.pointAt(x, y);
+            ++sums.heightCount;
+            const double h = greyHeight(imaging::greyOf(c), side, variant);
+            const float cell = static_cast<float>(h);
+            gridA.cell(ix, iy) = cell;
+            gridB.cell(ix, iy) = cell;
+            // Start(A) sums the double height, the compressing variants the stored cell.
+            sums.heightSum += variant == Variant::A ? h : static_cast<double>(cell);
+            const int g = imaging::roundToInt(static_cast<double>(cell) / sideD * 255);
+            picture2.psetAt(ix, iy, imaging::greyColour(g));
+        }
+    }
+    sums.extentX = ix;
+    sums.extentY = iy;
+    if (variant == Variant::C) greyNormalization(gridA, gridB, sums.extentX, sums.extentY, side);
+    picture2.pset(-1, -1, imaging::kWhite);  // nothing drawn; lets a window see the change
+    return sums;
+}
+
+void greyNormalization(FloatGrid& gridA, FloatGrid& gridB, int extentX, int extentY, int16_t regionSide) {
+    if (extentX < 0 || extentY < 0) return;
+    const double side = regionSide;
+    FloatGrid normal = imaging::makeWorkGrid();
+    float sum = 0.0f;
+    long long count = 0;
+    for (int y = 0; y <= extentY; ++y) {
+        for (int x = 0; x <= extentX; ++x) {
+            const float n = static_cast<float>(side * static_cast<double>(gridA(x, y)) / 255);
+            normal.cell(x, y) = n;
+            sum += n;
+            ++count;
+        }
+    }
+    const float mean = sum / static_cast<float>(count);
+    float squares = 0.0f;
+    for (int y = 0; y <= extentY; ++y) {
+        for (int x = 0; x <= extentX; ++x) {
+            const float d = normal.cell(x, y) - mean;
+            squares += d * d;
+        }
+    }
+    const double sd = std::sqrt(static_cast<double>(squares) / static_cast<double>(count));
+    if (sd == 0) throw RunError::divisionByZero();
+    for (int y = 0; y <= extentY; ++y) {
+        for (int x = 0; x <= extentX; ++x) {
+            double v = (static_cast<double>(normal.cell(x, y)) - static_cast<double>(mean)) * 10 / sd + 125;
+            if (v > 220) v = 220;
+            if (v < 30) v = 30;
+            const float stored = static_cast<float>(v / side * 255);
+            gridA.cell(x, y) = stored;
+            gridB.cell(x, y) = stored;
+        }
+    }
+}
+
+}  // namespace texturemeter

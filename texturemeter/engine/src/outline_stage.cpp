@@ -1,0 +1,142 @@
+// Bright-region outline: thresholds the monochrome image against its random-sampled mean colour,
+// marks dark pixels next to a bright area, cleans the marks at a fixed scale, and measures the
+// box-counting dimension of the drawing ("line fr dim").
+
+#include <cmath>
+#include <vector>
+
+#include "imaging/box_counting.hpp"
+#include "imaging/colour.hpp"
+#include "imaging/errors.hpp"
+#include "imaging/numeric.hpp"
+#include "texturemeter/stages.hpp"
+
+namespace texturemeter {
+
+namespace {
+
+using imaging::RunError;
+
+// The grid cell of a (possibly fractional) position, checked against the grid's bounds.
+inline int gridIndex(double v) {
+    if (!(v > -1e9 && v < 1e9)) throw RunError::subscriptOutOfRange();
+    return imaging::roundToInt(v);
+}
+
+// Mean blue, green and red of 300 random pixels of Picture2 (15 .. size - 6).
+void randomMeanColour(const PictureSurface& picture2, double W, double H, imaging::UniformRandom& random,
+                      OutlineResult& r) {
+    random.reseedFromClock();
+    long long sumB = 0, sumG = 0, sumR = 0;
+    for (int i = 0; i < 300; ++i) {
+        const double r1 = random.next();
+        const double r2 = random.next();
+        const double x = std::floor(r1 * (W - 20)) + 15;
+        const double y = std::floor(r2 * (H - 20)) + 15;
+        const imaging::Channels ch = imaging::splitColour(picture2.point(x, y));
+        sumB += ch.blue;
+        sumG += ch.green;
+        sumR += ch.red;
+    }
+    r.meanB = static_cast<double>(sumB) / 300;
+    r.meanG = static_cast<double>(sumG) / 300;
+    r.meanR = static_cast<double>(sumR) / 300;
+}
+
+// 200 where a pixel is brighter than the mean in all three channels, 0 where it is brighter in
+// blue and green only; other cells keep their value.
+void thresholdScan(const PictureSurface& picture2, double W, double H, FloatGrid& gridA, OutlineResult& r) {
+    // W and H are whole numbers (a surface's size in pixels).
+    const int lastX = static_cast<int>(std::floor(W)), lastY = static_cast<int>(std::floor(H));
+    int ix = -1, iy = -1;
+    for (int y = 0; y <= lastY; ++y) {
+        ++iy;
+        ix = -1;
+        for (int x = 0; x <= lastX; ++x) {
+            ++ix;
+            const imaging::Channels ch = imaging::splitColour(picture2.pointAt(x, y));
+            if (ch.blue > r.meanB && ch.green > r.meanG) gridA(ix, iy) = ch.red > r.meanR ? 200.0f : 0.0f;
+        }
+    }
+    r.extentX = ix;
+    r.extentY = iy;
+}
+
+// Whether the pixel with value c differs by more than 40 from a neighbour (edge) and is dark.
+inline bool darkEdge(float c, const float (&nb)[8]) {
+    if (!(c < 50)) return false;
+    for (float v : nb)
+        if (std::fabs(static_cast<double>(c) - static_cast<double>(v)) > 40) return true;
+    return false;
+}
+
+// One outline pass: a cell below 50 that differs by more than 40 from one of its eight
+// neighbours at distance d is drawn black. Whole-number distances index the grid directly;
+// a fractional distance selects cells by half-to-even rounding.
+void outlinePass(const FloatGrid& g, double d, double from, double toX, double toY, int step,
+                 PictureSurface& picture7) {
+    const double offsets[8][2] = {{-d, -d}, {0, -d}, {d, -d}, {-d, 0}, {d, 0}, {-d, d}, {0, d}, {d, d}};
+    const bool whole = d == std::floor(d) && std::fabs(d) < 1000 && from == std::floor(from);
+    if (whole && from <= toX && from <= toY) {
+        const int di = static_cast<int>(d), f = static_cast<int>(from);
+        const int lastX = static_cast<int>(std::floor(toX)), lastY = static_cast<int>(std::floor(toY));
+        const int ad = di < 0 ? -di : di;
+        // Every neighbour of the scanned range must lie inside the grid.
+        if (f - ad < 0 || lastX + ad > g.maxX() || lastY + ad > g.maxY()) throw RunError::subscriptOutOfRange();
+        for (int y = f; y <= lastY; y += step) {
+            for (int x = f; x <= lastX; x += step) {
+                const float c = g.cell(x, y);
+                const float nb[8] = {g.cell(x - di, y - di), g.cell(x, y - di), g.cell(x + di, y - di),
+                                     g.cell(x - di, y),      g.cell(x + di, y),  g.cell(x - di, y + di),
+                                     g.cell(x, y + di),      g.cell(x + di, y + di)};
+                if (darkEdge(c, nb)) picture7.psetAt(x, y, imaging::kBlack);
+            }
+        }
+        picture7.pset(-1, -1, imaging::kWhite);  // nothing drawn; lets a window see the change
+        return;
+    }
+    for (double y = from; y <= toY; y += step) {
+        for (double x = from; x <= toX; x += step) {
+            const float c = g(gridIndex(x), gridIndex(y));
+            float nb[8];
+            for (int i = 0; i < 8; ++i) nb[i] = g(gridIndex(x + offsets[i][0]), gridIndex(y + offsets[i][1]));
+            if (darkEdge(c, nb)) picture7.pset(x, y, imaging::kBlack);
+        }
+    }
+}
+
+// 200 where the drawing is light (channel sum above 100), 0 where it is dark.
+void rethreshold(const PictureSurface& picture7, int extentX, int extentY, FloatGrid& gridA) {
+    for (int y = 2; y <= extentY - 2; ++y) {
+        for (int x = 2; x <= extentX - 2; ++x) {
+            const imaging::Channels ch = imaging::splitColour(picture7.pointAt(x, y));
+            gridA(x, y) = ch.blue + ch.green + ch.red > 100 ? 200.0f : 0.0f;
+        }
+    }
+}
+
+}  // namespace
+
+OutlineResult outlineStage(const PictureSurface& picture2, double neighbourDistance, FloatGrid& gridA,
+                           PictureSurface& picture7, imaging::UniformRandom& random) {
+    OutlineResult r;
+    const double W = static_cast<double>(picture2.scaleWidth());
+    const double H = static_cast<double>(picture2.scaleHeight()) - 3;
+    randomMeanColour(picture2, W, H, random, r);
+    thresholdScan(picture2, W, H, gridA, r);
+
+    picture7.cls();
+    picture7.setAutoRedraw(true);
+    const double d = neighbourDistance;
+    outlinePass(gridA, d, d + 2, r.extentX - (d + 2), r.extentY - (d + 2), 1, picture7);
+    rethreshold(picture7, r.extentX, r.extentY, gridA);
+    picture7.cls();
+    outlinePass(gridA, 2, 3, r.extentX - 3, r.extentY - 3, 2, picture7);
+    return r;
+}
+
+double lineDimension(const PictureSurface& picture7) {
+    return imaging::boxCountingDimension(picture7, imaging::kLineDimensionBoxes);
+}
+
+}  // namespace texturemeter

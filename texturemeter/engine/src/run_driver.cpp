@@ -1,0 +1,228 @@
+// The run driver: the fixed sequence of a run (parameters, results file, the per-image analysis,
+// the second sampling analysis, the end of the run), shared by the window and the command line.
+
+#include "texturemeter/run_driver.hpp"
+
+#include <cstdio>
+
+#include "imaging/errors.hpp"
+#include "imaging/numeric.hpp"
+#include "imaging/paths.hpp"
+
+namespace texturemeter {
+
+namespace status {
+const char* line(Variant v) { return v == Variant::A ? "line" : "直線"; }
+const char* dot(Variant v) { return v == Variant::A ? "dot" : "点"; }
+const char* curve(Variant v) { return v == Variant::A ? "curve" : "曲線"; }
+}  // namespace status
+
+DerivedNames derivedNames(const std::string& directory, const std::string& fileName) {
+    std::string base = directory + imaging::kPathSeparator + (fileName.empty() ? std::string() : fileName.substr(1));
+    base = base.size() >= 4 ? base.substr(0, base.size() - 4) : std::string();
+    return {base + "h.bmp", base + "a.bmp", base + "b.bmp", base + "c.bmp", base + "d.bmp", base + "e.bmp"};
+}
+
+namespace {
+
+// One run: the run state of the window's handler and its steps.
+class TextureRun {
+public:
+    TextureRun(PhotoView picture1, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
+               imaging::UniformRandom& random, RunObserver* observer)
+        : picture1_(picture1), request_(request), s_(surfaces), results_(results), random_(random),
+          observer_(observer) {}
+
+    RunOutcome execute() {
+        startRun();
+        analyseImage();
+        sampleImage();
+        endRun();
+        return outcome_;
+    }
+
+private:
+    // Steps 1 to 7: parameters, fresh pictures, "Start", the results file and its header.
+    void startRun() {
+        outcome_.regionSide = imaging::parseInt16(request_.texts.text12);
+        region_ = {request_.regionX, request_.regionY, outcome_.regionSide};
+        // Each run draws on pictures of the square's size, white, with no earlier picture left.
+        const int size = outcome_.regionSide >= 0 ? outcome_.regionSide + 1 : 0;
+        for (PictureSurface* p : {&s_.Picture2, &s_.Picture3, &s_.Picture7}) {
+            p->setBackgroundColour(imaging::kWhite);
+            p->reset(size, size);
+        }
+        printStatus(status::kStart, true);
+        results_.open(request_.texts.text5);
+        results_.writeLine(std::string(kResultsHeader));
+    }
+
+    // Steps 8 to 31: the measurements of the image and its result row.
+    void analyseImage() {
+        const Variant variant = request_.variant;
+        prepareSurfaces();
+        const GreyImageSums sums =
+            prepareGreyImage(picture1_, region_, variant, grids_.gridA, grids_.gridB, s_.Picture2);
+        showExtents(sums.extentX, sums.extentY);
+        hessianImage(grids_.gridB, sums.extentX, sums.extentY, kHessianDistance, s_.Picture3);
+        freeze(s_.Picture3, request_.derived.names.hessian);
+        freeze(s_.Picture2, request_.derived.names.monochrome);
+
+        GridLoad load;
+        const GreySurfaceResults grey = greySurfaceStage(
+            s_.Picture2, s_.Picture3, region_.regionSide, request_.texts.text6, grids_, outcome_.boxSizes,
+            areaTable_, [this](const std::string& w) { printStatus(w, true); }, &load);
+        showExtents(load.extentX, load.extentY);
+        ResultRow& row = outcome_.row;
+        row.setSingle(2, grey.monochromeMean);
+        row.setDouble(3, grey.monochromeSd);
+        row.setDouble(4, grey.monochromeRatio);
+        row.setSingle(5, grey.hessianMean);
+        row.setDouble(6, grey.hessianSd);
+        row.setDouble(7, grey.hessianRatio);
+        row.setDouble(8, grey.wholeDimension);
+
+        s_.Picture7.cls();
+        s_.Picture8.cls();
+        load = loadGreyGrid(s_.Picture3, region_.regionSide, grids_.gridA, grids_.gridB);
+        showExtents(load.extentX, load.extentY);
+        printStatus(status::line(variant), false);
+        s_.Picture2.setAutoRedraw(true);
+        const double lineShare = lineFigure(grids_.gridB, load.extentX, load.extentY, s_.Picture7);
+        printStatus(status::dot(variant), true);
+        saveDerived(s_.Picture7, request_.derived.names.lineFigure);
+        clearPicture7();
+        row.setDouble(9, lineShare);
+
+        const double dotShare = dotFigure(grids_.gridB, load.extentX, load.extentY, s_.Picture7);
+        printStatus(status::curve(variant), true);
+        saveDerived(s_.Picture7, request_.derived.names.dotFigure);
+        clearPicture7();
+        row.setDouble(10, dotShare);
+
+        // The outline step starts from fresh grids.
+        grids_.clear();
+        const double neighbourDistance = imaging::parseNumber(request_.texts.text19);
+        outlineStage(s_.Picture2, neighbourDistance, grids_.gridA, s_.Picture7, random_);
+        row.setDouble(12, lineDimension(s_.Picture7));
+        saveDerived(s_.Picture7, request_.derived.names.outline);
+        clearPicture7();
+
+        const ColourToneResult tone = colourToneStatistics(s_.Picture2, region_.regionSide, grids_.gridA, grids_.gridB);
+        showExtents(tone.load.extentX, tone.load.extentY);
+        row.setDouble(13, tone.toneDeviation);
+        row.setSingle(14, tone.histogramSpread);
+        results_.writeLine(resultRowText(request_.imageFileName, row));
+    }
+
+    // Steps 32 to 37: the grey image again and the random probes, written as the sampling line.
+    void sampleImage() {
+        prepareSurfaces();
+        const GreyImageSums sums =
+            prepareGreyImage(picture1_, region_, request_.variant, grids_.gridA, grids_.gridB, s_.Picture2);
+        showExtents(sums.extentX, sums.extentY);
+        outcome_.sampling =
+            randomTextureSampling(grids_.gridA, sums.heightSum, sums.heightCount, region_.regionSide, random_);
+        results_.writeLine(samplingLineText(outcome_.sampling));
+    }
+
+    // Steps 38 to 41: "END", close the file, remove the derived images, beep.
+    void endRun() {
+        printStatus(status::kEnd, true);
+        results_.close();
+        if (request_.derived.freeze == FreezeStrategy::ThroughFiles && request_.derived.deleteAtEnd) {
+            const DerivedNames& n = request_.derived.names;
+            for (const std::string* name : {&n.hessian, &n.monochrome, &n.lineFigure, &n.dotFigure, &n.outline})
+                imaging::deleteFile(*name);
+        }
+        if (observer_) observer_->beep();
+    }
+
+    // Persistent drawing on for Picture3 and Picture2; Cls on Picture2, then on Picture3.
+    void prepareSurfaces() {
+        s_.Picture3.setAutoRedraw(true);
+        s_.Picture2.setAutoRedraw(true);
+        s_.Picture2.cls();
+        s_.Picture3.cls();
+    }
+
+    void clearPicture7() {
+        s_.Picture7.cls();
+        s_.Picture7.setAutoRedraw(true);
+    }
+
+    void printStatus(const std::string& word, bool clearFirst) {
+        if (clearFirst) s_.Picture8.cls();
+        s_.Picture8.print(word);
+        if (observer_) observer_->statusPrinted(word);
+    }
+
+    void showExtents(int extentX, int extentY) {
+        outcome_.extentX = extentX;
+        outcome_.extentY = extentY;
+        if (observer_) observer_->extentsChanged(extentX, extentY);
+    }
+
+    // The freeze idiom: the picture's image becomes its background picture, through its derived
+    // file (window) or directly (the same pixels, since the file is an exact round trip).
+    void freeze(PictureSurface& picture, const std::string& name) {
+        if (request_.derived.freeze == FreezeStrategy::ThroughFiles) {
+            imaging::freezeInto(picture, imaging::hostPath(name));
+        } else {
+            picture.setAutoRedraw(false);
+            picture.setPicture(picture.image());
+        }
+    }
+
+    void saveDerived(const PictureSurface& picture, const std::string& name) {
+        if (request_.derived.freeze == FreezeStrategy::ThroughFiles)
+            imaging::savePicture(picture.image(), imaging::hostPath(name));
+    }
+
+    static constexpr int kHessianDistance = 3;
+
+    PhotoView picture1_;
+    const RunRequest& request_;
+    RunSurfaces s_;
+    ResultsSink& results_;
+    imaging::UniformRandom& random_;
+    RunObserver* observer_;
+
+    RegionSquare region_;
+    WorkGrids grids_;
+    std::array<float, 201> areaTable_{};
+    RunOutcome outcome_;
+};
+
+// A number as a text that reads back as exactly the same double.
+std::string exactText(double v) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    return buf;
+}
+
+}  // namespace
+
+RunOutcome runAnalysis(PhotoView picture1, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
+                       imaging::UniformRandom& random, RunObserver* observer) {
+    TextureRun run(picture1, request, surfaces, results, random, observer);
+    return run.execute();
+}
+
+AnalysisResults analyseSquare(PhotoView picture1, const AnalysisParameters& parameters,
+                              imaging::UniformRandom& random) {
+    PictureSurface picture2, picture3, picture7, picture8;
+    RunRequest request;
+    request.variant = parameters.variant;
+    request.regionX = parameters.region.regionX;
+    request.regionY = parameters.region.regionY;
+    request.texts.text12 = std::to_string(parameters.region.regionSide);
+    request.texts.text6 = exactText(parameters.windowSize);
+    request.texts.text19 = exactText(parameters.neighbourDistance);
+    CollectedLines lines;
+    const RunOutcome outcome =
+        runAnalysis(picture1, request, RunSurfaces{picture2, picture3, picture7, picture8}, lines, random);
+    return {outcome.row, outcome.sampling};
+}
+
+}  // namespace texturemeter

@@ -1,0 +1,107 @@
+// Surface-area fractal dimension of the grey surface in gridA: the surface over a window is
+// covered with boxes of six sizes, each box's surface approximated by two triangles, and the
+// dimension is 2 minus the slope of ln(total area) against ln(box size).
+
+#include <cmath>
+#include <vector>
+
+#include "imaging/errors.hpp"
+#include "imaging/numeric.hpp"
+#include "texturemeter/stages.hpp"
+
+namespace texturemeter {
+
+namespace {
+
+constexpr int kSizeCount = 6;
+constexpr int16_t kBoxSizes[kSizeCount] = {1, 2, 4, 5, 10, 20};
+
+// Area over the box with corner cells (x0, y0) .. (x1, y1) whose side is s in the plane.
+inline double boxArea(const FloatGrid& g, int x0, int y0, int x1, int y1, double s) {
+    const double z1 = g.cell(x0, y0);  // P1 = (x, y)
+    const double z2 = g.cell(x1, y0);  // P2 = (x + s, y)
+    const double z3 = g.cell(x0, y1);  // P3 = (x, y + s)
+    const double z4 = g.cell(x1, y1);  // P4 = (x + s, y + s)
+    const double ss = s * s;
+    // Squared edge lengths: dx^2 + dy^2 + dz^2 for each pair of corners.
+    const double a2 = 0 + ss + (z1 - z3) * (z1 - z3);    // |P1 P3|^2
+    const double b2 = ss + 0 + (z1 - z2) * (z1 - z2);    // |P1 P2|^2
+    const double c2 = ss + ss + (z2 - z3) * (z2 - z3);   // |P2 P3|^2, the diagonal
+    const double d2 = ss + 0 + (z4 - z3) * (z4 - z3);    // |P4 P3|^2
+    const double e2 = 0 + ss + (z4 - z2) * (z4 - z2);    // |P4 P2|^2
+    const double f1 = b2 - a2 + c2;
+    const double t1 = std::sqrt(4 * c2 * b2 - f1 * f1) / 4;
+    const double f2 = e2 - d2 + c2;
+    const double t2 = std::sqrt(4 * c2 * e2 - f2 * f2) / 4;
+    return t1 + t2;
+}
+
+// Grid indices of the box corners X, X + s, ... while <= X + windowSize - s (a fractional
+// position selects its cell by half-to-even rounding), and of the far corners.
+void boxCorners(double from, double windowSize, int s, std::vector<int>& near, std::vector<int>& far) {
+    near.clear();
+    far.clear();
+    const double last = from + windowSize - s;
+    for (double v = from; v <= last; v += s) {
+        near.push_back(imaging::roundToInt(v));
+        far.push_back(imaging::roundToInt(v + s));
+    }
+}
+
+void checkCorners(const FloatGrid& g, const std::vector<int>& near, const std::vector<int>& far, bool alongX) {
+    const int maxIndex = alongX ? g.maxX() : g.maxY();
+    for (std::size_t i = 0; i < near.size(); ++i) {
+        if (near[i] < 0 || far[i] < 0 || near[i] > maxIndex || far[i] > maxIndex)
+            throw imaging::RunError::subscriptOutOfRange();
+    }
+}
+
+// Steps 1 to 4 of a window's dimension; `areas` receives the totals per size (entries 1..6).
+template <std::size_t N>
+double windowDimension(const FloatGrid& g, double X, double Y, double windowSize, BoxSizes& boxSizes,
+                       std::array<float, N>& areas) {
+    for (int k = 1; k <= kSizeCount; ++k) boxSizes[k] = kBoxSizes[k - 1];
+    std::vector<int> xs, xs1, ys, ys1;
+    for (int k = 1; k <= kSizeCount; ++k) {
+        const int s = boxSizes[k];
+        boxCorners(X, windowSize, s, xs, xs1);
+        boxCorners(Y, windowSize, s, ys, ys1);
+        checkCorners(g, xs, xs1, true);
+        checkCorners(g, ys, ys1, false);
+        double total = 0;
+        for (std::size_t i = 0; i < xs.size(); ++i)
+            for (std::size_t j = 0; j < ys.size(); ++j) total += boxArea(g, xs[i], ys[j], xs1[i], ys1[j], s);
+        areas[k] = static_cast<float>(total);
+    }
+    double sx = 0, sxx = 0, sy = 0, sxy = 0;
+    const double n = kSizeCount;
+    for (int k = 1; k <= kSizeCount; ++k) {
+        const double lx = std::log(static_cast<double>(boxSizes[k]));
+        const double ly = imaging::checkedLog(static_cast<double>(areas[k]));
+        sx += lx;
+        sxx += lx * lx;
+        sy += ly;
+        sxy += ly * lx;
+    }
+    const double slope = (sxy * n - sy * sx) / (sxx * n - sx * sx);
+    return 2 - slope;
+}
+
+}  // namespace
+
+double boxSurfaceArea(const FloatGrid& gridA, int x, int y, int s) {
+    if (!gridA.contains(x, y) || !gridA.contains(x + s, y + s)) throw imaging::RunError::subscriptOutOfRange();
+    return boxArea(gridA, x, y, x + s, y + s, s);
+}
+
+double surfaceAreaDimension(const FloatGrid& gridA, double X, double Y, double windowSize, BoxSizes& boxSizes,
+                            std::array<float, 201>& areaTable) {
+    return windowDimension(gridA, X, Y, windowSize, boxSizes, areaTable);
+}
+
+double wholeWindowDimension(const FloatGrid& gridA, double windowSize, BoxSizes& boxSizes) {
+    std::array<float, 21> areas{};
+    return windowDimension(gridA, 0, 0, windowSize, boxSizes, areas);
+}
+
+}  // namespace texturemeter

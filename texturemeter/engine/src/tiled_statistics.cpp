@@ -1,0 +1,76 @@
+// Tiled fractal statistics and the grey-surface stage: the surface-area dimension of every tile
+// of the monochrome and Hessian images (mean, standard deviation, ratio) and of one window.
+
+#include <cmath>
+
+#include "imaging/errors.hpp"
+#include "imaging/numeric.hpp"
+#include "texturemeter/run_driver.hpp"
+#include "texturemeter/stages.hpp"
+
+namespace texturemeter {
+
+TileStatistics tiledDimensionStatistics(const FloatGrid& gridA, int extentX, int extentY, double windowSize,
+                                        BoxSizes& boxSizes, std::array<float, 201>& areaTable,
+                                        std::array<float, 501>& tileDimensions) {
+    TileStatistics stats;
+    const double lastX = extentX - 1, lastY = extentY - 1;
+    for (double X = 0; X <= lastX; X += windowSize) {
+        for (double Y = 0; Y <= lastY; Y += windowSize) {
+            ++stats.n;
+            if (stats.n >= static_cast<int>(tileDimensions.size())) throw imaging::RunError::subscriptOutOfRange();
+            tileDimensions[stats.n] =
+                static_cast<float>(surfaceAreaDimension(gridA, X, Y, windowSize, boxSizes, areaTable));
+        }
+        if (!(windowSize > 0)) break;  // a window of 0 would never leave the first column
+    }
+    if (stats.n == 0) throw imaging::RunError::divisionByZero();
+    // Sum, mean and variance in single precision; the root in double.
+    const float n = static_cast<float>(stats.n);
+    float sum = 0.0f;
+    for (int i = 1; i <= stats.n; ++i) sum += tileDimensions[i];
+    stats.mean = sum / n;
+    float squares = 0.0f;
+    for (int i = 1; i <= stats.n; ++i) {
+        const float d = tileDimensions[i] - stats.mean;
+        squares += d * d;
+    }
+    const float variance = squares / n;
+    stats.sd = std::sqrt(static_cast<double>(variance));
+    return stats;
+}
+
+GreySurfaceResults greySurfaceStage(const PictureSurface& picture2, const PictureSurface& picture3,
+                                    int16_t regionSide, const std::string& windowText, WorkGrids& grids,
+                                    BoxSizes& boxSizes, std::array<float, 201>& areaTable,
+                                    const StatusPrinter& status, GridLoad* lastLoad) {
+    std::array<float, 501> tileDimensions{};
+    const double windowSize = imaging::parseNumber(windowText);
+    GreySurfaceResults r;
+
+    status(status::kMonochromeVariation);
+    GridLoad load = loadGreyGrid(picture2, regionSide, grids.gridA, grids.gridB);
+    if (lastLoad) *lastLoad = load;
+    TileStatistics mono =
+        tiledDimensionStatistics(grids.gridA, load.extentX, load.extentY, windowSize, boxSizes, areaTable, tileDimensions);
+    r.monochromeMean = mono.mean;
+    r.monochromeSd = mono.sd;
+    r.monochromeRatio = mono.sd / static_cast<double>(mono.mean);
+
+    status(status::kHessian);
+    load = loadGreyGrid(picture3, regionSide, grids.gridA, grids.gridB);
+    if (lastLoad) *lastLoad = load;
+    TileStatistics hess =
+        tiledDimensionStatistics(grids.gridA, load.extentX, load.extentY, windowSize, boxSizes, areaTable, tileDimensions);
+    r.hessianMean = hess.mean;
+    r.hessianSd = hess.sd;
+    r.hessianRatio = hess.sd / static_cast<double>(hess.mean);
+
+    status(status::kMonochromeWhole);
+    load = loadGreyGrid(picture2, regionSide, grids.gridA, grids.gridB);
+    if (lastLoad) *lastLoad = load;
+    r.wholeDimension = wholeWindowDimension(grids.gridA, windowSize, boxSizes);
+    return r;
+}
+
+}  // namespace texturemeter
