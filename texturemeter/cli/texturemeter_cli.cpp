@@ -1,0 +1,256 @@
+// texturemeter-cli: runs the texture analysis ("Start(A)", "START(B)-Processing of reflection
+// effect" or "Start (C) Normalization") on one or more photographs and writes the results file:
+// the header once, then per image, in the order given, its result row and its sampling line.
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "imaging/errors.hpp"
+#include "imaging/image_file.hpp"
+#include "imaging/numeric.hpp"
+#include "imaging/random.hpp"
+#include "texturemeter/results_file.hpp"
+#include "texturemeter/run_driver.hpp"
+
+namespace {
+
+using namespace texturemeter;
+
+struct Options {
+    std::string x = "0";
+    std::string y = "0";
+    RunTexts texts;
+    std::string variant = "A";
+    std::optional<uint64_t> seed;
+    unsigned jobs = 0;
+    std::string keepDerived;
+    std::vector<std::string> images;
+};
+
+// The outcome of one image: its two lines, or the error that stopped it.
+struct ImageResult {
+    bool done = false;
+    bool failed = false;
+    std::vector<std::string> lines;
+    std::string error;
+};
+
+Variant parseVariant(const std::string& v) {
+    if (v == "A" || v == "a") return Variant::A;
+    if (v == "B" || v == "b") return Variant::B;
+    return Variant::C;
+}
+
+// A hint on top of the error's own message for the limits a parameter can break.
+std::string hintFor(const imaging::RunError& e, const Options& o) {
+    auto number = [](const std::string& text) -> std::optional<double> {
+        try {
+            return imaging::parseNumber(text);
+        } catch (const imaging::RunError&) {
+            return std::nullopt;
+        }
+    };
+    const auto side = number(o.texts.text12);
+    const auto window = number(o.texts.text6);
+    switch (e.kind()) {
+        case imaging::ErrorKind::SubscriptOutOfRange:
+            if (side && *side > 499) return " (--side must be at most 499)";
+            if (side && *side < 121)
+                return " (the sampling line's rings reach 60.5 pixels from the middle of the square, "
+                       "so --side must be at least 121)";
+            if (window && *window < 20) return " (--window must be at least 20)";
+            return " (the square and its tiles must stay within the 0..500 work grids)";
+        case imaging::ErrorKind::DivisionByZero:
+            if (side && std::lround(*side) == 0) return " (--side must not be 0)";
+            if (parseVariant(o.variant) == Variant::C)
+                return " (Start (C) normalization needs a square of more than one grey level)";
+            return "";
+        case imaging::ErrorKind::InvalidArgument:
+            if (window && *window < 20) return " (--window must be at least 20)";
+            return "";
+        default: return "";
+    }
+}
+
+std::string fileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+// The whole run of one image with its own pictures, generator and (in-memory) results lines.
+ImageResult analyseOne(const Options& o, std::size_t index) {
+    ImageResult result;
+    CollectedLines lines;
+    // The first collected line is the header, which the tool writes once for all images.
+    const auto keepWritten = [&] {
+        if (lines.lines.size() > 1) result.lines.assign(lines.lines.begin() + 1, lines.lines.end());
+    };
+    try {
+        const imaging::Image photo = imaging::loadImageFile(o.images[index]);
+        RunRequest request;
+        request.variant = parseVariant(o.variant);
+        request.regionX = imaging::parseInt16(o.x);
+        request.regionY = imaging::parseInt16(o.y);
+        request.imageFileName = fileNameOf(o.images[index]);
+        request.texts = o.texts;
+        if (!o.keepDerived.empty()) {
+            request.derived.freeze = FreezeStrategy::ThroughFiles;
+            request.derived.names = derivedNames(o.keepDerived, request.imageFileName);
+            request.derived.deleteAtEnd = false;
+        }
+        const std::optional<uint64_t> seed =
+            o.seed ? std::optional<uint64_t>(imaging::deriveSeed(*o.seed, index)) : std::nullopt;
+        imaging::FastRandom random(seed);
+        PictureSurface picture2, picture3, picture7, picture8;
+        try {
+            runAnalysis(PhotoView(photo), request, RunSurfaces{picture2, picture3, picture7, picture8}, lines,
+                        random);
+        } catch (...) {
+            keepWritten();  // a row written before the error stays, as in the window's file
+            throw;
+        }
+        keepWritten();
+    } catch (const imaging::RunError& e) {
+        result.failed = true;
+        result.error = e.what() + hintFor(e, o);
+    } catch (const std::exception& e) {
+        result.failed = true;
+        result.error = e.what();
+    }
+    return result;
+}
+
+// One updating line on stderr when it is a terminal; nothing otherwise.
+class ProgressBar {
+public:
+    explicit ProgressBar(std::size_t total) : total_(total), enabled_(isatty(STDERR_FILENO) == 1) { show(0); }
+    void show(std::size_t done) {
+        if (!enabled_) return;
+        constexpr int kWidth = 30;
+        const int filled = total_ ? int(done * kWidth / total_) : kWidth;
+        std::fprintf(stderr, "\r[%s%s] %zu/%zu images", std::string(std::size_t(filled), '#').c_str(),
+                     std::string(std::size_t(kWidth - filled), ' ').c_str(), done, total_);
+        std::fflush(stderr);
+    }
+    // Ends the progress line so that messages start on a fresh line.
+    void pause() {
+        if (enabled_) std::fprintf(stderr, "\r\033[K");
+    }
+    void finish() {
+        if (enabled_) std::fprintf(stderr, "\n");
+    }
+
+private:
+    std::size_t total_;
+    bool enabled_;
+};
+
+int run(const Options& o) {
+    ResultsFile results;
+    try {
+        results.open(o.texts.text5);
+        results.writeLine(std::string(kResultsHeader));
+    } catch (const imaging::RunError& e) {
+        std::fprintf(stderr, "texturemeter-cli: %s\n", e.what());
+        return 2;
+    }
+
+    const std::size_t count = o.images.size();
+    std::vector<ImageResult> outcomes(count);
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::atomic<std::size_t> next{0};
+    const unsigned jobs = std::max(1u, std::min<unsigned>(o.jobs ? o.jobs : std::max(1u, std::thread::hardware_concurrency()),
+                                                          static_cast<unsigned>(count)));
+    std::vector<std::thread> workers;
+    for (unsigned j = 0; j < jobs; ++j) {
+        workers.emplace_back([&] {
+            for (std::size_t i = next++; i < count; i = next++) {
+                ImageResult r = analyseOne(o, i);
+                r.done = true;
+                std::lock_guard<std::mutex> lock(mutex);
+                outcomes[i] = std::move(r);
+                finished.notify_all();
+            }
+        });
+    }
+
+    // Results go to the file in input order as soon as each image and those before it are done.
+    ProgressBar progress(count);
+    bool anyFailed = false;
+    bool writeFailed = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        ImageResult r;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            finished.wait(lock, [&] { return outcomes[i].done; });
+            r = std::move(outcomes[i]);
+        }
+        if (r.failed) {
+            anyFailed = true;
+            progress.pause();
+            std::fprintf(stderr, "texturemeter-cli: %s: %s\n", o.images[i].c_str(), r.error.c_str());
+        }
+        if (!writeFailed) {
+            try {
+                for (const std::string& line : r.lines) results.writeLine(line);
+            } catch (const imaging::RunError& e) {
+                writeFailed = true;
+                progress.pause();
+                std::fprintf(stderr, "texturemeter-cli: %s\n", e.what());
+            }
+        }
+        progress.show(i + 1);
+    }
+    progress.finish();
+    for (std::thread& t : workers) t.join();
+    try {
+        results.close();
+    } catch (const imaging::RunError& e) {
+        std::fprintf(stderr, "texturemeter-cli: %s\n", e.what());
+        writeFailed = true;
+    }
+    if (writeFailed) return 2;
+    return anyFailed ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    CLI::App app{"Texture analysis of colour photographs: surface-area fractal dimensions of the grey and "
+                 "Hessian images, line and dot shares, outline dimension, grey-tone statistics and random "
+                 "texture probes of a square, written to a comma-separated results file."};
+    app.add_option("--x", o.x, "left edge of the analysed square in the photo")->capture_default_str();
+    app.add_option("--y", o.y, "top edge of the analysed square")->capture_default_str();
+    app.add_option("--side", o.texts.text12, "side of the square (Sampling width), 1..499")->capture_default_str();
+    app.add_option("--window", o.texts.text6, "tile side of the surface dimension (Length of one side), >= 20")
+        ->capture_default_str();
+    app.add_option("--neighbour", o.texts.text19, "neighbour distance of the bright-region outline")
+        ->capture_default_str();
+    app.add_option("--variant", o.variant,
+                   "A = Start(A), B = START(B)-Processing of reflection effect, C = Start (C) Normalization")
+        ->check(CLI::IsMember({"A", "B", "C", "a", "b", "c"}))
+        ->capture_default_str();
+    app.add_option("--output", o.texts.text5,
+                   "results file (a leading drive letter such as C: stands for the home directory)")
+        ->capture_default_str();
+    app.add_option("--seed", o.seed, "fixed seed: each image's random numbers depend only on it and the image's place");
+    app.add_option("--jobs", o.jobs, "images analysed in parallel (default: the number of cores)")
+        ->check(CLI::PositiveNumber);
+    app.add_option("--keep-derived", o.keepDerived,
+                   "write the derived images (h, a, b, c, e .bmp) into this directory and keep them")
+        ->check(CLI::ExistingDirectory);
+    app.add_option("IMAGE", o.images, "photographs (JPEG, BMP or PNG)")->required();
+    CLI11_PARSE(app, argc, argv);
+    return run(o);
+}
