@@ -1,0 +1,103 @@
+// "loadcal"'s redraw rules, and save1/loadcal through the session.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "imaging/colour.hpp"
+#include "imaging/errors.hpp"
+#include "imaging/random.hpp"
+#include "lesionmeter/lesion_session.hpp"
+#include "lesionmeter/stages.hpp"
+#include "test_support.hpp"
+
+namespace lesionmeter {
+namespace {
+
+const imaging::Colour kGrey128 = imaging::greyColour(128);
+const imaging::Colour kGrey200 = imaging::greyColour(200);
+
+// Picture12 holding `picture` as its reloaded background, extents 30 x 30.
+struct ReloadFixture {
+    AnalysisState s;
+    imaging::PictureSurface p12{313, 305};
+    explicit ReloadFixture(const imaging::Image& picture) {
+        s.scanWidth = 30;
+        s.scanHeight = 30;
+        p12.setPicture(picture);
+    }
+};
+
+TEST(LoadcalRedraw, Grey128TouchingBlackBecomesBlackOtherGreysKeepThePicture) {
+    imaging::Image picture(313, 305, imaging::kWhite);
+    picture.at(10, 10) = imaging::kBlack;
+    picture.at(11, 10) = kGrey128;   // c = 128, one near-black neighbour: black
+    picture.at(9, 10) = kGrey200;    // c = 200 touching black: left as reloaded
+    picture.at(10, 11) = imaging::kBlack;  // black next to black: |c - v| = 0, but touches nothing else dark?
+    ReloadFixture f(picture);
+    redrawReloadedOutline(f.s, f.p12);
+    EXPECT_EQ(f.p12.pointAt(11, 10), imaging::kBlack);
+    EXPECT_EQ(f.p12.pointAt(9, 10), kGrey200);
+    // White touching black (c = 255, count >= 1, c != 128): the reloaded picture shows.
+    EXPECT_EQ(f.p12.pointAt(11, 11), imaging::kWhite);
+    // Black next to black only: count 0, set white.
+    EXPECT_EQ(f.p12.pointAt(10, 10), imaging::kWhite);
+    EXPECT_EQ(f.s.outlineGrid(11, 10), 128.0f);
+    EXPECT_FLOAT_EQ(f.s.outlineGrid(9, 10), 200.0f);
+}
+
+TEST(LoadcalRedraw, ChannelSum384CountsAs128AndSum385DoesNot) {
+    for (auto [colour, black] : {std::pair{imaging::rgbColour(127, 128, 129), true},
+                                 std::pair{imaging::rgbColour(128, 128, 129), false}}) {
+        imaging::Image picture(313, 305, imaging::kWhite);
+        picture.at(10, 10) = imaging::kBlack;
+        picture.at(11, 10) = colour;
+        ReloadFixture f(picture);
+        redrawReloadedOutline(f.s, f.p12);
+        EXPECT_EQ(f.p12.pointAt(11, 10), black ? imaging::kBlack : colour);
+    }
+}
+
+TEST(LoadcalRedraw, EdgesOutsideTheRangeKeepTheReloadedPicture) {
+    imaging::Image picture(313, 305, kGrey200);
+    ReloadFixture f(picture);
+    redrawReloadedOutline(f.s, f.p12);
+    EXPECT_EQ(f.p12.pointAt(2, 2), imaging::kWhite);
+    EXPECT_EQ(f.p12.pointAt(28, 28), imaging::kWhite);
+    EXPECT_EQ(f.p12.pointAt(1, 10), kGrey200);
+    EXPECT_EQ(f.p12.pointAt(29, 10), kGrey200);
+}
+
+TEST(SaveAndLoadcal, RoundTripThenTheSecondLoadcalFailsNamingTheFile) {
+    testing::ScratchFolder scratch;
+    imaging::FastRandom random(1);
+    LesionSession session(random);
+    const std::string name = scratch.file("outlineU.bmp");
+    session.setText(22, name);
+    session.picture(12).line(20, 20, 60, 20, imaging::kBlack);
+    session.save1();
+    ASSERT_TRUE(std::filesystem::exists(name));
+    session.loadcal();
+    EXPECT_FALSE(std::filesystem::exists(name));
+    EXPECT_EQ(session.state().scanWidth, 300.0f);
+    EXPECT_EQ(session.state().scanHeight, 300.0f);
+    EXPECT_TRUE(session.visible(Control::Picture12));
+    EXPECT_TRUE(session.enabled(Control::Command4));
+    // A thin black line on white: the line's pixels touch only black or white, never grey 128.
+    EXPECT_EQ(session.picture(12).pointAt(40, 21), imaging::kWhite);
+
+    session.state().scanWidth = 123.0f;
+    session.picture(12).psetAt(5, 5, imaging::kBlack);
+    try {
+        session.loadcal();
+        FAIL() << "the second loadcal must fail";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::FileNotFound);
+        EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(session.state().scanWidth, 123.0f);
+    EXPECT_EQ(session.picture(12).pointAt(5, 5), imaging::kBlack);
+}
+
+}  // namespace
+}  // namespace lesionmeter
