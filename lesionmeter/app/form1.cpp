@@ -1,0 +1,257 @@
+#include "form1.hpp"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+#include <exception>
+
+#include "calc_input_block.hpp"
+
+namespace lesionmeter::app {
+
+Form1::Form1(LesionSession& session, QWidget* parent) : QWidget(parent), session_(session) {
+    setObjectName("Form1");
+    setWindowTitle(QString::fromUtf8(kWindowCaption));
+    // The window's texts include Japanese (the sample means of "Calc + Draw").
+    QFont windowFont(QStringLiteral("Noto Sans CJK JP"));
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
+    setFixedSize(689, 628);
+
+    buildPictureBoxes();
+    buildTextBoxes();
+    buildCommandButtons();
+    buildOptionGroups();
+    buildOtherControls();
+
+    controls_[Control::Picture1] = picture1View_;
+    for (int n = 2; n <= 18; ++n) controls_[pictureControl(n)] = pictures_[std::size_t(n)];
+    for (int n = 1; n <= 22; ++n) {
+        if (texts_[std::size_t(n)]) controls_[textControl(n)] = texts_[std::size_t(n)];
+    }
+    const Control commandControls[] = {Control::Command1, Control::Command2, Control::Command3,
+                                       Control::Command4, Control::Command5, Control::Command6,
+                                       Control::Command7, Control::Command8, Control::Command9};
+    for (int n = 1; n <= 9; ++n) controls_[commandControls[n - 1]] = commands_[std::size_t(n)];
+    const Control optionControls[] = {Control::Option1, Control::Option2, Control::Option3, Control::Option4,
+                                      Control::Option5, Control::Option6, Control::Option7};
+    for (int n = 1; n <= 7; ++n) controls_[optionControls[n - 1]] = options_[std::size_t(n)];
+    controls_[Control::Check1] = check1_;
+    controls_[Control::Label1] = label1_;
+    controls_[Control::Label2] = label2_;
+    controls_[Control::Frame1] = frame1_;
+
+    showMessage_ = [this](const QString& message) {
+        QMessageBox::warning(this, QString::fromUtf8(kWindowCaption), message);
+    };
+    beep_ = [] { QApplication::beep(); };
+
+    wireEvents();
+    // The window opening: the session's start-up opens the RGB output file named by Text13.
+    run([this] { session_.startUp(); });
+}
+
+QWidget* Form1::widgetOf(Control c) const {
+    const auto it = controls_.find(c);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+void Form1::wireEvents() {
+    connect(commands_[1], &QPushButton::clicked, this, &Form1::fileCommand);
+    connect(commands_[2], &QPushButton::clicked, this, &Form1::endCommand);
+    connect(commands_[3], &QPushButton::clicked, this, [this] { run([this] { session_.fractalCalc(); }); });
+    connect(commands_[4], &QPushButton::clicked, this, [this] { run([this] { session_.save2(); }); });
+    connect(commands_[5], &QPushButton::clicked, this, &Form1::calcAndDrawCommand);
+    connect(commands_[6], &QPushButton::clicked, this, [this] { run([this] { session_.axis(); }); });
+    connect(commands_[7], &QPushButton::clicked, this, [this] { run([this] { session_.showInformation(); }); });
+    connect(commands_[8], &QPushButton::clicked, this, [this] { run([this] { session_.loadcal(); }); });
+    connect(commands_[9], &QPushButton::clicked, this, [this] { run([this] { session_.save1(); }); });
+
+    connect(options_[1], &QRadioButton::clicked, this, [this] { run([this] { session_.selectIn(); }); });
+    connect(options_[2], &QRadioButton::clicked, this, [this] { run([this] { session_.selectOut(); }); });
+    connect(options_[3], &QRadioButton::clicked, this, [this] { run([this] { session_.selectBlackWhite(); }); });
+    connect(options_[4], &QRadioButton::clicked, this, [this] { run([this] { session_.selectLine(); }); });
+    connect(options_[5], &QRadioButton::clicked, this,
+            [this] { run([this] { session_.selectEraser(EraserMode::Narrow); }); });
+    connect(options_[6], &QRadioButton::clicked, this,
+            [this] { run([this] { session_.selectEraser(EraserMode::Wide); }); });
+    connect(options_[7], &QRadioButton::clicked, this,
+            [this] { run([this] { session_.selectEraser(EraserMode::Put); }); });
+    connect(check1_, &QCheckBox::toggled, this, [this](bool ticked) { run([&] { session_.setCheck1(ticked); }); });
+
+    // Editable text boxes hand every edit to the session, which the commands read.
+    for (int n = 1; n <= 22; ++n) {
+        QLineEdit* box = texts_[std::size_t(n)];
+        if (!box) continue;
+        connect(box, &QLineEdit::textEdited, this,
+                [this, n](const QString& value) { session_.setText(n, value.toStdString()); });
+    }
+
+    connect(pictures_[1], &PictureBox::pointerMoved, this, &Form1::picture1Moved);
+    connect(pictures_[1], &PictureBox::pressed, this, &Form1::picture1Pressed);
+    connect(pictures_[2], &PictureBox::pointerMoved, this, &Form1::picture2Moved);
+    connect(pictures_[12], &PictureBox::pointerMoved, this, &Form1::picture12Moved);
+    connect(pictures_[14], &PictureBox::clicked, this, [this] { run([this] { session_.hideInformation(); }); });
+
+    connect(chooser_, &ChooserPanel::fileChosen, this, &Form1::fileChosen);
+    connect(chooser_, &ChooserPanel::failed, this, &Form1::report);
+}
+
+bool Form1::run(const std::function<void()>& operation, Drawn drawn) {
+    bool ok = true;
+    QString message;
+    try {
+        operation();
+    } catch (const imaging::RunError& e) {
+        ok = false;
+        message = QString::fromStdString(e.what());
+    } catch (const std::exception& e) {
+        ok = false;
+        message = QString::fromStdString(e.what());
+    }
+    // The controls follow the session also after a failure: the steps before it are done.
+    syncFromSession(drawn);
+    if (!ok) report(message);
+    return ok;
+}
+
+void Form1::report(const QString& message) {
+    if (showMessage_) showMessage_(message);
+}
+
+void Form1::fileCommand() { run([this] { session_.openChooser(); }); }
+
+bool Form1::fileChosen(const QString& folder, const QString& name) {
+    const bool loaded = run([&] { session_.loadImage(folder.toStdString(), name.toStdString()); });
+    if (loaded) {
+        picture1View_->horizontalScrollBar()->setValue(0);
+        picture1View_->verticalScrollBar()->setValue(0);
+    }
+    return loaded;
+}
+
+bool Form1::openImage(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        report(QStringLiteral("File not found: ") + path);
+        return false;
+    }
+    fileCommand();
+    if (!chooser_->openFolder(info.absolutePath())) return false;
+    const auto items = chooser_->file1()->findItems(info.fileName(), Qt::MatchExactly);
+    if (!items.isEmpty()) chooser_->file1()->setCurrentItem(items.front());
+    return fileChosen(chooser_->folder(), info.fileName());
+}
+
+// "Calc + Draw" may search for up to 1,500,000 iterations on this thread: the window shows the
+// wait pointer, repaints the counters as weight sets are accepted, and drops any input that
+// arrives before the command ends.
+void Form1::calcAndDrawCommand() {
+    const CalcInputBlock block;
+    CalcCallbacks callbacks;
+    callbacks.onAccepted = [this](const AcceptedSet&) {
+        for (int n : {4, 6, 7, 8}) pictures_[std::size_t(n)]->repaint();
+    };
+    callbacks.beep = [this] {
+        if (beep_) beep_();
+    };
+    run([&] { session_.calcAndDraw(callbacks); });
+}
+
+void Form1::endCommand() {
+    if (!run([this] { session_.end(); })) return;
+    ended_ = true;
+    close();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // Closing the window ends the program like "END": the RGB output file is closed.
+    if (!ended_) {
+        ended_ = true;
+        try {
+            session_.end();
+        } catch (const std::exception&) {
+        }
+    }
+    event->accept();
+}
+
+void Form1::picture1Moved(double x, double y, int) {
+    run([&] { session_.pointerMove(float(x), float(y)); }, Drawn::Nothing);
+}
+
+void Form1::picture1Pressed(double x, double y, int button) {
+    run([&] { session_.mouseDown(button, float(x), float(y)); });
+}
+
+void Form1::picture2Moved(double, double, int buttons) {
+    if (buttons != 0 && buttons != kLeftButton) return;
+    run([&] { session_.pointerOverPicture2(buttons); }, Drawn::Nothing);
+}
+
+void Form1::picture12Moved(double x, double y, int buttons) {
+    run([&] { session_.eraserMove(buttons, float(x), float(y)); }, Drawn::Picture12);
+}
+
+void Form1::syncFromSession(Drawn drawn) {
+    syncTexts();
+    syncOptions();
+    syncStates();
+    syncPictures(drawn);
+}
+
+void Form1::syncTexts() {
+    for (int n = 1; n <= 22; ++n) {
+        QLineEdit* box = texts_[std::size_t(n)];
+        if (!box) continue;
+        const QString value = QString::fromStdString(session_.text(n));
+        if (box->text() != value) {
+            box->setText(value);
+            box->setCursorPosition(0);
+        }
+    }
+}
+
+void Form1::syncOptions() {
+    const auto select = [](QRadioButton* button) {
+        const QSignalBlocker block(button);
+        if (!button->isChecked()) button->setChecked(true);
+    };
+    select(options_[session_.sampleClass() == SampleClass::In ? 1 : 2]);
+    select(options_[session_.displayMode() == DisplayMode::BlackWhite ? 3 : 4]);
+    switch (session_.eraserMode()) {
+        case EraserMode::Narrow: select(options_[5]); break;
+        case EraserMode::Wide: select(options_[6]); break;
+        case EraserMode::Put: select(options_[7]); break;
+    }
+    const QSignalBlocker block(check1_);
+    check1_->setChecked(session_.check1());
+}
+
+void Form1::syncStates() {
+    for (const auto& [control, widget] : controls_) {
+        const bool shown = session_.visible(control);
+        if (widget->isHidden() == shown) widget->setVisible(shown);
+        widget->setEnabled(session_.enabled(control));
+    }
+}
+
+void Form1::syncPictures(Drawn drawn) {
+    const imaging::PictureSurface& photo = session_.picture(1);
+    const QSize photoSize(std::max(1, photo.width()), std::max(1, photo.height()));
+    if (pictures_[1]->size() != photoSize) pictures_[1]->resize(photoSize);
+    for (PictureBox* box : pictures_) {
+        if (!box) continue;
+        if (drawn == Drawn::Anything || (drawn == Drawn::Picture12 && box == pictures_[12]))
+            box->refreshAll();
+        else
+            box->refreshIfChanged();
+    }
+    pictures_[2]->setCursor(session_.picture2Pointer() == PointerShape::Move ? Qt::SizeAllCursor : Qt::ArrowCursor);
+}
+
+}  // namespace lesionmeter::app

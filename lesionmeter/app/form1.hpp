@@ -1,0 +1,110 @@
+#pragma once
+// The lesion analyzer's main window `Form1`: every control at its place with its caption, default
+// text, colour and initial state; each event is translated into one call of the session, after
+// which every control is brought back in line with the session (texts, options, visibility,
+// enabled states, pictures). Messages of the session (errors, refusals) appear in message boxes
+// and end only the command that raised them.
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <map>
+
+#include "chooser_panel.hpp"
+#include "lesionmeter/lesion_session.hpp"
+#include "picture_box.hpp"
+
+namespace lesionmeter::app {
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    // Builds the window over `session` and runs the start-up of the session.
+    explicit Form1(LesionSession& session, QWidget* parent = nullptr);
+
+    LesionSession& session() { return session_; }
+
+    // The controls, by their names' numbers.
+    PictureBox* picture(int n) const { return pictures_.at(std::size_t(n)); }
+    QLineEdit* text(int n) const { return texts_.at(std::size_t(n)); }
+    QPushButton* command(int n) const { return commands_.at(std::size_t(n)); }
+    QRadioButton* option(int n) const { return options_.at(std::size_t(n)); }
+    QCheckBox* check1() const { return check1_; }
+    QLabel* label(int n) const { return n == 1 ? label1_ : label2_; }
+    QGroupBox* frame1() const { return frame1_; }
+    // Picture1 sits in a scrolling view; this is that view (the photograph scrolls inside it).
+    QScrollArea* picture1View() const { return picture1View_; }
+    ChooserPanel* chooser() const { return chooser_; }
+    // The widget that stands for a control of the session (nullptr for Text8, which does not exist).
+    QWidget* widgetOf(Control c) const;
+
+    // Where messages go: a message box by default.
+    void setMessageHandler(std::function<void(const QString&)> handler) { showMessage_ = std::move(handler); }
+    // The system beep sounded by "Calc + Draw" (QApplication::beep by default).
+    void setBeepHandler(std::function<void()> beep) { beep_ = std::move(beep); }
+
+    // Opens a photograph as the user would: "File", then its folder and name in the chooser.
+    bool openImage(const QString& path);
+
+    // Which pictures an operation may have drawn into.
+    enum class Drawn { Nothing, Picture12, Anything };
+    // Brings every control in line with the session.
+    void syncFromSession(Drawn drawn = Drawn::Anything);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Layout: one step per group of controls.
+    void buildPictureBoxes();
+    void buildTextBoxes();
+    void buildCommandButtons();
+    void buildOptionGroups();
+    void buildOtherControls();
+    void wireEvents();
+
+    // Runs one session operation; a failure becomes a message and the window carries on.
+    bool run(const std::function<void()>& operation, Drawn drawn = Drawn::Anything);
+    void report(const QString& message);
+
+    // Event handlers.
+    void fileCommand();
+    bool fileChosen(const QString& folder, const QString& name);
+    void calcAndDrawCommand();
+    void endCommand();
+    void picture1Moved(double x, double y, int buttons);
+    void picture1Pressed(double x, double y, int button);
+    void picture2Moved(double x, double y, int buttons);
+    void picture12Moved(double x, double y, int buttons);
+
+    void syncTexts();
+    void syncOptions();
+    void syncStates();
+    void syncPictures(Drawn drawn);
+
+    LesionSession& session_;
+    std::array<PictureBox*, 19> pictures_{};
+    std::array<QLineEdit*, 23> texts_{};
+    std::array<QPushButton*, 10> commands_{};
+    std::array<QRadioButton*, 8> options_{};
+    QCheckBox* check1_ = nullptr;
+    QLabel* label1_ = nullptr;
+    QLabel* label2_ = nullptr;
+    QGroupBox* frame1_ = nullptr;
+    QScrollArea* picture1View_ = nullptr;
+    ChooserPanel* chooser_ = nullptr;
+    std::map<Control, QWidget*> controls_;
+    std::function<void(const QString&)> showMessage_;
+    std::function<void()> beep_;
+    bool ended_ = false;
+};
+
+}  // namespace lesionmeter::app

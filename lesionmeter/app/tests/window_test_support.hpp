@@ -1,0 +1,141 @@
+#pragma once
+// Helpers shared by the window tests: a window over a fixed-seed session in a private home and
+// working folder, real mouse events on the controls, and the chooser driven by clicks.
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include "form1.hpp"
+#include "imaging/random.hpp"
+#include "lesionmeter/lesion_session.hpp"
+
+namespace lesionmeter::app::test {
+
+// A window as the program opens it, with "c:\..." names resolving into a temporary home and the
+// temporary pictures of "Fractal calc" and "axis" written into a temporary working folder.
+struct WindowFixture {
+    QTemporaryDir home;
+    QTemporaryDir work;
+    QString previousHome;
+    QString previousFolder;
+    std::unique_ptr<imaging::FastRandom> random;
+    std::unique_ptr<LesionSession> session;
+    std::unique_ptr<Form1> form;
+    QStringList messages;
+    int beeps = 0;
+
+    explicit WindowFixture(uint64_t seed) {
+        previousHome = qEnvironmentVariable("HOME");
+        previousFolder = QDir::currentPath();
+        qputenv("HOME", home.path().toLocal8Bit());
+        QDir::setCurrent(work.path());
+        random = std::make_unique<imaging::FastRandom>(seed);
+        session = std::make_unique<LesionSession>(*random);
+        form = std::make_unique<Form1>(*session);
+        form->setMessageHandler([this](const QString& m) { messages << m; });
+        form->setBeepHandler([this] { ++beeps; });
+        form->show();
+    }
+    ~WindowFixture() {
+        form.reset();
+        session.reset();
+        QDir::setCurrent(previousFolder);
+        qputenv("HOME", previousHome.toLocal8Bit());
+    }
+    // A Windows-style name as the session resolves it.
+    QString homeFile(const QString& name) const { return QDir(home.path()).filePath(name); }
+};
+
+// A mouse move with a button state, delivered to the widget as the window system would.
+inline void movePointer(QWidget* widget, QPoint at, Qt::MouseButtons held = Qt::NoButton) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::NoButton, held,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+inline void press(QWidget* widget, QPoint at, Qt::MouseButton button) {
+    QMouseEvent down(QEvent::MouseButtonPress, QPointF(at), widget->mapToGlobal(QPointF(at)), button, button,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &down);
+}
+
+inline void release(QWidget* widget, QPoint at, Qt::MouseButton button) {
+    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(at), widget->mapToGlobal(QPointF(at)), button,
+                   Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &up);
+}
+
+// Clicks an option button on its caption, where a user clicks (a radio button takes clicks only
+// on its mark and caption, not on the empty rest of its area).
+inline void clickOption(QAbstractButton* option) {
+    QTest::mouseClick(option, Qt::LeftButton, Qt::NoModifier, QPoint(6, option->height() / 2));
+}
+
+// Clicks a list entry as a user would (scrolled into view first).
+inline bool clickListItem(QListWidget* list, QListWidgetItem* item) {
+    if (!item) return false;
+    list->scrollToItem(item);
+    const QRect r = list->visualItemRect(item);
+    if (!r.isValid()) return false;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+    return true;
+}
+
+// Loads a photograph through "File" and the chooser: the drive that holds it in Drive1, the
+// folders down to it in Dir1, its name in File1.
+inline bool loadThroughChooser(Form1& form, const QString& path) {
+    QTest::mouseClick(form.command(1), Qt::LeftButton);
+    if (!form.picture(10)->isVisibleTo(&form)) return false;
+    ChooserPanel* chooser = form.chooser();
+    const QFileInfo info(path);
+    const QString folder = QDir::cleanPath(info.absolutePath());
+    const QString drive = ChooserPanel::driveOf(folder, ChooserPanel::driveRoots());
+    const int driveIndex = chooser->drive1()->findText(drive);
+    if (driveIndex < 0) return false;
+    chooser->drive1()->setCurrentIndex(driveIndex);
+    // Dir1 from the top of the drive down to the folder, one click per level.
+    QStringList levels;
+    for (QString p = folder; p != drive && p != QFileInfo(p).path(); p = QFileInfo(p).path()) levels.prepend(p);
+    levels.prepend(drive);
+    for (const QString& level : levels) {
+        QListWidgetItem* target = nullptr;
+        for (int i = 0; i < chooser->dir1()->count(); ++i) {
+            if (chooser->dir1()->item(i)->data(Qt::UserRole).toString() == level) target = chooser->dir1()->item(i);
+        }
+        if (!clickListItem(chooser->dir1(), target)) return false;
+    }
+    if (chooser->folder() != folder) return false;
+    const auto names = chooser->file1()->findItems(info.fileName(), Qt::MatchExactly);
+    if (names.isEmpty()) return false;
+    return clickListItem(chooser->file1(), names.front());
+}
+
+// The stacked plot areas and "Save 2" as the window shows them.
+struct Stack {
+    bool picture2, picture12, picture13, save2Enabled;
+    bool operator==(const Stack&) const = default;
+};
+
+inline Stack stackOf(Form1& form) {
+    return {form.picture(2)->isVisibleTo(&form), form.picture(12)->isVisibleTo(&form),
+            form.picture(13)->isVisibleTo(&form), form.command(4)->isEnabled()};
+}
+
+}  // namespace lesionmeter::app::test
+
+namespace QTest {
+template <>
+inline char* toString(const lesionmeter::app::test::Stack& s) {
+    return qstrdup(QStringLiteral("Picture2 %1, Picture12 %2, Picture13 %3, Save 2 %4")
+                       .arg(s.picture2 ? "shown" : "hidden", s.picture12 ? "shown" : "hidden",
+                            s.picture13 ? "shown" : "hidden", s.save2Enabled ? "enabled" : "disabled")
+                       .toLatin1()
+                       .constData());
+}
+}  // namespace QTest
