@@ -1,0 +1,318 @@
+// The run driver, the results file and the session: status words, file bytes, derived images,
+// and run-time errors.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "imaging/errors.hpp"
+#include "imaging/image_file.hpp"
+#include "imaging/numeric.hpp"
+#include "imaging/random.hpp"
+#include "texturemeter/results_file.hpp"
+#include "texturemeter/run_driver.hpp"
+#include "texturemeter/texture_session.hpp"
+
+namespace {
+
+using namespace texturemeter;
+namespace fs = std::filesystem;
+
+const std::string kData = TEXTUREMETER_TEST_DATA;
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> crlfLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start) + "<no CR LF>");
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+int countFields(const std::string& line) { return int(std::count(line.begin(), line.end(), ',')) + 1; }
+
+// A scratch directory with the reference photo copied in as "P1234.jpg".
+class SessionRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("tm_session_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        fs::copy_file(kData + "/skin_texture.jpg", dir_ / "P1234.jpg");
+        texts_.text5 = (dir_ / "results.txt").string();
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path dir_;
+    RunTexts texts_;
+};
+
+class RecordingObserver : public RunObserver {
+public:
+    void statusPrinted(const std::string& word) override { words.push_back(word); }
+    void beep() override { ++beeps; }
+    std::vector<std::string> words;
+    int beeps = 0;
+};
+
+TEST(ResultsFile, HeaderBytes) {
+    EXPECT_EQ(std::string(kResultsHeader),
+              "NAME,Monochrome--FR-AVE,FR-Standard deviation,FR-Standard deviation/FR-AVE,hesian--FR-AVE,"
+              "FR-Standard deviation,FR-Standard deviation/FR-AVE,FR tatal, Line-, dot-, Curve-,line fr dim,"
+              "Standard deviation of color tone,Standard deviation of color tone distribution");
+    EXPECT_EQ(countFields(std::string(kResultsHeader)), 14);
+}
+
+TEST(ResultsFile, RowPrintsEachColumnInItsPrecisionAndLeavesColumn11Empty) {
+    ResultRow row;
+    for (int c = 2; c <= 14; ++c)
+        if (c != 11) row.setDouble(c, 0.1 * c);
+    row.setSingle(2, 2.5313279f);
+    row.setSingle(5, 2.894181f);
+    row.setSingle(14, 256000000.0f);
+    row.setDouble(3, -0.07622714360633256);
+    const std::string line = resultRowText("P1234.jpg", row);
+    EXPECT_EQ(line,
+              "P1234.jpg, 2.531328 ,-0.0762271436063326 , 0.4 , 2.894181 , 0.6 , 0.7 , 0.8 , 0.9 , 1 ,, 1.2 , "
+              "1.3 , 2.56E+08 ");
+    EXPECT_EQ(countFields(line), 14);
+}
+
+TEST(ResultsFile, SamplingLineHasTwelveNumbersInPrintForm) {
+    SamplingLine s;
+    s.s1 = 0.78125;
+    s.frameShares = {0.005f, 0, 0, 0, 0.1f};
+    s.s7 = 1;
+    s.s8 = 96.46875;
+    s.s10 = s.s11 = s.s12 = 39.0625;
+    EXPECT_EQ(samplingLineText(s), " 0.78125 , 0.005 , 0 , 0 , 0 , 0.1 , 1 , 96.46875 , 0 , 39.0625 , 39.0625 , 39.0625 ");
+}
+
+TEST(ResultsFile, UnwritableResultsFileIsAFileError) {
+    ResultsFile f;
+    try {
+        f.open("/nonexistent-dir/x/results.txt");
+        FAIL() << "opened";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::FileError);
+        EXPECT_NE(std::string(e.what()).find("results.txt"), std::string::npos);
+    }
+}
+
+TEST(DerivedNames, DropFirstCharacterAndExtension) {
+    const DerivedNames n = derivedNames("/img/set1", "P1234.jpg");
+    EXPECT_EQ(n.hessian, "/img/set1/1234h.bmp");
+    EXPECT_EQ(n.monochrome, "/img/set1/1234a.bmp");
+    EXPECT_EQ(n.lineFigure, "/img/set1/1234b.bmp");
+    EXPECT_EQ(n.dotFigure, "/img/set1/1234c.bmp");
+    EXPECT_EQ(n.unused, "/img/set1/1234d.bmp");
+    EXPECT_EQ(n.outline, "/img/set1/1234e.bmp");
+}
+
+TEST_F(SessionRun, SelectImageFillsTextsAndResetsTheRegion) {
+    imaging::FastRandom random(1);
+    TextureSession s(random);
+    s.regionX = 50;
+    s.boxSizes[3] = 4;
+    s.Picture4.setVisible(true);
+    s.selectImage(dir_.string(), "P1234.jpg");
+    EXPECT_EQ(s.Text1, (dir_ / "P1234.jpg").string());
+    EXPECT_EQ(s.imagePath, s.Text1);
+    EXPECT_EQ(s.imageFileName, "P1234.jpg");
+    EXPECT_EQ(s.Text2, "300");
+    EXPECT_EQ(s.Text3, "400");
+    EXPECT_EQ(s.Text11, (dir_ / "1234h.bmp").string());
+    EXPECT_EQ(s.Text16, (dir_ / "1234d.bmp").string());
+    EXPECT_EQ(s.Text18, (dir_ / "1234e.bmp").string());
+    EXPECT_EQ(s.regionX, 0);
+    EXPECT_EQ(s.regionSide, 0);
+    EXPECT_EQ(s.boxSizes[3], 0);
+    EXPECT_FALSE(s.Picture4.visible());
+    EXPECT_EQ(s.Picture1.width(), 400);
+}
+
+TEST_F(SessionRun, CornerClickDrawsTheBoxOnlyWhereTheSquareFits) {
+    imaging::FastRandom random(1);
+    TextureSession s(random);
+    s.selectImage(dir_.string(), "P1234.jpg");
+    s.pressPicture1(20.5, 31.5, "100");
+    EXPECT_EQ(s.regionX, 20);  // halves to even
+    EXPECT_EQ(s.regionY, 32);
+    EXPECT_EQ(s.regionSide, 100);
+    EXPECT_EQ(s.Text20, "20");
+    EXPECT_EQ(s.Text21, "32");
+    EXPECT_EQ(s.Label4, "Plot");
+    EXPECT_FALSE(s.Picture3.visible());
+    const imaging::Colour cyan = imaging::rgbColour(0, 255, 255);
+    EXPECT_EQ(s.Picture1.pointAt(18, 30), cyan);
+    EXPECT_EQ(s.Picture1.pointAt(122, 134), cyan);
+    // A second click near the right edge takes the corner but draws nothing; the old box is gone.
+    s.pressPicture1(350, 10, "100");
+    EXPECT_EQ(s.regionX, 350);
+    EXPECT_NE(s.Picture1.pointAt(18, 30), cyan);
+    EXPECT_NE(s.Picture1.pointAt(348, 8), cyan);
+    EXPECT_THROW(s.pressPicture1(1, 1, "abc"), imaging::RunError);
+    s.pressP1();
+    EXPECT_TRUE(s.Picture3.visible());
+}
+
+TEST_F(SessionRun, GreyReadoutPrintsTheGreyUnderThePointer) {
+    imaging::FastRandom random(1);
+    TextureSession s(random);
+    s.selectImage(dir_.string(), "P1234.jpg");
+    s.movePicture1(5000, 5000);  // outside: white
+    ASSERT_EQ(s.Picture9.printedLines().size(), 1u);
+    EXPECT_EQ(s.Picture9.printedLines()[0], imaging::printForm(imaging::greyOf(imaging::kOutside)));
+    s.movePicture1(10, 10);
+    EXPECT_EQ(s.Picture9.printedLines().size(), 1u);
+}
+
+TEST_F(SessionRun, StartAWritesThreeLinesShowsStatusWordsAndDeletesTheDerivedImages) {
+    imaging::FastRandom random(1);
+    TextureSession s(random);
+    s.selectImage(dir_.string(), "P1234.jpg");
+    s.pressPicture1(20, 30, "200");
+    std::ofstream(dir_ / "1234d.bmp") << "keep me";
+    RecordingObserver observer;
+    const RunOutcome out = s.run(Variant::A, texts_, &observer);
+    EXPECT_EQ(observer.words, (std::vector<std::string>{"Start", "白黒変化", "ヘシアン", "白黒全体", "line", "dot",
+                                                        "curve", "END"}));
+    EXPECT_EQ(observer.beeps, 1);
+    ASSERT_EQ(s.Picture8.printedLines().size(), 1u);
+    EXPECT_EQ(s.Picture8.printedLines()[0], "END");
+
+    const std::vector<std::string> lines = crlfLines(readFile(dir_ / "results.txt"));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], std::string(kResultsHeader));
+    EXPECT_EQ(lines[1], resultRowText("P1234.jpg", out.row));
+    EXPECT_EQ(countFields(lines[1]), 14);
+    EXPECT_NE(lines[1].find(",,"), std::string::npos);
+    EXPECT_EQ(lines[2], samplingLineText(out.sampling));
+    EXPECT_EQ(countFields(lines[2]), 12);
+
+    for (const char* e : {"h", "a", "b", "c", "e"}) EXPECT_FALSE(fs::exists(dir_ / ("1234" + std::string(e) + ".bmp"))) << e;
+    EXPECT_EQ(readFile(dir_ / "1234d.bmp"), "keep me");
+    EXPECT_EQ(s.Text8, "200");
+    EXPECT_EQ(s.Text9, "200");
+    EXPECT_EQ(s.regionSide, 200);
+    EXPECT_EQ(s.boxSizes[6], 20);
+    EXPECT_EQ(s.Picture2.width(), 201);
+    EXPECT_EQ(s.Picture7.pointAt(100, 100), imaging::kWhite);  // cleared at the end
+}
+
+TEST_F(SessionRun, FreezingThroughFilesGivesTheSameResultsAsInMemory) {
+    imaging::FastRandom r1(5), r2(5);
+    TextureSession a(r1), b(r2);
+    a.selectImage(dir_.string(), "P1234.jpg");
+    b.selectImage(dir_.string(), "P1234.jpg");
+    a.pressPicture1(20, 30, "200");
+    b.pressPicture1(20, 30, "200");
+    const RunOutcome fa = a.run(Variant::C, texts_, nullptr, FreezeStrategy::ThroughFiles);
+    const std::string fileA = readFile(dir_ / "results.txt");
+    const RunOutcome fb = b.run(Variant::C, texts_, nullptr, FreezeStrategy::InMemory);
+    EXPECT_EQ(fileA, readFile(dir_ / "results.txt"));
+    EXPECT_EQ(resultRowText("x", fa.row), resultRowText("x", fb.row));
+}
+
+TEST_F(SessionRun, VariantsPrintTheirJapaneseStageLabels) {
+    imaging::FastRandom random(1);
+    TextureSession s(random);
+    s.selectImage(dir_.string(), "P1234.jpg");
+    for (Variant v : {Variant::B, Variant::C}) {
+        RecordingObserver observer;
+        s.run(v, texts_, &observer, FreezeStrategy::InMemory);
+        EXPECT_EQ(observer.words, (std::vector<std::string>{"Start", "白黒変化", "ヘシアン", "白黒全体", "直線", "点",
+                                                            "曲線", "END"}));
+    }
+}
+
+TEST_F(SessionRun, ASecondRunLeavesOnlyItsOwnLines) {
+    fs::copy_file(kData + "/skin_texture.jpg", dir_ / "Q77.jpg");
+    imaging::FastRandom random(1);
+    TextureSession s(random);
+    s.selectImage(dir_.string(), "P1234.jpg");
+    s.run(Variant::A, texts_);
+    s.selectImage(dir_.string(), "Q77.jpg");
+    texts_.text12 = "150";
+    s.run(Variant::A, texts_);
+    const std::vector<std::string> lines = crlfLines(readFile(dir_ / "results.txt"));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1].rfind("Q77.jpg,", 0), 0u);
+    EXPECT_EQ(s.Picture2.width(), 151);
+}
+
+TEST_F(SessionRun, ErrorsStopTheRunAndKeepWhatWasWritten) {
+    imaging::FastRandom random(1);
+    TextureSession s(random);
+    s.selectImage(dir_.string(), "P1234.jpg");
+    RunTexts t = texts_;
+    t.text12 = "abc";
+    try {
+        s.run(Variant::A, t);
+        FAIL();
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::TypeMismatch);
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "results.txt"));  // stopped before the file was opened
+
+    t = texts_;
+    t.text6 = "19";
+    EXPECT_THROW(s.run(Variant::A, t), imaging::RunError);
+    // The header and the two frozen images were written before the error and stay.
+    EXPECT_EQ(crlfLines(readFile(dir_ / "results.txt")).size(), 1u);
+    EXPECT_TRUE(fs::exists(dir_ / "1234h.bmp"));
+    EXPECT_TRUE(fs::exists(dir_ / "1234a.bmp"));
+
+    t = texts_;
+    t.text12 = "500";
+    EXPECT_THROW(s.run(Variant::A, t), imaging::RunError);
+    t.text12 = "0";
+    EXPECT_THROW(s.run(Variant::A, t), imaging::RunError);
+    t = texts_;
+    t.text19 = "four";
+    EXPECT_THROW(s.run(Variant::A, t), imaging::RunError);
+
+    // A run before any image is selected fails at the first save: the derived names are empty.
+    TextureSession fresh(random);
+    EXPECT_THROW(fresh.run(Variant::A, texts_), imaging::RunError);
+}
+
+TEST_F(SessionRun, UnreadablePhotoIsAnErrorAfterTheReset) {
+    std::ofstream(dir_ / "Pbad.jpg") << "not a picture";
+    imaging::FastRandom random(1);
+    TextureSession s(random);
+    s.selectImage(dir_.string(), "P1234.jpg");
+    s.pressPicture1(10, 10, "200");
+    EXPECT_THROW(s.selectImage(dir_.string(), "Pbad.jpg"), imaging::RunError);
+    EXPECT_EQ(s.regionX, 0);
+    EXPECT_EQ(s.imageFileName, "Pbad.jpg");
+}
+
+TEST(AnalyseSquare, ColumnElevenStaysEmptyAndEveryOtherColumnIsAssigned) {
+    const imaging::Image photo = imaging::loadImageFile(kData + "/skin_texture.jpg");
+    imaging::FastRandom random(3);
+    AnalysisParameters p;
+    p.region = {20, 30, 200};
+    const AnalysisResults r = analyseSquare(PhotoView(photo), p, random);
+    for (int c = 2; c <= 14; ++c)
+        EXPECT_EQ(r.row.column(c).form == ResultCell::Form::Empty, c == 11) << "column " << c;
+}
+
+}  // namespace
