@@ -169,9 +169,9 @@ void LesionSession::loadImage(const std::string& folder, const std::string& file
     // The folder and the name joined by the separator, unless the folder (a root) ends in one.
     const bool endsInSeparator = !folder.empty() && (folder.back() == imaging::kPathSeparator || folder.back() == '\\');
     const std::string path = endsInSeparator ? folder + fileName : folder + imaging::kPathSeparator + fileName;
-    selectedFileName_ = fileName;
     // Decoded before anything changes, so that an unreadable file leaves the session as it was.
     imaging::Image photograph = imaging::loadImageFile(imaging::hostPath(path));
+    selectedFileName_ = fileName;
     texts_[5] = path;
     pictures_[1].setPicture(std::move(photograph));
     setVisible(Control::Picture10, false);

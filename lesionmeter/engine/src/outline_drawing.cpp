@@ -42,6 +42,7 @@ void paintOutline(const imaging::FloatGrid& map, const imaging::FloatGrid& flags
             picture12.psetAt(x, y, colour);
         }
     }
+    markRepainted(picture12);
 }
 
 }  // namespace

@@ -44,6 +44,7 @@ void redrawBoundary(const AnalysisState& state, imaging::PictureSurface& picture
                 picture12.psetAt(x, y, imaging::kWhite);
         }
     }
+    markRepainted(picture12);
 }
 
 }  // namespace

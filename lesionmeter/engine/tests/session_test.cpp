@@ -274,6 +274,20 @@ TEST_F(Session, VisibilityAndSave2Tables) {
     EXPECT_FALSE(session.visible(Control::Option7));
 }
 
+TEST_F(Session, PaintingCommandsCountAsChangesForTheWindow) {
+    session.picture(1).setPicture(imaging::Image(100, 100, imaging::kWhite));
+    session.leftClick(1, 1);
+    session.selectOut();
+    session.leftClick(2, 2);
+    const auto before = session.picture(2).revision();
+    session.calcAndDrawWithWeights(Discriminant{});
+    EXPECT_GT(session.picture(2).revision(), before);
+    session.selectLine();
+    const auto afterLine = session.picture(12).revision();
+    session.eraserMove(kLeftButton, 50, 50);
+    EXPECT_GT(session.picture(12).revision(), afterLine);
+}
+
 TEST_F(Session, InformationPrintsAgainBelowAndAClickHidesIt) {
     session.showInformation();
     session.showInformation();

@@ -148,8 +148,9 @@ public:
     // greyMap and Picture2, outside trimming, luminance profiles. Refused before any change when
     // a class has no sample or the photograph is too large for the 0..500 map.
     void calcAndDraw(const CalcCallbacks& callbacks = {});
-    // The same with a given discriminant instead of the random search (the sample means are
-    // still shown, and Picture6..Picture8 show the weights).
+    // The same with a given discriminant instead of the random search: the sample means are
+    // still shown, Picture6..Picture8 show the weights, Picture4 and Picture9 stay as they were,
+    // the beep still sounds twice.
     void calcAndDrawWithWeights(const Discriminant& weights, const CalcCallbacks& callbacks = {});
     // The six weights chosen by the last "Calc + Draw" (all 0 before the first, or when the
     // search accepted no set).
