@@ -565,6 +565,9 @@ TEST(BadPicture, OverTheSizeCap) {
 
     expectBadBytes(dir, "cap.png", pngWithHeader(20000, 5001, noiseBytes(9, 64)));
     expectBadBytes(dir, "huge.png", pngWithHeader(0x7FFFFFFFu, 0x7FFFFFFFu, noiseBytes(9, 64)));
+    // Sizes beyond what a PNG may hold: width x height does not even fit 64 signed bits.
+    expectBadBytes(dir, "beyond.png", pngWithHeader(0xFFFFFFFFu, 0xFFFFFFFFu, noiseBytes(9, 64)));
+    expectBadBytes(dir, "beyond-w.png", pngWithHeader(0xFFFFFFFFu, 1, noiseBytes(9, 64)));
 
     // A JPEG whose frame header announces 10001 x 10000 (or the largest size a JPEG can hold).
     const Bytes small = smallJpeg(dir, 16, 16, 90);
