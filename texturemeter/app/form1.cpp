@@ -1,0 +1,389 @@
+#include "form1.hpp"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include "imaging/errors.hpp"
+#include "window_fonts.hpp"
+
+namespace texturemeter::window {
+
+namespace {
+
+// The window is just large enough for its controls.
+constexpr int kFormWidth = 822;
+constexpr int kFormHeight = 608;
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+std::string ss(const QString& s) { return s.toStdString(); }
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, QRect place) {
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(place);
+    return label;
+}
+
+QLineEdit* makeText(QWidget* parent, const char* name, const QString& text, QRect place) {
+    auto* box = new QLineEdit(text, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(place);
+    return box;
+}
+
+template <class Button>
+Button* makeButton(QWidget* parent, const char* name, const QString& caption, QRect place) {
+    auto* button = new Button(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(place);
+    button->setAutoDefault(false);
+    return button;
+}
+
+SurfaceView* makePicture(QWidget* parent, const char* name, QRect place) {
+    auto* view = new SurfaceView(parent);
+    view->setObjectName(QLatin1String(name));
+    view->setGeometry(place);
+    return view;
+}
+
+}  // namespace
+
+// Swallows the user's input to the application while a run goes on, so that nothing typed or
+// clicked meanwhile acts after the run; the window still repaints. Input that arrived during the
+// run is drained through the filter before it is removed.
+class Form1::InputBlocker : public QObject {
+public:
+    InputBlocker() {
+        qApp->installEventFilter(this);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~InputBlocker() override {
+        QCoreApplication::processEvents();
+        qApp->removeEventFilter(this);
+        QApplication::restoreOverrideCursor();
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::ContextMenu:
+        case QEvent::Close:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+// Shows the run's progress as it goes: each status word is painted into Picture8 at once
+// (together with whatever the run has drawn so far), then the window handles its pending
+// repaints before the run continues.
+class Form1::RunProgress : public RunObserver {
+public:
+    explicit RunProgress(Form1& form) : form_(form) {}
+    void statusPrinted(const std::string& word) override {
+        for (SurfaceView* view : {form_.Picture2, form_.Picture3, form_.Picture7, form_.Picture8}) {
+            view->sync();
+            view->repaint();
+        }
+        emit form_.statusShown(qs(word));
+        QCoreApplication::processEvents();
+    }
+    void extentsChanged(int extentX, int extentY) override {
+        form_.Text8->setText(QString::number(extentX));
+        form_.Text9->setText(QString::number(extentY));
+    }
+    void beep() override {
+        if (form_.soundBeep) form_.soundBeep();
+    }
+
+private:
+    Form1& form_;
+};
+
+Form1::Form1(imaging::UniformRandom* random, QWidget* parent) : QWidget(parent) {
+    session_ = random ? std::make_unique<TextureSession>(*random) : std::make_unique<TextureSession>();
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kFormCaption);
+    QFont base = font();
+    base.setPixelSize(12);
+    setFont(base);
+    setFixedSize(kFormWidth, kFormHeight);
+
+    reportError = [this](const QString& message) { QMessageBox::critical(this, kFormCaption, message); };
+    soundBeep = [] { QApplication::beep(); };
+
+    createControls();
+    connectControls();
+
+    Drive1->showDriveOf(QDir::currentPath());
+    Dir1->setPath(QDir::currentPath());
+    showSession();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls() {
+    TextureSession& s = *session_;
+
+    Picture1Place = new QScrollArea(this);
+    Picture1Place->setObjectName(QStringLiteral("Picture1Place"));
+    Picture1Place->setGeometry(0, 0, 409, 409);
+    Picture1Place->setWidgetResizable(false);
+    Picture1Place->setBackgroundRole(QPalette::Base);
+    Picture1 = new SurfaceView(nullptr, false);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setMouseTracking(true);
+    Picture1->setCursor(Qt::CrossCursor);
+    Picture1Place->setWidget(Picture1);
+
+    Picture3 = makePicture(this, "Picture3", {416, 0, 193, 201});
+    Picture2 = makePicture(this, "Picture2", {416, 208, 193, 193});
+    Picture7 = makePicture(this, "Picture7", {624, 8, 193, 185});
+    Picture8 = makePicture(this, "Picture8", {728, 232, 81, 17});
+    Picture9 = makePicture(this, "Picture9", {752, 272, 49, 25});
+    Picture8->setFrameStyle(QFrame::NoFrame);
+    Picture8->setFont(japaneseFont(font()));
+    Picture9->setFont(japaneseFont(font()));
+
+    Drive1 = new DriveList(this);
+    Drive1->setObjectName(QStringLiteral("Drive1"));
+    Drive1->setGeometry(4, 416, 180, 22);
+    Dir1 = new DirList(this);
+    Dir1->setObjectName(QStringLiteral("Dir1"));
+    Dir1->setGeometry(4, 442, 180, 162);
+    Label10 = makeLabel(this, "Label10", QStringLiteral(u"Select File ↓( of subdirectory, not root directory )"),
+                        {192, 410, 194, 32});
+    Label10->setWordWrap(true);
+    File1 = new FileList(this);
+    File1->setObjectName(QStringLiteral("File1"));
+    File1->setGeometry(192, 444, 194, 160);
+
+    Label1 = makeLabel(this, "Label1", QStringLiteral("Input File"), {396, 410, 100, 16});
+    Text1 = makeText(this, "Text1", {}, {396, 427, 216, 21});
+    Label7 = makeLabel(this, "Label7", QStringLiteral("X * Y"), {396, 453, 36, 21});
+    Text2 = makeText(this, "Text2", {}, {434, 453, 52, 21});
+    Text3 = makeText(this, "Text3", {}, {490, 453, 52, 21});
+    Label3 = makeLabel(this, "Label3", QStringLiteral("Output File"), {396, 479, 70, 21});
+    Text5 = makeText(this, "Text5", qs(RunTexts{}.text5), {468, 479, 144, 21});
+
+    // The derived-name boxes and the unused boxes lie under Picture10.
+    Text11 = makeText(this, "Text11", {}, {396, 508, 132, 21});
+    Text13 = makeText(this, "Text13", {}, {530, 508, 132, 21});
+    Text14 = makeText(this, "Text14", {}, {396, 531, 132, 21});
+    Text15 = makeText(this, "Text15", {}, {530, 531, 132, 21});
+    Text16 = makeText(this, "Text16", {}, {396, 554, 132, 21});
+    Text18 = makeText(this, "Text18", {}, {530, 554, 132, 21});
+    Text4 = makeText(this, "Text4", {}, {396, 577, 86, 21});
+    Text7 = makeText(this, "Text7", {}, {486, 577, 86, 21});
+    Text10 = makeText(this, "Text10", {}, {576, 577, 86, 21});
+    Picture10 = makePicture(this, "Picture10", {392, 504, 273, 97});
+    // Picture4..Picture6 are empty pictures that the program only shows or hides.
+    Picture4 = makePicture(this, "Picture4", {392, 504, 273, 97});
+    Picture5 = makePicture(this, "Picture5", {392, 504, 273, 97});
+    Picture6 = makePicture(this, "Picture6", {392, 504, 273, 97});
+
+    Label4 = makeLabel(this, "Label4", {}, {624, 204, 36, 21});
+    Text20 = makeText(this, "Text20", {}, {662, 204, 50, 21});
+    Text21 = makeText(this, "Text21", {}, {716, 204, 50, 21});
+    Label5 = makeLabel(this, "Label5", QStringLiteral("LAST_EWW"), {624, 232, 62, 19});
+    Text8 = makeText(this, "Text8", {}, {688, 231, 38, 21});
+    Label6 = makeLabel(this, "Label6", QStringLiteral("LAST_HWW"), {624, 257, 62, 19});
+    Text9 = makeText(this, "Text9", {}, {688, 256, 38, 21});
+    for (QLabel* japanese : {Label5, Label6}) japanese->setFont(japaneseFont(font()));
+
+    Label2 = makeLabel(this, "Label2", QStringLiteral("Sampling width\n"), {624, 305, 110, 20});
+    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Text12 = makeText(this, "Text12", QStringLiteral("200"), {736, 302, 64, 21});
+    Label8 = makeLabel(this, "Label8", QStringLiteral("Length of one side"), {624, 326, 110, 21});
+    Label8->setFont(japaneseFont(font()));
+    Text6 = makeText(this, "Text6", QStringLiteral("40"), {736, 326, 64, 21});
+    Label9 = makeLabel(this, "Label9", QStringLiteral("Interval"), {624, 350, 110, 21});
+    Text17 = makeText(this, "Text17", QStringLiteral("5"), {736, 350, 64, 21});
+    Text19 = makeText(this, "Text19", QStringLiteral("4"), {736, 374, 64, 21});
+    Text19->setToolTip(QStringLiteral("Neighbour distance of the outline"));
+
+    Command3 = makeButton<QPushButton>(this, "Command3", QStringLiteral("Start(A)"), {624, 400, 193, 26});
+    Command6 = makeButton<CaptionButton>(this, "Command6", QStringLiteral("START(B)-Processing of reflection effect"),
+                                         {624, 428, 193, 40});
+    Command7 = makeButton<QPushButton>(this, "Command7", QStringLiteral("Start (C) Normalization"), {624, 470, 193, 28});
+    Command1 = makeButton<QPushButton>(this, "Command1", QStringLiteral("P-1"), {670, 506, 47, 24});
+    Command5 = makeButton<QPushButton>(this, "Command5", QStringLiteral("P-2"), {720, 506, 47, 24});
+    Command4 = makeButton<QPushButton>(this, "Command4", QStringLiteral("P-3"), {770, 506, 47, 24});
+    Command2 = makeButton<QPushButton>(this, "Command2", QStringLiteral("END"), {670, 576, 147, 28});
+
+    Picture1->setSurface(&s.Picture1);
+    Picture2->setSurface(&s.Picture2);
+    Picture3->setSurface(&s.Picture3);
+    Picture4->setSurface(&s.Picture4);
+    Picture5->setSurface(&s.Picture5);
+    Picture6->setSurface(&s.Picture6);
+    Picture7->setSurface(&s.Picture7);
+    Picture8->setSurface(&s.Picture8);
+    Picture9->setSurface(&s.Picture9);
+}
+
+void Form1::connectControls() {
+    connect(Drive1, &DriveList::driveChanged, Dir1, &DirList::setPath);
+    connect(Dir1, &DirList::pathChanged, File1, &FileList::setPath);
+    connect(File1, &FileList::fileClicked, this, &Form1::file1Click);
+    connect(Picture1, &SurfaceView::pressed, this, [this](double x, double y, Qt::MouseButtons) {
+        picture1MouseDown(x, y);
+    });
+    connect(Picture1, &SurfaceView::moved, this, [this](double x, double y, Qt::MouseButtons) {
+        picture1MouseMove(x, y);
+    });
+    connect(Command3, &QPushButton::clicked, this, [this] { startRun(Variant::A); });
+    connect(Command6, &QPushButton::clicked, this, [this] { startRun(Variant::B); });
+    connect(Command7, &QPushButton::clicked, this, [this] { startRun(Variant::C); });
+    connect(Command1, &QPushButton::clicked, this, [this] { guarded([this] { session_->pressP1(); }); });
+    connect(Command5, &QPushButton::clicked, this, [this] { guarded([this] { session_->pressP2(); }); });
+    connect(Command4, &QPushButton::clicked, this, [this] { guarded([this] { session_->pressP3(); }); });
+    connect(Command2, &QPushButton::clicked, this, &QWidget::close);
+}
+
+bool Form1::guarded(const std::function<void()>& action) {
+    QString failure;
+    try {
+        action();
+    } catch (const imaging::RunError& e) {
+        failure = QString::fromUtf8(e.what());
+    } catch (const std::bad_alloc&) {
+        failure = QStringLiteral("Out of memory");
+    } catch (const std::exception& e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    showSession();
+    if (failure.isEmpty()) return true;
+    if (reportError) reportError(failure);
+    return false;
+}
+
+void Form1::file1Click(const QString& fileName) {
+    guarded([&] { session_->selectImage(ss(File1->path()), ss(fileName)); });
+}
+
+void Form1::picture1MouseDown(double x, double y) {
+    guarded([&] { session_->pressPicture1(x, y, ss(Text12->text())); });
+}
+
+void Form1::picture1MouseMove(double x, double y) {
+    // Only the readout changes; the rest of the window need not be looked at again.
+    try {
+        session_->movePicture1(x, y);
+    } catch (const std::exception& e) {
+        if (reportError) reportError(QString::fromUtf8(e.what()));
+    }
+    Picture9->sync();
+}
+
+void Form1::passEditedTexts() {
+    TextureSession& s = *session_;
+    s.Text11 = ss(Text11->text());
+    s.Text13 = ss(Text13->text());
+    s.Text14 = ss(Text14->text());
+    s.Text15 = ss(Text15->text());
+    s.Text16 = ss(Text16->text());
+    s.Text18 = ss(Text18->text());
+}
+
+void Form1::pressRunButton(char variant) {
+    QPushButton* button = variant == 'B' ? static_cast<QPushButton*>(Command6) : variant == 'C' ? Command7 : Command3;
+    button->click();
+}
+
+void Form1::startRun(Variant variant) {
+    if (running_) return;
+    running_ = true;
+    passEditedTexts();
+    RunTexts texts;
+    texts.text5 = ss(Text5->text());
+    texts.text6 = ss(Text6->text());
+    texts.text12 = ss(Text12->text());
+    texts.text19 = ss(Text19->text());
+    RunProgress progress(*this);
+    bool ok = false;
+    {
+        InputBlocker blocker;
+        ok = guarded([&] {
+            const RunOutcome outcome = session_->run(variant, texts, &progress);
+            Text8->setText(QString::number(outcome.extentX));
+            Text9->setText(QString::number(outcome.extentY));
+        });
+    }
+    running_ = false;
+    emit runFinished(ok);
+}
+
+void Form1::showSession() {
+    TextureSession& s = *session_;
+    const auto setIfChanged = [](QLineEdit* box, const std::string& text) {
+        const QString t = qs(text);
+        if (box->text() != t) box->setText(t);
+    };
+    setIfChanged(Text1, s.Text1);
+    setIfChanged(Text2, s.Text2);
+    setIfChanged(Text3, s.Text3);
+    if (!s.Text8.empty()) setIfChanged(Text8, s.Text8);
+    if (!s.Text9.empty()) setIfChanged(Text9, s.Text9);
+    setIfChanged(Text11, s.Text11);
+    setIfChanged(Text13, s.Text13);
+    setIfChanged(Text14, s.Text14);
+    setIfChanged(Text15, s.Text15);
+    setIfChanged(Text16, s.Text16);
+    setIfChanged(Text18, s.Text18);
+    setIfChanged(Text20, s.Text20);
+    setIfChanged(Text21, s.Text21);
+    Label4->setText(qs(s.Label4));
+    Text2->setVisible(s.text2Visible);
+    Text3->setVisible(s.text3Visible);
+
+    Picture1->sync();
+    Picture1->resize(std::max(1, s.Picture1.width()), std::max(1, s.Picture1.height()));
+    const std::pair<SurfaceView*, const PictureSurface*> pictures[] = {
+        {Picture2, &s.Picture2}, {Picture3, &s.Picture3}, {Picture4, &s.Picture4}, {Picture5, &s.Picture5},
+        {Picture6, &s.Picture6}, {Picture7, &s.Picture7}, {Picture8, &s.Picture8}, {Picture9, &s.Picture9}};
+    for (const auto& [view, surface] : pictures) {
+        view->sync();
+        view->setVisible(surface->visible());
+    }
+}
+
+bool Form1::openImage(const QString& path) {
+    const QFileInfo file(path);
+    if (!file.exists()) {
+        if (reportError) reportError(QStringLiteral("File not found: ") + path);
+        return false;
+    }
+    const QString folder = file.absolutePath();
+    Drive1->showDriveOf(folder);
+    Dir1->setPath(folder);
+    const auto found = File1->findItems(file.fileName(), Qt::MatchExactly);
+    if (!found.isEmpty()) File1->setCurrentItem(found.first());
+    return guarded([&] { session_->selectImage(ss(folder), ss(file.fileName())); });
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // "END" and the window's close button end the program; a run cannot be interrupted.
+    if (running_) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+}  // namespace texturemeter::window

@@ -1,0 +1,139 @@
+#pragma once
+// `Form1`, the texture analyzer's window. It lays out the controls at their fixed places and
+// translates each user action into one call of the texture session; after the call it shows
+// what the session changed (texts, pictures, visibility). Every rule of the program lives in
+// the session; the window only shows and forwards.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+#include "caption_button.hpp"
+#include "file_chooser.hpp"
+#include "surface_view.hpp"
+#include "texturemeter/texture_session.hpp"
+
+namespace texturemeter::window {
+
+// The window's caption.
+inline const QString kFormCaption = QStringLiteral("Morphex 5.9c3 sqr1");
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    // With `random` the session draws its random numbers from it (tests); otherwise from a
+    // clock-seeded generator of its own.
+    explicit Form1(imaging::UniformRandom* random = nullptr, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Starts with the photo `path` selected, as if the user had gone to its folder and clicked it
+    // in File1. Returns false (after reporting the error) when it cannot be loaded.
+    bool openImage(const QString& path);
+
+    // Shows a run-time error; by default a message box. Tests replace it.
+    std::function<void(const QString& message)> reportError;
+    // Sounds the beep at the end of a run; by default the system beep.
+    std::function<void()> soundBeep;
+
+    // A mouse button pressed on Picture1 at (x, y) in photo pixels, as from the mouse.
+    void clickPicture1(double x, double y) { picture1MouseDown(x, y); }
+    // Presses the run button of variant 'A', 'B' or 'C'.
+    void pressRunButton(char variant);
+
+    TextureSession& session() { return *session_; }
+    // True while a run occupies the window.
+    bool running() const { return running_; }
+
+    // The controls, under the program's names.
+    QScrollArea* Picture1Place;
+    SurfaceView* Picture1;
+    SurfaceView* Picture2;
+    SurfaceView* Picture3;
+    SurfaceView* Picture4;
+    SurfaceView* Picture5;
+    SurfaceView* Picture6;
+    SurfaceView* Picture7;
+    SurfaceView* Picture8;
+    SurfaceView* Picture9;
+    SurfaceView* Picture10;
+    DriveList* Drive1;
+    DirList* Dir1;
+    FileList* File1;
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QLabel* Label4;
+    QLabel* Label5;
+    QLabel* Label6;
+    QLabel* Label7;
+    QLabel* Label8;
+    QLabel* Label9;
+    QLabel* Label10;
+    QLineEdit* Text1;
+    QLineEdit* Text2;
+    QLineEdit* Text3;
+    QLineEdit* Text4;
+    QLineEdit* Text5;
+    QLineEdit* Text6;
+    QLineEdit* Text7;
+    QLineEdit* Text8;
+    QLineEdit* Text9;
+    QLineEdit* Text10;
+    QLineEdit* Text11;
+    QLineEdit* Text12;
+    QLineEdit* Text13;
+    QLineEdit* Text14;
+    QLineEdit* Text15;
+    QLineEdit* Text16;
+    QLineEdit* Text17;
+    QLineEdit* Text18;
+    QLineEdit* Text19;
+    QLineEdit* Text20;
+    QLineEdit* Text21;
+    QPushButton* Command1;
+    CaptionButton* Command6;
+    QPushButton* Command2;
+    QPushButton* Command3;
+    QPushButton* Command4;
+    QPushButton* Command5;
+    QPushButton* Command7;
+
+signals:
+    // A status word has been painted into Picture8 during a run.
+    void statusShown(const QString& word);
+    // A run ended (successfully or with an error).
+    void runFinished(bool succeeded);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class RunProgress;
+    class InputBlocker;
+
+    void createControls();
+    void connectControls();
+
+    // Handlers, one per user action.
+    void file1Click(const QString& fileName);
+    void picture1MouseDown(double x, double y);
+    void picture1MouseMove(double x, double y);
+    void startRun(Variant variant);
+
+    // Runs one session call; a run-time error is reported and ends only that call.
+    bool guarded(const std::function<void()>& action);
+    // Copies what the session holds into the controls and repaints changed pictures.
+    void showSession();
+    // Hands the texts the user may have edited to the session.
+    void passEditedTexts();
+
+    std::unique_ptr<TextureSession> session_;
+    bool running_ = false;
+};
+
+}  // namespace texturemeter::window

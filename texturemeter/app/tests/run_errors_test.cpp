@@ -1,0 +1,149 @@
+// Run-time errors in the window: each is shown in a message box naming the error, ends only
+// that command, and leaves the window usable with its state.
+
+#include <QMessageBox>
+#include <QTimer>
+#include <QtTest>
+
+#include "imaging/random.hpp"
+#include "window_test_support.hpp"
+
+using namespace texturemeter::window;
+using namespace texturemeter::window::testing;
+
+namespace {
+struct Selected {
+    QTemporaryDir dir;
+    imaging::FastRandom random{std::uint64_t(3)};
+    Form1 form{&random};
+    ReportedErrors errors;
+    int beeps = 0;
+    int finished = 0;
+    bool lastSucceeded = false;
+    Selected() {
+        copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
+        errors.attach(form);
+        form.soundBeep = [this] { ++beeps; };
+        QObject::connect(&form, &Form1::runFinished, [this](bool ok) {
+            ++finished;
+            lastSucceeded = ok;
+        });
+        showForm(form);
+        goToFolder(form, dir.path());
+        if (!clickFile(form, QStringLiteral("Pskin.jpg"))) qFatal("photo not listed");
+        form.Text5->setText(dir.filePath(QStringLiteral("results.txt")));
+    }
+    QByteArray results() const {
+        QFile f(form.Text5->text());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+}  // namespace
+
+class RunErrorsTest : public QObject {
+    Q_OBJECT
+private slots:
+    // A non-number in Text12: the run stops with "Type mismatch"; after fixing the text the
+    // next run works, so the window was left usable.
+    void nonNumberSideStopsTheRunOnly() {
+        Selected s;
+        s.form.Text12->setText(QStringLiteral("abc"));
+        QTest::mouseClick(s.form.Command3, Qt::LeftButton);
+        QCOMPARE(s.errors.messages.size(), 1);
+        QVERIFY2(s.errors.messages[0].contains(QStringLiteral("Type mismatch")), qPrintable(s.errors.messages[0]));
+        QCOMPARE(s.finished, 1);
+        QVERIFY(!s.lastSucceeded);
+        QCOMPARE(s.beeps, 0);
+        QVERIFY(!s.form.running());
+        QVERIFY(s.form.isVisible());
+        QCOMPARE(s.form.Text12->text(), QStringLiteral("abc"));
+        QVERIFY(s.form.Text1->text().endsWith(QStringLiteral("/Pskin.jpg")));
+
+        // The window still takes input: a click and a run work again.
+        s.form.Text12->setText(QStringLiteral("150"));
+        clickPhotoPixel(s.form, 10, 20);
+        QCOMPARE(s.form.Text20->text(), QStringLiteral("10"));
+        QTest::mouseClick(s.form.Command3, Qt::LeftButton);
+        QCOMPARE(s.errors.messages.size(), 1);
+        QVERIFY(s.lastSucceeded);
+        QCOMPARE(s.beeps, 1);
+        QCOMPARE(s.results().count("\r\n"), 3);
+    }
+
+    // Without a replacement the error really is a message box; it names the error.
+    void theDefaultReportIsAMessageBox() {
+        Form1 plain;  // a window with the default message box
+        QTemporaryDir dir;
+        copyPhoto(referencePhoto(), dir.path(), QStringLiteral("x.jpg"));
+        showForm(plain);
+        goToFolder(plain, dir.path());
+        QVERIFY(clickFile(plain, QStringLiteral("x.jpg")));
+        plain.Text12->setText(QStringLiteral("12x"));
+        QString seenTitle, seenText;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seenTitle = box->windowTitle();
+                seenText = box->text();
+                box->accept();
+            }
+        });
+        closer.start(20);
+        clickPhotoPixel(plain, 5, 5);
+        closer.stop();
+        QVERIFY2(seenText.contains(QStringLiteral("Type mismatch")), qPrintable(seenText));
+        QCOMPARE(seenTitle, QStringLiteral("Morphex 5.9c3 sqr1"));
+        QVERIFY(plain.isVisible());
+    }
+
+    // A click with a non-number side still takes nothing from the text and reports it.
+    void clickWithANonNumberSideIsReported() {
+        Selected s;
+        s.form.Text12->setText(QString());
+        clickPhotoPixel(s.form, 30, 40);
+        QCOMPARE(s.errors.messages.size(), 1);
+        QVERIFY(s.errors.messages[0].contains(QStringLiteral("Type mismatch")));
+    }
+
+    // A side too large for the work grids stops the run after the header was written.
+    void sideBeyondTheGridsIsReported() {
+        Selected s;
+        s.form.Text12->setText(QStringLiteral("600"));
+        QTest::mouseClick(s.form.Command3, Qt::LeftButton);
+        QCOMPARE(s.errors.messages.size(), 1);
+        QVERIFY2(s.errors.messages[0].contains(QStringLiteral("Subscript out of range")) ||
+                     s.errors.messages[0].contains(QStringLiteral("600")),
+                 qPrintable(s.errors.messages[0]));
+        QVERIFY(s.results().startsWith("NAME,"));
+        QCOMPARE(s.beeps, 0);
+        QVERIFY(s.form.isVisible());
+    }
+
+    // A results file that cannot be created: the error names it.
+    void unwritableResultsFileIsReported() {
+        Selected s;
+        const QString bad = s.dir.filePath(QStringLiteral("no/such/folder/results.txt"));
+        s.form.Text5->setText(bad);
+        QTest::mouseClick(s.form.Command3, Qt::LeftButton);
+        QCOMPARE(s.errors.messages.size(), 1);
+        QVERIFY2(s.errors.messages[0].contains(QStringLiteral("results.txt")), qPrintable(s.errors.messages[0]));
+    }
+
+    // A run before any photo was selected is reported, not a crash.
+    void runWithoutAPhotoIsReported() {
+        imaging::FastRandom random(1);
+        Form1 form(&random);
+        ReportedErrors errors;
+        errors.attach(form);
+        QTemporaryDir dir;
+        form.Text5->setText(dir.filePath(QStringLiteral("results.txt")));
+        showForm(form);
+        QTest::mouseClick(form.Command3, Qt::LeftButton);
+        QCOMPARE(errors.messages.size(), 1);
+        QVERIFY(!errors.messages[0].isEmpty());
+        QVERIFY(!form.running());
+    }
+};
+
+QTEST_MAIN(RunErrorsTest)
+#include "run_errors_test.moc"
