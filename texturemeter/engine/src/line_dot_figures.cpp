@@ -1,7 +1,10 @@
 // Line and dot figures: dark pixels of the Hessian height field that lie on a long straight run
 // of similar heights (line) or have exactly one similar neighbour in some direction (dot).
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "imaging/colour.hpp"
@@ -22,17 +25,19 @@ struct FigureRule {
 constexpr FigureRule kLineRule{8, 10, true};
 constexpr FigureRule kDotRule{5, 20, false};
 
-// One point of a direction: the offset Int(x + cos t x k) - x for every x, which is the same
-// whole number for all x unless x + cos t x k can round up to the next whole number.
+// One point of a direction: Int(x + cos t x k) and Int(y + sin t x k). For most points the
+// offset from (x, y) is the same whole number Int(cos t x k) at every position; where the fraction
+// of cos t x k lies within rounding distance of 1 (cos 90 degrees x k under pi = 3.141593 is
+// 0.99999999999998 x k), x + cos t x k rounds up to the next whole number for larger x, and the
+// offset is worked out for each position.
 struct DirectionPoint {
     double ox, oy;   // cos t x k, sin t x k
-    int dx, dy;      // Int(ox), Int(oy)
-    bool exact;      // dx, dy hold for every position
 };
 
+// Whether Int(v + o) - v is Int(o) for every whole v with |v + o| < 1024 (ulp below 2^-42).
 bool offsetIsUniform(double o) {
     const double f = o - std::floor(o);
-    return f == 0 || 1 - f > 1e-9;
+    return f == 0 || 1 - f > 0x1p-40;
 }
 
 std::vector<DirectionPoint> directionPoints(const FigureRule& rule) {
@@ -41,17 +46,88 @@ std::vector<DirectionPoint> directionPoints(const FigureRule& rule) {
     for (int angle = 0; angle <= 360; angle += rule.angleStep) {
         const double theta = 3.141593 / 180 * angle;
         const double cs = std::cos(theta), sn = std::sin(theta);
-        for (int k = -r + 1; k <= r - 1; ++k) {
-            DirectionPoint p;
-            p.ox = cs * k;
-            p.oy = sn * k;
-            p.dx = static_cast<int>(std::floor(p.ox));
-            p.dy = static_cast<int>(std::floor(p.oy));
-            p.exact = offsetIsUniform(p.ox) && offsetIsUniform(p.oy);
-            points.push_back(p);
-        }
+        for (int k = -r + 1; k <= r - 1; ++k) points.push_back({cs * k, sn * k});
     }
     return points;
+}
+
+// The offsets Int(v + o) - v of all points along one axis for the positions first..last, grouped
+// into classes of positions that share the same offsets.
+struct AxisClasses {
+    std::vector<int> classOf;                  // class of position first + i
+    std::vector<std::vector<int>> offsets;     // offsets of every point, per class
+};
+
+AxisClasses axisClasses(const std::vector<DirectionPoint>& points, bool alongX, int first, int last) {
+    AxisClasses axis;
+    for (int v = first; v <= last; ++v) {
+        std::vector<int> offs;
+        offs.reserve(points.size());
+        for (const DirectionPoint& p : points) {
+            const double o = alongX ? p.ox : p.oy;
+            offs.push_back(offsetIsUniform(o) ? static_cast<int>(std::floor(o))
+                                              : static_cast<int>(std::floor(v + o)) - v);
+        }
+        const auto found = std::find(axis.offsets.begin(), axis.offsets.end(), offs);
+        axis.classOf.push_back(static_cast<int>(found - axis.offsets.begin()));
+        if (found == axis.offsets.end()) axis.offsets.push_back(std::move(offs));
+    }
+    return axis;
+}
+
+// The points of every direction as offsets into the grid's cells, farthest points first (a line
+// direction then fails after few reads); directions with the same points are kept once, since the
+// flag only asks whether some direction satisfies the rule.
+using DirectionTable = std::vector<std::vector<std::ptrdiff_t>>;
+
+DirectionTable directionTable(const std::vector<int>& dx, const std::vector<int>& dy, int perDirection,
+                              std::ptrdiff_t stride) {
+    DirectionTable table;
+    std::vector<std::vector<std::ptrdiff_t>> seen;
+    const int directions = static_cast<int>(dx.size()) / perDirection;
+    for (int dir = 0; dir < directions; ++dir) {
+        std::vector<std::pair<int, std::ptrdiff_t>> byDistance;
+        for (int i = 0; i < perDirection; ++i) {
+            const std::size_t at = std::size_t(dir) * std::size_t(perDirection) + std::size_t(i);
+            const int k = i - (perDirection - 1) / 2;
+            byDistance.push_back({-(k < 0 ? -k : k), std::ptrdiff_t(dy[at]) * stride + dx[at]});
+        }
+        std::stable_sort(byDistance.begin(), byDistance.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<std::ptrdiff_t> offsets;
+        for (const auto& e : byDistance) offsets.push_back(e.second);
+        std::vector<std::ptrdiff_t> sorted = offsets;
+        std::sort(sorted.begin(), sorted.end());
+        if (std::find(seen.begin(), seen.end(), sorted) != seen.end()) continue;
+        seen.push_back(std::move(sorted));
+        table.push_back(std::move(offsets));
+    }
+    return table;
+}
+
+// Whether some direction around the pixel at `centre` satisfies the rule.
+inline bool marksPixel(const float* centre, double lo, double hi, const DirectionTable& table, const FigureRule& rule,
+                       int lineMisses) {
+    for (const auto& offsets : table) {
+        int n = 0, misses = 0;
+        bool decided = false;
+        for (std::ptrdiff_t o : offsets) {
+            const double v = centre[o];
+            if (lo < v && v < hi) {
+                ++n;
+                if (!rule.line && n > 2) {
+                    decided = true;  // a dot needs exactly two
+                    break;
+                }
+            } else if (rule.line && ++misses > lineMisses) {
+                decided = true;
+                break;
+            }
+        }
+        if (decided) continue;
+        if (rule.line ? n > 2 * rule.halfLength - 4 : n == 2) return true;
+    }
+    return false;
 }
 
 double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& picture7, const FigureRule& rule) {
@@ -59,7 +135,12 @@ double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& 
     const int r = rule.halfLength;
     const int perDirection = 2 * r - 1;
     const std::vector<DirectionPoint> points = directionPoints(rule);
-    const int directions = static_cast<int>(points.size()) / perDirection;
+    const std::ptrdiff_t stride = h.maxX() + 1;
+    const AxisClasses xs = axisClasses(points, true, r, extentX - r);
+    const AxisClasses ys = axisClasses(points, false, r, extentY - r);
+    std::vector<DirectionTable> tables;  // per (x class, y class)
+    for (const auto& dy : ys.offsets)
+        for (const auto& dx : xs.offsets) tables.push_back(directionTable(dx, dy, perDirection, stride));
     // A line direction fails after more than this many dissimilar points.
     const int lineMisses = perDirection - (2 * r - 4) - 1;
 
@@ -68,6 +149,7 @@ double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& 
     for (int y = r; y <= extentY - r; ++y) {
         ++row;
         int column = 0;
+        const std::size_t tableRow = std::size_t(ys.classOf[std::size_t(y - r)]) * xs.offsets.size();
         for (int x = r; x <= extentX - r; ++x) {
             ++total;
             ++column;
@@ -76,28 +158,8 @@ double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& 
             // Bright pixels (c >= 100) count no similar point in any direction.
             if (c < 100) {
                 const double lo = static_cast<double>(c) - 10, hi = static_cast<double>(c) + 10;
-                for (int dir = 0; dir < directions && !flag; ++dir) {
-                    const DirectionPoint* p = &points[std::size_t(dir) * std::size_t(perDirection)];
-                    int n = 0, misses = 0;
-                    for (int i = 0; i < perDirection; ++i) {
-                        int px, py;
-                        if (p[i].exact) {
-                            px = x + p[i].dx;
-                            py = y + p[i].dy;
-                        } else {
-                            px = static_cast<int>(std::floor(x + p[i].ox));
-                            py = static_cast<int>(std::floor(y + p[i].oy));
-                        }
-                        const double v = h.cell(px, py);
-                        if (lo < v && v < hi) {
-                            ++n;
-                            if (!rule.line && n > 2) break;  // a dot needs exactly two
-                        } else if (rule.line && ++misses > lineMisses) {
-                            break;
-                        }
-                    }
-                    flag = rule.line ? n > 2 * r - 4 : n == 2;
-                }
+                const DirectionTable& table = tables[tableRow + std::size_t(xs.classOf[std::size_t(x - r)])];
+                flag = marksPixel(&h.cell(x, y), lo, hi, table, rule, lineMisses);
             }
             const int value = flag ? 0 : 256;
             picture7.psetAt(column, row, imaging::greyColour(value));

@@ -1,0 +1,135 @@
+// Speed of each stage of a texture analysis and of the whole run, on a side-200 square of the
+// bundled skin sample (decoding excluded).
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+#include "imaging/image_file.hpp"
+#include "imaging/random.hpp"
+#include "texturemeter/run_driver.hpp"
+#include "texturemeter/stages.hpp"
+
+namespace {
+
+using namespace texturemeter;
+
+const imaging::Image& photo() {
+    static const imaging::Image image = [] {
+        const std::string sample = std::string(MORPH_SAMPLES_DIR) + "/skin_sample.jpg";
+        return imaging::loadImageFile(std::filesystem::exists(sample)
+                                          ? sample
+                                          : std::string(MORPH_TESTDATA_DIR) + "/reference/skin_texture.jpg");
+    }();
+    return image;
+}
+
+constexpr RegionSquare kSquare{20, 30, 200};
+
+// The state a run has when each stage starts: grids, monochrome and Hessian pictures.
+struct Prepared {
+    WorkGrids grids;
+    PictureSurface picture2{201, 201}, picture3{201, 201}, picture7{201, 201};
+    GreyImageSums sums;
+    Prepared() {
+        sums = prepareGreyImage(PhotoView(photo()), kSquare, Variant::A, grids.gridA, grids.gridB, picture2);
+        hessianImage(grids.gridB, sums.extentX, sums.extentY, 3, picture3);
+        picture2.setPicture(picture2.image());
+        picture3.setPicture(picture3.image());
+    }
+};
+
+void BM_prepareGreyImage(benchmark::State& state) {
+    WorkGrids grids;
+    PictureSurface picture2(201, 201);
+    const Variant v = static_cast<Variant>(state.range(0));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(prepareGreyImage(PhotoView(photo()), kSquare, v, grids.gridA, grids.gridB, picture2));
+}
+BENCHMARK(BM_prepareGreyImage)->Arg(0)->Arg(1)->Arg(2);
+
+void BM_hessianImage(benchmark::State& state) {
+    Prepared p;
+    for (auto _ : state) hessianImage(p.grids.gridB, 200, 200, 3, p.picture3);
+}
+BENCHMARK(BM_hessianImage);
+
+void BM_loadGreyGrid(benchmark::State& state) {
+    Prepared p;
+    for (auto _ : state) benchmark::DoNotOptimize(loadGreyGrid(p.picture2, 200, p.grids.gridA, p.grids.gridB));
+}
+BENCHMARK(BM_loadGreyGrid);
+
+void BM_tiledDimensionStatistics(benchmark::State& state) {
+    Prepared p;
+    loadGreyGrid(p.picture2, 200, p.grids.gridA, p.grids.gridB);
+    BoxSizes sizes{};
+    std::array<float, 201> areas{};
+    std::array<float, 501> tiles{};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(tiledDimensionStatistics(p.grids.gridA, 200, 200, 40, sizes, areas, tiles));
+}
+BENCHMARK(BM_tiledDimensionStatistics);
+
+void BM_greySurfaceStage(benchmark::State& state) {
+    Prepared p;
+    BoxSizes sizes{};
+    std::array<float, 201> areas{};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(greySurfaceStage(p.picture2, p.picture3, 200, "40", p.grids, sizes, areas,
+                                                  [](const std::string&) {}));
+}
+BENCHMARK(BM_greySurfaceStage);
+
+void BM_lineFigure(benchmark::State& state) {
+    Prepared p;
+    loadGreyGrid(p.picture3, 200, p.grids.gridA, p.grids.gridB);
+    for (auto _ : state) benchmark::DoNotOptimize(lineFigure(p.grids.gridB, 200, 200, p.picture7));
+}
+BENCHMARK(BM_lineFigure);
+
+void BM_dotFigure(benchmark::State& state) {
+    Prepared p;
+    loadGreyGrid(p.picture3, 200, p.grids.gridA, p.grids.gridB);
+    for (auto _ : state) benchmark::DoNotOptimize(dotFigure(p.grids.gridB, 200, 200, p.picture7));
+}
+BENCHMARK(BM_dotFigure);
+
+void BM_outlineStageAndLineDimension(benchmark::State& state) {
+    Prepared p;
+    imaging::FastRandom random(1);
+    for (auto _ : state) {
+        p.grids.clear();
+        outlineStage(p.picture2, 4, p.grids.gridA, p.picture7, random);
+        benchmark::DoNotOptimize(lineDimension(p.picture7));
+    }
+}
+BENCHMARK(BM_outlineStageAndLineDimension);
+
+void BM_colourToneStatistics(benchmark::State& state) {
+    Prepared p;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(colourToneStatistics(p.picture2, 200, p.grids.gridA, p.grids.gridB));
+}
+BENCHMARK(BM_colourToneStatistics);
+
+void BM_randomTextureSampling(benchmark::State& state) {
+    Prepared p;
+    imaging::FastRandom random(1);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            randomTextureSampling(p.grids.gridA, p.sums.heightSum, p.sums.heightCount, 200, random));
+}
+BENCHMARK(BM_randomTextureSampling);
+
+// The whole analysis of one square: result row and sampling line, pictures frozen in memory.
+void BM_wholeAnalysis(benchmark::State& state) {
+    AnalysisParameters parameters;
+    parameters.variant = static_cast<Variant>(state.range(0));
+    parameters.region = kSquare;
+    imaging::FastRandom random(1);
+    for (auto _ : state) benchmark::DoNotOptimize(analyseSquare(PhotoView(photo()), parameters, random));
+}
+BENCHMARK(BM_wholeAnalysis)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+}  // namespace
