@@ -62,7 +62,6 @@ Colour PictureSurface::point(double x, double y) const { return pointAt(pixelOf(
 
 void PictureSurface::pset(double x, double y, Colour c) {
     psetAt(pixelOf(x), pixelOf(y), c);
-    ++revision_;
 }
 
 void PictureSurface::line(double x1d, double y1d, double x2d, double y2d, Colour c, LineKind kind) {

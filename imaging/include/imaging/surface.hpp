@@ -52,6 +52,7 @@ public:
     // Sets one pixel; nothing happens outside the surface.
     void pset(double x, double y, Colour c);
     void psetAt(int x, int y, Colour c) {
+        ++revision_;
         if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
         raster_[std::size_t(y) * std::size_t(width_) + std::size_t(x)] = c;
     }
