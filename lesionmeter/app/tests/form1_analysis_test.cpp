@@ -59,6 +59,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form()));
     }
 
+    // After every step every control is shown, hidden, enabled or disabled as the session says.
+    void cleanup() {
+        if (form().isVisible()) VERIFY_FOLLOWS_SESSION(form());
+    }
+
     void startUpShowsPicture2Only() {
         QCOMPARE(form().windowTitle(), QStringLiteral("Morphex 5.9c3"));
         QCOMPARE(stackOf(form()), (Stack{true, false, false, false}));
@@ -128,6 +133,7 @@ private slots:
         QCOMPARE(session().state().centreY, 120.0f);
         QCOMPARE(session().state().inCount, int16_t(5));
         QCOMPARE(session().state().outCount, int16_t(5));
+        QCOMPARE(stackOf(form()), (Stack{true, false, false, false}));
         // The strips stay hidden, but hold the profiles.
         QVERIFY(!form().picture(16)->isVisibleTo(&form()));
         bool drawn = false;
@@ -147,11 +153,23 @@ private slots:
         } counter;
         form().picture(4)->installEventFilter(&counter);
         Qt::CursorShape cursorAtBeep = Qt::ArrowCursor;
+        // A click on "Information" that arrives while the search runs is dropped, not acted on late.
+        QPushButton* information = form().command(7);
+        const QPointF middle = QRectF(information->rect()).center();
         form().setBeepHandler([&] {
             ++fx->beeps;
             if (QApplication::overrideCursor()) cursorAtBeep = QApplication::overrideCursor()->shape();
+            if (fx->beeps == 1) {
+                QCoreApplication::postEvent(information, new QMouseEvent(QEvent::MouseButtonPress, middle,
+                    information->mapToGlobal(middle), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+                QCoreApplication::postEvent(information, new QMouseEvent(QEvent::MouseButtonRelease, middle,
+                    information->mapToGlobal(middle), Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+            }
         });
         QTest::mouseClick(form().command(5), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QVERIFY(!form().picture(14)->isVisibleTo(&form()));
+        QVERIFY(session().picture(14).printedLines().empty());
         form().picture(4)->removeEventFilter(&counter);
         QVERIFY2(fx->messages.isEmpty(), qPrintable(fx->messages.join('\n')));
         QCOMPARE(fx->beeps, 2);
@@ -356,6 +374,7 @@ private slots:
         QCOMPARE(session().picture(14).printedLines(), twice);
         QTest::mouseClick(form().picture(14), Qt::LeftButton, Qt::NoModifier, QPoint(80, 30));
         QVERIFY(!form().picture(14)->isVisibleTo(&form()));
+        QCOMPARE(stackOf(form()), (Stack{false, false, true, true}));
     }
 
     void rgbOutputThenEndClosesTheFile() {

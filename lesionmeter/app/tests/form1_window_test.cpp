@@ -157,6 +157,7 @@ private slots:
         QVERIFY(f.option(1)->isChecked() && f.option(3)->isChecked() && f.option(5)->isChecked());
         QVERIFY(!f.check1()->isChecked());
         QCOMPARE(stackOf(f), (Stack{true, false, false, false}));
+        VERIFY_FOLLOWS_SESSION(f);
         // Background colours 0x00BBGGRR of the layout.
         QCOMPARE(fillOf(f.text(5)), QColor(0xFF, 0xE0, 0xC0));
         QCOMPARE(fillOf(f.text(6)), QColor(0xC0, 0xFF, 0xFF));

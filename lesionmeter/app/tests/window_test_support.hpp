@@ -116,6 +116,27 @@ inline bool loadThroughChooser(Form1& form, const QString& path) {
     return clickListItem(chooser->file1(), names.front());
 }
 
+// Whether every control's shown/hidden and enabled state is the session's; the first control
+// that differs is named in `why`.
+inline bool followsSession(Form1& form, QString* why) {
+    for (int c = int(Control::Picture1); c <= int(Control::Frame1); ++c) {
+        QWidget* w = form.widgetOf(Control(c));
+        if (!w) continue;
+        const bool shown = !w->isHidden();
+        if (shown != form.session().visible(Control(c)) || w->isEnabled() != form.session().enabled(Control(c))) {
+            *why = w->objectName();
+            return false;
+        }
+    }
+    return true;
+}
+#define VERIFY_FOLLOWS_SESSION(form)                                        \
+    do {                                                                    \
+        QString differs;                                                    \
+        QVERIFY2(::lesionmeter::app::test::followsSession(form, &differs), \
+                 qPrintable("differs from the session: " + differs));      \
+    } while (false)
+
 // The stacked plot areas and "Save 2" as the window shows them.
 struct Stack {
     bool picture2, picture12, picture13, save2Enabled;
