@@ -63,7 +63,6 @@ void settlePolarityAndPaint(imaging::FloatGrid& map, int w, int h, imaging::Pict
             picture2.psetAt(c, r, imaging::greyColour(g));
         }
     }
-    markRepainted(picture2);
 }
 
 template <typename Random>
@@ -112,7 +111,6 @@ void trimPixels(AnalysisState& state, imaging::PictureSurface& picture2, Random&
             }
         }
     }
-    markRepainted(picture2);
 }
 
 }  // namespace

@@ -42,7 +42,6 @@ void paintOutline(const imaging::FloatGrid& map, const imaging::FloatGrid& flags
             picture12.psetAt(x, y, colour);
         }
     }
-    markRepainted(picture12);
 }
 
 }  // namespace

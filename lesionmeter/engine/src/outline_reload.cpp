@@ -44,7 +44,6 @@ void redrawBoundary(const AnalysisState& state, imaging::PictureSurface& picture
                 picture12.psetAt(x, y, imaging::kWhite);
         }
     }
-    markRepainted(picture12);
 }
 
 }  // namespace

@@ -13,10 +13,6 @@
 
 namespace lesionmeter {
 
-// Pixels set through the surface's fast path (psetAt) do not count as a change of the surface;
-// after painting pixel by pixel, one counted pset outside the raster tells a window to repaint.
-inline void markRepainted(imaging::PictureSurface& surface) { surface.pset(-1.0, -1.0, imaging::kWhite); }
-
 // ---- Colour sampling and profiles ----------------------------------------------------------
 
 // One line of the RGB output file: file name, ",IN," or ",out,", the red, green and blue values
