@@ -196,14 +196,16 @@ void Form1::createControls() {
     Picture4 = makePicture(this, "Picture4", {392, 504, 273, 97});
     Picture5 = makePicture(this, "Picture5", {392, 504, 273, 97});
     Picture6 = makePicture(this, "Picture6", {392, 504, 273, 97});
+    // Pictures nothing is ever drawn into keep the window's own colour.
+    for (SurfaceView* empty : {Picture4, Picture5, Picture6, Picture10}) empty->setPlainBackground(palette().color(QPalette::Button));
 
     Label4 = makeLabel(this, "Label4", {}, {624, 204, 36, 21});
     Text20 = makeText(this, "Text20", {}, {662, 204, 50, 21});
     Text21 = makeText(this, "Text21", {}, {716, 204, 50, 21});
-    Label5 = makeLabel(this, "Label5", QStringLiteral("LAST_EWW"), {624, 232, 62, 19});
-    Text8 = makeText(this, "Text8", {}, {688, 231, 38, 21});
-    Label6 = makeLabel(this, "Label6", QStringLiteral("LAST_HWW"), {624, 257, 62, 19});
-    Text9 = makeText(this, "Text9", {}, {688, 256, 38, 21});
+    Label5 = makeLabel(this, "Label5", QStringLiteral("LAST_EWW"), {624, 232, 66, 19});
+    Text8 = makeText(this, "Text8", {}, {691, 231, 35, 21});
+    Label6 = makeLabel(this, "Label6", QStringLiteral("LAST_HWW"), {624, 257, 66, 19});
+    Text9 = makeText(this, "Text9", {}, {691, 256, 35, 21});
     for (QLabel* japanese : {Label5, Label6}) japanese->setFont(japaneseFont(font()));
 
     Label2 = makeLabel(this, "Label2", QStringLiteral("Sampling width\n"), {624, 305, 110, 20});
@@ -229,9 +231,6 @@ void Form1::createControls() {
     Picture1->setSurface(&s.Picture1);
     Picture2->setSurface(&s.Picture2);
     Picture3->setSurface(&s.Picture3);
-    Picture4->setSurface(&s.Picture4);
-    Picture5->setSurface(&s.Picture5);
-    Picture6->setSurface(&s.Picture6);
     Picture7->setSurface(&s.Picture7);
     Picture8->setSurface(&s.Picture8);
     Picture9->setSurface(&s.Picture9);

@@ -1,8 +1,10 @@
 // texturemeter: the texture analyzer's window.
-//   texturemeter [--open IMAGE] [--corner X,Y] [--run A|B|C] [--results FILE] [--screenshot FILE.png]
+//   texturemeter [--open IMAGE] [--corner X,Y] [--run A|B|C] [--press P-1|P-2|P-3]
+//                [--results FILE] [--screenshot FILE.png]
 // --open starts with the photo selected; --corner clicks Picture1 there; --run presses a run
-// button; --results replaces the results file name in Text5; --screenshot writes a picture of
-// the window after all that and exits (status 1 if anything failed on the way).
+// button; --press presses a small picture button afterwards; --results replaces the results file
+// name in Text5; --screenshot writes a picture of the window after all that and exits (status 1
+// if anything failed on the way).
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -21,6 +23,7 @@ struct Options {
     QString open;
     QString corner;
     QString run;
+    QString press;
     QString results;
     QString screenshot;
 };
@@ -35,15 +38,21 @@ bool parseOptions(QApplication& app, Options& options) {
                                     QStringLiteral("X,Y"));
     const QCommandLineOption run(QStringLiteral("run"), QStringLiteral("Press a run button: A, B or C."),
                                  QStringLiteral("VARIANT"));
+    const QCommandLineOption press(QStringLiteral("press"), QStringLiteral("Press P-1, P-2 or P-3 at the end."),
+                                   QStringLiteral("BUTTON"));
     const QCommandLineOption results(QStringLiteral("results"), QStringLiteral("Results file name (Text5)."),
                                      QStringLiteral("FILE"));
     const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                         QStringLiteral("Write a picture of the window to FILE.png and exit."),
                                         QStringLiteral("FILE.png"));
-    parser.addOptions({open, corner, run, results, screenshot});
+    parser.addOptions({open, corner, run, press, results, screenshot});
     parser.process(app);
-    options = {parser.value(open), parser.value(corner), parser.value(run).toUpper(), parser.value(results),
-               parser.value(screenshot)};
+    options = {parser.value(open),  parser.value(corner),  parser.value(run).toUpper(),
+               parser.value(press).toUpper(), parser.value(results), parser.value(screenshot)};
+    if (!options.press.isEmpty() && !QStringList{"P-1", "P-2", "P-3"}.contains(options.press)) {
+        std::fprintf(stderr, "texturemeter: --press takes P-1, P-2 or P-3\n");
+        return false;
+    }
     if (!options.run.isEmpty() && options.run != QLatin1String("A") && options.run != QLatin1String("B") &&
         options.run != QLatin1String("C")) {
         std::fprintf(stderr, "texturemeter: --run takes A, B or C\n");
@@ -91,6 +100,9 @@ int main(int argc, char** argv) {
             form.clickPicture1(x, y);
         }
         if (!options.run.isEmpty()) form.pressRunButton(options.run.at(0).toLatin1());
+        if (options.press == QLatin1String("P-1")) form.Command1->click();
+        if (options.press == QLatin1String("P-2")) form.Command5->click();
+        if (options.press == QLatin1String("P-3")) form.Command4->click();
     } else if (!options.open.isEmpty()) {
         failed = true;
     }

@@ -26,6 +26,12 @@ public:
     // Schedules a repaint when it did.
     bool sync();
 
+    // The colour of a view without a surface.
+    void setPlainBackground(const QColor& c) {
+        background_ = c;
+        update();
+    }
+
     // What the view shows now (for tests and for the screenshot check).
     const QImage& shownImage() const { return image_; }
     const QStringList& shownLines() const { return lines_; }
