@@ -9,6 +9,12 @@
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
 
+// The stb decoders compiled into the fuzzer itself (same header version as the system library):
+// these definitions take precedence over the shared library's, so the PNG and BMP paths run with
+// coverage feedback and address checks instead of as an opaque, uninstrumented library.
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb/stb_image.h>
+
 namespace {
 
 // A decoded picture must have a positive size within the cap and one 0x00BBGGRR value per pixel.
