@@ -76,7 +76,9 @@ constexpr std::size_t kLimit = 16u << 20;  // far more than any of these tiny fi
     largestRequest = 0;
     const std::string message =
         imaging_test::runErrorMessage([&] { (void)imaging::decodeImage(bytes.data(), bytes.size(), name); });
-    if (!message.empty()) EXPECT_NE(message.find(name), std::string::npos) << message;
+    if (!message.empty()) {
+        EXPECT_NE(message.find(name), std::string::npos) << message;
+    }
     return largestRequest.load();
 }
 

@@ -34,8 +34,9 @@ const std::string kSkinJpeg = std::string(MORPH_TESTDATA_DIR) + "/reference/skin
 void expectBadFile(const std::string& path) {
     SCOPED_TRACE(path);
     const std::string message = imaging_test::runErrorMessage([&] { (void)imaging::loadImageFile(path); });
-    if (!message.empty())
+    if (!message.empty()) {
         EXPECT_NE(message.find(path), std::string::npos) << "message does not name the file: " << message;
+    }
 }
 
 // Writes `bytes` to a file in `dir` and expects loading it to fail naming the file.
