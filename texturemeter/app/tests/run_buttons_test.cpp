@@ -195,6 +195,49 @@ private slots:
         QVERIFY(picture7Blank);
     }
 
+    // Every status word is really painted: Picture8 shows dark text pixels at each word.
+    void statusWordsArePainted() {
+        RunFixture f(referencePhoto(), QStringLiteral("skin_texture.jpg"));
+        QList<int> darkPixels;
+        QObject::connect(&f.form, &Form1::statusShown, [&] {
+            const QImage shown = f.form.Picture8->grab().toImage();
+            int dark = 0;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x) dark += qGray(shown.pixel(x, y)) < 100;
+            darkPixels << dark;
+        });
+        QTest::mouseClick(f.form.Command6, Qt::LeftButton);
+        QCOMPARE(darkPixels.size(), 8);
+        for (int dark : darkPixels) QVERIFY(dark > 5);
+    }
+
+    // What the user types or clicks while a run goes on is dropped, not acted on afterwards.
+    void inputDuringARunIsDropped() {
+        RunFixture f(referencePhoto(), QStringLiteral("skin_texture.jpg"));
+        int finished = 0;
+        QObject::connect(&f.form, &Form1::runFinished, [&] { ++finished; });
+        QObject::connect(&f.form, &Form1::statusShown, [&](const QString& word) {
+            if (word != QLatin1String("line")) return;
+            f.form.Text12->setFocus();
+            QCoreApplication::postEvent(f.form.Text12, new QKeyEvent(QEvent::KeyPress, Qt::Key_9, Qt::NoModifier, "9"));
+            const QPointF centre = QRectF(f.form.Command3->rect()).center();
+            for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QCoreApplication::postEvent(f.form.Command3,
+                                            new QMouseEvent(type, centre, f.form.Command3->mapToGlobal(centre),
+                                                            Qt::LeftButton, type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                                            Qt::NoModifier));
+        });
+        QTest::mouseClick(f.form.Command3, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QCOMPARE(finished, 1);
+        QCOMPARE(f.beeps, 1);
+        QCOMPARE(f.form.Text12->text(), QStringLiteral("200"));
+        // Afterwards the window takes input again.
+        QTest::keyClick(f.form.Text12, Qt::Key_End);
+        QTest::keyClick(f.form.Text12, Qt::Key_Backspace);
+        QCOMPARE(f.form.Text12->text(), QStringLiteral("20"));
+    }
+
     void startBShowsTheJapaneseStageLabels() {
         RunFixture f(referencePhoto(), QStringLiteral("skin_texture.jpg"));
         clickPhotoPixel(f.form, 20, 30);
