@@ -151,6 +151,20 @@ TEST(NumberText, FloatIsNotWidenedToDoubleDigits) {
     EXPECT_EQ(imaging::numberText(double(0.1f)), "0.100000001490116");
 }
 
+TEST(NumberText, RoundsToTheAllowedDigits) {
+    EXPECT_EQ(imaging::numberText(0.1 + 0.2), "0.3");
+    EXPECT_EQ(imaging::numberText(1.0 / 3.0), "0.333333333333333");
+    EXPECT_EQ(imaging::numberText(2.0 / 3.0), "0.666666666666667");
+    EXPECT_EQ(imaging::numberText(-2.0 / 3.0), "-0.666666666666667");
+    EXPECT_EQ(imaging::numberText(0.9999999999999999), "1");
+    EXPECT_EQ(imaging::numberText(999999999999999.0), "999999999999999");
+    EXPECT_EQ(imaging::numberText(1e15), "1E+15");
+    EXPECT_EQ(imaging::numberText(1.0f / 3.0f), "0.3333333");
+    EXPECT_EQ(imaging::numberText(1234567.0f), "1234567");
+    EXPECT_EQ(imaging::numberText(12345678.0f), "1.234568E+07");
+    EXPECT_EQ(imaging::numberText(-256000000.0f), "-2.56E+08");
+}
+
 TEST(NumberText, Integers) {
     EXPECT_EQ(imaging::numberText(0), "0");
     EXPECT_EQ(imaging::numberText(-32768), "-32768");

@@ -104,6 +104,35 @@ TEST(Surface, FractionalPositionsRoundHalfToEven) {
     EXPECT_EQ(s.point(3.5, 3.5), imaging::kWhite);  // -> (4, 4)
     EXPECT_EQ(s.point(-0.5, 0), imaging::kWhite);   // -> (0, 0), inside
     EXPECT_EQ(s.point(9.5, 0), -1);                 // -> (10, 0), outside
+    EXPECT_EQ(s.point(-0.6, 0), -1);                // -> (-1, 0), outside
+}
+
+TEST(Surface, ResetDropsPictureDrawingAndText) {
+    PictureSurface s(4, 4);
+    s.setPicture(imaging::Image(4, 4, imaging::kBlack));
+    EXPECT_TRUE(s.hasPicture());
+    s.pset(1, 1, kInk);
+    s.print("x");
+    s.reset(6, 3);
+    EXPECT_FALSE(s.hasPicture());
+    EXPECT_EQ(s.width(), 6);
+    EXPECT_EQ(s.height(), 3);
+    EXPECT_EQ(s.point(1, 1), imaging::kWhite);
+    EXPECT_EQ(s.point(5, 2), imaging::kWhite);
+    EXPECT_EQ(s.point(5, 3), -1);
+    EXPECT_TRUE(s.printedLines().empty());
+}
+
+TEST(Surface, SetPictureIsTheBackgroundThatClsRestores) {
+    PictureSurface s(3, 2);
+    imaging::Image pic(3, 2, imaging::greyColour(7));
+    pic.at(2, 1) = kInk;
+    s.setPicture(pic);
+    EXPECT_EQ(s.point(2, 1), kInk);
+    s.pset(0, 0, imaging::kBlack);
+    s.cls();
+    EXPECT_EQ(s.point(0, 0), imaging::greyColour(7));
+    EXPECT_EQ(s.point(2, 1), kInk);
 }
 
 TEST(Line, ShallowLineTakesTheDecidedPixels) {
