@@ -105,27 +105,31 @@ DirectionTable directionTable(const std::vector<int>& dx, const std::vector<int>
     return table;
 }
 
-// Whether some direction around the pixel at `centre` satisfies the rule.
+// The number of similar points (c - 10 < v < c + 10) among `count` offsets, without branches.
+inline int similarPoints(const float* centre, const std::ptrdiff_t* offsets, int count, double lo, double hi) {
+    int n = 0;
+    for (int i = 0; i < count; ++i) {
+        const double v = centre[offsets[i]];
+        n += static_cast<int>(lo < v) & static_cast<int>(v < hi);
+    }
+    return n;
+}
+
+// Whether some direction around the pixel at `centre` satisfies the rule. A line direction is
+// given up when its farthest points already hold more dissimilar points than the rule allows.
 inline bool marksPixel(const float* centre, double lo, double hi, const DirectionTable& table, const FigureRule& rule,
                        int lineMisses) {
     for (const auto& offsets : table) {
-        int n = 0, misses = 0;
-        bool decided = false;
-        for (std::ptrdiff_t o : offsets) {
-            const double v = centre[o];
-            if (lo < v && v < hi) {
-                ++n;
-                if (!rule.line && n > 2) {
-                    decided = true;  // a dot needs exactly two
-                    break;
-                }
-            } else if (rule.line && ++misses > lineMisses) {
-                decided = true;
-                break;
-            }
+        const int count = static_cast<int>(offsets.size());
+        if (rule.line) {
+            constexpr int kFirst = 8;
+            const int first = similarPoints(centre, offsets.data(), kFirst, lo, hi);
+            if (kFirst - first > lineMisses) continue;
+            const int n = first + similarPoints(centre, offsets.data() + kFirst, count - kFirst, lo, hi);
+            if (n > 2 * rule.halfLength - 4) return true;
+        } else if (similarPoints(centre, offsets.data(), count, lo, hi) == 2) {
+            return true;
         }
-        if (decided) continue;
-        if (rule.line ? n > 2 * rule.halfLength - 4 : n == 2) return true;
     }
     return false;
 }
