@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # End-to-end checks of texturemeter-cli: reproducible seeded runs, the file layout, input order
 # with several images and jobs, derived images, BMP input and the error exits.
-# Usage: cli_test.sh CLI SAMPLES_DIR TESTDATA_DIR
+# Usage: cli_test.sh CLI SAMPLES_DIR TESTDATA_DIR [MAKE_PHOTO]
 set -u
 cli=$1
 samples=$2
 testdata=$3
+make_photo=${4:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -61,6 +62,18 @@ base=$(basename "$skin"); base=${base:1}; base=${base%????}
 for e in h a b c e; do [ -s "$work/derived/${base}$e.bmp" ] || fail "derived image ${base}$e.bmp missing"; done
 [ ! -e "$work/derived/${base}d.bmp" ] || fail "d.bmp must not be written"
 "$cli" --seed 1 --output "$work/bmp.csv" "$work/derived/${base}a.bmp" || fail "BMP input exited $?"
+# The same pixels as PNG and as BMP give the same result row as the JPEG they were decoded from.
+if [ -n "$make_photo" ]; then
+  if "$make_photo" "$lesion" 0 0 "$work/Plesion.png"; then
+    cp "$lesion" "$work/Plesion.jpg"
+    "$cli" --seed 4 --output "$work/jpg.csv" "$work/Plesion.jpg" || fail "JPEG run exited $?"
+    "$cli" --seed 4 --output "$work/png.csv" "$work/Plesion.png" || fail "PNG input exited $?"
+    [ "$(sed -n 2p "$work/jpg.csv" | cut -d, -f2-)" = "$(sed -n 2p "$work/png.csv" | cut -d, -f2-)" ] ||
+      fail "PNG of the same pixels gives a different result row"
+  else
+    fail "could not write a PNG test photograph"
+  fi
+fi
 
 # 4. Errors: a clear message, a non-zero exit, the header written before stays, others go on.
 expect_error() {  # expect_error STATUS PATTERN ARGS...

@@ -1,12 +1,15 @@
-// Writes a large JPEG photograph by tiling a sample (mirrored at every other tile so the edges
-// match), for the whole-process memory benchmark of texturemeter-cli.
-// Usage: texturemeter_make_photo SAMPLE WIDTH HEIGHT OUT.jpg
+// Writes a photograph by tiling a sample (mirrored at every other tile so the edges match): a
+// large JPEG for the whole-process memory benchmark of texturemeter-cli, or a lossless PNG of the
+// sample's decoded pixels for the tool's input-format test.
+// Usage: texturemeter_make_photo SAMPLE WIDTH HEIGHT OUT.jpg|OUT.png (0 0: the sample's size)
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include <jpeglib.h>
+#include <stb_image_write.h>
 
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
@@ -18,8 +21,28 @@ int main(int argc, char** argv) {
     }
     try {
         const imaging::Image sample = imaging::loadImageFile(argv[1]);
-        const int width = std::atoi(argv[2]), height = std::atoi(argv[3]);
+        // 0 x 0 stands for the sample's own size.
+        int width = std::atoi(argv[2]), height = std::atoi(argv[3]);
+        if (width == 0 && height == 0) {
+            width = sample.width;
+            height = sample.height;
+        }
         if (width <= 0 || height <= 0 || sample.empty()) throw imaging::RunError::refused("bad size");
+        const std::string outName = argv[4];
+        if (outName.size() > 4 && outName.substr(outName.size() - 4) == ".png") {
+            std::vector<unsigned char> rgb(std::size_t(width) * std::size_t(height) * 3);
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    const imaging::Colour c = sample.at(x % sample.width, y % sample.height);
+                    unsigned char* p = &rgb[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 3];
+                    p[0] = static_cast<unsigned char>(c & 0xFF);
+                    p[1] = static_cast<unsigned char>((c >> 8) & 0xFF);
+                    p[2] = static_cast<unsigned char>((c >> 16) & 0xFF);
+                }
+            if (!stbi_write_png(argv[4], width, height, 3, rgb.data(), width * 3))
+                throw imaging::RunError::fileError("Cannot write", argv[4]);
+            return 0;
+        }
         std::FILE* out = std::fopen(argv[4], "wb");
         if (!out) throw imaging::RunError::fileError("Cannot create", argv[4]);
         jpeg_compress_struct c;
