@@ -255,7 +255,7 @@ void Form1::connectControls() {
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
 }
 
-bool Form1::guarded(const std::function<void()>& action) {
+QString Form1::attempt(const std::function<void()>& action) {
     QString failure;
     try {
         action();
@@ -267,6 +267,11 @@ bool Form1::guarded(const std::function<void()>& action) {
         failure = QString::fromUtf8(e.what());
     }
     showSession();
+    return failure;
+}
+
+bool Form1::guarded(const std::function<void()>& action) {
+    const QString failure = attempt(action);
     if (failure.isEmpty()) return true;
     if (reportError) reportError(failure);
     return false;
@@ -315,15 +320,18 @@ void Form1::startRun(Variant variant) {
     texts.text12 = ss(Text12->text());
     texts.text19 = ss(Text19->text());
     RunProgress progress(*this);
-    bool ok = false;
+    QString failure;
     {
         InputBlocker blocker;
-        ok = guarded([&] {
+        failure = attempt([&] {
             const RunOutcome outcome = session_->run(variant, texts, &progress);
             Text8->setText(QString::number(outcome.extentX));
             Text9->setText(QString::number(outcome.extentY));
         });
     }
+    // The message box comes after the input block, so that the user can close it.
+    const bool ok = failure.isEmpty();
+    if (!ok && reportError) reportError(failure);
     running_ = false;
     emit runFinished(ok);
 }

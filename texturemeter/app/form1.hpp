@@ -125,7 +125,10 @@ private:
     void picture1MouseMove(double x, double y);
     void startRun(Variant variant);
 
-    // Runs one session call; a run-time error is reported and ends only that call.
+    // Runs one session call and shows what it changed; returns the run-time error that ended
+    // it, or an empty text.
+    QString attempt(const std::function<void()>& action);
+    // The same, reporting the error; the error ends only that call.
     bool guarded(const std::function<void()>& action);
     // Copies what the session holds into the controls and repaints changed pictures.
     void showSession();

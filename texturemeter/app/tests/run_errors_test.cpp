@@ -96,6 +96,38 @@ private slots:
         QVERIFY(plain.isVisible());
     }
 
+    // A run that fails shows the message box after the window takes input again, so that the
+    // user can close it with the mouse.
+    void runErrorBoxCanBeClosedByTheUser() {
+        Form1 plain;
+        QTemporaryDir dir;
+        copyPhoto(referencePhoto(), dir.path(), QStringLiteral("x.jpg"));
+        showForm(plain);
+        goToFolder(plain, dir.path());
+        QVERIFY(clickFile(plain, QStringLiteral("x.jpg")));
+        plain.Text12->setText(QStringLiteral("abc"));
+        plain.Text5->setText(dir.filePath(QStringLiteral("r.txt")));
+        QString seenText;
+        bool clickWasEaten = false;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            seenText = box->text();
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+            if (box->isVisible()) {
+                clickWasEaten = true;
+                box->done(0);
+            }
+        });
+        closer.start(20);
+        QTest::mouseClick(plain.Command3, Qt::LeftButton);
+        closer.stop();
+        QVERIFY2(seenText.contains(QStringLiteral("Type mismatch")), qPrintable(seenText));
+        QVERIFY(!clickWasEaten);
+        QVERIFY(!plain.running());
+    }
+
     // A click with a non-number side still takes nothing from the text and reports it.
     void clickWithANonNumberSideIsReported() {
         Selected s;
