@@ -59,15 +59,27 @@ private:
 
     // Steps 8 to 31: the measurements of the image and its result row.
     void analyseImage() {
-        const Variant variant = request_.variant;
+        monochromeAndHessianImages();
+        greySurfaceColumns();
+        lineAndDotColumns();
+        outlineColumn();
+        colourToneColumns();
+        results_.writeLine(resultRowText(request_.imageFileName, outcome_.row));
+    }
+
+    // Steps 8 to 15: the grey image and the Hessian image, both frozen.
+    void monochromeAndHessianImages() {
         prepareSurfaces();
         const GreyImageSums sums =
-            prepareGreyImage(picture1_, region_, variant, grids_.gridA, grids_.gridB, s_.Picture2);
+            prepareGreyImage(picture1_, region_, request_.variant, grids_.gridA, grids_.gridB, s_.Picture2);
         showExtents(sums.extentX, sums.extentY);
         hessianImage(grids_.gridB, sums.extentX, sums.extentY, kHessianDistance, s_.Picture3);
         freeze(s_.Picture3, request_.derived.names.hessian);
         freeze(s_.Picture2, request_.derived.names.monochrome);
+    }
 
+    // Step 16: columns 2 to 8 from the surface dimensions of both images.
+    void greySurfaceColumns() {
         GridLoad load;
         const GreySurfaceResults grey = greySurfaceStage(
             s_.Picture2, s_.Picture3, region_.regionSide, request_.texts.text6, grids_, outcome_.boxSizes,
@@ -81,10 +93,14 @@ private:
         row.setDouble(6, grey.hessianSd);
         row.setDouble(7, grey.hessianRatio);
         row.setDouble(8, grey.wholeDimension);
+    }
 
+    // Steps 17 to 27: the line and dot figures of the Hessian heights, columns 9 and 10.
+    void lineAndDotColumns() {
+        const Variant variant = request_.variant;
         s_.Picture7.cls();
         s_.Picture8.cls();
-        load = loadGreyGrid(s_.Picture3, region_.regionSide, grids_.gridA, grids_.gridB);
+        const GridLoad load = loadGreyGrid(s_.Picture3, region_.regionSide, grids_.gridA, grids_.gridB);
         showExtents(load.extentX, load.extentY);
         printStatus(status::line(variant), false);
         s_.Picture2.setAutoRedraw(true);
@@ -92,27 +108,32 @@ private:
         printStatus(status::dot(variant), true);
         saveDerived(s_.Picture7, request_.derived.names.lineFigure);
         clearPicture7();
-        row.setDouble(9, lineShare);
+        outcome_.row.setDouble(9, lineShare);
 
         const double dotShare = dotFigure(grids_.gridB, load.extentX, load.extentY, s_.Picture7);
         printStatus(status::curve(variant), true);
         saveDerived(s_.Picture7, request_.derived.names.dotFigure);
         clearPicture7();
-        row.setDouble(10, dotShare);
+        outcome_.row.setDouble(10, dotShare);
+    }
 
-        // The outline step starts from fresh grids.
+    // Steps 28 and 29: the bright-region outline from fresh grids and its dimension, column 12.
+    void outlineColumn() {
         grids_.clear();
         const double neighbourDistance = imaging::parseNumber(request_.texts.text19);
         outlineStage(s_.Picture2, neighbourDistance, grids_.gridA, s_.Picture7, random_);
-        row.setDouble(12, lineDimension(s_.Picture7));
+        outcome_.row.setDouble(12, lineDimension(s_.Picture7));
         saveDerived(s_.Picture7, request_.derived.names.outline);
         clearPicture7();
+    }
 
-        const ColourToneResult tone = colourToneStatistics(s_.Picture2, region_.regionSide, grids_.gridA, grids_.gridB);
+    // Step 30: columns 13 and 14 from the grey tones of the monochrome image.
+    void colourToneColumns() {
+        const ColourToneResult tone =
+            colourToneStatistics(s_.Picture2, region_.regionSide, grids_.gridA, grids_.gridB);
         showExtents(tone.load.extentX, tone.load.extentY);
-        row.setDouble(13, tone.toneDeviation);
-        row.setSingle(14, tone.histogramSpread);
-        results_.writeLine(resultRowText(request_.imageFileName, row));
+        outcome_.row.setDouble(13, tone.toneDeviation);
+        outcome_.row.setSingle(14, tone.histogramSpread);
     }
 
     // Steps 32 to 37: the grey image again and the random probes, written as the sampling line.

@@ -10,16 +10,14 @@
 
 namespace texturemeter {
 
-TextureSession::TextureSession() : ownRandom_(imaging::makeRandom()), random_(*ownRandom_) {
+TextureSession::TextureSession() : TextureSession(*imaging::makeRandom().release(), true) {}
+
+TextureSession::TextureSession(imaging::UniformRandom& random) : TextureSession(random, false) {}
+
+TextureSession::TextureSession(imaging::UniformRandom& random, bool owned)
+    : ownRandom_(owned ? &random : nullptr), random_(random) {
     Picture1 = PictureSurface(0, 0, imaging::SizePolicy::GrowToPicture);
     // The window opens with Picture4, Picture5 and Picture6 hidden.
-    Picture4.setVisible(false);
-    Picture5.setVisible(false);
-    Picture6.setVisible(false);
-}
-
-TextureSession::TextureSession(imaging::UniformRandom& random) : random_(random) {
-    Picture1 = PictureSurface(0, 0, imaging::SizePolicy::GrowToPicture);
     Picture4.setVisible(false);
     Picture5.setVisible(false);
     Picture6.setVisible(false);

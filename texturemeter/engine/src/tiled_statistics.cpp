@@ -22,7 +22,6 @@ TileStatistics tiledDimensionStatistics(const FloatGrid& gridA, int extentX, int
             tileDimensions[stats.n] =
                 static_cast<float>(surfaceAreaDimension(gridA, X, Y, windowSize, boxSizes, areaTable));
         }
-        if (!(windowSize > 0)) break;  // a window of 0 would never leave the first column
     }
     if (stats.n == 0) throw imaging::RunError::divisionByZero();
     // Sum, mean and variance in single precision; the root in double.

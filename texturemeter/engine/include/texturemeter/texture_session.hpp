@@ -91,6 +91,8 @@ public:
     bool text3Visible = true;
 
 private:
+    TextureSession(imaging::UniformRandom& random, bool owned);
+
     std::unique_ptr<imaging::UniformRandom> ownRandom_;
     imaging::UniformRandom& random_;
 };
