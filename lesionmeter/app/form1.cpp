@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 
 #include <exception>
+#include <utility>
 
 #include "calc_input_block.hpp"
 
@@ -101,7 +102,7 @@ void Form1::wireEvents() {
     connect(chooser_, &ChooserPanel::failed, this, &Form1::report);
 }
 
-bool Form1::run(const std::function<void()>& operation, Drawn drawn) {
+bool Form1::run(const std::function<void()>& operation) {
     bool ok = true;
     QString message;
     try {
@@ -114,13 +115,30 @@ bool Form1::run(const std::function<void()>& operation, Drawn drawn) {
         message = QString::fromStdString(e.what());
     }
     // The controls follow the session also after a failure: the steps before it are done.
-    syncFromSession(drawn);
+    syncFromSession();
     if (!ok) report(message);
     return ok;
 }
 
 void Form1::report(const QString& message) {
+    if (!shown_) {
+        pendingMessages_ << message;
+        return;
+    }
     if (showMessage_) showMessage_(message);
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shown_) return;
+    shown_ = true;
+    // Shown once the window is on the screen, not from inside its showing.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            for (const QString& message : std::exchange(pendingMessages_, {})) report(message);
+        },
+        Qt::QueuedConnection);
 }
 
 void Form1::fileCommand() { run([this] { session_.openChooser(); }); }
@@ -181,7 +199,7 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::picture1Moved(double x, double y, int) {
-    run([&] { session_.pointerMove(float(x), float(y)); }, Drawn::Nothing);
+    run([&] { session_.pointerMove(float(x), float(y)); });
 }
 
 void Form1::picture1Pressed(double x, double y, int button) {
@@ -190,18 +208,18 @@ void Form1::picture1Pressed(double x, double y, int button) {
 
 void Form1::picture2Moved(double, double, int buttons) {
     if (buttons != 0 && buttons != kLeftButton) return;
-    run([&] { session_.pointerOverPicture2(buttons); }, Drawn::Nothing);
+    run([&] { session_.pointerOverPicture2(buttons); });
 }
 
 void Form1::picture12Moved(double x, double y, int buttons) {
-    run([&] { session_.eraserMove(buttons, float(x), float(y)); }, Drawn::Picture12);
+    run([&] { session_.eraserMove(buttons, float(x), float(y)); });
 }
 
-void Form1::syncFromSession(Drawn drawn) {
+void Form1::syncFromSession() {
     syncTexts();
     syncOptions();
     syncStates();
-    syncPictures(drawn);
+    syncPictures();
 }
 
 void Form1::syncTexts() {
@@ -240,16 +258,12 @@ void Form1::syncStates() {
     }
 }
 
-void Form1::syncPictures(Drawn drawn) {
+void Form1::syncPictures() {
     const imaging::PictureSurface& photo = session_.picture(1);
     const QSize photoSize(std::max(1, photo.width()), std::max(1, photo.height()));
     if (pictures_[1]->size() != photoSize) pictures_[1]->resize(photoSize);
     for (PictureBox* box : pictures_) {
-        if (!box) continue;
-        if (drawn == Drawn::Anything || (drawn == Drawn::Picture12 && box == pictures_[12]))
-            box->refreshAll();
-        else
-            box->refreshIfChanged();
+        if (box) box->refreshIfChanged();
     }
     pictures_[2]->setCursor(session_.picture2Pointer() == PointerShape::Move ? Qt::SizeAllCursor : Qt::ArrowCursor);
 }

@@ -54,13 +54,12 @@ public:
     // Opens a photograph as the user would: "File", then its folder and name in the chooser.
     bool openImage(const QString& path);
 
-    // Which pictures an operation may have drawn into.
-    enum class Drawn { Nothing, Picture12, Anything };
     // Brings every control in line with the session.
-    void syncFromSession(Drawn drawn = Drawn::Anything);
+    void syncFromSession();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     // Layout: one step per group of controls.
@@ -72,7 +71,7 @@ private:
     void wireEvents();
 
     // Runs one session operation; a failure becomes a message and the window carries on.
-    bool run(const std::function<void()>& operation, Drawn drawn = Drawn::Anything);
+    bool run(const std::function<void()>& operation);
     void report(const QString& message);
 
     // Event handlers.
@@ -88,7 +87,7 @@ private:
     void syncTexts();
     void syncOptions();
     void syncStates();
-    void syncPictures(Drawn drawn);
+    void syncPictures();
 
     LesionSession& session_;
     std::array<PictureBox*, 19> pictures_{};
@@ -105,6 +104,9 @@ private:
     std::function<void(const QString&)> showMessage_;
     std::function<void()> beep_;
     bool ended_ = false;
+    // Messages of the start-up wait until the window is first shown (and its handler is set).
+    bool shown_ = false;
+    QStringList pendingMessages_;
 };
 
 }  // namespace lesionmeter::app

@@ -41,11 +41,6 @@ void PictureBox::refreshIfChanged() {
     if (changedSincePaint()) update();
 }
 
-void PictureBox::refreshAll() {
-    cachedRevision_ = ~0ULL;
-    update();
-}
-
 // Rebuilds the toolkit image of the surface's pixels (only after the surface changed).
 void PictureBox::rebuildCache() const {
     if (!surface_) return;

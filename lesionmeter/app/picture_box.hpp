@@ -22,10 +22,7 @@ public:
     const imaging::PictureSurface* surface() const { return surface_; }
 
     // Repaints when the surface's pixels or printed lines changed since the last paint.
-    // The surface's change counter does not see pixels set through its unchecked fast path,
-    // so after a command that may draw, the window asks for a full refresh instead.
     void refreshIfChanged();
-    void refreshAll();
     // The surface as currently painted, for tests and screenshots.
     QImage renderedImage() const;
 

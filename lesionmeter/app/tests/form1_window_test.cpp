@@ -180,6 +180,24 @@ private slots:
         QCOMPARE(f.text(7)->text(), before);
     }
 
+    void aStartUpFailureIsShownOnceTheWindowIsUp() {
+        // The RGB output file cannot be created: its folder does not exist.
+        QTemporaryDir base;
+        const QByteArray previousHome = qgetenv("HOME");
+        qputenv("HOME", QDir(base.path()).filePath("missing").toLocal8Bit());
+        imaging::FastRandom random(1);
+        LesionSession session(random);
+        Form1 form(session);
+        QStringList messages;
+        form.setMessageHandler([&](const QString& m) { messages << m; });
+        form.show();
+        QTRY_COMPARE(messages.size(), 1);
+        QVERIFY2(messages.front().contains("RGBa.txt"), qPrintable(messages.front()));
+        QVERIFY(form.isVisible());
+        QVERIFY(!session.rgbOutputOpen());
+        qputenv("HOME", previousHome);
+    }
+
     void chooserListsDrivesFoldersAndEveryFile() {
         WindowFixture fx(1);
         Form1& f = *fx.form;
