@@ -73,17 +73,14 @@ double windowDimension(const FloatGrid& g, double X, double Y, double windowSize
             for (std::size_t j = 0; j < ys.size(); ++j) total += boxArea(g, xs[i], ys[j], xs1[i], ys1[j], s);
         areas[k] = static_cast<float>(total);
     }
-    double sx = 0, sxx = 0, sy = 0, sxy = 0;
-    const double n = kSizeCount;
+    // The shared least-squares slope of ln area against ln size (terms in double, sums in
+    // extended precision rounded to double), as for the box-counting dimension.
+    double lx[kSizeCount], ly[kSizeCount];
     for (int k = 1; k <= kSizeCount; ++k) {
-        const double lx = std::log(static_cast<double>(boxSizes[k]));
-        const double ly = imaging::checkedLog(static_cast<double>(areas[k]));
-        sx += lx;
-        sxx += lx * lx;
-        sy += ly;
-        sxy += ly * lx;
+        lx[k - 1] = std::log(static_cast<double>(boxSizes[k]));
+        ly[k - 1] = imaging::checkedLog(static_cast<double>(areas[k]));
     }
-    const double slope = (sxy * n - sy * sx) / (sxx * n - sx * sx);
+    const double slope = imaging::leastSquaresSlope(lx, ly, kSizeCount);
     return 2 - slope;
 }
 
