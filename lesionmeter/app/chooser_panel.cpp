@@ -80,6 +80,10 @@ bool ChooserPanel::openFolder(const QString& path) {
     return showFolder(clean);
 }
 
+void ChooserPanel::refresh() {
+    if (!showFolder(folder_)) showFolder(QDir::currentPath());
+}
+
 // A new drive: `Dir1` shows the folder last used on it (its root the first time).
 void ChooserPanel::driveChanged(int index) {
     if (index < 0) return;

@@ -25,6 +25,8 @@ public:
     QString folder() const { return folder_; }
     // The name selected in `File1` (empty when none).
     QString selectedFile() const;
+    // Lists the current folder afresh (files may have come or gone since it was shown).
+    void refresh();
     // Goes to a folder as if the user had chosen its drive and clicked down to it.
     bool openFolder(const QString& path);
 

@@ -141,7 +141,9 @@ void Form1::showEvent(QShowEvent* event) {
         Qt::QueuedConnection);
 }
 
-void Form1::fileCommand() { run([this] { session_.openChooser(); }); }
+void Form1::fileCommand() {
+    if (run([this] { session_.openChooser(); })) chooser_->refresh();
+}
 
 bool Form1::fileChosen(const QString& folder, const QString& name) {
     const bool loaded = run([&] { session_.loadImage(folder.toStdString(), name.toStdString()); });

@@ -221,9 +221,11 @@ private slots:
                 if (c->dir1()->item(i)->data(Qt::UserRole).toString() == path) return c->dir1()->item(i);
             return nullptr;
         };
+        // Up one folder and back down with clicks in Dir1.
         QVERIFY(clickListItem(c->dir1(), entry(parent)));
         QCOMPARE(c->folder(), parent);
         QVERIFY(clickListItem(c->dir1(), entry(QDir::cleanPath(work.absolutePath()))));
+        QCOMPARE(c->folder(), QDir::cleanPath(work.absolutePath()));
         QStringList files;
         for (int i = 0; i < c->file1()->count(); ++i) files << c->file1()->item(i)->text();
         QCOMPARE(files, (QStringList{"a.jpg", "b.txt", "noext"}));
@@ -233,6 +235,31 @@ private slots:
         const QString shot = qEnvironmentVariable("LESIONMETER_CHOOSER_SCREENSHOT");
         if (!shot.isEmpty()) QVERIFY(f.grab().save(shot, "PNG"));
         QCOMPARE(folders.front(), QStringLiteral("/"));
+    }
+
+    void the51stSampleIsRefusedAndTheFiftyStay() {
+        WindowFixture fx(1);
+        Form1& f = *fx.form;
+        QVERIFY(loadThroughChooser(f, QStringLiteral(LESIONMETER_WINDOW_TESTDATA "/reference_lesion.jpg")));
+        for (int k = 0; k < 51; ++k)
+            QTest::mouseClick(f.picture(1), Qt::LeftButton, Qt::NoModifier, QPoint(100 + k, 100));
+        QCOMPARE(fx.messages.size(), 1);
+        QCOMPARE(int(fx.session->state().inCount), 50);
+        QCOMPARE(fx.session->state().inX[50], 149.0f);
+        QVERIFY(f.isVisible());
+        QCOMPARE(fx.session->picture(3).printedLines(), std::vector<std::string>{imaging::printForm(50)});
+    }
+
+    void typedTextsStayAndReachTheSession() {
+        WindowFixture fx(1);
+        Form1& f = *fx.form;
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        f.text(14)->clear();
+        QTest::keyClicks(f.text(14), "12.5");
+        QCOMPARE(qs(fx.session->text(14)), QStringLiteral("12.5"));
+        // Later commands bring the controls in line with the session and keep the typed text.
+        QTest::mouseClick(f.command(7), Qt::LeftButton);
+        QCOMPARE(f.text(14)->text(), QStringLiteral("12.5"));
     }
 
     void aFileThatIsNoPictureGivesAMessage() {
