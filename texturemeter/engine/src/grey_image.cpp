@@ -86,7 +86,6 @@ GreyImageSums prepareGreyImage(PhotoView picture1, RegionSquare region, Variant 
     sums.extentX = ix;
     sums.extentY = iy;
     if (variant == Variant::C) greyNormalization(gridA, gridB, sums.extentX, sums.extentY, side);
-    picture2.pset(-1, -1, imaging::kWhite);  // nothing drawn; lets a window see the change
     return sums;
 }
 

@@ -34,7 +34,6 @@ void hessianImage(const FloatGrid& gridB, int extentX, int extentY, int hessianD
             picture3.psetAt(x, y, imaging::greyColour(hessianGrey(fxx, fyy)));
         }
     }
-    picture3.pset(-1, -1, imaging::kWhite);  // nothing drawn; lets a window see the change
 }
 
 }  // namespace texturemeter

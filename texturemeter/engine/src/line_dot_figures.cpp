@@ -170,7 +170,6 @@ double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& 
             if (value < 10) ++marked;
         }
     }
-    picture7.pset(-1, -1, imaging::kWhite);  // nothing drawn; lets a window see the change
     if (total == 0) throw imaging::RunError::divisionByZero();
     return static_cast<double>(marked) / static_cast<double>(total);
 }

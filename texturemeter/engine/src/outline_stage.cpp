@@ -92,7 +92,6 @@ void outlinePass(const FloatGrid& g, double d, double from, double toX, double t
                 if (darkEdge(c, nb)) picture7.psetAt(x, y, imaging::kBlack);
             }
         }
-        picture7.pset(-1, -1, imaging::kWhite);  // nothing drawn; lets a window see the change
         return;
     }
     for (double y = from; y <= toY; y += step) {
