@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QStyle>
 
 #include "imaging/errors.hpp"
 #include "window_fonts.hpp"
@@ -360,7 +361,7 @@ void Form1::showSession() {
     Text3->setVisible(s.text3Visible);
 
     Picture1->sync();
-    Picture1->resize(std::max(1, s.Picture1.width()), std::max(1, s.Picture1.height()));
+    fitPicture1();
     const std::pair<SurfaceView*, const PictureSurface*> pictures[] = {
         {Picture2, &s.Picture2}, {Picture3, &s.Picture3}, {Picture4, &s.Picture4}, {Picture5, &s.Picture5},
         {Picture6, &s.Picture6}, {Picture7, &s.Picture7}, {Picture8, &s.Picture8}, {Picture9, &s.Picture9}};
@@ -368,6 +369,20 @@ void Form1::showSession() {
         view->sync();
         view->setVisible(surface->visible());
     }
+}
+
+// Picture1 covers at least its whole place in the window, so that the pointer reads white and a
+// click still takes a corner beside a small photo, as on a picture of fixed size; a larger
+// photo makes it larger, with scroll bars.
+void Form1::fitPicture1() {
+    const QSize photo(session_->Picture1.width(), session_->Picture1.height());
+    QSize place = Picture1Place->maximumViewportSize();
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Picture1Place);
+    const bool wide = photo.width() > place.width();
+    const bool tall = photo.height() > place.height();
+    if (wide && !tall) place.rheight() -= bar;
+    if (tall && !wide) place.rwidth() -= bar;
+    Picture1->resize(std::max(photo.width(), place.width()), std::max(photo.height(), place.height()));
 }
 
 bool Form1::openImage(const QString& path) {

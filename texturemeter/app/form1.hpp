@@ -132,6 +132,8 @@ private:
     bool guarded(const std::function<void()>& action);
     // Copies what the session holds into the controls and repaints changed pictures.
     void showSession();
+    // Sizes Picture1 to the photo and its place.
+    void fitPicture1();
     // Hands the texts the user may have edited to the session.
     void passEditedTexts();
 

@@ -45,10 +45,15 @@ private slots:
         showForm(form);
         goToFolder(form, dir.path());
         QVERIFY(clickFile(form, QStringLiteral("skin.jpg")));
-        QCOMPARE(form.Picture1->size(), QSize(400, 300));
+        // The picture fills its place (409 x 409 less the frame); the photo is its top-left part,
+        // and the rest reads white.
+        QCOMPARE(form.Picture1->size(), form.Picture1Place->viewport()->size());
+        QCOMPARE(form.Picture1->size(), QSize(407, 407));
+        QCOMPARE(form.Picture1->shownImage().size(), QSize(400, 300));
         const QImage shown = form.Picture1->grab().toImage();
         const QImage photo(referencePhoto());
-        QCOMPARE(shown.size(), photo.size());
+        QCOMPARE(shown.pixel(405, 100), qRgb(255, 255, 255));
+        QCOMPARE(shown.pixel(100, 305), qRgb(255, 255, 255));
         int equal = 0;
         for (QPoint p : {QPoint(0, 0), QPoint(399, 299), QPoint(123, 45), QPoint(250, 280)}) {
             const QRgb a = shown.pixel(p), b = form.Picture1->shownImage().pixel(p);

@@ -142,6 +142,9 @@ private slots:
         QCOMPARE(form.Picture9->shownLines(), QStringList{QStringLiteral(" 255 ")});
         QTest::mouseMove(form.Picture1, QPoint(90, 30));
         QCOMPARE(form.Picture9->shownLines(), QStringList{QStringLiteral(" 0 ")});
+        // Beside the photo, inside Picture1's place, the pointer reads white.
+        QTest::mouseMove(form.Picture1, QPoint(300, 200));
+        QCOMPARE(form.Picture9->shownLines(), QStringList{QStringLiteral(" 255 ")});
         // Only the latest reading is shown.
         QTest::mouseMove(form.Picture1, QPoint(12, 40));
         QCOMPARE(form.Picture9->shownLines().size(), 1);
