@@ -14,7 +14,12 @@ constexpr int kPathRole = Qt::UserRole;
 
 DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
     refresh();
-    connect(this, &QComboBox::activated, this, [this](int) { emit driveChanged(drive()); });
+    // Picking the drive that is already current changes nothing.
+    connect(this, &QComboBox::activated, this, [this](int) {
+        if (drive() == announced_) return;
+        announced_ = drive();
+        emit driveChanged(announced_);
+    });
 }
 
 void DriveList::refresh() {
@@ -32,6 +37,7 @@ void DriveList::refresh() {
     for (const QString& root : roots) addItem(root);
     const int i = findText(keep);
     setCurrentIndex(i >= 0 ? i : 0);
+    announced_ = drive();
 }
 
 QString DriveList::drive() const { return currentText(); }
@@ -45,6 +51,7 @@ void DriveList::showDriveOf(const QString& path) {
         i = count() - 1;
     }
     setCurrentIndex(i);
+    announced_ = drive();
 }
 
 DirList::DirList(QWidget* parent) : QListWidget(parent) {

@@ -24,6 +24,9 @@ public:
 signals:
     // The user picked another drive.
     void driveChanged(const QString& drive);
+
+private:
+    QString announced_;  // the drive last made current
 };
 
 // `Dir1`: the current folder, its ancestors and its sub-folders; a double click or Enter on a

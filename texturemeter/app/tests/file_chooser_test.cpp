@@ -93,6 +93,10 @@ private slots:
             QTest::keyClick(form.Drive1, Qt::Key_Home);
             QCOMPARE(form.Dir1->path(), QStringLiteral("/"));
             QCOMPARE(form.File1->path(), QStringLiteral("/"));
+            // Picking the current drive again keeps the folder.
+            form.Dir1->setPath(dir.path());
+            emit form.Drive1->activated(0);
+            QCOMPARE(form.Dir1->path(), QDir(dir.path()).absolutePath());
         } else {
             QSKIP("only one drive on this machine");
         }
