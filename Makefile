@@ -45,7 +45,7 @@ fuzz: setup
 	    -DMORPH_BUILD_FUZZERS=ON -DMORPH_BUILD_GUI=OFF -DMORPH_BUILD_BENCHMARKS=OFF -DBUILD_TESTING=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_load_picture
 	@mkdir -p $(FUZZ_BUILD)/corpus
-	$(FUZZ_BUILD)/imaging/fuzz_load_picture -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 \
+	$(FUZZ_BUILD)/imaging/fuzz_load_picture -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -malloc_limit_mb=512 \
 	    $(FUZZ_BUILD)/corpus imaging/fuzz/seeds
 
 bench: build

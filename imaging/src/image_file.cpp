@@ -44,7 +44,8 @@ std::vector<unsigned char> readWholeFile(const std::string& name) {
 
 void checkDimensions(long long width, long long height, const std::string& name) {
     if (width <= 0 || height <= 0) throw RunError::badImage(name, "invalid picture size");
-    if (width * height > kMaxPicturePixels)
+    // Each side is checked first, so the product cannot overflow.
+    if (width > kMaxPicturePixels || height > kMaxPicturePixels || width * height > kMaxPicturePixels)
         throw RunError::badImage(name, "picture larger than 100 megapixels (" + std::to_string(width) + " x " +
                                            std::to_string(height) + ")");
 }
@@ -182,6 +183,8 @@ void checkBmpHeader(const unsigned char* data, std::size_t size, const std::stri
             throw RunError::badImage(name, "BMP: truncated (pixel data shorter than the header says)");
     } else if (compression == 1 || compression == 2) {
         throw RunError::badImage(name, "BMP: run-length compressed pictures are not supported");
+    } else {
+        throw RunError::badImage(name, "BMP: unsupported compression " + std::to_string(compression));
     }
 }
 
@@ -190,6 +193,14 @@ void checkPngHeader(const unsigned char* data, std::size_t size, const std::stri
     const long long width = be32(data + 16);
     const long long height = be32(data + 20);
     checkDimensions(width, height, name);
+    // Every chunk must fit in the file (a lying length would make the decoder reserve it).
+    std::size_t at = 8;
+    while (at + 12 <= size) {
+        const std::size_t length = be32(data + at);
+        if (length > size - at - 12) throw RunError::badImage(name, "PNG: chunk longer than the file (truncated?)");
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0) break;
+        at += 12 + length;
+    }
     // Deflate cannot compress better than about 1032 : 1.
     if (static_cast<long long>(size) < width * height / 1100)
         throw RunError::badImage(name, "PNG: file too short for its picture size (truncated?)");
