@@ -102,22 +102,27 @@ void Form1::wireEvents() {
     connect(chooser_, &ChooserPanel::failed, this, &Form1::report);
 }
 
-bool Form1::run(const std::function<void()>& operation) {
-    bool ok = true;
+QString Form1::attempt(const std::function<void()>& operation) {
     QString message;
     try {
         operation();
     } catch (const imaging::RunError& e) {
-        ok = false;
         message = QString::fromStdString(e.what());
+        if (message.isEmpty()) message = QStringLiteral("Run-time error");
     } catch (const std::exception& e) {
-        ok = false;
         message = QString::fromStdString(e.what());
+        if (message.isEmpty()) message = QStringLiteral("Run-time error");
     }
     // The controls follow the session also after a failure: the steps before it are done.
     syncFromSession();
-    if (!ok) report(message);
-    return ok;
+    return message;
+}
+
+bool Form1::run(const std::function<void()>& operation) {
+    const QString message = attempt(operation);
+    if (message.isEmpty()) return true;
+    report(message);
+    return false;
 }
 
 void Form1::report(const QString& message) {
@@ -171,7 +176,6 @@ bool Form1::openImage(const QString& path) {
 // wait pointer, repaints the counters as weight sets are accepted, and drops any input that
 // arrives before the command ends.
 void Form1::calcAndDrawCommand() {
-    const CalcInputBlock block;
     CalcCallbacks callbacks;
     callbacks.onAccepted = [this](const AcceptedSet&) {
         for (int n : {4, 6, 7, 8}) pictures_[std::size_t(n)]->repaint();
@@ -179,7 +183,13 @@ void Form1::calcAndDrawCommand() {
     callbacks.beep = [this] {
         if (beep_) beep_();
     };
-    run([&] { session_.calcAndDraw(callbacks); });
+    QString failure;
+    {
+        const CalcInputBlock block;
+        failure = attempt([&] { session_.calcAndDraw(callbacks); });
+    }
+    // The message box opens once the window takes input again, so that the user can close it.
+    if (!failure.isEmpty()) report(failure);
 }
 
 void Form1::endCommand() {

@@ -70,7 +70,10 @@ private:
     void buildOtherControls();
     void wireEvents();
 
-    // Runs one session operation; a failure becomes a message and the window carries on.
+    // Runs one session operation and brings the controls in line with the session; returns the
+    // message of the failure that ended it, or an empty text.
+    QString attempt(const std::function<void()>& operation);
+    // The same, with the failure shown as a message; the window carries on.
     bool run(const std::function<void()>& operation);
     void report(const QString& message);
 

@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QFontInfo>
+#include <QMessageBox>
+#include <QTimer>
 #include <QScrollBar>
 #include <QStorageInfo>
 #include <QTest>
@@ -292,6 +294,38 @@ private slots:
         QCOMPARE(int(fx.session->state().inCount), 1);
         QVERIFY(f.isVisible());
         QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    // A refused "Calc + Draw" shows its message box after the window takes input again, so that
+    // the user can close it with the mouse.
+    void aRefusedCalcAndDrawMessageCanBeClosedByTheUser() {
+        WindowFixture fx(1);
+        Form1& f = *fx.form;
+        QVERIFY(loadThroughChooser(f, QStringLiteral(LESIONMETER_WINDOW_TESTDATA "/reference_lesion.jpg")));
+        QTest::mouseClick(f.picture(1), Qt::LeftButton, Qt::NoModifier, QPoint(160, 120));
+        f.setMessageHandler([&f](const QString& m) { QMessageBox::warning(&f, QStringLiteral("Morphex 5.9c3"), m); });
+        QString seenText;
+        bool clickWasEaten = false;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            seenText = box->text();
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+            if (box->isVisible()) {
+                clickWasEaten = true;
+                box->done(0);
+            }
+        });
+        closer.start(20);
+        QTest::mouseClick(f.command(5), Qt::LeftButton);
+        closer.stop();
+        QVERIFY2(seenText.contains(QStringLiteral("\"OUT\"")), qPrintable(seenText));
+        QVERIFY(!clickWasEaten);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        // The window takes clicks again: a sample is recorded.
+        QTest::mouseClick(f.picture(1), Qt::LeftButton, Qt::NoModifier, QPoint(150, 110));
+        QCOMPARE(int(fx.session->state().inCount), 2);
     }
 
     void aLargerPhotographScrollsAndClicksMapToItsPixels() {
