@@ -3,7 +3,9 @@
 
 #include "texturemeter/run_driver.hpp"
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
@@ -34,6 +36,7 @@ public:
           observer_(observer) {}
 
     RunOutcome execute() {
+        refuseUnnamedDerivedImages();
         startRun();
         analyseImage();
         sampleImage();
@@ -42,12 +45,32 @@ public:
     }
 
 private:
+    // A run that writes its derived images needs a name for each of the five it writes; without
+    // one (no photograph selected, or a derived-name box emptied) it could only fail at that save
+    // after replacing the results file, so it is refused before anything is written.
+    void refuseUnnamedDerivedImages() const {
+        if (request_.derived.freeze != FreezeStrategy::ThroughFiles) return;
+        const DerivedNames& n = request_.derived.names;
+        const std::pair<const std::string*, const char*> written[] = {
+            {&n.hessian, "Text11 (Hessian image)"},   {&n.monochrome, "Text13 (monochrome image)"},
+            {&n.lineFigure, "Text14 (line figure)"},  {&n.dotFigure, "Text15 (dot figure)"},
+            {&n.outline, "Text18 (outline figure)"}};
+        for (const auto& [name, box] : written) {
+            if (name->empty())
+                throw imaging::RunError::refused(std::string("No derived image name in ") + box +
+                                                 ": select the photograph in the file list first");
+        }
+    }
+
     // Steps 1 to 7: parameters, fresh pictures, "Start", the results file and its header.
     void startRun() {
         outcome_.regionSide = imaging::parseInt16(request_.texts.text12);
         region_ = {request_.regionX, request_.regionY, outcome_.regionSide};
         // Each run draws on pictures of the square's size, white, with no earlier picture left.
-        const int size = outcome_.regionSide >= 0 ? outcome_.regionSide + 1 : 0;
+        // A side beyond the work grids fails at the first grid load before anything is drawn, so
+        // the pictures never need to be larger than the grids (a side of 30000 would otherwise
+        // ask for gigabytes before that error).
+        const int size = std::clamp(outcome_.regionSide + 1, 0, imaging::kGridMax + 1);
         for (PictureSurface* p : {&s_.Picture2, &s_.Picture3, &s_.Picture7}) {
             p->setBackgroundColour(imaging::kWhite);
             p->reset(size, size);

@@ -37,12 +37,15 @@ inline double boxArea(const FloatGrid& g, int x0, int y0, int x1, int y1, double
 }
 
 // Grid indices of the box corners X, X + s, ... while <= X + windowSize - s (a fractional
-// position selects its cell by half-to-even rounding), and of the far corners.
-void boxCorners(double from, double windowSize, int s, std::vector<int>& near, std::vector<int>& far) {
+// position selects its cell by half-to-even rounding), and of the far corners. A far corner
+// beyond `maxIndex` is a subscript error at once, so a huge window fails without first listing
+// millions of corners.
+void boxCorners(double from, double windowSize, int s, int maxIndex, std::vector<int>& near, std::vector<int>& far) {
     near.clear();
     far.clear();
     const double last = from + windowSize - s;
     for (double v = from; v <= last; v += s) {
+        if (!(v + s <= maxIndex + 0.5)) throw imaging::RunError::subscriptOutOfRange();
         near.push_back(imaging::roundToInt(v));
         far.push_back(imaging::roundToInt(v + s));
     }
@@ -64,8 +67,8 @@ double windowDimension(const FloatGrid& g, double X, double Y, double windowSize
     std::vector<int> xs, xs1, ys, ys1;
     for (int k = 1; k <= kSizeCount; ++k) {
         const int s = boxSizes[k];
-        boxCorners(X, windowSize, s, xs, xs1);
-        boxCorners(Y, windowSize, s, ys, ys1);
+        boxCorners(X, windowSize, s, g.maxX(), xs, xs1);
+        boxCorners(Y, windowSize, s, g.maxY(), ys, ys1);
         checkCorners(g, xs, xs1, true);
         checkCorners(g, ys, ys1, false);
         double total = 0;

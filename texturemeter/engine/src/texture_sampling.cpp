@@ -104,8 +104,9 @@ void ringBrightness(const FloatGrid& h, int16_t regionSide, imaging::UniformRand
     for (int j = 1; j <= 19; ++j) {
         const int R = 5 + 3 * (j - 1);
         for (int i = 0; i < 50; ++i) {
-            const float theta = static_cast<float>(random.next() * 360);
-            const double t = kPi / 180 * static_cast<double>(theta);
+            // The ring angle stays in double (only the line probe keeps its angle in single).
+            const double theta = random.next() * 360;
+            const double t = kPi / 180 * theta;
             const double u1 = random.next();
             const int px = static_cast<int>(std::floor(middle + std::cos(t) * (R + (0.5 - u1) * 3)));
             const double u2 = random.next();

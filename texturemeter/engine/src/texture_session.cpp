@@ -24,6 +24,7 @@ TextureSession::TextureSession(imaging::UniformRandom& random, bool owned)
 }
 
 void TextureSession::selectImage(const std::string& directory, const std::string& fileName) {
+    photoLoaded_ = false;
     imagePath.clear();
     regionX = regionY = 0;
     regionSide = 0;
@@ -44,6 +45,7 @@ void TextureSession::selectImage(const std::string& directory, const std::string
     imagePath = path;
 
     Picture1.loadPicture(imaging::hostPath(path));
+    photoLoaded_ = true;
     Text2 = imaging::numberText(Picture1.scaleHeight());
     Text3 = imaging::numberText(Picture1.scaleWidth());
 
@@ -56,11 +58,20 @@ void TextureSession::selectImage(const std::string& directory, const std::string
     Text18 = names.outline;
 }
 
+void TextureSession::refuseWithoutPhoto() const {
+    if (photoLoaded_) return;
+    if (imagePath.empty()) throw imaging::RunError::refused("No photograph selected: choose a file first");
+    throw imaging::RunError::refused("The photograph " + imagePath + " could not be loaded: choose a file again");
+}
+
 void TextureSession::pressPicture1(double x, double y, const std::string& text12) {
+    // Without a loaded photo (none selected yet, or the last selection could not be read) there
+    // is nothing to reload and no square to choose: the click is refused and changes nothing.
+    refuseWithoutPhoto();
     Picture3.setVisible(false);
     Label4 = "Plot";
-    // Loading the photo again removes the box of an earlier click.
-    if (imagePath.empty()) throw imaging::RunError::fileNotFound(imagePath);
+    // Loading the photo again removes the box of an earlier click; Picture1 holds the photo of
+    // imagePath unchanged, so removing the drawing is the same.
     Picture1.cls();
     regionX = imaging::toInt16(static_cast<long long>(imaging::roundHalfEven(x)));
     regionY = imaging::toInt16(static_cast<long long>(imaging::roundHalfEven(y)));
@@ -106,6 +117,10 @@ private:
 }  // namespace
 
 RunOutcome TextureSession::run(Variant variant, const RunTexts& texts, RunObserver* observer, FreezeStrategy freeze) {
+    // A run needs the photograph in Picture1. Without one it would measure an empty (or an
+    // earlier) picture under the selected name, so it is refused before anything changes or is
+    // written; the results file of the last run stays as it was.
+    refuseWithoutPhoto();
     Picture5.setVisible(false);
     RunRequest request;
     request.variant = variant;

@@ -289,9 +289,123 @@ TEST_F(SessionRun, ErrorsStopTheRunAndKeepWhatWasWritten) {
     t.text19 = "four";
     EXPECT_THROW(s.run(Variant::A, t), imaging::RunError);
 
-    // A run before any image is selected fails at the first save: the derived names are empty.
+}
+
+TEST_F(SessionRun, RunWithoutAPhotographIsRefusedAndLeavesTheResultsFileAlone) {
+    std::ofstream(dir_ / "results.txt", std::ios::binary) << "earlier results\r\n";
+    imaging::FastRandom random(1);
     TextureSession fresh(random);
-    EXPECT_THROW(fresh.run(Variant::A, texts_), imaging::RunError);
+    RecordingObserver observer;
+    try {
+        fresh.run(Variant::A, texts_, &observer);
+        FAIL() << "a run without a photograph went ahead";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+        EXPECT_EQ(std::string(e.what()), "No photograph selected: choose a file first");
+    }
+    EXPECT_EQ(readFile(dir_ / "results.txt"), "earlier results\r\n");
+    EXPECT_TRUE(observer.words.empty());
+    EXPECT_TRUE(fresh.Picture8.printedLines().empty());
+    EXPECT_EQ(fresh.regionSide, 0);
+    // A click on the empty picture is refused the same way and takes no corner.
+    try {
+        fresh.pressPicture1(10, 20, "200");
+        FAIL() << "a click without a photograph took a corner";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+        EXPECT_NE(std::string(e.what()).find("No photograph selected"), std::string::npos);
+    }
+    EXPECT_EQ(fresh.Text20, "");
+    EXPECT_TRUE(fresh.Label4.empty());
+}
+
+TEST_F(SessionRun, AfterAnUnreadableSelectionTheEarlierPhotoIsNotMeasuredUnderTheNewName) {
+    std::ofstream(dir_ / "Pbad.jpg") << "not a picture";
+    imaging::FastRandom random(1);
+    TextureSession s(random);
+    s.selectImage(dir_.string(), "P1234.jpg");
+    s.run(Variant::A, texts_, nullptr, FreezeStrategy::InMemory);
+    const std::string before = readFile(dir_ / "results.txt");
+    EXPECT_THROW(s.selectImage(dir_.string(), "Pbad.jpg"), imaging::RunError);
+    EXPECT_FALSE(s.photoLoaded());
+    // Picture1 still shows P1234.jpg, but the NAME would be Pbad.jpg: the run is refused.
+    try {
+        s.run(Variant::A, texts_);
+        FAIL() << "the earlier photo was measured under the name of the unreadable one";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+        EXPECT_NE(std::string(e.what()).find("Pbad.jpg"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(readFile(dir_ / "results.txt"), before);
+    EXPECT_THROW(s.pressPicture1(5, 5, "100"), imaging::RunError);
+    EXPECT_EQ(s.regionSide, 0);
+    // Selecting a readable file again makes everything work.
+    s.selectImage(dir_.string(), "P1234.jpg");
+    EXPECT_TRUE(s.photoLoaded());
+    s.pressPicture1(5, 5, "100");
+    EXPECT_EQ(s.regionSide, 100);
+}
+
+TEST(RunDriver, EmptyDerivedNameIsRefusedBeforeAnythingIsWritten) {
+    const imaging::Image photo = imaging::loadImageFile(kData + "/skin_texture.jpg");
+    imaging::FastRandom random(1);
+    PictureSurface p2, p3, p7, p8;
+    RunRequest request;
+    request.imageFileName = "P1234.jpg";
+    request.derived.freeze = FreezeStrategy::ThroughFiles;
+    request.derived.names = derivedNames((fs::temp_directory_path() / "tm_never_written").string(), "P1234.jpg");
+    request.derived.names.lineFigure.clear();  // Text14 emptied by the user
+    CollectedLines lines;
+    try {
+        runAnalysis(PhotoView(photo), request, RunSurfaces{p2, p3, p7, p8}, lines, random);
+        FAIL() << "ran without a name for the line figure";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+        EXPECT_NE(std::string(e.what()).find("Text14"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(lines.name.empty());  // the results file was not even opened
+    EXPECT_TRUE(lines.lines.empty());
+    EXPECT_TRUE(p8.printedLines().empty());
+    EXPECT_FALSE(fs::exists(request.derived.names.hessian));
+    // Freezing in memory needs no names at all.
+    request.derived.freeze = FreezeStrategy::InMemory;
+    request.derived.names = {};
+    EXPECT_NO_THROW(runAnalysis(PhotoView(photo), request, RunSurfaces{p2, p3, p7, p8}, lines, random));
+}
+
+TEST(RunDriver, SideBeyondTheGridsFailsWithoutPicturesOfThatSize) {
+    const imaging::Image photo = imaging::loadImageFile(kData + "/skin_texture.jpg");
+    imaging::FastRandom random(1);
+    PictureSurface p2, p3, p7, p8;
+    RunRequest request;
+    request.imageFileName = "P1234.jpg";
+    CollectedLines lines;
+    for (const char* side : {"2000", "501"}) {
+        request.texts.text12 = side;
+        lines.lines.clear();
+        try {
+            runAnalysis(PhotoView(photo), request, RunSurfaces{p2, p3, p7, p8}, lines, random);
+            FAIL() << "side " << side << " ran";
+        } catch (const imaging::RunError& e) {
+            EXPECT_EQ(e.kind(), imaging::ErrorKind::SubscriptOutOfRange) << e.what();
+        }
+        // The header was written before the error, as in every failed run.
+        ASSERT_EQ(lines.lines.size(), 1u);
+        EXPECT_EQ(lines.lines[0], std::string(kResultsHeader));
+        // The pictures are never larger than the work grids (indices 0..500).
+        for (const PictureSurface* p : {&p2, &p3, &p7}) {
+            EXPECT_EQ(p->width(), 501) << side;
+            EXPECT_EQ(p->height(), 501) << side;
+        }
+    }
+    // A side of 500 still gets its full 501 x 501 pictures (it fails only at the later grid load).
+    request.texts.text12 = "500";
+    EXPECT_THROW(runAnalysis(PhotoView(photo), request, RunSurfaces{p2, p3, p7, p8}, lines, random),
+                 imaging::RunError);
+    EXPECT_EQ(p2.width(), 501);
+    EXPECT_EQ(p2.pointAt(0, 0), imaging::greyColour(imaging::roundToInt(
+                                    static_cast<double>(static_cast<float>(imaging::greyOf(photo.at(0, 0)) / 255 * 500)) /
+                                    500 * 255)));
 }
 
 TEST_F(SessionRun, UnreadablePhotoIsAnErrorAfterTheReset) {

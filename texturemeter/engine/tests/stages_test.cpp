@@ -354,6 +354,19 @@ TEST(SurfaceDimension, WindowBelow20IsALogarithmOfZero) {
     expectRunError(ErrorKind::InvalidArgument, [&] { surfaceAreaDimension(flat, 0, 0, 19, sizes, areas); });
 }
 
+TEST(SurfaceDimension, HugeWindowIsASubscriptErrorAtOnce) {
+    // A window far beyond the grid must fail on its first out-of-range corner, not after listing
+    // a trillion box corners.
+    BoxSizes sizes{};
+    std::array<float, 201> areas{};
+    FloatGrid flat = gridOf(1);
+    expectRunError(ErrorKind::SubscriptOutOfRange, [&] { surfaceAreaDimension(flat, 0, 0, 1e12, sizes, areas); });
+    expectRunError(ErrorKind::SubscriptOutOfRange, [&] { wholeWindowDimension(flat, 1e300, sizes); });
+    // The last window that fits: far corners reach index 500 exactly.
+    EXPECT_EQ(surfaceAreaDimension(flat, 460, 460, 40, sizes, areas), 2.0);
+    expectRunError(ErrorKind::SubscriptOutOfRange, [&] { surfaceAreaDimension(flat, 461, 0, 40, sizes, areas); });
+}
+
 TEST(TiledStatistics, UniformSquareGivesMeanTwoAndNoSpread) {
     BoxSizes sizes{};
     std::array<float, 201> areas{};
@@ -513,6 +526,32 @@ TEST(TextureSampling, DarkFramesAroundBrightInsidesAreHits) {
     EXPECT_GT(s.frameShares[0], 0.0f);
     EXPECT_LT(s.frameShares[0], 1.0f);
     EXPECT_EQ(s.frameShares[0], static_cast<float>(std::nearbyint(s.frameShares[0] * 200.0) / 200.0));
+}
+
+// Returns the same number at every draw.
+class ConstantRandom final : public imaging::UniformRandom {
+public:
+    explicit ConstantRandom(double u) : u_(u) {}
+    double next() override { return u_; }
+    void reseedFromClock() override {}
+
+private:
+    double u_;
+};
+
+TEST(TextureSampling, RingAngleIsKeptInDoublePrecision) {
+    // u x 360 = 89.9999893 degrees lies just below the angle where cos(3.141593 / 180 x theta)
+    // turns negative; the same angle rounded to single precision (89.99999237) lies just above.
+    // With the middle column of the square at x = 100 bright and x = 99 dark, every ring point
+    // reads x = 100 only when the angle stays in double.
+    FloatGrid a = gridOf(0);
+    for (int y = 0; y <= 200; ++y)
+        for (int x = 100; x <= 200; ++x) a(x, y) = 200.0f;
+    ConstantRandom random(89.9999893 / 360);
+    const SamplingLine s = randomTextureSampling(a, 0, 1, 200, random);
+    EXPECT_EQ(s.s10, 39.0625);  // 50 points x 200 / 256 on each ring
+    EXPECT_EQ(s.s11, 39.0625);
+    EXPECT_EQ(s.s12, 39.0625);
 }
 
 TEST(TextureSampling, SmallSquareRingsLeaveTheGrid) {

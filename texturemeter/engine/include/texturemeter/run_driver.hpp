@@ -104,7 +104,8 @@ struct RunOutcome {
 // The whole run, steps 1 to 41: opens `results` with `Text5`, writes header, result row and
 // sampling line, and, at the end, prints "END", closes the file, deletes the derived images (when
 // asked) and beeps. Throws imaging::RunError at the first run-time error; lines and images
-// written before stay.
+// written before stay. When the derived images go through files and one of the five written
+// names is empty, the run is refused (ErrorKind::Refused) before anything is printed or written.
 RunOutcome runAnalysis(PhotoView picture1, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
                        imaging::UniformRandom& random, RunObserver* observer = nullptr);
 

@@ -33,7 +33,8 @@ public:
     void selectImage(const std::string& directory, const std::string& fileName);
 
     // Mouse button pressed on `Picture1` at (x, y), any button: the region corner. `text12` is the
-    // current content of `Text12` ("Type mismatch"/"Overflow" from here).
+    // current content of `Text12` ("Type mismatch"/"Overflow" from here). Refused (nothing
+    // changed) while no photograph is loaded.
     void pressPicture1(double x, double y, const std::string& text12);
 
     // Mouse moved over `Picture1`: prints the grey level under the pointer into `Picture9`.
@@ -48,8 +49,14 @@ public:
     // run with `texts` (Text5, Text6, Text12, Text19 as typed). The derived images are written
     // beside the input under Text11/13/14/15/18, frozen through those files and deleted at the
     // end (`freeze` = InMemory skips the files). The observer sees every status word and the beep.
+    // Refused (ErrorKind::Refused, nothing changed, no file touched) while no photograph is loaded:
+    // none selected yet, or the last selected file could not be read.
     RunOutcome run(Variant variant, const RunTexts& texts, RunObserver* observer = nullptr,
                    FreezeStrategy freeze = FreezeStrategy::ThroughFiles);
+
+    // Whether `Picture1` holds the photograph named by `imagePath` (false before the first
+    // selection and after a selection whose file could not be read).
+    bool photoLoaded() const { return photoLoaded_; }
 
     // Form-level variables.
     std::string imagePath;
@@ -92,6 +99,10 @@ public:
 
 private:
     TextureSession(imaging::UniformRandom& random, bool owned);
+    // Throws the refusal that names why no photograph is loaded.
+    void refuseWithoutPhoto() const;
+
+    bool photoLoaded_ = false;
 
     std::unique_ptr<imaging::UniformRandom> ownRandom_;
     imaging::UniformRandom& random_;
