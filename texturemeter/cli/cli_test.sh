@@ -99,6 +99,14 @@ expect_error 1 "File not found" --seed 1 --output "$work/e.csv" "$skin" "$work/m
 echo "not a picture" > "$work/text.jpg"
 expect_error 1 "Invalid picture" --output "$work/e.csv" "$work/text.jpg"
 expect_error 2 "Cannot open results file" --output "$work/no/such/dir/r.csv" "$skin"
+# Two inputs whose derived names coincide (the first character of the name is dropped) would
+# write and read back each other's derived images: refused before anything is written.
+cp "$skin" "$work/P77.jpg"; cp "$lesion" "$work/Q77.jpg"; mkdir -p "$work/kept"
+expect_error 2 "would both write their derived images as 77h.bmp" --seed 1 --output "$work/clash.csv" \
+  --keep-derived "$work/kept" "$work/P77.jpg" "$work/Q77.jpg"
+[ ! -e "$work/clash.csv" ] || fail "a refused batch should not write the results file"
+[ -z "$(ls -A "$work/kept")" ] || fail "a refused batch should not write derived images"
+"$cli" --seed 1 --output "$work/clash.csv" "$work/P77.jpg" "$work/Q77.jpg" || fail "without --keep-derived the same names are fine"
 "$cli" --variant D "$skin" 2>/dev/null && fail "an unknown variant should be refused"
 
 if [ "$failures" -ne 0 ]; then

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -154,7 +155,30 @@ private:
     bool enabled_;
 };
 
+// With --keep-derived every image writes five images named from its file name without its first
+// character and extension, so "P1234.jpg" and "Q1234.jpg" (or one image given twice) would write,
+// and read back, the same files, at the same time when analysed in parallel. Such a batch is
+// refused before anything is written.
+bool derivedNamesCollide(const Options& o) {
+    if (o.keepDerived.empty()) return false;
+    std::map<std::string, std::size_t> owner;
+    for (std::size_t i = 0; i < o.images.size(); ++i) {
+        const std::string name = derivedNames(o.keepDerived, fileNameOf(o.images[i])).hessian;
+        const auto [at, fresh] = owner.emplace(name, i);
+        if (!fresh) {
+            std::fprintf(stderr,
+                         "texturemeter-cli: %s and %s would both write their derived images as %s and the like "
+                         "in %s; analyse them with different --keep-derived directories\n",
+                         o.images[at->second].c_str(), o.images[i].c_str(),
+                         std::filesystem::path(name).filename().string().c_str(), o.keepDerived.c_str());
+            return true;
+        }
+    }
+    return false;
+}
+
 int run(const Options& o) {
+    if (derivedNamesCollide(o)) return 2;
     ResultsFile results;
     try {
         results.open(o.texts.text5);
