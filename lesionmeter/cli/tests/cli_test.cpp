@@ -101,6 +101,36 @@ TEST(LesionmeterCli, PrintsEveryResultAsNameValueInOrder) {
     std::filesystem::remove_all(folder);
 }
 
+// The reference photograph with the reference clicks: the sample means and the four strip
+// dimensions depend on the photograph and the clicks only, so every seed prints them exactly,
+// each under its own name and the strips in the order Picture16, Picture15, Picture17, Picture18.
+TEST(LesionmeterCli, ReferencePhotographPrintsTheReferenceMeansAndStrips) {
+    const auto folder = scratchFolder("reference");
+    std::vector<std::string> args = {LESIONMETER_FALLBACK_IMAGE, "--seed", "2", "--centre", "160,120"};
+    for (const char* p : {"160,120", "140,105", "180,130", "150,145", "175,100", "135,125"})
+        args.insert(args.end(), {"--in", p});
+    for (const char* p : {"245,120", "220,180", "160,205", "100,180", "75,120", "100,60", "160,35", "220,60"})
+        args.insert(args.end(), {"--out", p});
+    const ToolRun run = runTool(folder, args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto got = lines(run.out);
+    ASSERT_EQ(got.size(), 16u) << run.out;
+    EXPECT_EQ(got[6], "Text10: 皮疹内-- R: 122.8333  G: 72.83334  B: 52.83333");
+    EXPECT_EQ(got[7], "Text11: 皮疹外--R: 219.1667  G: 169.1667  B: 149.5");
+    const std::array<std::pair<const char*, double>, 5> strips = {{{"Picture16: ", 1.2102956067826243},
+                                                                   {"Picture15: ", 1.2217155228580636},
+                                                                   {"Picture17: ", 1.211870929423192},
+                                                                   {"Picture18: ", 1.2457757544535364},
+                                                                   {"FRD2: ", 1.222414453379354}}};
+    for (std::size_t i = 0; i < strips.size(); ++i) {
+        const std::string& line = got[9 + i];
+        const std::string name = strips[i].first;
+        ASSERT_EQ(line.rfind(name, 0), 0u) << line;
+        EXPECT_NEAR(std::stod(line.substr(name.size())), strips[i].second, 1e-12) << line;
+    }
+    std::filesystem::remove_all(folder);
+}
+
 TEST(LesionmeterCli, CsvGetsOneHeaderAndOneRowPerRun) {
     const auto folder = scratchFolder("csv");
     auto args = sampleArguments();
