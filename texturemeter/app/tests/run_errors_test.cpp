@@ -161,19 +161,78 @@ private slots:
         QVERIFY2(s.errors.messages[0].contains(QStringLiteral("results.txt")), qPrintable(s.errors.messages[0]));
     }
 
-    // A run before any photo was selected is reported, not a crash.
+    // A run before any photo was selected is refused with a message saying what to do; the
+    // results file of an earlier run is left as it was and nothing else is written.
     void runWithoutAPhotoIsReported() {
         imaging::FastRandom random(1);
         Form1 form(&random);
         ReportedErrors errors;
         errors.attach(form);
+        int beeps = 0;
+        form.soundBeep = [&beeps] { ++beeps; };
         QTemporaryDir dir;
-        form.Text5->setText(dir.filePath(QStringLiteral("results.txt")));
+        const QString resultsPath = dir.filePath(QStringLiteral("results.txt"));
+        {
+            QFile earlier(resultsPath);
+            QVERIFY(earlier.open(QIODevice::WriteOnly));
+            earlier.write("earlier results\r\n");
+        }
+        form.Text5->setText(resultsPath);
         showForm(form);
         QTest::mouseClick(form.Command3, Qt::LeftButton);
         QCOMPARE(errors.messages.size(), 1);
-        QVERIFY(!errors.messages[0].isEmpty());
+        QCOMPARE(errors.messages[0], QStringLiteral("No photograph selected: choose a file first"));
         QVERIFY(!form.running());
+        QCOMPARE(beeps, 0);
+        QFile after(resultsPath);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), QByteArray("earlier results\r\n"));
+        QVERIFY(form.session().Picture8.printedLines().empty());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("results.txt")});
+    }
+
+    // A click on the empty picture before any photo was selected says so and takes no corner.
+    void clickWithoutAPhotoIsReported() {
+        Form1 form;
+        ReportedErrors errors;
+        errors.attach(form);
+        showForm(form);
+        clickPhotoPixel(form, 30, 40);
+        QCOMPARE(errors.messages.size(), 1);
+        QCOMPARE(errors.messages[0], QStringLiteral("No photograph selected: choose a file first"));
+        QVERIFY(form.Text20->text().isEmpty());
+        QVERIFY(form.Label4->text().isEmpty());
+    }
+
+    // After a file that cannot be read, Picture1 still shows the earlier photo; a run would
+    // measure it under the unreadable file's name, so it is refused, naming that file.
+    void runAfterAnUnreadableFileIsRefused() {
+        Selected s;
+        {
+            QFile bad(s.dir.filePath(QStringLiteral("Pbroken.jpg")));
+            QVERIFY(bad.open(QIODevice::WriteOnly));
+            bad.write("this is not a picture");
+        }
+        QTest::mouseClick(s.form.Command3, Qt::LeftButton);
+        QVERIFY(s.lastSucceeded);
+        const QByteArray firstResults = s.results();
+        QCOMPARE(firstResults.count("\r\n"), 3);
+        s.form.File1->setPath(s.dir.path());  // lists the new file
+        QVERIFY(clickFile(s.form, QStringLiteral("Pbroken.jpg")));
+        QCOMPARE(s.errors.messages.size(), 1);
+        QTest::mouseClick(s.form.Command3, Qt::LeftButton);
+        QCOMPARE(s.errors.messages.size(), 2);
+        QVERIFY2(s.errors.messages[1].contains(QStringLiteral("Pbroken.jpg")) &&
+                     s.errors.messages[1].contains(QStringLiteral("could not be loaded")),
+                 qPrintable(s.errors.messages[1]));
+        QVERIFY(!s.lastSucceeded);
+        QCOMPARE(s.beeps, 1);
+        QCOMPARE(s.results(), firstResults);
+        // Choosing a readable file again makes the window work as before.
+        QVERIFY(clickFile(s.form, QStringLiteral("Pskin.jpg")));
+        QTest::mouseClick(s.form.Command3, Qt::LeftButton);
+        QVERIFY(s.lastSucceeded);
+        QCOMPARE(s.errors.messages.size(), 2);
     }
 };
 
