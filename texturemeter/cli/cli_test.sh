@@ -85,6 +85,8 @@ expect_error() {  # expect_error STATUS PATTERN ARGS...
 expect_error 1 "Subscript out of range" --side 500 --output "$work/e.csv" "$skin"
 [ "$(wc -l < "$work/e.csv")" -eq 1 ] || fail "the header written before the error should stay"
 expect_error 1 "Division by zero" --side 0 --output "$work/e.csv" "$skin"
+# 0.5 rounds to 0 (halves to even), so it is the same error with the same hint.
+expect_error 1 "must not be 0" --side 0.5 --output "$work/e.csv" "$skin"
 expect_error 1 "Type mismatch" --side abc --output "$work/e.csv" "$skin"
 expect_error 1 "Type mismatch" --window forty --output "$work/e.csv" "$skin"
 expect_error 1 "Type mismatch" --neighbour x --output "$work/e.csv" "$skin"
