@@ -151,6 +151,54 @@ TEST_F(Session, LoadingAnImageResetsTheStateButKeepsTheMapAndCentre) {
     EXPECT_FALSE(session.visible(Control::Picture10));
 }
 
+// Every picture that a whole analysis drew or printed into is blank after loading the next
+// photograph; the result texts stay until a command writes them again.
+TEST_F(Session, LoadingAnImageClearsEveryPictureButKeepsTheResultTexts) {
+    session.openChooser();
+    session.loadImage(scratch.path().string(), writePhoto("first.bmp", 320, 240, imaging::rgbColour(120, 70, 50)));
+    session.picture(1).line(100, 60, 220, 180, imaging::rgbColour(20, 10, 5), imaging::LineKind::FilledBox);
+    session.leftClick(160, 120);
+    session.selectOut();
+    session.leftClick(20, 20);
+    session.rightClick(160, 120);
+    session.calcAndDraw();  // prints the counters into Picture4 and Picture6..Picture9
+    // Then a discriminant that surely separates the dark square (red 20) from the skin (red 120).
+    session.calcAndDrawWithWeights(Discriminant{1.0f, 0, 0, -1.0f / 70.0f, 0, 0});
+    session.selectLine();
+    session.fractalCalc();
+    session.axis();
+    session.showInformation();
+    for (int n : {4, 6, 7, 8, 9, 14}) ASSERT_FALSE(session.picture(n).printedLines().empty()) << n;
+    auto blackPixels = [&](int n) {
+        const imaging::PictureSurface& p = session.picture(n);
+        int count = 0;
+        for (int y = 0; y < p.height(); ++y)
+            for (int x = 0; x < p.width(); ++x) count += p.pointAt(x, y) == imaging::kBlack;
+        return count;
+    };
+    for (int n : {2, 16, 15, 17, 18}) ASSERT_GT(blackPixels(n), 0) << n;
+    const std::string text7 = session.text(7), text10 = session.text(10), text14 = session.text(14),
+                      text20 = session.text(20);
+    ASSERT_FALSE(text7.empty());
+    ASSERT_FALSE(text14.empty());
+
+    // Picture12 and Picture13 now hold their snapshot and copy as background pictures, which
+    // clearing keeps; every drawing and printed number goes.
+    session.loadImage(scratch.path().string(), writePhoto("second.bmp", 200, 150, imaging::kWhite));
+    for (int n = 1; n <= 18; ++n) EXPECT_TRUE(session.picture(n).printedLines().empty()) << n;
+    for (int n : {2, 16, 15, 17, 18}) EXPECT_EQ(blackPixels(n), 0) << n;
+    EXPECT_EQ(session.picture(13).pointAt(160, 120), session.picture(13).picture().at(160, 120));
+    EXPECT_EQ(session.picture(1).pointAt(150, 100), imaging::kWhite);
+    EXPECT_EQ(session.text(7), text7);
+    EXPECT_EQ(session.text(10), text10);
+    EXPECT_EQ(session.text(14), text14);
+    EXPECT_EQ(session.text(20), text20);
+    // "File" empties Text7 only.
+    session.openChooser();
+    EXPECT_EQ(session.text(7), "");
+    EXPECT_EQ(session.text(20), text20);
+}
+
 TEST_F(Session, OpeningTheChooserMarksEveryMapCellUnset) {
     session.state().greyMap(0, 0) = 0.0f;
     session.state().greyMap(500, 500) = 0.0f;
