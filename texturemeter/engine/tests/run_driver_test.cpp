@@ -173,6 +173,28 @@ TEST_F(SessionRun, CornerClickDrawsTheBoxOnlyWhereTheSquareFits) {
     EXPECT_TRUE(s.Picture3.visible());
 }
 
+TEST_F(SessionRun, BoxConditionUsesTheUnroundedPointerPosition) {
+    imaging::FastRandom random(1);
+    TextureSession s(random);
+    s.selectImage(dir_.string(), "P1234.jpg");  // 400 x 300
+    const imaging::Colour cyan = imaging::rgbColour(0, 255, 255);
+    // 200 + 199.6 < 400 although the corner rounds to 200 (where 200 + 200 would not fit).
+    s.pressPicture1(199.6, 100, "200");
+    EXPECT_EQ(s.regionX, 200);
+    EXPECT_EQ(s.Picture1.pointAt(198, 98), cyan);
+    // 200 + 100.4 > 300 although the corner rounds to 100 (where 200 + 100 <= 300 would fit).
+    s.pressPicture1(199, 100.4, "200");
+    EXPECT_EQ(s.regionY, 100);
+    EXPECT_NE(s.Picture1.pointAt(197, 98), cyan);
+    EXPECT_NE(s.Picture1.pointAt(198, 98), cyan);
+    // Exactly at the bottom edge the square still fits (<=); at the right edge it does not (<).
+    s.pressPicture1(0, 100, "200");
+    EXPECT_EQ(s.Picture1.pointAt(0, 98), cyan);
+    s.pressPicture1(200, 0, "200");
+    EXPECT_NE(s.Picture1.pointAt(200, 0), cyan);
+    EXPECT_NE(s.Picture1.pointAt(198, 0), cyan);
+}
+
 TEST_F(SessionRun, GreyReadoutPrintsTheGreyUnderThePointer) {
     imaging::FastRandom random(1);
     TextureSession s(random);
