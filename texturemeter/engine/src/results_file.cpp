@@ -62,6 +62,9 @@ ResultsFile::~ResultsFile() {
 
 void ResultsFile::open(const std::string& resultsName) {
     close();
+    if (resultsName.empty())
+        throw imaging::RunError(imaging::ErrorKind::FileError,
+                                "Cannot open results file: no file name given (Output File, Text5)");
     path_ = imaging::hostPath(resultsName);
     file_ = std::fopen(path_.c_str(), "wb");
     if (!file_)

@@ -116,6 +116,17 @@ TEST(ResultsFile, UnwritableResultsFileIsAFileError) {
     }
 }
 
+TEST(ResultsFile, EmptyResultsNameSaysSo) {
+    ResultsFile f;
+    try {
+        f.open("");
+        FAIL() << "opened";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::FileError);
+        EXPECT_NE(std::string(e.what()).find("Text5"), std::string::npos) << e.what();
+    }
+}
+
 TEST(DerivedNames, DropFirstCharacterAndExtension) {
     const DerivedNames n = derivedNames("/img/set1", "P1234.jpg");
     EXPECT_EQ(n.hessian, "/img/set1/1234h.bmp");
