@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "imaging/colour.hpp"
 #include "imaging/errors.hpp"
@@ -552,6 +554,40 @@ TEST(TextureSampling, RingAngleIsKeptInDoublePrecision) {
     EXPECT_EQ(s.s10, 39.0625);  // 50 points x 200 / 256 on each ring
     EXPECT_EQ(s.s11, 39.0625);
     EXPECT_EQ(s.s12, 39.0625);
+}
+
+// Returns `before` for the first `count` draws, then repeats `cycle`.
+class ScriptedRandom final : public imaging::UniformRandom {
+public:
+    ScriptedRandom(int count, double before, std::vector<double> cycle)
+        : count_(count), before_(before), cycle_(std::move(cycle)) {}
+    double next() override {
+        const int i = drawn_++;
+        return i < count_ ? before_ : cycle_[std::size_t(i - count_) % cycle_.size()];
+    }
+    void reseedFromClock() override {}
+    int drawn() const { return drawn_; }
+
+private:
+    int count_;
+    double before_;
+    std::vector<double> cycle_;
+    int drawn_ = 0;
+};
+
+TEST(TextureSampling, RingsDrawAngleThenRadialThenVerticalJitterAfter3000Draws) {
+    // Frames 5 x 200 x 2, lines 200 x 3 and boxes 200 x 2 draws come first; then each ring point
+    // draws its angle (0 here: cos 1, sin 0), the jitter of px (0: radius R + 1.5) and the jitter
+    // of py (0.9). With heights equal to x, a ring point at radius R reads x = 100 + R + 1.
+    FloatGrid a = gridOf(0);
+    for (int y = 0; y <= 500; ++y)
+        for (int x = 0; x <= 500; ++x) a(x, y) = float(x);
+    ScriptedRandom random(3000, 0.5, {0.0, 0.0, 0.9});
+    const SamplingLine s = randomTextureSampling(a, 0, 1, 200, random);
+    EXPECT_EQ(random.drawn(), 3000 + 19 * 50 * 3);
+    EXPECT_EQ(s.s10, 50.0 * (106 + 109 + 112) / 256 / 3);
+    EXPECT_EQ(s.s11, 50.0 * (124 + 127 + 130) / 256 / 3);
+    EXPECT_EQ(s.s12, 50.0 * (142 + 145 + 148) / 256 / 3);
 }
 
 TEST(TextureSampling, SmallSquareRingsLeaveTheGrid) {
