@@ -38,6 +38,10 @@ int main(int argc, char** argv) {
         const AnalysisResults results = runScriptedAnalysis(script);
         printResults(std::cout, results);
         if (!csv.empty()) appendCsv(csv, results);
+        if (!results.axisError.empty()) {
+            std::cerr << "lesionmeter-cli: " << results.axisError << "\n";
+            return 1;
+        }
     } catch (const std::exception& e) {
         std::cerr << "lesionmeter-cli: " << e.what() << "\n";
         return 1;

@@ -57,17 +57,24 @@ AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script) {
     if (!script.saveMap.empty()) imaging::savePicture(session.picture(2).image(), script.saveMap);
     session.selectLine();
     session.fractalCalc();
-    session.axis();
+    // "axis" leaves the outline's pixels as they are, so it is saved first: a failing "axis"
+    // must not lose it.
     if (!script.saveOutline.empty()) imaging::savePicture(session.picture(12).image(), script.saveOutline);
-
     AnalysisResults r;
+    try {
+        session.axis();
+        r.centroidX = session.axisResults().centroidX;
+        r.centroidY = session.axisResults().centroidY;
+    } catch (const imaging::RunError& e) {
+        if (e.kind() != imaging::ErrorKind::Refused) throw;
+        r.axisError = e.what();
+    }
+
     r.image = script.image;
     r.weights = session.chosenDiscriminant();
     r.text10 = session.text(10);
     r.text11 = session.text(11);
     r.fractal = session.fractalResults();
-    r.centroidX = session.axisResults().centroidX;
-    r.centroidY = session.axisResults().centroidY;
     return r;
 }
 
@@ -76,6 +83,9 @@ std::string fullPrecision(double v) {
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
     return std::string(buffer, result.ptr);
 }
+
+// A centroid coordinate, or nothing when "axis" found no dark pixel.
+std::string centroidText(const AnalysisResults& r, double v) { return r.axisError.empty() ? fullPrecision(v) : ""; }
 
 void printResults(std::ostream& os, const AnalysisResults& r) {
     const Discriminant& w = r.weights;
@@ -93,8 +103,8 @@ void printResults(std::ostream& os, const AnalysisResults& r) {
        << "Picture17: " << fullPrecision(r.fractal.picture17) << "\n"
        << "Picture18: " << fullPrecision(r.fractal.picture18) << "\n"
        << "FRD2: " << fullPrecision(r.fractal.frd2) << "\n"
-       << "Text14: " << fullPrecision(r.centroidX) << "\n"
-       << "Text15: " << fullPrecision(r.centroidY) << "\n";
+       << "Text14: " << centroidText(r, r.centroidX) << "\n"
+       << "Text15: " << centroidText(r, r.centroidY) << "\n";
 }
 
 std::string csvHeader() {
@@ -110,8 +120,9 @@ std::string csvRow(const AnalysisResults& r) {
         row += "," + fullPrecision(v);
     row += "," + csvField(r.text10) + "," + csvField(r.text11);
     for (double v : {r.fractal.frd1, r.fractal.picture16, r.fractal.picture15, r.fractal.picture17,
-                     r.fractal.picture18, r.fractal.frd2, r.centroidX, r.centroidY})
+                     r.fractal.picture18, r.fractal.frd2})
         row += "," + fullPrecision(v);
+    row += "," + centroidText(r, r.centroidX) + "," + centroidText(r, r.centroidY);
     return row;
 }
 

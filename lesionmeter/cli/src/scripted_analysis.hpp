@@ -31,6 +31,9 @@ struct AnalysisResults {
     std::string text10, text11;
     FractalResults fractal;
     double centroidX = 0.0, centroidY = 0.0;
+    // Why "axis" gave no centroid (no dark pixel in the outline); empty when it did. The other
+    // results are kept and reported all the same.
+    std::string axisError;
 };
 
 // "X,Y" as a position; anything else is a "Type mismatch" error naming the text.

@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "imaging/colour.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
 #include "scripted_analysis.hpp"
@@ -148,6 +149,27 @@ TEST(LesionmeterCli, CsvGetsOneHeaderAndOneRowPerRun) {
     EXPECT_EQ(map.width, 313);
     EXPECT_EQ(map.height, 305);
     EXPECT_EQ(outline.width, 313);
+    std::filesystem::remove_all(folder);
+}
+
+// A uniform photo gives a map without a lesion and an outline without a dark pixel: "axis" has no
+// centroid, but every other result is still printed and written before the tool reports it.
+TEST(LesionmeterCli, OutlineWithoutDarkPixelKeepsTheOtherResults) {
+    const auto folder = scratchFolder("no-dark-pixel");
+    imaging::saveBmp(imaging::Image(320, 240, imaging::rgbColour(200, 150, 120)), (folder / "plain.bmp").string());
+    const ToolRun run = runTool(folder, {"plain.bmp", "--seed", "1", "--in", "160,120", "--out", "40,40", "--csv",
+                                         "results.csv", "--save-outline", "outline.bmp"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("no dark pixel"), std::string::npos) << run.err;
+    const auto printed = lines(run.out);
+    ASSERT_EQ(printed.size(), 16u) << run.out;
+    EXPECT_EQ(printed[8], "FRD1: -0.09");
+    EXPECT_EQ(printed[14], "Text14: ");
+    EXPECT_EQ(printed[15], "Text15: ");
+    const auto rows = lines(readFile(folder / "results.csv"));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].substr(rows[1].size() - 2), ",,");
+    EXPECT_TRUE(std::filesystem::exists(folder / "outline.bmp"));
     std::filesystem::remove_all(folder);
 }
 
