@@ -195,9 +195,10 @@ void checkPngHeader(const unsigned char* data, std::size_t size, const std::stri
     checkDimensions(width, height, name);
     // Every chunk must fit in the file (a lying length would make the decoder reserve it).
     std::size_t at = 8;
-    while (at + 12 <= size) {
+    while (at + 8 <= size) {
         const std::size_t length = be32(data + at);
-        if (length > size - at - 12) throw RunError::badImage(name, "PNG: chunk longer than the file (truncated?)");
+        if (at + 12 > size || length > size - at - 12)
+            throw RunError::badImage(name, "PNG: chunk longer than the file (truncated?)");
         if (std::memcmp(data + at + 4, "IEND", 4) == 0) break;
         at += 12 + length;
     }

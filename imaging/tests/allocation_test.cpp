@@ -136,6 +136,11 @@ TEST(Allocation, PngChunkLongerThanTheFile) {
     chunk(png, "IDAT", {0x78, 0x5E, 0x63, 0x64, 0xF8, 0x1F, 0xC5, 0x20}, 0x7E00001Au);
     chunk(png, "IEND", {}, 0);
     EXPECT_LT(largestRequestWhileDecoding(png, "long-chunk.png"), kLimit);
+
+    // The same with the file ending inside the lying chunk, before its checksum.
+    Bytes cut = pngSignatureAndHeader(4, 4);
+    cut.insert(cut.end(), {0x44, 0x41, 0x54, 0x78, 'I', 'D', 'A', 'T', 0x78, 0x5E, 0x23});
+    EXPECT_LT(largestRequestWhileDecoding(cut, "cut-chunk.png"), kLimit);
 #endif
 }
 
