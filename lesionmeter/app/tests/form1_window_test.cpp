@@ -213,8 +213,12 @@ private slots:
         QVERIFY(f.picture(10)->isVisibleTo(&f));
         ChooserPanel* c = f.chooser();
         QVERIFY(c->drive1()->findText("/") >= 0);
-        for (int i = 0; i < c->drive1()->count(); ++i)
-            QCOMPARE(QDir::cleanPath(QStorageInfo(c->drive1()->itemText(i)).rootPath()), c->drive1()->itemText(i));
+        // Every other entry is the root of a mounted volume ("/" is the file-system root even where,
+        // as in a chroot, it is no mount point of its own).
+        for (int i = 0; i < c->drive1()->count(); ++i) {
+            const QString root = c->drive1()->itemText(i);
+            if (root != "/") QCOMPARE(QDir::cleanPath(QStorageInfo(root).rootPath()), root);
+        }
         // The chooser opens in the working folder; going up and back lists it afresh.
         QCOMPARE(c->folder(), QDir::cleanPath(work.absolutePath()));
         const QString parent = QFileInfo(c->folder()).path();
