@@ -4,7 +4,11 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
-FUZZ_SECONDS ?= 30
+# The bounded fuzzing run of `make test` is deterministic: a fixed seed, a fixed number of inputs and a
+# fresh corpus. Longer explorations: make fuzz FUZZ_RUNS=-1 FUZZ_SECONDS=600 FUZZ_SEED=0
+FUZZ_SEED ?= 1
+FUZZ_RUNS ?= 3000000
+FUZZ_SECONDS ?= 300
 CMAKE_FLAGS ?=
 
 .PHONY: setup build run test check test-asan fuzz bench clean
@@ -44,9 +48,9 @@ fuzz: setup
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DMORPH_BUILD_FUZZERS=ON -DMORPH_BUILD_GUI=OFF -DMORPH_BUILD_BENCHMARKS=OFF -DBUILD_TESTING=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_load_picture
-	@mkdir -p $(FUZZ_BUILD)/corpus
-	$(FUZZ_BUILD)/imaging/fuzz_load_picture -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -malloc_limit_mb=512 \
-	    $(FUZZ_BUILD)/corpus imaging/fuzz/seeds
+	@rm -rf $(FUZZ_BUILD)/corpus && mkdir -p $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/imaging/fuzz_load_picture -seed=$(FUZZ_SEED) -runs=$(FUZZ_RUNS) -max_total_time=$(FUZZ_SECONDS) \
+	    -rss_limit_mb=2048 -malloc_limit_mb=512 $(FUZZ_BUILD)/corpus imaging/fuzz/seeds
 
 bench: build
 	$(BUILD)/imaging/imaging_bench
