@@ -9,6 +9,7 @@
 
 #include "imaging/colour.hpp"
 #include "imaging/surface.hpp"
+#include "testdata/reference_data.hpp"
 
 namespace {
 
@@ -59,17 +60,16 @@ TEST(Samples, SkinSampleIsASkinTonedPhotograph) {
 
 TEST(Samples, LesionSampleInAndOutClicks) {
     imaging::PictureSurface s(0, 0, imaging::SizePolicy::GrowToPicture);
-    s.loadPicture(kSamples + "/lesion_sample.jpg");
+    const morph::testdata::LesionScenario& scenario = morph::testdata::lesionSample();
+    s.loadPicture(scenario.image);
     ASSERT_EQ(s.width(), 320);
     ASSERT_EQ(s.height(), 240);
-    const std::vector<std::pair<int, int>> in = {{160, 120}, {150, 110}, {170, 125}, {155, 130}, {165, 115}};
-    const std::vector<std::pair<int, int>> out = {{40, 40}, {280, 40}, {40, 200}, {280, 200}, {160, 20}};
-    for (auto [x, y] : in) {
+    for (auto [x, y] : scenario.in) {
         const imaging::Channels ch = imaging::splitColour(s.pointAt(x, y));
         EXPECT_LT(localGrey(s, x, y), 110.0) << x << "," << y;
         EXPECT_GT(ch.red, ch.blue) << "brown, not grey, at " << x << "," << y;
     }
-    for (auto [x, y] : out) EXPECT_GT(localGrey(s, x, y), 170.0) << x << "," << y;
+    for (auto [x, y] : scenario.out) EXPECT_GT(localGrey(s, x, y), 170.0) << x << "," << y;
 }
 
 TEST(Samples, LesionBlobIsCentredWithRadiusAboutSixty) {

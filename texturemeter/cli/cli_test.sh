@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # End-to-end checks of texturemeter-cli: reproducible seeded runs, the file layout, input order
 # with several images and jobs, derived images, BMP input and the error exits.
-# Usage: cli_test.sh CLI SAMPLES_DIR TESTDATA_DIR [MAKE_PHOTO]
+# Usage: cli_test.sh CLI SAMPLES_DIR [MAKE_PHOTO]
 set -u
 cli=$1
 samples=$2
-testdata=$3
-make_photo=${4:-}
+make_photo=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -14,8 +13,6 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 skin=$samples/skin_sample.jpg
 lesion=$samples/lesion_sample.jpg
-[ -f "$skin" ] || skin=$testdata/reference/skin_texture.jpg
-[ -f "$lesion" ] || lesion=$testdata/reference/lesion.jpg
 
 # A uniform black 64 x 64 BMP (24-bit, bottom-up rows of 192 bytes).
 black_bmp() {

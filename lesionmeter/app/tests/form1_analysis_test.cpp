@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <vector>
 
 #include "imaging/box_counting.hpp"
 #include "imaging/image_file.hpp"
@@ -20,9 +21,18 @@ using namespace lesionmeter::app::test;
 
 namespace {
 
-const QString kSample = QStringLiteral(MORPH_SAMPLES_DIR "/lesion_sample.jpg");
-const QPoint kInPoints[] = {{160, 120}, {150, 110}, {170, 125}, {155, 130}, {165, 115}};
-const QPoint kOutPoints[] = {{40, 40}, {280, 40}, {40, 200}, {280, 200}, {160, 20}};
+const QString kSample = samplePhoto();
+
+std::vector<QPoint> points(const std::vector<morph::testdata::Click>& clicks) {
+    std::vector<QPoint> out;
+    for (auto [x, y] : clicks) out.emplace_back(x, y);
+    return out;
+}
+
+// The five IN and five OUT clicks of the bundled sample's scripted analysis, and its centre.
+const std::vector<QPoint> kInPoints = points(morph::testdata::lesionSample().in);
+const std::vector<QPoint> kOutPoints = points(morph::testdata::lesionSample().out);
+const QPoint kCentre = points({morph::testdata::lesionSample().centre}).front();
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
@@ -128,9 +138,9 @@ private slots:
     }
 
     void rightClickSetsTheCentreAndDrawsHiddenProfiles() {
-        QTest::mouseClick(form().picture(1), Qt::RightButton, Qt::NoModifier, QPoint(160, 120));
-        QCOMPARE(session().state().centreX, 160.0f);
-        QCOMPARE(session().state().centreY, 120.0f);
+        QTest::mouseClick(form().picture(1), Qt::RightButton, Qt::NoModifier, kCentre);
+        QCOMPARE(session().state().centreX, float(kCentre.x()));
+        QCOMPARE(session().state().centreY, float(kCentre.y()));
         QCOMPARE(session().state().inCount, int16_t(5));
         QCOMPARE(session().state().outCount, int16_t(5));
         QCOMPARE(stackOf(form()), (Stack{true, false, false, false}));

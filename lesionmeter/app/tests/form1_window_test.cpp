@@ -246,7 +246,7 @@ private slots:
     void the51stSampleIsRefusedAndTheFiftyStay() {
         WindowFixture fx(1);
         Form1& f = *fx.form;
-        QVERIFY(loadThroughChooser(f, QStringLiteral(LESIONMETER_WINDOW_TESTDATA "/reference_lesion.jpg")));
+        QVERIFY(loadThroughChooser(f, referencePhoto()));
         for (int k = 0; k < 51; ++k)
             QTest::mouseClick(f.picture(1), Qt::LeftButton, Qt::NoModifier, QPoint(100 + k, 100));
         QCOMPARE(fx.messages.size(), 1);
@@ -281,7 +281,7 @@ private slots:
         QVERIFY(f.isVisible());
         // The window carries on: a real photograph loads afterwards.
         fx.messages.clear();
-        QVERIFY(loadThroughChooser(f, QStringLiteral(LESIONMETER_WINDOW_TESTDATA "/reference_lesion.jpg")));
+        QVERIFY(loadThroughChooser(f, referencePhoto()));
         QVERIFY(fx.messages.isEmpty());
         QCOMPARE(f.picture(1)->size(), QSize(320, 240));
     }
@@ -289,7 +289,7 @@ private slots:
     void calcAndDrawWithoutSamplesIsRefused() {
         WindowFixture fx(1);
         Form1& f = *fx.form;
-        QVERIFY(loadThroughChooser(f, QStringLiteral(LESIONMETER_WINDOW_TESTDATA "/reference_lesion.jpg")));
+        QVERIFY(loadThroughChooser(f, referencePhoto()));
         QTest::mouseClick(f.picture(1), Qt::LeftButton, Qt::NoModifier, QPoint(160, 120));
         QTest::mouseClick(f.command(5), Qt::LeftButton);
         QCOMPARE(fx.messages.size(), 1);
@@ -305,7 +305,7 @@ private slots:
     void aRefusedCalcAndDrawMessageCanBeClosedByTheUser() {
         WindowFixture fx(1);
         Form1& f = *fx.form;
-        QVERIFY(loadThroughChooser(f, QStringLiteral(LESIONMETER_WINDOW_TESTDATA "/reference_lesion.jpg")));
+        QVERIFY(loadThroughChooser(f, referencePhoto()));
         QTest::mouseClick(f.picture(1), Qt::LeftButton, Qt::NoModifier, QPoint(160, 120));
         f.setMessageHandler([&f](const QString& m) { QMessageBox::warning(&f, QStringLiteral("Morphex 5.9c3"), m); });
         QString seenText;
@@ -368,28 +368,24 @@ private slots:
     // The reference analysis of the lesion photograph: the sample means and the strip dimensions
     // depend only on the photograph and the clicks, so their texts are exact.
     void referencePhotographGivesTheReferenceTexts() {
-        WindowFixture fx(5);
+        const morph::testdata::LesionReference& reference = morph::testdata::lesionReference();
+        WindowFixture fx(reference.seed);
         Form1& f = *fx.form;
-        QVERIFY(loadThroughChooser(f, QStringLiteral(LESIONMETER_WINDOW_TESTDATA "/reference_lesion.jpg")));
-        const QPoint in[] = {{160, 120}, {140, 105}, {180, 130}, {150, 145}, {175, 100}, {135, 125}};
-        const QPoint out[] = {{245, 120}, {220, 180}, {160, 205}, {100, 180}, {75, 120}, {100, 60}, {160, 35}, {220, 60}};
-        for (QPoint p : in) QTest::mouseClick(f.picture(1), Qt::LeftButton, Qt::NoModifier, p);
+        QVERIFY(loadThroughChooser(f, referencePhoto()));
+        for (auto [x, y] : reference.in) QTest::mouseClick(f.picture(1), Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
         clickOption(f.option(2));
-        for (QPoint p : out) QTest::mouseClick(f.picture(1), Qt::LeftButton, Qt::NoModifier, p);
-        QTest::mouseClick(f.picture(1), Qt::RightButton, Qt::NoModifier, QPoint(160, 120));
+        for (auto [x, y] : reference.out) QTest::mouseClick(f.picture(1), Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
+        QTest::mouseClick(f.picture(1), Qt::RightButton, Qt::NoModifier, QPoint(reference.centre.x, reference.centre.y));
         QTest::mouseClick(f.command(5), Qt::LeftButton);
         QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.join('\n')));
-        QCOMPARE(f.text(10)->text(), QString::fromUtf8("皮疹内-- R: 122.8333  G: 72.83334  B: 52.83333"));
-        QCOMPARE(f.text(11)->text(), QString::fromUtf8("皮疹外--R: 219.1667  G: 169.1667  B: 149.5"));
+        QCOMPARE(f.text(10)->text(), qs(reference.inMeansText));
+        QCOMPARE(f.text(11)->text(), qs(reference.outMeansText));
         clickOption(f.option(4));
         QTest::mouseClick(f.command(3), Qt::LeftButton);
         QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.join('\n')));
         // Picture16, Picture15, Picture17, Picture18 and their mean, from the reference results.
-        QCOMPARE(f.text(16)->text(), qs(imaging::numberText(1.2102956067826243)));
-        QCOMPARE(f.text(17)->text(), qs(imaging::numberText(1.2217155228580636)));
-        QCOMPARE(f.text(18)->text(), qs(imaging::numberText(1.211870929423192)));
-        QCOMPARE(f.text(19)->text(), qs(imaging::numberText(1.2457757544535364)));
-        QCOMPARE(f.text(20)->text(), qs(imaging::numberText(1.222414453379354)));
+        for (int i = 0; i < 4; ++i) QCOMPARE(f.text(16 + i)->text(), qs(imaging::numberText(reference.strips[i])));
+        QCOMPARE(f.text(20)->text(), qs(imaging::numberText(reference.frd2)));
     }
 };
 

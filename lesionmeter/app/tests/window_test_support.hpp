@@ -14,8 +14,13 @@
 #include "form1.hpp"
 #include "imaging/random.hpp"
 #include "lesionmeter/lesion_session.hpp"
+#include "testdata/reference_data.hpp"
 
 namespace lesionmeter::app::test {
+
+// The reference lesion photograph (320 x 240) and the bundled lesion sample.
+inline QString referencePhoto() { return QString::fromStdString(morph::testdata::lesionReference().image); }
+inline QString samplePhoto() { return QString::fromStdString(morph::testdata::lesionSample().image); }
 
 // A window as the program opens it, with "c:\..." names resolving into a temporary home and the
 // temporary pictures of "Fractal calc" and "axis" written into a temporary working folder.

@@ -17,6 +17,7 @@
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
 #include "scripted_analysis.hpp"
+#include "testdata/reference_data.hpp"
 
 namespace lesionmeter::cli {
 namespace {
@@ -27,11 +28,7 @@ struct ToolRun {
     std::string err;
 };
 
-// The bundled sample, or the reference photograph while the sample is not there.
-std::string sampleImage() {
-    const std::string bundled = std::string(MORPH_SAMPLES_DIR) + "/lesion_sample.jpg";
-    return std::filesystem::exists(bundled) ? bundled : std::string(LESIONMETER_FALLBACK_IMAGE);
-}
+std::string sampleImage() { return morph::testdata::lesionSample().image; }
 
 std::filesystem::path scratchFolder(const std::string& name) {
     auto p = std::filesystem::temp_directory_path() / ("lesionmeter-cli-" + std::to_string(::getpid()) + "-" + name);
@@ -60,11 +57,18 @@ ToolRun runTool(const std::filesystem::path& folder, const std::vector<std::stri
     return r;
 }
 
-std::vector<std::string> sampleArguments() {
-    return {sampleImage(), "--seed", "1", "--in", "160,120", "--in", "150,110", "--in", "170,125", "--in", "155,130",
-            "--in", "165,115", "--out", "40,40", "--out", "280,40", "--out", "40,200", "--out", "280,200",
-            "--out", "160,20", "--centre", "160,120"};
+std::string position(morph::testdata::Click c) { return std::to_string(c.x) + "," + std::to_string(c.y); }
+
+// The tool's arguments for a scripted analysis: photograph, seed, samples and centre.
+std::vector<std::string> scenarioArguments(const morph::testdata::LesionScenario& s) {
+    std::vector<std::string> args = {s.image, "--seed", std::to_string(s.seed)};
+    for (auto c : s.in) args.insert(args.end(), {"--in", position(c)});
+    for (auto c : s.out) args.insert(args.end(), {"--out", position(c)});
+    args.insert(args.end(), {"--centre", position(s.centre)});
+    return args;
 }
+
+std::vector<std::string> sampleArguments() { return scenarioArguments(morph::testdata::lesionSample()); }
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
@@ -107,22 +111,18 @@ TEST(LesionmeterCli, PrintsEveryResultAsNameValueInOrder) {
 // each under its own name and the strips in the order Picture16, Picture15, Picture17, Picture18.
 TEST(LesionmeterCli, ReferencePhotographPrintsTheReferenceMeansAndStrips) {
     const auto folder = scratchFolder("reference");
-    std::vector<std::string> args = {LESIONMETER_FALLBACK_IMAGE, "--seed", "2", "--centre", "160,120"};
-    for (const char* p : {"160,120", "140,105", "180,130", "150,145", "175,100", "135,125"})
-        args.insert(args.end(), {"--in", p});
-    for (const char* p : {"245,120", "220,180", "160,205", "100,180", "75,120", "100,60", "160,35", "220,60"})
-        args.insert(args.end(), {"--out", p});
-    const ToolRun run = runTool(folder, args);
+    const morph::testdata::LesionReference& reference = morph::testdata::lesionReference();
+    const ToolRun run = runTool(folder, scenarioArguments(reference));
     ASSERT_EQ(run.status, 0) << run.err;
     const auto got = lines(run.out);
     ASSERT_EQ(got.size(), 16u) << run.out;
-    EXPECT_EQ(got[6], "Text10: 皮疹内-- R: 122.8333  G: 72.83334  B: 52.83333");
-    EXPECT_EQ(got[7], "Text11: 皮疹外--R: 219.1667  G: 169.1667  B: 149.5");
-    const std::array<std::pair<const char*, double>, 5> strips = {{{"Picture16: ", 1.2102956067826243},
-                                                                   {"Picture15: ", 1.2217155228580636},
-                                                                   {"Picture17: ", 1.211870929423192},
-                                                                   {"Picture18: ", 1.2457757544535364},
-                                                                   {"FRD2: ", 1.222414453379354}}};
+    EXPECT_EQ(got[6], "Text10: " + reference.inMeansText);
+    EXPECT_EQ(got[7], "Text11: " + reference.outMeansText);
+    const std::array<std::pair<const char*, double>, 5> strips = {{{"Picture16: ", reference.strips[0]},
+                                                                   {"Picture15: ", reference.strips[1]},
+                                                                   {"Picture17: ", reference.strips[2]},
+                                                                   {"Picture18: ", reference.strips[3]},
+                                                                   {"FRD2: ", reference.frd2}}};
     for (std::size_t i = 0; i < strips.size(); ++i) {
         const std::string& line = got[9 + i];
         const std::string name = strips[i].first;

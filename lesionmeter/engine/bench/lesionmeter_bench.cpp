@@ -5,40 +5,40 @@
 
 #include <filesystem>
 #include <memory>
-#include <string>
-#include <utility>
 #include <vector>
 
 #include "imaging/random.hpp"
 #include "lesionmeter/lesion_session.hpp"
+#include "testdata/reference_data.hpp"
 
 namespace {
 
 using lesionmeter::LesionSession;
-using Points = std::vector<std::pair<float, float>>;
+using Points = std::vector<morph::testdata::Click>;
 
-const Points kIn{{160, 120}, {140, 105}, {180, 130}, {150, 145}, {175, 100}, {135, 125}};
-const Points kOut{{245, 120}, {220, 180}, {160, 205}, {100, 180}, {75, 120}, {100, 60}, {160, 35}, {220, 60}};
+const morph::testdata::LesionReference& reference() { return morph::testdata::lesionReference(); }
 
-// A session with lesion.jpg loaded and sampled; temporary files go to the system's temp folder.
+// A session with the reference photograph loaded and sampled at the given points and the
+// reference centre; temporary files go to the system's temp folder.
 struct Analysis {
-    imaging::FastRandom random{1};
+    imaging::FastRandom random{reference().seed};
     LesionSession session{random};
 
     Analysis(const Points& in, const Points& out) {
+        const std::filesystem::path photo(reference().image);
         session.setTemporaryFolder(std::filesystem::temp_directory_path().string());
         session.openChooser();
-        session.loadImage(LESIONMETER_TEST_DATA_DIR, "lesion.jpg");
+        session.loadImage(photo.parent_path().string(), photo.filename().string());
         session.selectIn();
-        for (auto [x, y] : in) session.leftClick(x, y);
+        for (auto [x, y] : in) session.leftClick(float(x), float(y));
         session.selectOut();
-        for (auto [x, y] : out) session.leftClick(x, y);
-        session.rightClick(160, 120);
+        for (auto [x, y] : out) session.leftClick(float(x), float(y));
+        session.rightClick(float(reference().centre.x), float(reference().centre.y));
     }
 };
 
 void CalcAndDraw(benchmark::State& state) {
-    Analysis a(kIn, kOut);
+    Analysis a(reference().in, reference().out);
     for (auto _ : state) {
         a.session.calcAndDraw();
         benchmark::DoNotOptimize(a.session.state().weightRed);
@@ -62,7 +62,7 @@ BENCHMARK(CalcAndDrawSearchLimitSameColours)->Unit(benchmark::kMillisecond);
 // Pairs 1..4 separable, pairs 5 and 6 the same pixel inside and out: a set fails only at the
 // last two pairs, so most iterations score all twelve colours before failing.
 void CalcAndDrawSearchLimitLastPairsFail(benchmark::State& state) {
-    Points in(kIn.begin(), kIn.begin() + 4), out(kOut.begin(), kOut.begin() + 4);
+    Points in(reference().in.begin(), reference().in.begin() + 4), out(reference().out.begin(), reference().out.begin() + 4);
     in.insert(in.end(), {{160, 120}, {140, 105}});
     out.insert(out.end(), {{160, 120}, {140, 105}});
     Analysis a(in, out);
@@ -76,9 +76,9 @@ BENCHMARK(CalcAndDrawSearchLimitLastPairsFail)->Unit(benchmark::kMillisecond);
 
 // The analysis with the reference weights, ready for the outline commands.
 std::unique_ptr<Analysis> analysedLesion() {
-    auto a = std::make_unique<Analysis>(kIn, kOut);
-    a->session.calcAndDrawWithWeights({-0.33987653255462646f, 0.12686161696910858f, -0.013764576986432076f,
-                                       0.022703522816300392f, 0.011989961378276348f, -0.08351901918649673f});
+    auto a = std::make_unique<Analysis>(reference().in, reference().out);
+    const auto& w = reference().weights;
+    a->session.calcAndDrawWithWeights({w[0], w[1], w[2], w[3], w[4], w[5]});
     return a;
 }
 

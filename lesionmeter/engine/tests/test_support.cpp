@@ -1,7 +1,6 @@
 #include "test_support.hpp"
 
 #include <atomic>
-#include <random>
 
 #include <unistd.h>
 
@@ -20,17 +19,20 @@ ScratchFolder::~ScratchFolder() {
     std::filesystem::remove_all(path_, ec);
 }
 
-void loadAndSample(LesionSession& session, const std::string& folder, const std::string& fileName,
-                   const ReferenceScript& script) {
+void loadAndSample(LesionSession& session, const morph::testdata::LesionScenario& scenario) {
+    const std::filesystem::path photo(scenario.image);
     session.openChooser();
-    session.loadImage(folder, fileName);
+    session.loadImage(photo.parent_path().string(), photo.filename().string());
     session.selectIn();
-    for (auto [x, y] : script.in) session.leftClick(x, y);
+    for (auto [x, y] : scenario.in) session.leftClick(float(x), float(y));
     session.selectOut();
-    for (auto [x, y] : script.out) session.leftClick(x, y);
-    session.rightClick(script.centre.first, script.centre.second);
+    for (auto [x, y] : scenario.out) session.leftClick(float(x), float(y));
+    session.rightClick(float(scenario.centre.x), float(scenario.centre.y));
 }
 
-std::string testDataDir() { return LESIONMETER_TEST_DATA_DIR; }
+Discriminant referenceWeights(const morph::testdata::LesionReference& reference) {
+    const auto& w = reference.weights;
+    return {w[0], w[1], w[2], w[3], w[4], w[5]};
+}
 
 }  // namespace lesionmeter::testing

@@ -1,12 +1,11 @@
 #pragma once
-// Helpers shared by the engine tests: a private scratch folder per test and the scripted run.
+// Helpers shared by the engine tests: a private scratch folder per test and scripted runs.
 
 #include <filesystem>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "lesionmeter/lesion_session.hpp"
+#include "testdata/reference_data.hpp"
 
 namespace lesionmeter::testing {
 
@@ -22,21 +21,10 @@ private:
     std::filesystem::path path_;
 };
 
-using Point = std::pair<float, float>;
+// "File", load the scenario's photograph, sample IN and OUT, right-click the centre.
+void loadAndSample(LesionSession& session, const morph::testdata::LesionScenario& scenario);
 
-// The reference analysis of lesion.jpg: samples, centre and weights of the reference results.
-struct ReferenceScript {
-    std::vector<Point> in{{160, 120}, {140, 105}, {180, 130}, {150, 145}, {175, 100}, {135, 125}};
-    std::vector<Point> out{{245, 120}, {220, 180}, {160, 205}, {100, 180}, {75, 120}, {100, 60}, {160, 35}, {220, 60}};
-    Point centre{160, 120};
-    Discriminant weights{-0.33987653255462646f, 0.12686161696910858f, -0.013764576986432076f,
-                         0.022703522816300392f, 0.011989961378276348f, -0.08351901918649673f};
-};
-
-// "File", load `folder/fileName`, sample IN and OUT, right-click the centre.
-void loadAndSample(LesionSession& session, const std::string& folder, const std::string& fileName,
-                   const ReferenceScript& script);
-
-std::string testDataDir();
+// The reference discriminant of "Calc + Draw".
+Discriminant referenceWeights(const morph::testdata::LesionReference& reference);
 
 }  // namespace lesionmeter::testing

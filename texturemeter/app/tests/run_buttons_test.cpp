@@ -2,9 +2,6 @@
 // shown, the derived images written during the run and deleted after it, the beep, and the
 // pictures the run leaves.
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtTest>
 
 #include "imaging/random.hpp"
@@ -28,12 +25,9 @@ QByteArray readAll(const QString& path) {
 }
 
 // The reference results of the independent implementation for one run.
-QJsonObject referenceRun(int x, int y, int side, const QString& variant) {
-    const QJsonDocument doc = QJsonDocument::fromJson(readAll(QStringLiteral(TEXTUREMETER_WINDOW_TESTDATA "/expected.json")));
-    for (const QJsonValue& v : doc.object().value(QStringLiteral("texturemeter")).toArray()) {
-        const QJsonObject run = v.toObject();
-        if (run.value("x").toInt() == x && run.value("y").toInt() == y && run.value("side").toInt() == side &&
-            run.value("variant").toString() == variant)
+const nlohmann::json& referenceRun(int x, int y, int side, const std::string& variant) {
+    for (const nlohmann::json& run : morph::testdata::texturemeterReferenceRuns()) {
+        if (run.at("x") == x && run.at("y") == y && run.at("side") == side && run.at("variant") == variant)
             return run;
     }
     qFatal("no reference run");
@@ -94,15 +88,15 @@ struct RunFixture {
 
 // Compares the result row and S1 with the reference run; column 12 must be one of the values
 // the outline stage can give.
-void checkAgainstReference(const QList<QByteArray>& lines, const QString& name, const QJsonObject& reference) {
+void checkAgainstReference(const QList<QByteArray>& lines, const QString& name, const nlohmann::json& reference) {
     const QList<QByteArray> row = lines[1].chopped(1).split(',');
     QCOMPARE(row.size(), 14);
     QCOMPARE(QString::fromUtf8(row[0]), name);
-    const QJsonObject columns = reference.value("columns").toObject();
+    const nlohmann::json& columns = reference.at("columns");
     for (int column = 2; column <= 14; ++column) {
         const QByteArray field = row[column - 1];
-        const QJsonValue want = columns.value(QString::number(column));
-        if (want.isNull()) {
+        const nlohmann::json& want = columns.at(std::to_string(column));
+        if (want.is_null()) {
             QVERIFY2(field.isEmpty(), field.constData());
             continue;
         }
@@ -110,20 +104,19 @@ void checkAgainstReference(const QList<QByteArray>& lines, const QString& name, 
         bool ok = false;
         const double got = field.trimmed().toDouble(&ok);
         QVERIFY2(ok, field.constData());
-        const QJsonObject w = want.toObject();
-        if (w.contains("value")) {
+        if (want.contains("value")) {
             const bool single = column == 2 || column == 5 || column == 14;
-            QVERIFY2(closeTo(got, w.value("value").toDouble(), single ? 1e-6 : 1e-12),
+            QVERIFY2(closeTo(got, want.at("value").get<double>(), single ? 1e-6 : 1e-12),
                      qPrintable(QStringLiteral("column %1: %2").arg(column).arg(got, 0, 'g', 17)));
         } else {
             bool possible = false;
-            for (const QJsonValue& p : w.value("possible_values").toArray()) possible |= closeTo(got, p.toDouble(), 1e-12);
+            for (const nlohmann::json& p : want.at("possible_values")) possible |= closeTo(got, p.get<double>(), 1e-12);
             QVERIFY2(possible, qPrintable(QStringLiteral("column 12: %1").arg(got, 0, 'g', 17)));
         }
     }
     const QList<QByteArray> sampling = lines[2].chopped(1).split(',');
     QCOMPARE(sampling.size(), 12);
-    QVERIFY(closeTo(sampling[0].trimmed().toDouble(), reference.value("sampling").toObject().value("S1").toObject().value("value").toDouble(), 1e-12));
+    QVERIFY(closeTo(sampling[0].trimmed().toDouble(), reference.at("sampling").at("S1").at("value").get<double>(), 1e-12));
 }
 
 }  // namespace

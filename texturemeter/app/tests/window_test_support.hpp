@@ -11,17 +11,15 @@
 #include <QTest>
 
 #include "form1.hpp"
+#include "testdata/reference_data.hpp"
 
 namespace texturemeter::window::testing {
 
-// The reference skin photograph kept with these tests (400 x 300).
-inline QString referencePhoto() { return QStringLiteral(TEXTUREMETER_WINDOW_TESTDATA "/skin_texture.jpg"); }
-
-// The bundled sample photograph when it is there, otherwise the reference photograph.
-inline QString samplePhoto() {
-    const QString sample = QStringLiteral(MORPH_SAMPLES_DIR "/skin_sample.jpg");
-    return QFile::exists(sample) ? sample : referencePhoto();
+// The reference skin photograph (400 x 300) and the bundled skin sample.
+inline QString referencePhoto() {
+    return QString::fromStdString(morph::testdata::path("reference/skin_texture.jpg"));
 }
+inline QString samplePhoto() { return QString::fromStdString(morph::testdata::samplePath("skin_sample.jpg")); }
 
 // Copies `source` into `folder` under `name`; fails the test when it cannot.
 inline QString copyPhoto(const QString& source, const QString& folder, const QString& name) {

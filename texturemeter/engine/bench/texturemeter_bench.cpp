@@ -3,10 +3,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 
 #include "imaging/image_file.hpp"
 #include "imaging/random.hpp"
+#include "testdata/reference_data.hpp"
 #include "texturemeter/run_driver.hpp"
 #include "texturemeter/stages.hpp"
 
@@ -15,12 +15,7 @@ namespace {
 using namespace texturemeter;
 
 const imaging::Image& photo() {
-    static const imaging::Image image = [] {
-        const std::string sample = std::string(MORPH_SAMPLES_DIR) + "/skin_sample.jpg";
-        return imaging::loadImageFile(std::filesystem::exists(sample)
-                                          ? sample
-                                          : std::string(MORPH_TESTDATA_DIR) + "/reference/skin_texture.jpg");
-    }();
+    static const imaging::Image image = imaging::loadImageFile(morph::testdata::samplePath("skin_sample.jpg"));
     return image;
 }
 

@@ -1,5 +1,5 @@
 // End-to-end check of whole runs against results computed by an independent implementation
-// (tests/data/expected.json on tests/data/skin_texture.jpg): every non-random column to 1e-12
+// (testdata/reference/expected.json on skin_texture.jpg): every non-random column to 1e-12
 // relative (1e-6 for the single-precision columns 2, 5 and 14), the outline dimension among its
 // possible values, S1 exactly and S2..S12 within the range seen over 200 runs.
 
@@ -10,14 +10,13 @@
 
 #include "imaging/image_file.hpp"
 #include "imaging/random.hpp"
-#include "mini_json.hpp"
+#include "testdata/reference_data.hpp"
 #include "texturemeter/run_driver.hpp"
 
 namespace {
 
 using namespace texturemeter;
-
-const std::string kData = TEXTUREMETER_TEST_DATA;
+using nlohmann::json;
 
 Variant variantOf(const std::string& v) {
     if (v == "B") return Variant::B;
@@ -33,56 +32,51 @@ double relativeError(double got, double want) {
 class ReferenceRuns : public ::testing::TestWithParam<int> {
 protected:
     static void SetUpTestSuite() {
-        expected_ = new minijson::Value(minijson::parseFile(kData + "/expected.json"));
-        photo_ = new imaging::Image(imaging::loadImageFile(kData + "/skin_texture.jpg"));
+        photo_ = new imaging::Image(imaging::loadImageFile(morph::testdata::path("reference/skin_texture.jpg")));
     }
-    static void TearDownTestSuite() {
-        delete expected_;
-        delete photo_;
-    }
-    static minijson::Value* expected_;
+    static void TearDownTestSuite() { delete photo_; }
+    const json& referenceRun() const { return morph::testdata::texturemeterReferenceRuns().at(std::size_t(GetParam())); }
     static imaging::Image* photo_;
 };
 
-minijson::Value* ReferenceRuns::expected_ = nullptr;
 imaging::Image* ReferenceRuns::photo_ = nullptr;
 
 TEST_P(ReferenceRuns, MatchesIndependentResults) {
-    const minijson::Value& entry = (*expected_)["texturemeter"].items.at(std::size_t(GetParam()));
-    ASSERT_EQ(entry["image"].text, "skin_texture.jpg");
+    const json& entry = referenceRun();
+    ASSERT_EQ(entry.at("image").get<std::string>(), "skin_texture.jpg");
     AnalysisParameters p;
-    p.variant = variantOf(entry["variant"].text);
-    p.region = {int16_t(entry["x"].number), int16_t(entry["y"].number), int16_t(entry["side"].number)};
-    p.windowSize = entry["window"].number;
-    p.neighbourDistance = entry["neighbour"].number;
-    SCOPED_TRACE("variant " + entry["variant"].text + " corner " + std::to_string(p.region.regionX) + "," +
+    p.variant = variantOf(entry.at("variant").get<std::string>());
+    p.region = {entry.at("x").get<int16_t>(), entry.at("y").get<int16_t>(), entry.at("side").get<int16_t>()};
+    p.windowSize = entry.at("window").get<double>();
+    p.neighbourDistance = entry.at("neighbour").get<double>();
+    SCOPED_TRACE("variant " + entry.at("variant").get<std::string>() + " corner " + std::to_string(p.region.regionX) + "," +
                  std::to_string(p.region.regionY) + " side " + std::to_string(p.region.regionSide));
 
     for (uint64_t seed : {1u, 2u, 3u}) {
         imaging::FastRandom random(seed);
         const AnalysisResults r = analyseSquare(PhotoView(*photo_), p, random);
-        const minijson::Value& columns = entry["columns"];
+        const json& columns = entry.at("columns");
         for (int column = 2; column <= 14; ++column) {
-            const minijson::Value& want = columns[std::to_string(column)];
+            const json& want = columns.at(std::to_string(column));
             const ResultCell& got = r.row.column(column);
-            if (want.isNull()) {
+            if (want.is_null()) {
                 EXPECT_EQ(got.form, ResultCell::Form::Empty) << "column " << column;
                 continue;
             }
-            if (want.has("value")) {
+            if (want.contains("value")) {
                 const bool single = column == 2 || column == 5 || column == 14;
                 EXPECT_EQ(got.form, single ? ResultCell::Form::Single : ResultCell::Form::Double) << column;
-                EXPECT_LE(relativeError(got.value, want["value"].number), single ? 1e-6 : 1e-12)
-                    << "column " << column << ": got " << got.value << " want " << want["value"].number;
+                EXPECT_LE(relativeError(got.value, want.at("value").get<double>()), single ? 1e-6 : 1e-12)
+                    << "column " << column << ": got " << got.value << " want " << want.at("value").get<double>();
             } else {
                 bool found = false;
-                for (const auto& v : want["possible_values"].items)
-                    if (relativeError(got.value, v.number) <= 1e-12) found = true;
+                for (const json& v : want.at("possible_values"))
+                    if (relativeError(got.value, v.get<double>()) <= 1e-12) found = true;
                 EXPECT_TRUE(found) << "column " << column << " value " << got.value << " is not a possible value";
             }
         }
-        const minijson::Value& s = entry["sampling"];
-        EXPECT_EQ(r.sampling.s1, s["S1"]["value"].number);
+        const json& s = entry.at("sampling");
+        EXPECT_EQ(r.sampling.s1, s.at("S1").at("value").get<double>());
         const double values[12] = {r.sampling.s1,  r.sampling.frameShares[0], r.sampling.frameShares[1],
                                    r.sampling.frameShares[2], r.sampling.frameShares[3],
                                    r.sampling.frameShares[4], r.sampling.s7,  r.sampling.s8,
@@ -90,10 +84,10 @@ TEST_P(ReferenceRuns, MatchesIndependentResults) {
         // One run's random values lie in the range seen over 200 runs, widened by two standard
         // deviations (a range of 200 draws is exceeded now and then by a correct generator).
         for (int i = 2; i <= 12; ++i) {
-            const minijson::Value& range = s["S" + std::to_string(i)];
-            const double margin = 2 * range["sd"].number;
-            EXPECT_GE(values[i - 1], range["min"].number - margin) << "S" << i << " seed " << seed;
-            EXPECT_LE(values[i - 1], range["max"].number + margin) << "S" << i << " seed " << seed;
+            const json& range = s.at("S" + std::to_string(i));
+            const double margin = 2 * range.at("sd").get<double>();
+            EXPECT_GE(values[i - 1], range.at("min").get<double>() - margin) << "S" << i << " seed " << seed;
+            EXPECT_LE(values[i - 1], range.at("max").get<double>() + margin) << "S" << i << " seed " << seed;
         }
     }
 }
@@ -101,10 +95,10 @@ TEST_P(ReferenceRuns, MatchesIndependentResults) {
 // The distribution of the random probes: the mean of S2..S12 over 100 seeded samplings of the
 // reference square lies within 5 standard errors of the mean over the independent 200 runs.
 TEST_P(ReferenceRuns, SamplingMeansMatchIndependentRuns) {
-    const minijson::Value& entry = (*expected_)["texturemeter"].items.at(std::size_t(GetParam()));
-    const RegionSquare region{int16_t(entry["x"].number), int16_t(entry["y"].number), int16_t(entry["side"].number)};
-    const Variant variant = variantOf(entry["variant"].text);
-    const minijson::Value& s = entry["sampling"];
+    const json& entry = referenceRun();
+    const RegionSquare region{entry.at("x").get<int16_t>(), entry.at("y").get<int16_t>(), entry.at("side").get<int16_t>()};
+    const Variant variant = variantOf(entry.at("variant").get<std::string>());
+    const json& s = entry.at("sampling");
     constexpr int kRuns = 100;
     double sums[13] = {};
     WorkGrids grids;
@@ -114,15 +108,15 @@ TEST_P(ReferenceRuns, SamplingMeansMatchIndependentRuns) {
         imaging::FastRandom random(imaging::deriveSeed(77, uint64_t(run)));
         const SamplingLine r =
             randomTextureSampling(grids.gridA, grey.heightSum, grey.heightCount, region.regionSide, random);
-        EXPECT_EQ(r.s1, s["S1"]["value"].number);
+        EXPECT_EQ(r.s1, s.at("S1").at("value").get<double>());
         const double values[13] = {0, r.s1, r.frameShares[0], r.frameShares[1], r.frameShares[2], r.frameShares[3],
                                    r.frameShares[4], r.s7, r.s8, r.s9, r.s10, r.s11, r.s12};
         for (int i = 2; i <= 12; ++i) sums[i] += values[i];
     }
     for (int i = 2; i <= 12; ++i) {
-        const minijson::Value& want = s["S" + std::to_string(i)];
-        const double tolerance = 5 * want["sd"].number / std::sqrt(double(kRuns)) + 1e-9;
-        EXPECT_NEAR(sums[i] / kRuns, want["mean"].number, tolerance) << "S" << i;
+        const json& want = s.at("S" + std::to_string(i));
+        const double tolerance = 5 * want.at("sd").get<double>() / std::sqrt(double(kRuns)) + 1e-9;
+        EXPECT_NEAR(sums[i] / kRuns, want.at("mean").get<double>(), tolerance) << "S" << i;
     }
 }
 

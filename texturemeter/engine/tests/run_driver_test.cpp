@@ -12,6 +12,7 @@
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
 #include "texturemeter/results_file.hpp"
+#include "testdata/reference_data.hpp"
 #include "texturemeter/run_driver.hpp"
 #include "texturemeter/texture_session.hpp"
 
@@ -20,7 +21,7 @@ namespace {
 using namespace texturemeter;
 namespace fs = std::filesystem;
 
-const std::string kData = TEXTUREMETER_TEST_DATA;
+const std::string kSkinPhoto = morph::testdata::path("reference/skin_texture.jpg");
 
 std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -55,7 +56,7 @@ protected:
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
-        fs::copy_file(kData + "/skin_texture.jpg", dir_ / "P1234.jpg");
+        fs::copy_file(kSkinPhoto, dir_ / "P1234.jpg");
         texts_.text5 = (dir_ / "results.txt").string();
     }
     void TearDown() override { fs::remove_all(dir_); }
@@ -277,7 +278,7 @@ TEST_F(SessionRun, VariantsPrintTheirJapaneseStageLabels) {
 }
 
 TEST_F(SessionRun, ASecondRunLeavesOnlyItsOwnLines) {
-    fs::copy_file(kData + "/skin_texture.jpg", dir_ / "Q77.jpg");
+    fs::copy_file(kSkinPhoto, dir_ / "Q77.jpg");
     imaging::FastRandom random(1);
     TextureSession s(random);
     s.selectImage(dir_.string(), "P1234.jpg");
@@ -380,7 +381,7 @@ TEST_F(SessionRun, AfterAnUnreadableSelectionTheEarlierPhotoIsNotMeasuredUnderTh
 }
 
 TEST(RunDriver, EmptyDerivedNameIsRefusedBeforeAnythingIsWritten) {
-    const imaging::Image photo = imaging::loadImageFile(kData + "/skin_texture.jpg");
+    const imaging::Image photo = imaging::loadImageFile(kSkinPhoto);
     imaging::FastRandom random(1);
     PictureSurface p2, p3, p7, p8;
     RunRequest request;
@@ -407,7 +408,7 @@ TEST(RunDriver, EmptyDerivedNameIsRefusedBeforeAnythingIsWritten) {
 }
 
 TEST(RunDriver, SideBeyondTheGridsFailsWithoutPicturesOfThatSize) {
-    const imaging::Image photo = imaging::loadImageFile(kData + "/skin_texture.jpg");
+    const imaging::Image photo = imaging::loadImageFile(kSkinPhoto);
     imaging::FastRandom random(1);
     PictureSurface p2, p3, p7, p8;
     RunRequest request;
@@ -453,7 +454,7 @@ TEST_F(SessionRun, UnreadablePhotoIsAnErrorAfterTheReset) {
 }
 
 TEST(AnalyseSquare, ColumnElevenStaysEmptyAndEveryOtherColumnIsAssigned) {
-    const imaging::Image photo = imaging::loadImageFile(kData + "/skin_texture.jpg");
+    const imaging::Image photo = imaging::loadImageFile(kSkinPhoto);
     imaging::FastRandom random(3);
     AnalysisParameters p;
     p.region = {20, 30, 200};
