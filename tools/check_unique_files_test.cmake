@@ -1,0 +1,47 @@
+# Runs check_unique_files.cmake on small trees made here: a repeated file is reported by name,
+# tiny repeated fuzzing seeds pass, large ones do not, and the build and .git folders are skipped.
+set(work "${WORK_DIR}")
+set(check "${CMAKE_CURRENT_LIST_DIR}/check_unique_files.cmake")
+
+function(make_tree)
+  file(REMOVE_RECURSE "${work}")
+  file(MAKE_DIRECTORY "${work}/a" "${work}/b" "${work}/imaging/fuzz/seeds" "${work}/build/x" "${work}/.git")
+  file(WRITE "${work}/a/one.txt" "first\n")
+  file(WRITE "${work}/b/two.txt" "second\n")
+  file(WRITE "${work}/imaging/fuzz/seeds/p.bmp" "BM tiny")
+  file(WRITE "${work}/imaging/fuzz/seeds/q.bmp" "BM tiny")
+  file(WRITE "${work}/build/x/copy.txt" "first\n")
+  file(WRITE "${work}/.git/copy.txt" "first\n")
+endfunction()
+
+# expect(<0 or 1> <text the output must hold>)
+function(expect want text)
+  execute_process(COMMAND "${CMAKE_COMMAND}" -DSOURCE_DIR=${work} -DUSE_GIT=OFF -DSEED_LIMIT=16 -P "${check}"
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(want EQUAL 0 AND NOT rc EQUAL 0)
+    message(FATAL_ERROR "expected a pass, got:\n${out}${err}")
+  elseif(want EQUAL 1 AND rc EQUAL 0)
+    message(FATAL_ERROR "expected a failure, got:\n${out}${err}")
+  endif()
+  string(FIND "${out}${err}" "${text}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "output lacks \"${text}\":\n${out}${err}")
+  endif()
+endfunction()
+
+make_tree()
+expect(0 "4 files, no content written twice")
+
+file(WRITE "${work}/b/copy.txt" "first\n")
+expect(1 "same content: a/one.txt, b/copy.txt")
+
+make_tree()
+file(WRITE "${work}/imaging/fuzz/seeds/p.bmp" "BM larger than sixteen bytes")
+file(WRITE "${work}/imaging/fuzz/seeds/q.bmp" "BM larger than sixteen bytes")
+expect(1 "imaging/fuzz/seeds/p.bmp, imaging/fuzz/seeds/q.bmp")
+
+make_tree()
+file(WRITE "${work}/b/seed.bmp" "BM tiny")
+expect(1 "b/seed.bmp")
+
+file(REMOVE_RECURSE "${work}")
