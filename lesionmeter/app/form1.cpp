@@ -10,7 +10,6 @@
 #include <exception>
 #include <utility>
 
-#include "calc_input_block.hpp"
 
 namespace lesionmeter::app {
 
@@ -50,6 +49,9 @@ Form1::Form1(LesionSession& session, QWidget* parent) : QWidget(parent), session
         QMessageBox::warning(this, QString::fromUtf8(kWindowCaption), message);
     };
     beep_ = [] { QApplication::beep(); };
+    // The controls follow the session also after a failure: the steps before it are done.
+    guard_.afterCommand = [this] { syncFromSession(); };
+    guard_.report = [this](const QString& message) { report(message); };
 
     wireEvents();
     // The window opening: the session's start-up opens the RGB output file named by Text13.
@@ -92,37 +94,16 @@ void Form1::wireEvents() {
                 [this, n](const QString& value) { session_.setText(n, value.toStdString()); });
     }
 
-    connect(pictures_[1], &PictureBox::pointerMoved, this, &Form1::picture1Moved);
-    connect(pictures_[1], &PictureBox::pressed, this, &Form1::picture1Pressed);
-    connect(pictures_[2], &PictureBox::pointerMoved, this, &Form1::picture2Moved);
-    connect(pictures_[12], &PictureBox::pointerMoved, this, &Form1::picture12Moved);
-    connect(pictures_[14], &PictureBox::clicked, this, [this] { run([this] { session_.hideInformation(); }); });
+    using ui::PictureView;
+    connect(pictures_[1], &PictureView::moved, this, [this](double x, double y) { picture1Moved(x, y); });
+    connect(pictures_[1], &PictureView::pressed, this, &Form1::picture1Pressed);
+    connect(pictures_[2], &PictureView::moved, this,
+            [this](double, double, Qt::MouseButtons buttons) { picture2Moved(buttons); });
+    connect(pictures_[12], &PictureView::moved, this, &Form1::picture12Moved);
+    connect(pictures_[14], &PictureView::clicked, this, [this] { run([this] { session_.hideInformation(); }); });
 
-    connect(chooser_, &ChooserPanel::fileChosen, this, &Form1::fileChosen);
-    connect(chooser_, &ChooserPanel::failed, this, &Form1::report);
-}
-
-QString Form1::attempt(const std::function<void()>& operation) {
-    QString message;
-    try {
-        operation();
-    } catch (const imaging::RunError& e) {
-        message = QString::fromStdString(e.what());
-        if (message.isEmpty()) message = QStringLiteral("Run-time error");
-    } catch (const std::exception& e) {
-        message = QString::fromStdString(e.what());
-        if (message.isEmpty()) message = QStringLiteral("Run-time error");
-    }
-    // The controls follow the session also after a failure: the steps before it are done.
-    syncFromSession();
-    return message;
-}
-
-bool Form1::run(const std::function<void()>& operation) {
-    const QString message = attempt(operation);
-    if (message.isEmpty()) return true;
-    report(message);
-    return false;
+    connect(chooser_, &ui::FileChooser::fileChosen, this, &Form1::fileChosen);
+    connect(chooser_, &ui::FileChooser::failed, this, &Form1::report);
 }
 
 void Form1::report(const QString& message) {
@@ -183,13 +164,8 @@ void Form1::calcAndDrawCommand() {
     callbacks.beep = [this] {
         if (beep_) beep_();
     };
-    QString failure;
-    {
-        const CalcInputBlock block;
-        failure = attempt([&] { session_.calcAndDraw(callbacks); });
-    }
     // The message box opens once the window takes input again, so that the user can close it.
-    if (!failure.isEmpty()) report(failure);
+    guard_.runBlocked([&] { session_.calcAndDraw(callbacks); });
 }
 
 void Form1::endCommand() {
@@ -210,21 +186,22 @@ void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void Form1::picture1Moved(double x, double y, int) {
+void Form1::picture1Moved(double x, double y) {
     run([&] { session_.pointerMove(float(x), float(y)); });
 }
 
-void Form1::picture1Pressed(double x, double y, int button) {
-    run([&] { session_.mouseDown(button, float(x), float(y)); });
+void Form1::picture1Pressed(double x, double y, Qt::MouseButtons buttons) {
+    run([&] { session_.mouseDown(ui::PictureView::buttonState(buttons), float(x), float(y)); });
 }
 
-void Form1::picture2Moved(double, double, int buttons) {
-    if (buttons != 0 && buttons != kLeftButton) return;
-    run([&] { session_.pointerOverPicture2(buttons); });
+void Form1::picture2Moved(Qt::MouseButtons buttons) {
+    const int state = ui::PictureView::buttonState(buttons);
+    if (state != 0 && state != kLeftButton) return;
+    run([&] { session_.pointerOverPicture2(state); });
 }
 
-void Form1::picture12Moved(double x, double y, int buttons) {
-    run([&] { session_.eraserMove(buttons, float(x), float(y)); });
+void Form1::picture12Moved(double x, double y, Qt::MouseButtons buttons) {
+    run([&] { session_.eraserMove(ui::PictureView::buttonState(buttons), float(x), float(y)); });
 }
 
 void Form1::syncFromSession() {
@@ -274,8 +251,8 @@ void Form1::syncPictures() {
     const imaging::PictureSurface& photo = session_.picture(1);
     const QSize photoSize(std::max(1, photo.width()), std::max(1, photo.height()));
     if (pictures_[1]->size() != photoSize) pictures_[1]->resize(photoSize);
-    for (PictureBox* box : pictures_) {
-        if (box) box->refreshIfChanged();
+    for (ui::PictureView* box : pictures_) {
+        if (box) box->sync();
     }
     pictures_[2]->setCursor(session_.picture2Pointer() == PointerShape::Move ? Qt::SizeAllCursor : Qt::ArrowCursor);
 }

@@ -18,9 +18,10 @@
 #include <functional>
 #include <map>
 
-#include "chooser_panel.hpp"
 #include "lesionmeter/lesion_session.hpp"
-#include "picture_box.hpp"
+#include "ui/command_guard.hpp"
+#include "ui/file_chooser.hpp"
+#include "ui/picture_view.hpp"
 
 namespace lesionmeter::app {
 
@@ -33,7 +34,7 @@ public:
     LesionSession& session() { return session_; }
 
     // The controls, by their names' numbers.
-    PictureBox* picture(int n) const { return pictures_.at(std::size_t(n)); }
+    ui::PictureView* picture(int n) const { return pictures_.at(std::size_t(n)); }
     QLineEdit* text(int n) const { return texts_.at(std::size_t(n)); }
     QPushButton* command(int n) const { return commands_.at(std::size_t(n)); }
     QRadioButton* option(int n) const { return options_.at(std::size_t(n)); }
@@ -42,7 +43,7 @@ public:
     QGroupBox* frame1() const { return frame1_; }
     // Picture1 sits in a scrolling view; this is that view (the photograph scrolls inside it).
     QScrollArea* picture1View() const { return picture1View_; }
-    ChooserPanel* chooser() const { return chooser_; }
+    ui::FileChooser* chooser() const { return chooser_; }
     // The widget that stands for a control of the session (nullptr for Text8, which does not exist).
     QWidget* widgetOf(Control c) const;
 
@@ -70,11 +71,9 @@ private:
     void buildOtherControls();
     void wireEvents();
 
-    // Runs one session operation and brings the controls in line with the session; returns the
-    // message of the failure that ended it, or an empty text.
-    QString attempt(const std::function<void()>& operation);
-    // The same, with the failure shown as a message; the window carries on.
-    bool run(const std::function<void()>& operation);
+    // Runs one session operation and brings the controls in line with the session; a failure is
+    // shown as a message and the window carries on.
+    bool run(const std::function<void()>& operation) { return guard_.run(operation); }
     void report(const QString& message);
 
     // Event handlers.
@@ -82,10 +81,10 @@ private:
     bool fileChosen(const QString& folder, const QString& name);
     void calcAndDrawCommand();
     void endCommand();
-    void picture1Moved(double x, double y, int buttons);
-    void picture1Pressed(double x, double y, int button);
-    void picture2Moved(double x, double y, int buttons);
-    void picture12Moved(double x, double y, int buttons);
+    void picture1Moved(double x, double y);
+    void picture1Pressed(double x, double y, Qt::MouseButtons buttons);
+    void picture2Moved(Qt::MouseButtons buttons);
+    void picture12Moved(double x, double y, Qt::MouseButtons buttons);
 
     void syncTexts();
     void syncOptions();
@@ -93,7 +92,7 @@ private:
     void syncPictures();
 
     LesionSession& session_;
-    std::array<PictureBox*, 19> pictures_{};
+    std::array<ui::PictureView*, 19> pictures_{};
     std::array<QLineEdit*, 23> texts_{};
     std::array<QPushButton*, 10> commands_{};
     std::array<QRadioButton*, 8> options_{};
@@ -102,7 +101,8 @@ private:
     QLabel* label2_ = nullptr;
     QGroupBox* frame1_ = nullptr;
     QScrollArea* picture1View_ = nullptr;
-    ChooserPanel* chooser_ = nullptr;
+    ui::FileChooser* chooser_ = nullptr;
+    ui::CommandGuard guard_;
     std::map<Control, QWidget*> controls_;
     std::function<void(const QString&)> showMessage_;
     std::function<void()> beep_;

@@ -1,6 +1,7 @@
 // The window's controls: containers, places, sizes, captions, default texts and colours.
 // Visibility and enabled states are not set here; they come from the session (syncFromSession).
 
+#include <QDir>
 #include <QPalette>
 
 #include "form1.hpp"
@@ -73,7 +74,7 @@ constexpr Button kCommands[] = {
     {9, "save1", 248, 381, 57, 17},
 };
 
-QString cssColour(imaging::Colour c) { return toQColor(c).name(); }
+QString cssColour(imaging::Colour c) { return ui::toQColor(c).name(); }
 
 }  // namespace
 
@@ -89,20 +90,24 @@ void Form1::buildPictureBoxes() {
     white.setColor(QPalette::Window, Qt::white);
     picture1View_->viewport()->setPalette(white);
     picture1View_->viewport()->setAutoFillBackground(true);
-    pictures_[1] = new PictureBox("Picture1");
+    pictures_[1] = new ui::PictureView;
+    pictures_[1]->setObjectName("Picture1");
     pictures_[1]->setMouseTracking(true);
     pictures_[1]->setSurface(&session_.picture(1));
     pictures_[1]->resize(std::max(1, session_.picture(1).width()), std::max(1, session_.picture(1).height()));
     picture1View_->setWidget(pictures_[1]);
 
     for (const Place& p : kPictures) {
-        auto* box = new PictureBox(QStringLiteral("Picture%1").arg(p.n), this);
+        auto* box = new ui::PictureView(this);
+        box->setObjectName(QStringLiteral("Picture%1").arg(p.n));
         box->setGeometry(p.left, p.top, p.width, p.height);
         box->setSurface(&session_.picture(p.n));
         pictures_[std::size_t(p.n)] = box;
     }
     pictures_[2]->setMouseTracking(true);
     pictures_[12]->setMouseTracking(true);
+    // Samples, the centre and the eraser take the pixel under the pointer.
+    for (int n : {1, 2, 12}) pictures_[std::size_t(n)]->setPointerPositions(ui::PointerPositions::WholePixels);
 }
 
 void Form1::buildTextBoxes() {
@@ -175,7 +180,16 @@ void Form1::buildOtherControls() {
     label2_ = new QLabel(QStringLiteral("FRD2"), this);
     label2_->setObjectName("Label2");
     label2_->setGeometry(352, 600, 49, 17);
-    chooser_ = new ChooserPanel(pictures_[10]);
+    // The chooser in its panel: a new drive shows the folder last shown on it; File1 lists every
+    // file.
+    chooser_ = new ui::FileChooser(pictures_[10], ui::DriveChange::LastFolder);
+    chooser_->drive1()->setGeometry(0, 0, 153, 20);
+    chooser_->dir1()->setGeometry(0, 16, 153, 90);
+    chooser_->dir1()->setOpenOnSingleClick(true);
+    chooser_->dir1()->setFolderIcons(false);
+    chooser_->file1()->setGeometry(152, 0, 121, 114);
+    // The chooser starts in the program's current folder.
+    chooser_->openFolder(QDir::currentPath());
     // Panels that appear over other controls lie on top of them.
     pictures_[10]->raise();
     pictures_[14]->raise();

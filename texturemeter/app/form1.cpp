@@ -7,7 +7,6 @@
 #include <QMessageBox>
 #include <QStyle>
 
-#include "imaging/errors.hpp"
 #include "window_fonts.hpp"
 
 namespace texturemeter::window {
@@ -44,51 +43,17 @@ Button* makeButton(QWidget* parent, const char* name, const QString& caption, QR
     return button;
 }
 
-SurfaceView* makePicture(QWidget* parent, const char* name, QRect place) {
-    auto* view = new SurfaceView(parent);
+// A picture of the window: framed, sunken.
+ui::PictureView* makePicture(QWidget* parent, const char* name, QRect place) {
+    auto* view = new ui::PictureView(parent);
+    view->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    view->setLineWidth(1);
     view->setObjectName(QLatin1String(name));
     view->setGeometry(place);
     return view;
 }
 
 }  // namespace
-
-// Swallows the user's input to the application while a run goes on, so that nothing typed or
-// clicked meanwhile acts after the run; the window still repaints. Input that arrived during the
-// run is drained through the filter before it is removed.
-class Form1::InputBlocker : public QObject {
-public:
-    InputBlocker() {
-        qApp->installEventFilter(this);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~InputBlocker() override {
-        QCoreApplication::processEvents();
-        qApp->removeEventFilter(this);
-        QApplication::restoreOverrideCursor();
-    }
-    bool eventFilter(QObject*, QEvent* event) override {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove:
-        case QEvent::Wheel:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::Shortcut:
-        case QEvent::ShortcutOverride:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
-        case QEvent::ContextMenu:
-        case QEvent::Close:
-            return true;
-        default:
-            return false;
-        }
-    }
-};
 
 // Shows the run's progress as it goes: each status word is painted into Picture8 at once
 // (together with whatever the run has drawn so far), then the window handles its pending
@@ -97,7 +62,7 @@ class Form1::RunProgress : public RunObserver {
 public:
     explicit RunProgress(Form1& form) : form_(form) {}
     void statusPrinted(const std::string& word) override {
-        for (SurfaceView* view : {form_.Picture2, form_.Picture3, form_.Picture7, form_.Picture8}) {
+        for (ui::PictureView* view : {form_.Picture2, form_.Picture3, form_.Picture7, form_.Picture8}) {
             view->sync();
             view->repaint();
         }
@@ -127,12 +92,15 @@ Form1::Form1(imaging::UniformRandom* random, QWidget* parent) : QWidget(parent) 
 
     reportError = [this](const QString& message) { QMessageBox::critical(this, kFormCaption, message); };
     soundBeep = [] { QApplication::beep(); };
+    guard_.afterCommand = [this] { showSession(); };
+    guard_.report = [this](const QString& message) {
+        if (reportError) reportError(message);
+    };
 
     createControls();
     connectControls();
 
-    Drive1->showDriveOf(QDir::currentPath());
-    Dir1->setPath(QDir::currentPath());
+    chooser_->openFolder(QDir::currentPath());
     showSession();
 }
 
@@ -146,7 +114,7 @@ void Form1::createControls() {
     Picture1Place->setGeometry(0, 0, 409, 409);
     Picture1Place->setWidgetResizable(false);
     Picture1Place->setBackgroundRole(QPalette::Base);
-    Picture1 = new SurfaceView(nullptr, false);
+    Picture1 = new ui::PictureView;
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setMouseTracking(true);
     Picture1->setCursor(Qt::CrossCursor);
@@ -161,18 +129,18 @@ void Form1::createControls() {
     Picture8->setFont(japaneseFont(font()));
     Picture9->setFont(japaneseFont(font()));
 
-    Drive1 = new DriveList(this);
-    Drive1->setObjectName(QStringLiteral("Drive1"));
+    // A new drive shows its root folder; File1 lists "*.jpg".
+    chooser_ = new ui::FileChooser(this, ui::DriveChange::Root);
+    Drive1 = chooser_->drive1();
     Drive1->setGeometry(4, 416, 180, 22);
-    Dir1 = new DirList(this);
-    Dir1->setObjectName(QStringLiteral("Dir1"));
+    Dir1 = chooser_->dir1();
     Dir1->setGeometry(4, 442, 180, 162);
     Label10 = makeLabel(this, "Label10", QStringLiteral(u"Select File ↓( of subdirectory, not root directory )"),
                         {192, 410, 194, 32});
     Label10->setWordWrap(true);
-    File1 = new FileList(this);
-    File1->setObjectName(QStringLiteral("File1"));
+    File1 = chooser_->file1();
     File1->setGeometry(192, 444, 194, 160);
+    File1->setPattern(QStringLiteral("*.jpg"));
 
     Label1 = makeLabel(this, "Label1", QStringLiteral("Input File"), {396, 410, 100, 16});
     Text1 = makeText(this, "Text1", {}, {396, 427, 216, 21});
@@ -198,7 +166,7 @@ void Form1::createControls() {
     Picture5 = makePicture(this, "Picture5", {392, 504, 273, 97});
     Picture6 = makePicture(this, "Picture6", {392, 504, 273, 97});
     // Pictures nothing is ever drawn into keep the window's own colour.
-    for (SurfaceView* empty : {Picture4, Picture5, Picture6, Picture10}) empty->setPlainBackground(palette().color(QPalette::Button));
+    for (ui::PictureView* empty : {Picture4, Picture5, Picture6, Picture10}) empty->setPlainBackground(palette().color(QPalette::Button));
 
     Label4 = makeLabel(this, "Label4", {}, {624, 204, 36, 21});
     Text20 = makeText(this, "Text20", {}, {662, 204, 50, 21});
@@ -238,13 +206,15 @@ void Form1::createControls() {
 }
 
 void Form1::connectControls() {
-    connect(Drive1, &DriveList::driveChanged, Dir1, &DirList::setPath);
-    connect(Dir1, &DirList::pathChanged, File1, &FileList::setPath);
-    connect(File1, &FileList::fileClicked, this, &Form1::file1Click);
-    connect(Picture1, &SurfaceView::pressed, this, [this](double x, double y, Qt::MouseButtons) {
+    connect(chooser_, &ui::FileChooser::fileChosen, this, &Form1::file1Click);
+    connect(chooser_, &ui::FileChooser::failed, this, [this](const QString& message) {
+        if (reportError) reportError(message);
+    });
+    // The corner is taken where the mouse is, fractions included; the session rounds it.
+    connect(Picture1, &ui::PictureView::pressed, this, [this](double x, double y, Qt::MouseButtons) {
         picture1MouseDown(x, y);
     });
-    connect(Picture1, &SurfaceView::moved, this, [this](double x, double y, Qt::MouseButtons) {
+    connect(Picture1, &ui::PictureView::moved, this, [this](double x, double y, Qt::MouseButtons) {
         picture1MouseMove(x, y);
     });
     connect(Command3, &QPushButton::clicked, this, [this] { startRun(Variant::A); });
@@ -256,30 +226,8 @@ void Form1::connectControls() {
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
 }
 
-QString Form1::attempt(const std::function<void()>& action) {
-    QString failure;
-    try {
-        action();
-    } catch (const imaging::RunError& e) {
-        failure = QString::fromUtf8(e.what());
-    } catch (const std::bad_alloc&) {
-        failure = QStringLiteral("Out of memory");
-    } catch (const std::exception& e) {
-        failure = QString::fromUtf8(e.what());
-    }
-    showSession();
-    return failure;
-}
-
-bool Form1::guarded(const std::function<void()>& action) {
-    const QString failure = attempt(action);
-    if (failure.isEmpty()) return true;
-    if (reportError) reportError(failure);
-    return false;
-}
-
-void Form1::file1Click(const QString& fileName) {
-    guarded([&] { session_->selectImage(ss(File1->path()), ss(fileName)); });
+void Form1::file1Click(const QString& folder, const QString& fileName) {
+    guarded([&] { session_->selectImage(ss(folder), ss(fileName)); });
 }
 
 void Form1::picture1MouseDown(double x, double y) {
@@ -290,8 +238,8 @@ void Form1::picture1MouseMove(double x, double y) {
     // Only the readout changes; the rest of the window need not be looked at again.
     try {
         session_->movePicture1(x, y);
-    } catch (const std::exception& e) {
-        if (reportError) reportError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        if (reportError) reportError(ui::currentErrorMessage());
     }
     Picture9->sync();
 }
@@ -321,18 +269,11 @@ void Form1::startRun(Variant variant) {
     texts.text12 = ss(Text12->text());
     texts.text19 = ss(Text19->text());
     RunProgress progress(*this);
-    QString failure;
-    {
-        InputBlocker blocker;
-        failure = attempt([&] {
-            const RunOutcome outcome = session_->run(variant, texts, &progress);
-            Text8->setText(QString::number(outcome.extentX));
-            Text9->setText(QString::number(outcome.extentY));
-        });
-    }
-    // The message box comes after the input block, so that the user can close it.
-    const bool ok = failure.isEmpty();
-    if (!ok && reportError) reportError(failure);
+    const bool ok = guard_.runBlocked([&] {
+        const RunOutcome outcome = session_->run(variant, texts, &progress);
+        Text8->setText(QString::number(outcome.extentX));
+        Text9->setText(QString::number(outcome.extentY));
+    });
     running_ = false;
     emit runFinished(ok);
 }
@@ -362,7 +303,7 @@ void Form1::showSession() {
 
     Picture1->sync();
     fitPicture1();
-    const std::pair<SurfaceView*, const PictureSurface*> pictures[] = {
+    const std::pair<ui::PictureView*, const PictureSurface*> pictures[] = {
         {Picture2, &s.Picture2}, {Picture3, &s.Picture3}, {Picture4, &s.Picture4}, {Picture5, &s.Picture5},
         {Picture6, &s.Picture6}, {Picture7, &s.Picture7}, {Picture8, &s.Picture8}, {Picture9, &s.Picture9}};
     for (const auto& [view, surface] : pictures) {
@@ -392,8 +333,7 @@ bool Form1::openImage(const QString& path) {
         return false;
     }
     const QString folder = file.absolutePath();
-    Drive1->showDriveOf(folder);
-    Dir1->setPath(folder);
+    if (!chooser_->openFolder(folder)) return false;
     const auto found = File1->findItems(file.fileName(), Qt::MatchExactly);
     if (!found.isEmpty()) File1->setCurrentItem(found.first());
     return guarded([&] { session_->selectImage(ss(folder), ss(file.fileName())); });

@@ -14,9 +14,10 @@
 #include <memory>
 
 #include "caption_button.hpp"
-#include "file_chooser.hpp"
-#include "surface_view.hpp"
 #include "texturemeter/texture_session.hpp"
+#include "ui/command_guard.hpp"
+#include "ui/file_chooser.hpp"
+#include "ui/picture_view.hpp"
 
 namespace texturemeter::window {
 
@@ -51,19 +52,19 @@ public:
 
     // The controls, under the program's names.
     QScrollArea* Picture1Place;
-    SurfaceView* Picture1;
-    SurfaceView* Picture2;
-    SurfaceView* Picture3;
-    SurfaceView* Picture4;
-    SurfaceView* Picture5;
-    SurfaceView* Picture6;
-    SurfaceView* Picture7;
-    SurfaceView* Picture8;
-    SurfaceView* Picture9;
-    SurfaceView* Picture10;
-    DriveList* Drive1;
-    DirList* Dir1;
-    FileList* File1;
+    ui::PictureView* Picture1;
+    ui::PictureView* Picture2;
+    ui::PictureView* Picture3;
+    ui::PictureView* Picture4;
+    ui::PictureView* Picture5;
+    ui::PictureView* Picture6;
+    ui::PictureView* Picture7;
+    ui::PictureView* Picture8;
+    ui::PictureView* Picture9;
+    ui::PictureView* Picture10;
+    ui::DriveList* Drive1;
+    ui::DirList* Dir1;
+    ui::FileList* File1;
     QLabel* Label1;
     QLabel* Label2;
     QLabel* Label3;
@@ -114,22 +115,19 @@ protected:
 
 private:
     class RunProgress;
-    class InputBlocker;
 
     void createControls();
     void connectControls();
 
     // Handlers, one per user action.
-    void file1Click(const QString& fileName);
+    void file1Click(const QString& folder, const QString& fileName);
     void picture1MouseDown(double x, double y);
     void picture1MouseMove(double x, double y);
     void startRun(Variant variant);
 
-    // Runs one session call and shows what it changed; returns the run-time error that ended
-    // it, or an empty text.
-    QString attempt(const std::function<void()>& action);
-    // The same, reporting the error; the error ends only that call.
-    bool guarded(const std::function<void()>& action);
+    // Runs one session call and shows what it changed, reporting the error that ended it; the
+    // error ends only that call.
+    bool guarded(const std::function<void()>& action) { return guard_.run(action); }
     // Copies what the session holds into the controls and repaints changed pictures.
     void showSession();
     // Sizes Picture1 to the photo and its place.
@@ -138,6 +136,8 @@ private:
     void passEditedTexts();
 
     std::unique_ptr<TextureSession> session_;
+    ui::FileChooser* chooser_ = nullptr;
+    ui::CommandGuard guard_;
     bool running_ = false;
 };
 

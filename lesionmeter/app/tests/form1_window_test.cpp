@@ -211,7 +211,7 @@ private slots:
         }
         QTest::mouseClick(f.command(1), Qt::LeftButton);
         QVERIFY(f.picture(10)->isVisibleTo(&f));
-        ChooserPanel* c = f.chooser();
+        ui::FileChooser* c = f.chooser();
         QVERIFY(c->drive1()->findText("/") >= 0);
         // Every other entry is the root of a mounted volume ("/" is the file-system root even where,
         // as in a chroot, it is no mount point of its own).

@@ -97,10 +97,10 @@ inline bool clickListItem(QListWidget* list, QListWidgetItem* item) {
 inline bool loadThroughChooser(Form1& form, const QString& path) {
     QTest::mouseClick(form.command(1), Qt::LeftButton);
     if (!form.picture(10)->isVisibleTo(&form)) return false;
-    ChooserPanel* chooser = form.chooser();
+    ui::FileChooser* chooser = form.chooser();
     const QFileInfo info(path);
     const QString folder = QDir::cleanPath(info.absolutePath());
-    const QString drive = ChooserPanel::driveOf(folder, ChooserPanel::driveRoots());
+    const QString drive = ui::DriveList::driveOf(folder);
     const int driveIndex = chooser->drive1()->findText(drive);
     if (driveIndex < 0) return false;
     chooser->drive1()->setCurrentIndex(driveIndex);

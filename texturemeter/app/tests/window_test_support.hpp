@@ -15,6 +15,8 @@
 
 namespace texturemeter::window::testing {
 
+using ui::toQRgb;
+
 // The reference skin photograph (400 x 300) and the bundled skin sample.
 inline QString referencePhoto() {
     return QString::fromStdString(morph::testdata::path("reference/skin_texture.jpg"));

@@ -1,0 +1,120 @@
+#include "ui/picture_view.hpp"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <cmath>
+
+namespace ui {
+
+PictureView::PictureView(QWidget* parent) : QFrame(parent) {}
+
+void PictureView::setSurface(const imaging::PictureSurface* surface) {
+    surface_ = surface;
+    revision_ = ~0ULL;
+    width_ = height_ = -1;
+    sync();
+}
+
+void PictureView::setPlainBackground(const QColor& colour) {
+    plain_ = colour;
+    if (!surface_) background_ = colour;
+    update();
+}
+
+bool PictureView::readSurface() {
+    if (!surface_) {
+        const bool changed = !image_.isNull() || !lines_.isEmpty() || background_ != plain_;
+        image_ = QImage();
+        lines_.clear();
+        background_ = plain_;
+        return changed;
+    }
+    bool changed = false;
+    const imaging::PictureSurface& s = *surface_;
+    if (s.revision() != revision_ || s.width() != width_ || s.height() != height_) {
+        revision_ = s.revision();
+        width_ = s.width();
+        height_ = s.height();
+        QImage img(width_, height_, QImage::Format_RGB32);
+        for (int y = 0; y < height_; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+            for (int x = 0; x < width_; ++x) row[x] = toQRgb(s.pointAt(x, y));
+        }
+        image_ = std::move(img);
+        changed = true;
+    }
+    if (int(s.printedLines().size()) != lines_.size() ||
+        !std::equal(lines_.begin(), lines_.end(), s.printedLines().begin(),
+                    [](const QString& a, const std::string& b) { return a == QString::fromStdString(b); })) {
+        lines_.clear();
+        for (const std::string& line : s.printedLines()) lines_ << QString::fromStdString(line);
+        changed = true;
+    }
+    const QColor bg = toQColor(s.backgroundColour());
+    if (bg != background_) {
+        background_ = bg;
+        changed = true;
+    }
+    return changed;
+}
+
+bool PictureView::sync() {
+    const bool changed = readSurface();
+    if (changed) update();
+    return changed;
+}
+
+void PictureView::paintEvent(QPaintEvent* event) {
+    readSurface();
+    QFrame::paintEvent(event);
+    QPainter p(this);
+    const QRect area = contentsRect();
+    p.setClipRect(area);
+    p.fillRect(area, background_);
+    if (!image_.isNull()) p.drawImage(area.topLeft(), image_);
+    if (!lines_.isEmpty()) {
+        // Printed lines go top-down from the top-left, one line of the widget's font each.
+        p.setPen(Qt::black);
+        p.setFont(font());
+        const QFontMetrics fm(font());
+        int y = area.top() + fm.ascent();
+        for (const QString& line : lines_) {
+            p.drawText(area.left(), y, line);
+            y += fm.height();
+        }
+    }
+}
+
+QPointF PictureView::toSurface(const QPointF& widgetPos) const {
+    const QPointF p = widgetPos - QPointF(contentsRect().topLeft());
+    if (positions_ == PointerPositions::WholePixels) return {std::floor(p.x()), std::floor(p.y())};
+    return p;
+}
+
+int PictureView::buttonState(Qt::MouseButtons buttons) {
+    int state = 0;
+    if (buttons & Qt::LeftButton) state |= 1;
+    if (buttons & Qt::RightButton) state |= 2;
+    if (buttons & Qt::MiddleButton) state |= 4;
+    return state;
+}
+
+void PictureView::mousePressEvent(QMouseEvent* event) {
+    pressedInside_ = true;
+    const QPointF p = toSurface(event->position());
+    emit pressed(p.x(), p.y(), event->buttons() | event->button());
+}
+
+void PictureView::mouseMoveEvent(QMouseEvent* event) {
+    const QPointF p = toSurface(event->position());
+    emit moved(p.x(), p.y(), event->buttons());
+}
+
+void PictureView::mouseReleaseEvent(QMouseEvent* event) {
+    const bool inside = pressedInside_ && rect().contains(event->position().toPoint());
+    pressedInside_ = false;
+    if (inside) emit clicked();
+}
+
+}  // namespace ui
