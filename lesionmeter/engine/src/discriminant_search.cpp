@@ -162,13 +162,15 @@ SearchResult searchDiscriminant(const AnalysisState& state, imaging::UniformRand
     return result;
 }
 
+float sampleMean(const std::array<float, 51>& values, int n) {
+    float sum = 0.0f;
+    for (int k = 1; k <= n; ++k) sum += values[std::size_t(k)];
+    return sum / static_cast<float>(n);
+}
+
 std::string sampleMeansText(const std::string& prefix, const std::array<float, 51>& red,
                             const std::array<float, 51>& green, const std::array<float, 51>& blue, int n) {
-    auto mean = [n](const std::array<float, 51>& values) {
-        float sum = 0.0f;
-        for (int k = 1; k <= n; ++k) sum += values[k];
-        return sum / static_cast<float>(n);
-    };
+    auto mean = [n](const std::array<float, 51>& values) { return sampleMean(values, n); };
     // A leading blank for a value that is not negative, the sign otherwise; no trailing blank.
     auto field = [](float v) { return (v < 0.0f ? "" : " ") + imaging::numberText(v); };
     return prefix + field(mean(red)) + "  G:" + field(mean(green)) + "  B:" + field(mean(blue));

@@ -10,6 +10,8 @@
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/paths.hpp"
+#include "imaging/picture_fit.hpp"
+#include "lesionmeter/results_row.hpp"
 #include "lesionmeter/stages.hpp"
 
 namespace lesionmeter {
@@ -17,6 +19,13 @@ namespace lesionmeter {
 namespace {
 
 int index(Control c) { return static_cast<int>(c); }
+
+// A seed for a run that was given none: drawn from the session's generator (clock-seeded in the
+// programs, fixed in tests), below 2^53 so that every JSON reader keeps it exact.
+uint64_t drawRunSeed(imaging::UniformRandom& random) {
+    random.reseedFromClock();
+    return static_cast<uint64_t>(random.next() * 0x1p53);
+}
 
 // Where a temporary file lives, for error messages.
 std::string absoluteName(const std::string& path) {
@@ -79,7 +88,7 @@ LesionSession::LesionSession(imaging::UniformRandom& random) : random_(random) {
                       Control::Check1, Control::Label2})
         setVisible(c, false);
     for (Control c : {Control::Picture3, Control::Picture4, Control::Text1, Control::Text2, Control::Text3,
-                      Control::Text4, Control::Text7, Control::Text9, Control::Text12, Control::Text13})
+                      Control::Text4, Control::Text7, Control::Text12, Control::Text13})
         setEnabled(c, false);
 
     texts_[5] = "c:\\oval02a.jpg";
@@ -165,13 +174,23 @@ void LesionSession::openChooser() {
     texts_[7].clear();
 }
 
-void LesionSession::loadImage(const std::string& folder, const std::string& fileName) {
+void LesionSession::loadImage(const std::string& folder, const std::string& fileName, bool fitToMap) {
     // The folder and the name joined by the separator, unless the folder (a root) ends in one.
     const bool endsInSeparator = !folder.empty() && (folder.back() == imaging::kPathSeparator || folder.back() == '\\');
     const std::string path = endsInSeparator ? folder + fileName : folder + imaging::kPathSeparator + fileName;
     // Decoded before anything changes, so that an unreadable file leaves the session as it was.
     imaging::Image photograph = imaging::loadImageFile(imaging::hostPath(path));
+    double scale = 1.0;
+    if (fitToMap) {
+        imaging::FittedImage fitted = imaging::fitWithin(photograph, kMaxMapWidth, kMaxMapHeight);
+        photograph = std::move(fitted.image);
+        scale = fitted.scale;
+    }
     selectedFileName_ = fileName;
+    photographScale_ = scale;
+    lastRunSeed_.reset();
+    nextRunSeed_.reset();
+    calcDone_ = fractalDone_ = axisDone_ = false;
     texts_[5] = path;
     pictures_[1].setPicture(std::move(photograph));
     setVisible(Control::Picture10, false);
@@ -184,6 +203,14 @@ void LesionSession::loadImage(const std::string& folder, const std::string& file
     texts_[21] = "c:\\" + base + "P" + ".bmp";
     texts_[22] = "c:\\" + base + "U" + ".bmp";
     state_.resetForNewImage();
+}
+
+bool LesionSession::photographTooLarge() const {
+    return pictures_[1].width() > kMaxMapWidth || pictures_[1].height() > kMaxMapHeight;
+}
+
+void LesionSession::save2() {
+    appendResultsRow(texts_[9], resultsOf(*this, dateTime_ ? dateTime_() : localDateTime()));
 }
 
 void LesionSession::showInformation() {
@@ -256,6 +283,7 @@ void LesionSession::mouseDown(int button, float x, float y) {
         drawClickProfiles(pictures_[1], x, y, pictures_[16], pictures_[15], pictures_[17], pictures_[18]);
         state_.centreX = x;
         state_.centreY = y;
+        centreClick_ = std::make_pair(x, y);
     }
 }
 
@@ -286,7 +314,17 @@ void LesionSession::runCalcAndDraw(const Discriminant* fixed, const CalcCallback
     setVisible(Control::Picture2, true);
     pictures_[12].setAutoRedraw(true);
 
+    // Every random draw of this run, and of the "axis" after it, comes from the run's seed.
+    const uint64_t runSeed = fixedSeed_ ? *fixedSeed_ : nextRunSeed_ ? *nextRunSeed_ : drawRunSeed(random_);
+    nextRunSeed_.reset();
+    lastRunSeed_ = runSeed;
+    runRandom_.emplace(runSeed);
+    imaging::UniformRandom& random = *runRandom_;
+    calcDone_ = fractalDone_ = axisDone_ = false;
+
     const int n = samplePairCount(state_);
+    sampleMeans_ = {sampleMean(state_.inRed, n),  sampleMean(state_.inGreen, n),  sampleMean(state_.inBlue, n),
+                    sampleMean(state_.outRed, n), sampleMean(state_.outGreen, n), sampleMean(state_.outBlue, n)};
     auto showSampleMeans = [&] {
         texts_[10] = sampleMeansText(kInsidePrefix, state_.inRed, state_.inGreen, state_.inBlue, n);
         texts_[11] = sampleMeansText(kOutsidePrefix, state_.outRed, state_.outGreen, state_.outBlue, n);
@@ -298,7 +336,7 @@ void LesionSession::runCalcAndDraw(const Discriminant* fixed, const CalcCallback
         chosen = *fixed;
         acceptedCount_ = 0;
     } else {
-        random_.reseedFromClock();
+        random.reseedFromClock();
         auto onAccepted = [&](const AcceptedSet& set) {
             pictures_[4].cls();
             pictures_[4].print(set.accepted);
@@ -310,7 +348,7 @@ void LesionSession::runCalcAndDraw(const Discriminant* fixed, const CalcCallback
             pictures_[8].print(set.weightBlue);
             if (callbacks.onAccepted) callbacks.onAccepted(set);
         };
-        const SearchResult result = searchDiscriminant(state_, random_, showSampleMeans, onAccepted);
+        const SearchResult result = searchDiscriminant(state_, random, showSampleMeans, onAccepted);
         pictures_[9].cls();
         pictures_[9].print(result.selection.minimum);
         chosen = result.chosen;
@@ -332,8 +370,9 @@ void LesionSession::runCalcAndDraw(const Discriminant* fixed, const CalcCallback
     }
 
     classifyPicture(pictures_[1], chosen, state_, pictures_[2]);
-    trimOutside(state_, pictures_[2], random_);
+    trimOutside(state_, pictures_[2], random);
     plotLuminanceProfiles(pictures_[1], pictures_[16], pictures_[15], pictures_[17], pictures_[18]);
+    calcDone_ = true;
 }
 
 // ---- Outline drawing ------------------------------------------------------------------------
@@ -432,6 +471,7 @@ void LesionSession::fractalCalc() {
     texts_[18] = imaging::numberText(fractal_.picture17);
     texts_[19] = imaging::numberText(fractal_.picture18);
     texts_[20] = imaging::numberText(fractal_.frd2);
+    fractalDone_ = true;
 }
 
 void LesionSession::axis() {
@@ -450,12 +490,13 @@ void LesionSession::axis() {
     pictures_[13].setPicture(std::move(copy));
     onTemporaryFile("axis", "delete", transfer, [&] { imaging::deleteFile(transfer); });
 
-    const AxisResults result = measureAxis(view, pictures_[13], random_);
+    const AxisResults result = measureAxis(view, pictures_[13], runRandom_ ? static_cast<imaging::UniformRandom&>(*runRandom_) : random_);
     if (result.darkPixels == 0)
         throw imaging::RunError::refused(
             "axis: the outline has no dark pixel (mean grey below 30) in x, y = 1..300; draw it with LINE or "
             "reload it with loadcal first");
     axis_ = result;
+    axisDone_ = true;
     texts_[14] = imaging::numberText(result.centroidX);
     texts_[15] = imaging::numberText(result.centroidY);
     setVisible(Control::Picture13, true);

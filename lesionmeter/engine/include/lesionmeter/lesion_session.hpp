@@ -15,7 +15,9 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "imaging/random.hpp"
 #include "imaging/surface.hpp"
@@ -82,6 +84,12 @@ struct FractalResults {
     double frd2 = 0.0;         // Text20
 };
 
+// The colour means of the samples that took part in the last "Calc + Draw" (Text10, Text11).
+struct SampleMeans {
+    float inRed = 0.0f, inGreen = 0.0f, inBlue = 0.0f;
+    float outRed = 0.0f, outGreen = 0.0f, outBlue = 0.0f;
+};
+
 // The results of the last "axis".
 struct AxisResults {
     long long darkPixels = 0;
@@ -112,8 +120,14 @@ public:
     // A click on a file name in the chooser: the path is folder + separator + fileName (no added
     // separator when the folder already ends in one); loads it into Picture1 (which grows to the
     // image), selects IN and B+W, clears the pictures, fills Text5, Text6, Text21, Text22 and
-    // resets AnalysisState (greyMap and the reference centre stay).
-    void loadImage(const std::string& folder, const std::string& fileName);
+    // resets AnalysisState (greyMap and the reference centre stay). With `fitToMap`, a photograph
+    // larger than the lesion map (500 x 503) is first reduced to fit by area averaging.
+    void loadImage(const std::string& folder, const std::string& fileName, bool fitToMap = false);
+    // Whether the photograph in Picture1 is too large for "Calc + Draw" (more than 500 x 503).
+    bool photographTooLarge() const;
+    // The reduction factor of the loaded photograph (1 when it was not reduced); a position in
+    // Picture1 divided by it is the position in the photograph's file.
+    double photographScale() const { return photographScale_; }
     // "Information": shows Picture14 and prints the information line into it (again below on
     // every press).
     void showInformation();
@@ -121,8 +135,34 @@ public:
     void hideInformation();
     // "END": closes the RGB output file. The session can still be queried afterwards.
     void end();
-    // "Save 2" (Command4): does nothing.
-    void save2() {}
+    // "Save 2" (Command4): appends the results of the analysis as one row to the file named by
+    // Text9 ("c:\10esult.txt", $HOME/10esult.txt), after a header when the file is new or empty.
+    // Earlier rows are never rewritten; a failure changes nothing in the session.
+    void save2();
+    // The clock that dates the rows of "Save 2" (local time "YYYY-MM-DD HH:MM:SS" by default).
+    void setDateTimeSource(std::function<std::string()> source) { dateTime_ = std::move(source); }
+
+    // ---- Seeds and marks ---------------------------------------------------------------------
+
+    // A seed for every "Calc + Draw" (the tools' and the window's --seed); without one, each run
+    // draws a fresh seed from the session's generator. The discriminant search, the fringe
+    // dither and the following "axis" depend only on the seed of their "Calc + Draw".
+    void setSeed(std::optional<uint64_t> seed) { fixedSeed_ = seed; }
+    std::optional<uint64_t> seed() const { return fixedSeed_; }
+    // A seed for the next "Calc + Draw" only (loaded marks carry the seed they were made with);
+    // a seed given with setSeed takes precedence.
+    void setNextRunSeed(std::optional<uint64_t> seed) { nextRunSeed_ = seed; }
+    std::optional<uint64_t> nextRunSeed() const { return nextRunSeed_; }
+    // The seed of the last "Calc + Draw" since the photograph was loaded.
+    std::optional<uint64_t> lastRunSeed() const { return lastRunSeed_; }
+    // The reference centre of the last right click, if any (it outlives loading a photograph,
+    // as the centre itself does).
+    std::optional<std::pair<float, float>> centreClick() const { return centreClick_; }
+    // Whether the last "Calc + Draw", "Fractal calc" and "axis" since the photograph was loaded
+    // (and, for the last two, since the last "Calc + Draw") gave results.
+    bool calcDone() const { return calcDone_; }
+    bool fractalDone() const { return fractalDone_; }
+    bool axisDone() const { return axisDone_; }
 
     // ---- Colour sampling and profiles --------------------------------------------------------
 
@@ -157,6 +197,8 @@ public:
     const Discriminant& chosenDiscriminant() const { return chosen_; }
     // Weight sets accepted by the last search (0..7).
     int acceptedSetCount() const { return acceptedCount_; }
+    // The sample means shown by the last "Calc + Draw".
+    const SampleMeans& sampleMeans() const { return sampleMeans_; }
 
     // ---- Outline drawing ---------------------------------------------------------------------
 
@@ -246,9 +288,21 @@ private:
     std::unique_ptr<std::ofstream> rgbOutput_;
     Discriminant chosen_;
     int acceptedCount_ = 0;
+    SampleMeans sampleMeans_;
     FractalResults fractal_;
     AxisResults axis_;
     std::string temporaryFolder_;
+    double photographScale_ = 1.0;
+    std::optional<uint64_t> fixedSeed_;
+    std::optional<uint64_t> nextRunSeed_;
+    std::optional<uint64_t> lastRunSeed_;
+    // The generator of the last "Calc + Draw", started from its seed (also draws the axis radii).
+    std::optional<imaging::FastRandom> runRandom_;
+    std::optional<std::pair<float, float>> centreClick_;
+    bool calcDone_ = false;
+    bool fractalDone_ = false;
+    bool axisDone_ = false;
+    std::function<std::string()> dateTime_;
 };
 
 }  // namespace lesionmeter

@@ -83,6 +83,9 @@ SearchResult searchDiscriminant(const AnalysisState& state, imaging::UniformRand
                                 const std::function<void(const AcceptedSet&)>& onAccepted,
                                 long long iterationLimit = kSearchIterationLimit);
 
+// The mean of samples 1..n of one channel, summed and divided in single precision.
+float sampleMean(const std::array<float, 51>& values, int n);
+
 // Text10 / Text11: the prefix, then " R:" style fields of the means of samples 1..n (single
 // precision), e.g. "皮疹内-- R: 200.5  G: 120  B: 98.33334".
 std::string sampleMeansText(const std::string& prefix, const std::array<float, 51>& red,

@@ -1,0 +1,68 @@
+#pragma once
+// The marks of a lesion analysis: what the user clicked on the photograph, kept in a file so that
+// the analysis can be repeated. A marks file is one JSON document:
+//   {"format": "lesionmeter-marks", "version": 1, "photo": "NAME.jpg",
+//    "in": [[x, y], ...], "out": [[x, y], ...], "centre": [x, y] or null,
+//    "seed": N or null, "scale": 1.0}
+// Positions are pixels of the analysed photograph (after any reduction to fit), in click order;
+// `scale` is that reduction factor (1 when none; divide a position by it for the original
+// photograph's pixels); `seed` is the seed of the last "Calc + Draw".
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lesionmeter {
+
+class LesionSession;
+
+// A click position in photograph pixels.
+struct MarkPosition {
+    float x = 0.0f;
+    float y = 0.0f;
+    bool operator==(const MarkPosition&) const = default;
+};
+
+struct Marks {
+    std::string photo;                    // the photograph's file name, without folder
+    std::vector<MarkPosition> in;         // "IN" samples, in click order
+    std::vector<MarkPosition> out;        // "OUT" samples, in click order
+    std::optional<MarkPosition> centre;   // the reference centre (right click), if any
+    std::optional<uint64_t> seed;         // seed of the last "Calc + Draw", if any
+    double scale = 1.0;                   // reduction factor of the photograph
+    bool operator==(const Marks&) const = default;
+};
+
+inline constexpr const char* kMarksFormat = "lesionmeter-marks";
+inline constexpr int kMarksVersion = 1;
+
+// The document's text (two-space indent, final line end). Whole-number positions are written as
+// integers, others as the shortest text that reads back to the same single-precision value.
+std::string marksText(const Marks& marks);
+// Reads a document; `source` names it in messages. Anything that is not a marks document of this
+// version (wrong format or version, a missing or mistyped field, more than 50 samples of a class,
+// a negative seed, a scale outside (0, 1]) is refused with a message naming the source.
+Marks parseMarks(const std::string& text, const std::string& source);
+
+// Reads and writes marks files. Names go through the drive-letter rule ("c:\a.json" is
+// $HOME/a.json). Writing replaces the file as a whole.
+Marks readMarks(const std::string& name);
+void writeMarks(const std::string& name, const Marks& marks);
+
+// The marks file that belongs to a photograph: DIR/NAME.EXT -> DIR/NAME.marks.json.
+std::string marksFileFor(const std::string& photoPath);
+
+// The session's marks as they stand: the samples of both classes (1..count), the centre of the
+// last right click, the seed of the last "Calc + Draw" and the photograph's name and scale.
+Marks marksOf(const LesionSession& session);
+
+// Clicks the marks into the session exactly as a user would: "IN" selected, the pointer moved to
+// and left-clicked at each IN position; "OUT" selected, the same for each OUT position; the
+// pointer moved to the centre and right-clicked there. Counts, readouts, RGB output lines and
+// profiles are those of the same clicks by hand. Refused before any click when no photograph is
+// loaded, when the marks were made at another reduction factor, or when a position lies outside
+// the photograph. The seed is not applied here (see LesionSession::setNextRunSeed).
+void replayMarks(LesionSession& session, const Marks& marks);
+
+}  // namespace lesionmeter

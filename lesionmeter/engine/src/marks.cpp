@@ -1,0 +1,214 @@
+// Marks files: reading, writing, taking the marks of a session and clicking them back in.
+
+#include "lesionmeter/marks.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "imaging/errors.hpp"
+#include "imaging/paths.hpp"
+#include "lesionmeter/analysis_state.hpp"
+#include "lesionmeter/lesion_session.hpp"
+
+namespace lesionmeter {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// A coordinate as a JSON number: a whole number as an integer, otherwise the double whose
+// shortest text is the float's shortest text (so that it reads back to the same float).
+Json coordinate(float v) {
+    if (std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 1e15f) return static_cast<long long>(v);
+    char buffer[32];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
+    double d = 0.0;
+    std::from_chars(buffer, r.ptr, d);
+    return d;
+}
+
+Json position(const MarkPosition& p) { return Json::array({coordinate(p.x), coordinate(p.y)}); }
+
+[[noreturn]] void refuse(const std::string& source, const std::string& why) {
+    throw imaging::RunError::refused("Marks file " + source + ": " + why);
+}
+
+MarkPosition readPosition(const Json& value, const std::string& source, const std::string& what) {
+    if (!value.is_array() || value.size() != 2 || !value[0].is_number() || !value[1].is_number())
+        refuse(source, what + " is not a position [x, y]");
+    const double x = value[0].get<double>();
+    const double y = value[1].get<double>();
+    if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) > 1e6 || std::fabs(y) > 1e6)
+        refuse(source, what + " is not a position [x, y]");
+    return {static_cast<float>(x), static_cast<float>(y)};
+}
+
+std::vector<MarkPosition> readPositions(const Json& doc, const char* key, const std::string& source) {
+    if (!doc.contains(key) || !doc[key].is_array()) refuse(source, std::string("\"") + key + "\" is not a list of positions");
+    const Json& list = doc[key];
+    if (list.size() > std::size_t(kMaxSamplesPerClass))
+        refuse(source, std::string("\"") + key + "\" holds " + std::to_string(list.size()) +
+                           " positions; a class holds at most 50 samples");
+    std::vector<MarkPosition> positions;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        positions.push_back(readPosition(list[i], source, std::string("\"") + key + "\" entry " + std::to_string(i + 1)));
+    return positions;
+}
+
+std::string positionText(const MarkPosition& p) {
+    std::ostringstream s;
+    s << "(" << coordinate(p.x).dump() << ", " << coordinate(p.y).dump() << ")";
+    return s.str();
+}
+
+}  // namespace
+
+std::string marksText(const Marks& marks) {
+    Json doc;
+    doc["format"] = kMarksFormat;
+    doc["version"] = kMarksVersion;
+    doc["photo"] = marks.photo;
+    doc["in"] = Json::array();
+    for (const MarkPosition& p : marks.in) doc["in"].push_back(position(p));
+    doc["out"] = Json::array();
+    for (const MarkPosition& p : marks.out) doc["out"].push_back(position(p));
+    doc["centre"] = marks.centre ? position(*marks.centre) : Json(nullptr);
+    doc["seed"] = marks.seed ? Json(*marks.seed) : Json(nullptr);
+    doc["scale"] = marks.scale;
+    // Non-ASCII photo names stay UTF-8; invalid bytes are replaced rather than refused.
+    return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+Marks parseMarks(const std::string& text, const std::string& source) {
+    Json doc;
+    try {
+        doc = Json::parse(text);
+    } catch (const nlohmann::json::parse_error& e) {
+        refuse(source, std::string("not a JSON document (") + e.what() + ")");
+    }
+    if (!doc.is_object()) refuse(source, "not a marks document");
+    if (!doc.contains("format") || doc["format"] != kMarksFormat)
+        refuse(source, std::string("not a marks document (\"format\" is not \"") + kMarksFormat + "\")");
+    if (!doc.contains("version") || !doc["version"].is_number_integer())
+        refuse(source, "\"version\" is missing");
+    if (doc["version"].get<long long>() != kMarksVersion)
+        refuse(source, "version " + doc["version"].dump() + " is not supported (this program reads version 1)");
+    Marks marks;
+    if (!doc.contains("photo") || !doc["photo"].is_string()) refuse(source, "\"photo\" is not a file name");
+    marks.photo = doc["photo"].get<std::string>();
+    marks.in = readPositions(doc, "in", source);
+    marks.out = readPositions(doc, "out", source);
+    if (doc.contains("centre") && !doc["centre"].is_null())
+        marks.centre = readPosition(doc["centre"], source, "\"centre\"");
+    if (doc.contains("seed") && !doc["seed"].is_null()) {
+        if (!doc["seed"].is_number_unsigned()) refuse(source, "\"seed\" is not a whole number from 0 up");
+        marks.seed = doc["seed"].get<uint64_t>();
+    }
+    if (doc.contains("scale")) {
+        if (!doc["scale"].is_number()) refuse(source, "\"scale\" is not a number");
+        marks.scale = doc["scale"].get<double>();
+        if (!(marks.scale > 0.0 && marks.scale <= 1.0)) refuse(source, "\"scale\" " + doc["scale"].dump() + " is not in (0, 1]");
+    }
+    return marks;
+}
+
+Marks readMarks(const std::string& name) {
+    const std::string path = imaging::hostPath(name);
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) throw imaging::RunError::fileNotFound(name);
+    if (std::filesystem::is_directory(path, ec))
+        throw imaging::RunError::fileError("Cannot read the marks file (is a directory)", name);
+    std::ifstream file(path, std::ios::binary);
+    if (!file) throw imaging::RunError::fileError("Cannot read the marks file", name);
+    std::ostringstream content;
+    content << file.rdbuf();
+    if (file.bad()) throw imaging::RunError::fileError("Cannot read the marks file", name);
+    return parseMarks(content.str(), name);
+}
+
+void writeMarks(const std::string& name, const Marks& marks) {
+    const std::string path = imaging::hostPath(name);
+    const std::string text = marksText(marks);
+    // Written beside the target and renamed over it: a failed write leaves the old file whole.
+    const std::string temporary = path + ".tmp";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        if (!file) throw imaging::RunError::fileError("Cannot write the marks file", name);
+        file << text;
+        file.flush();
+        if (!file) {
+            std::remove(temporary.c_str());
+            throw imaging::RunError::fileError("Cannot write the marks file", name);
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) {
+        std::remove(temporary.c_str());
+        throw imaging::RunError::fileError("Cannot write the marks file (" + ec.message() + ")", name);
+    }
+}
+
+std::string marksFileFor(const std::string& photoPath) {
+    const std::filesystem::path p(photoPath);
+    return (p.parent_path() / (p.stem().string() + ".marks.json")).string();
+}
+
+Marks marksOf(const LesionSession& session) {
+    const AnalysisState& s = session.state();
+    Marks marks;
+    marks.photo = session.selectedFileName();
+    for (int n = 1; n <= s.inCount; ++n) marks.in.push_back({s.inX[std::size_t(n)], s.inY[std::size_t(n)]});
+    for (int n = 1; n <= s.outCount; ++n) marks.out.push_back({s.outX[std::size_t(n)], s.outY[std::size_t(n)]});
+    if (const auto centre = session.centreClick()) marks.centre = MarkPosition{centre->first, centre->second};
+    marks.seed = session.lastRunSeed();
+    marks.scale = session.photographScale();
+    return marks;
+}
+
+void replayMarks(LesionSession& session, const Marks& marks) {
+    if (session.selectedFileName().empty())
+        throw imaging::RunError::refused("Marks cannot be loaded before a photograph: load " +
+                                         (marks.photo.empty() ? std::string("the photograph") : marks.photo) + " first");
+    if (std::fabs(marks.scale - session.photographScale()) > 1e-9 * session.photographScale())
+        throw imaging::RunError::refused(
+            "The marks were made on the photograph reduced by " + coordinate(float(marks.scale)).dump() +
+            ", but it is shown reduced by " + coordinate(float(session.photographScale())).dump() +
+            (marks.scale < 1.0 ? " (reduce it to fit first)" : ""));
+    if (marks.in.size() > std::size_t(kMaxSamplesPerClass) || marks.out.size() > std::size_t(kMaxSamplesPerClass))
+        throw imaging::RunError::refused("Marks: a class holds at most 50 samples");
+    // Every position must lie on Picture1, where a click can land.
+    const int width = session.picture(1).width();
+    const int height = session.picture(1).height();
+    auto check = [&](const MarkPosition& p, const std::string& what) {
+        if (!(p.x >= 0.0f && p.y >= 0.0f && p.x < float(width) && p.y < float(height)))
+            throw imaging::RunError::refused("Marks: " + what + " at " + positionText(p) + " lies outside the " +
+                                             std::to_string(width) + " x " + std::to_string(height) + " picture");
+    };
+    for (std::size_t i = 0; i < marks.in.size(); ++i) check(marks.in[i], "IN sample " + std::to_string(i + 1));
+    for (std::size_t i = 0; i < marks.out.size(); ++i) check(marks.out[i], "OUT sample " + std::to_string(i + 1));
+    if (marks.centre) check(*marks.centre, "the centre");
+
+    session.selectIn();
+    for (const MarkPosition& p : marks.in) {
+        session.pointerMove(p.x, p.y);
+        session.leftClick(p.x, p.y);
+    }
+    session.selectOut();
+    for (const MarkPosition& p : marks.out) {
+        session.pointerMove(p.x, p.y);
+        session.leftClick(p.x, p.y);
+    }
+    if (marks.centre) {
+        session.pointerMove(marks.centre->x, marks.centre->y);
+        session.rightClick(marks.centre->x, marks.centre->y);
+    }
+}
+
+}  // namespace lesionmeter
