@@ -183,13 +183,13 @@ void replayMarks(LesionSession& session, const Marks& marks) {
             (marks.scale < 1.0 ? " (reduce it to fit first)" : ""));
     if (marks.in.size() > std::size_t(kMaxSamplesPerClass) || marks.out.size() > std::size_t(kMaxSamplesPerClass))
         throw imaging::RunError::refused("Marks: a class holds at most 50 samples");
-    // Every position must lie on Picture1, where a click can land.
+    // Every position must lie on the photograph, where a click can land.
     const int width = session.picture(1).width();
     const int height = session.picture(1).height();
     auto check = [&](const MarkPosition& p, const std::string& what) {
         if (!(p.x >= 0.0f && p.y >= 0.0f && p.x < float(width) && p.y < float(height)))
             throw imaging::RunError::refused("Marks: " + what + " at " + positionText(p) + " lies outside the " +
-                                             std::to_string(width) + " x " + std::to_string(height) + " picture");
+                                             std::to_string(width) + " x " + std::to_string(height) + " photograph");
     };
     for (std::size_t i = 0; i < marks.in.size(); ++i) check(marks.in[i], "IN sample " + std::to_string(i + 1));
     for (std::size_t i = 0; i < marks.out.size(); ++i) check(marks.out[i], "OUT sample " + std::to_string(i + 1));

@@ -1,0 +1,150 @@
+// The results row of "Save 2" (and lesionmeter-cli --csv): header, cells, empty cells for steps
+// not taken, appending without touching earlier rows, and the drive-letter name of Text9.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "imaging/errors.hpp"
+#include "imaging/random.hpp"
+#include "lesionmeter/results_row.hpp"
+#include "test_support.hpp"
+
+namespace lesionmeter {
+namespace {
+
+std::string readAll(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> cellsOf(const std::string& row) {
+    std::vector<std::string> cells;
+    std::string cell;
+    std::istringstream in(row);
+    while (std::getline(in, cell, ',')) cells.push_back(cell);
+    if (!row.empty() && row.back() == ',') cells.push_back("");
+    return cells;
+}
+
+TEST(ResultsRow, HeaderNamesEveryColumn) {
+    EXPECT_EQ(resultsHeader(),
+              "photo,dateTime,scale,seed,inCount,inPositions,outCount,outPositions,centreX,centreY,"
+              "weightRed,weightGreen,weightBlue,squareWeightRed,squareWeightGreen,squareWeightBlue,"
+              "inMeanRed,inMeanGreen,inMeanBlue,outMeanRed,outMeanGreen,outMeanBlue,"
+              "FRD1,profileRow140,profileRow170,profileColumn140,profileColumn170,FRD2,centroidX,centroidY");
+}
+
+TEST(ResultsRow, ExactCellsOfARecord) {
+    ResultsRecord r;
+    r.photo = "a,b.jpg";
+    r.dateTime = "2026-12-07 10:11:12";
+    r.marks.in = {{160, 120}, {140.5f, 105}};
+    r.marks.out = {{1, 2}};
+    r.marks.seed = 9;
+    r.marks.scale = 0.78125;
+    EXPECT_EQ(resultsRow(r), "\"a,b.jpg\",2026-12-07 10:11:12,0.78125,9,2,160 120;140.5 105,1,1 2,,"
+                             ",,,,,,,,,,,,,,,,,,,,");
+    r.marks.centre = MarkPosition{160, 120.25f};
+    r.weights = Discriminant{0.5f, -0.25f, 0.1f, 0.2f, 0.3f, -0.4f};
+    r.means = SampleMeans{122.83333f, 72.833336f, 52.833332f, 219.16667f, 169.16667f, 149.5f};
+    FractalResults f;
+    f.frd1 = 1.011585121420402;
+    f.picture16 = 1.2102956067826243;
+    f.picture17 = 1.211870929423192;
+    f.picture15 = 1.2217155228580636;
+    f.picture18 = 1.2457757544535364;
+    f.frd2 = 1.222414453379354;
+    r.fractal = f;
+    r.centroid = std::make_pair(159.5047619047619, 118.31238095238095);
+    EXPECT_EQ(resultsRow(r),
+              "\"a,b.jpg\",2026-12-07 10:11:12,0.78125,9,2,160 120;140.5 105,1,1 2,160,120.25,"
+              "0.5,-0.25,0.1,0.2,0.3,-0.4,122.83333,72.833336,52.833332,219.16667,169.16667,149.5,"
+              "1.011585121420402,1.2102956067826243,1.211870929423192,1.2217155228580636,1.2457757544535364,"
+              "1.222414453379354,159.5047619047619,118.31238095238095");
+}
+
+struct Save2 : ::testing::Test {
+    testing::ScratchFolder scratch;
+    std::string previousHome;
+    imaging::FastRandom random{5};
+    LesionSession session{random};
+    Save2() {
+        previousHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+        ::setenv("HOME", scratch.path().c_str(), 1);
+        session.setTemporaryFolder(scratch.path().string());
+        session.setDateTimeSource([] { return std::string("2026-12-07 10:11:12"); });
+        session.setSeed(77);
+    }
+    ~Save2() override { ::setenv("HOME", previousHome.c_str(), 1); }
+};
+
+TEST_F(Save2, AppendsARowToTheFileInTheBoxHeaderOnce) {
+    EXPECT_EQ(session.text(9), "c:\\10esult.txt");
+    testing::loadAndSample(session, testing::testDataDir(), "lesion.jpg", testing::ReferenceScript{});
+    session.calcAndDraw();
+    session.selectLine();
+    session.save2();  // no "Fractal calc" or "axis" yet: their cells stay empty
+    session.fractalCalc();
+    session.axis();
+    session.save2();
+    const std::string text = readAll(scratch.file("10esult.txt"));
+    std::istringstream lines(text);
+    std::string header, first, second, extra;
+    std::getline(lines, header);
+    std::getline(lines, first);
+    std::getline(lines, second);
+    EXPECT_FALSE(std::getline(lines, extra));
+    EXPECT_EQ(header, resultsHeader());
+    const auto a = cellsOf(first), b = cellsOf(second);
+    ASSERT_EQ(a.size(), 30u);
+    ASSERT_EQ(b.size(), 30u);
+    EXPECT_EQ(b[0], "lesion.jpg");
+    EXPECT_EQ(b[1], "2026-12-07 10:11:12");
+    EXPECT_EQ(b[2], "1");
+    EXPECT_EQ(b[3], "77");
+    EXPECT_EQ(b[4], "6");
+    EXPECT_EQ(b[5], "160 120;140 105;180 130;150 145;175 100;135 125");
+    EXPECT_EQ(b[6], "8");
+    EXPECT_EQ(b[8], "160");
+    EXPECT_EQ(b[16], "122.833336");  // the float behind 皮疹内-- R: 122.8333
+    EXPECT_EQ(b[21], "149.5");
+    EXPECT_EQ(std::stod(b[22]), session.fractalResults().frd1);
+    EXPECT_EQ(std::stod(b[27]), session.fractalResults().frd2);
+    EXPECT_EQ(std::stod(b[28]), session.axisResults().centroidX);
+    for (int k = 0; k < 22; ++k) EXPECT_EQ(a[std::size_t(k)], b[std::size_t(k)]) << "column " << k;
+    for (int k = 22; k < 30; ++k) EXPECT_EQ(a[std::size_t(k)], "") << "column " << k;
+}
+
+TEST_F(Save2, NeverRewritesEarlierRowsAndAFailureKeepsTheSession) {
+    const std::string file = scratch.file("results.csv");
+    {
+        std::ofstream f(file, std::ios::binary);
+        f << "earlier content, kept\n";
+    }
+    session.setText(9, file);
+    testing::loadAndSample(session, testing::testDataDir(), "lesion.jpg", testing::ReferenceScript{});
+    session.save2();
+    const std::string text = readAll(file);
+    EXPECT_EQ(text.rfind("earlier content, kept\nlesion.jpg,", 0), 0u) << text;  // no header for an old file
+
+    session.setText(9, "c:\\no such folder\\r.txt");
+    try {
+        session.save2();
+        FAIL() << "no error";
+    } catch (const imaging::RunError& e) {
+        EXPECT_NE(std::string(e.what()).find("c:\\no such folder\\r.txt"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("No such file or directory"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(session.state().inCount, 6);
+    EXPECT_EQ(readAll(file), text);
+    session.setText(9, "");
+    EXPECT_THROW(session.save2(), imaging::RunError);
+}
+
+}  // namespace
+}  // namespace lesionmeter
