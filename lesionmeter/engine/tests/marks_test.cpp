@@ -17,6 +17,10 @@
 namespace lesionmeter {
 namespace {
 
+std::string referenceFolder() {
+    return std::filesystem::path(morph::testdata::lesionReference().image).parent_path().string();
+}
+
 std::string readAll(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     std::stringstream ss;
@@ -153,23 +157,23 @@ struct Replay : ::testing::Test {
         s.startUp();
         s.setCheck1(true);
         s.openChooser();
-        s.loadImage(testing::testDataDir(), "lesion.jpg");
+        s.loadImage(referenceFolder(), "lesion.jpg");
     }
 };
 
 TEST_F(Replay, GivesTheCountsReadoutsRgbLinesAndProfilesOfTheClicks) {
     start(byHand, "a.txt");
     start(replayed, "b.txt");
-    testing::ReferenceScript script;
+    const morph::testdata::LesionReference& script = morph::testdata::lesionReference();
     byHand.selectIn();
     for (auto [x, y] : script.in) {
-        byHand.pointerMove(x, y);
-        byHand.leftClick(x, y);
+        byHand.pointerMove(float(x), float(y));
+        byHand.leftClick(float(x), float(y));
     }
     byHand.selectOut();
     for (auto [x, y] : script.out) {
-        byHand.pointerMove(x, y);
-        byHand.leftClick(x, y);
+        byHand.pointerMove(float(x), float(y));
+        byHand.leftClick(float(x), float(y));
     }
     byHand.pointerMove(150.5f, 110);
     byHand.rightClick(150.5f, 110);
@@ -207,7 +211,7 @@ TEST_F(Replay, GivesTheCountsReadoutsRgbLinesAndProfilesOfTheClicks) {
 TEST_F(Replay, AWholeAnalysisRepeatsFromTheMarksAndTheirSeed) {
     start(byHand, "a.txt");
     start(replayed, "b.txt");
-    testing::loadAndSample(byHand, testing::testDataDir(), "lesion.jpg", testing::ReferenceScript{});
+    testing::loadAndSample(byHand, morph::testdata::lesionReference());
     auto analyse = [](LesionSession& s) {
         s.calcAndDraw();
         s.selectLine();
@@ -266,7 +270,7 @@ TEST(RunSeeds, AGivenSeedDecidesTheRunWhateverTheSessionsGenerator) {
     for (LesionSession* s : {&a, &b}) {
         s->setTemporaryFolder(scratch.path().string());
         s->setSeed(12345);
-        testing::loadAndSample(*s, testing::testDataDir(), "lesion.jpg", testing::ReferenceScript{});
+        testing::loadAndSample(*s, morph::testdata::lesionReference());
         s->calcAndDraw();
         EXPECT_EQ(s->lastRunSeed(), uint64_t(12345));
     }
@@ -286,7 +290,7 @@ TEST(RunSeeds, AGivenSeedDecidesTheRunWhateverTheSessionsGenerator) {
     ASSERT_TRUE(first && a.lastRunSeed());
     EXPECT_NE(*first, *a.lastRunSeed());
     EXPECT_LT(*a.lastRunSeed(), uint64_t(1) << 53);
-    a.loadImage(testing::testDataDir(), "lesion.jpg");
+    a.loadImage(referenceFolder(), "lesion.jpg");
     EXPECT_FALSE(a.lastRunSeed().has_value());
 }
 
@@ -319,7 +323,7 @@ TEST(FitToMap, ALargePhotographIsReducedOnlyWhenAsked) {
     s.calcAndDraw();
     EXPECT_EQ(s.state().scanWidth, 500.0f);
     // A photograph that fits is never changed, asked or not.
-    s.loadImage(testing::testDataDir(), "lesion.jpg", true);
+    s.loadImage(referenceFolder(), "lesion.jpg", true);
     EXPECT_EQ(s.photographScale(), 1.0);
     EXPECT_EQ(s.picture(1).width(), 320);
 }

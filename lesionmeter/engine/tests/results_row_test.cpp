@@ -85,7 +85,7 @@ struct Save2 : ::testing::Test {
 
 TEST_F(Save2, AppendsARowToTheFileInTheBoxHeaderOnce) {
     EXPECT_EQ(session.text(9), "c:\\10esult.txt");
-    testing::loadAndSample(session, testing::testDataDir(), "lesion.jpg", testing::ReferenceScript{});
+    testing::loadAndSample(session, morph::testdata::lesionReference());
     session.calcAndDraw();
     session.selectLine();
     session.save2();  // no "Fractal calc" or "axis" yet: their cells stay empty
@@ -127,7 +127,7 @@ TEST_F(Save2, NeverRewritesEarlierRowsAndAFailureKeepsTheSession) {
         f << "earlier content, kept\n";
     }
     session.setText(9, file);
-    testing::loadAndSample(session, testing::testDataDir(), "lesion.jpg", testing::ReferenceScript{});
+    testing::loadAndSample(session, morph::testdata::lesionReference());
     session.save2();
     const std::string text = readAll(file);
     EXPECT_EQ(text.rfind("earlier content, kept\nlesion.jpg,", 0), 0u) << text;  // no header for an old file
