@@ -14,15 +14,6 @@ namespace texturemeter {
 
 using imaging::RunError;
 
-const char* variantCaption(Variant v) {
-    switch (v) {
-        case Variant::A: return "Start(A)";
-        case Variant::B: return "START(B)-Processing of reflection effect";
-        case Variant::C: return "Start (C) Normalization";
-    }
-    return "";
-}
-
 void WorkGrids::clear() {
     gridA.fill(0.0f);
     gridB.fill(0.0f);

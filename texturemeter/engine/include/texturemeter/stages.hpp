@@ -23,9 +23,6 @@ using imaging::PictureSurface;
 // "Start (C) Normalization".
 enum class Variant { A, B, C };
 
-// The caption of the button that starts a variant.
-const char* variantCaption(Variant v);
-
 // Read access to the photograph in `Picture1`: either the window's surface or a decoded image
 // (the command-line tool keeps only the decoded image). Positions outside read -1.
 class PhotoView {
