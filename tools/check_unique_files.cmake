@@ -1,6 +1,6 @@
-# Fails when two files of the source tree have the same content. Files under a fuzzing seed folder
-# (".../fuzz/seeds/") up to SEED_LIMIT bytes may repeat each other: tiny seeds of different formats
-# can coincide.
+# Fails when two files of the source tree have the same content. Files in a fuzzing seed folder
+# (".../fuzz/seeds/", ".../fuzz/number_seeds/", ...) up to SEED_LIMIT bytes may repeat each other:
+# tiny seeds of different fuzz targets can coincide.
 #   cmake -DSOURCE_DIR=<tree> [-DUSE_GIT=OFF] [-DSEED_LIMIT=<bytes>] -P check_unique_files.cmake
 # The files are those git knows (tracked, or new and not ignored); without git, or with USE_GIT=OFF,
 # every file below SOURCE_DIR except .git, build*/ and out/ at the top.
@@ -58,7 +58,7 @@ foreach(h IN LISTS hashes)
   set(allowed TRUE)
   foreach(f IN LISTS same_${h})
     file(SIZE "${SOURCE_DIR}/${f}" size)
-    if(NOT f MATCHES "(^|/)fuzz/seeds/" OR size GREATER SEED_LIMIT)
+    if(NOT f MATCHES "(^|/)fuzz/[^/]*seeds/" OR size GREATER SEED_LIMIT)
       set(allowed FALSE)
     endif()
   endforeach()

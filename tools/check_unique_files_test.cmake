@@ -44,4 +44,9 @@ make_tree()
 file(WRITE "${work}/b/seed.bmp" "BM tiny")
 expect(1 "b/seed.bmp")
 
+make_tree()
+file(MAKE_DIRECTORY "${work}/imaging/fuzz/number_seeds")
+file(WRITE "${work}/imaging/fuzz/number_seeds/n" "BM tiny")
+expect(0 "5 files, no content written twice")
+
 file(REMOVE_RECURSE "${work}")
