@@ -2,7 +2,6 @@
 // Helpers shared by the imaging tests: a private temporary directory per test and raw file writing.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -11,36 +10,14 @@
 #include <vector>
 
 #include "imaging/errors.hpp"
+#include "testdata/scratch_folder.hpp"
 
 namespace imaging_test {
 
 using Bytes = std::vector<unsigned char>;
 
-// A fresh directory under the system's temporary directory, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        static int counter = 0;
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = "imaging-tests-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
-        if (info) name += std::string("-") + info->name();
-        path_ = std::filesystem::temp_directory_path() / name;
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+// A private temporary directory per test.
+using TempDir = morph::testdata::ScratchFolder;
 
 inline void writeBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

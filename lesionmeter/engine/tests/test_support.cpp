@@ -1,23 +1,8 @@
 #include "test_support.hpp"
 
-#include <atomic>
-
-#include <unistd.h>
+#include <filesystem>
 
 namespace lesionmeter::testing {
-
-ScratchFolder::ScratchFolder() {
-    static std::atomic<int> counter{0};
-    path_ = std::filesystem::temp_directory_path() /
-            ("lesionmeter-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
 
 void loadAndSample(LesionSession& session, const morph::testdata::LesionScenario& scenario) {
     const std::filesystem::path photo(scenario.image);
