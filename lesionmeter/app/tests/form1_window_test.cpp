@@ -244,6 +244,20 @@ private slots:
         QCOMPARE(folders.front(), QStringLiteral("/"));
     }
 
+    // A mouse position with fractions (high-resolution screens) samples the pixel under the pointer.
+    void fractionalClickSamplesThePixelUnderThePointer() {
+        WindowFixture fx(1);
+        Form1& f = *fx.form;
+        QVERIFY(loadThroughChooser(f, referencePhoto()));
+        const QPointF at(100.75, 120.5);
+        QMouseEvent press(QEvent::MouseButtonPress, at, f.picture(1)->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f.picture(1), &press);
+        QCOMPARE(int(fx.session->state().inCount), 1);
+        QCOMPARE(fx.session->state().inX[1], 100.0f);
+        QCOMPARE(fx.session->state().inY[1], 120.0f);
+    }
+
     void the51stSampleIsRefusedAndTheFiftyStay() {
         WindowFixture fx(1);
         Form1& f = *fx.form;

@@ -60,6 +60,19 @@ private slots:
         QCOMPARE(s.form.session().regionSide, int16_t(200));
     }
 
+    // A mouse position with fractions (high-resolution screens) reaches the session as it is: the
+    // corner is rounded half to even.
+    void fractionalClickRoundsTheCornerHalfToEven() {
+        Selected s;
+        const QPointF at(20.5, 31.5);
+        QMouseEvent press(QEvent::MouseButtonPress, at, s.form.Picture1->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(s.form.Picture1, &press);
+        QCOMPARE(s.form.Text20->text(), QStringLiteral("20"));
+        QCOMPARE(s.form.Text21->text(), QStringLiteral("32"));
+        QVERIFY(s.boxDrawn(18, 30, 222, 234));
+    }
+
     // The box is drawn only where side + y <= height and side + x < width (400 x 300 here).
     void boxOnlyWhereTheSquareFits() {
         Selected s;
