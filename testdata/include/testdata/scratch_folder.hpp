@@ -1,12 +1,10 @@
 #pragma once
-// A private scratch folder for a test, and reading a whole file, for every test suite.
+// A private scratch folder for a test, for every test suite.
 
 #include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace morph::testdata {
@@ -35,13 +33,5 @@ public:
 private:
     std::filesystem::path path_;
 };
-
-// The bytes of a file ("" when it cannot be read).
-inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 }  // namespace morph::testdata
