@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QScrollBar>
@@ -9,6 +11,9 @@
 
 #include <exception>
 #include <utility>
+
+#include "imaging/paths.hpp"
+#include "lesionmeter/stages.hpp"
 
 
 namespace lesionmeter::app {
@@ -20,7 +25,8 @@ Form1::Form1(LesionSession& session, QWidget* parent) : QWidget(parent), session
     QFont windowFont(QStringLiteral("Noto Sans CJK JP"));
     windowFont.setPixelSize(11);
     setFont(windowFont);
-    setFixedSize(689, 628);
+    // The described window is 689 x 628; the marks controls sit in a strip added below it.
+    setFixedSize(689, kMarksStripBottom);
 
     buildPictureBoxes();
     buildTextBoxes();
@@ -49,6 +55,15 @@ Form1::Form1(LesionSession& session, QWidget* parent) : QWidget(parent), session
         QMessageBox::warning(this, QString::fromUtf8(kWindowCaption), message);
     };
     beep_ = [] { QApplication::beep(); };
+    askMarksFile_ = [this](bool save, const QString& suggested) {
+        const QString filter = QStringLiteral("Marks (*.marks.json *.json);;All files (*)");
+        return save ? QFileDialog::getSaveFileName(this, QStringLiteral("Save marks"), suggested, filter)
+                    : QFileDialog::getOpenFileName(this, QStringLiteral("Load marks"), suggested, filter);
+    };
+    ask_ = [this](const QString& question) {
+        return QMessageBox::question(this, QString::fromUtf8(kWindowCaption), question,
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+    };
     // The controls follow the session also after a failure: the steps before it are done.
     guard_.afterCommand = [this] { syncFromSession(); };
     guard_.report = [this](const QString& message) { report(message); };
@@ -67,7 +82,8 @@ void Form1::wireEvents() {
     connect(commands_[1], &QPushButton::clicked, this, &Form1::fileCommand);
     connect(commands_[2], &QPushButton::clicked, this, &Form1::endCommand);
     connect(commands_[3], &QPushButton::clicked, this, [this] { run([this] { session_.fractalCalc(); }); });
-    connect(commands_[4], &QPushButton::clicked, this, [this] { run([this] { session_.save2(); }); });
+    connect(commands_[4], &QPushButton::clicked, this,
+            [this] { lastCommandSucceeded_ = run([this] { session_.save2(); }); });
     connect(commands_[5], &QPushButton::clicked, this, &Form1::calcAndDrawCommand);
     connect(commands_[6], &QPushButton::clicked, this, [this] { run([this] { session_.axis(); }); });
     connect(commands_[7], &QPushButton::clicked, this, [this] { run([this] { session_.showInformation(); }); });
@@ -102,6 +118,10 @@ void Form1::wireEvents() {
     connect(pictures_[12], &PictureView::moved, this, &Form1::picture12Moved);
     connect(pictures_[14], &PictureView::clicked, this, [this] { run([this] { session_.hideInformation(); }); });
 
+    connect(showMarks_, &QCheckBox::toggled, this, [this] { syncMarks(); });
+    connect(saveMarks_, &QPushButton::clicked, this, &Form1::saveMarksCommand);
+    connect(loadMarks_, &QPushButton::clicked, this, &Form1::loadMarksCommand);
+
     connect(chooser_, &ui::FileChooser::fileChosen, this, &Form1::fileChosen);
     connect(chooser_, &ui::FileChooser::failed, this, &Form1::report);
 }
@@ -132,7 +152,24 @@ void Form1::fileCommand() {
 }
 
 bool Form1::fileChosen(const QString& folder, const QString& name) {
-    const bool loaded = run([&] { session_.loadImage(folder.toStdString(), name.toStdString()); });
+    return loadPhotograph(folder, name, false);
+}
+
+bool Form1::loadPhotograph(const QString& folder, const QString& name, bool fit) {
+    bool loaded = run([&] { session_.loadImage(folder.toStdString(), name.toStdString(), fit); });
+    // A photograph too large for the lesion map may be reduced to fit before any sample is taken.
+    if (loaded && session_.photographTooLarge()) {
+        const imaging::PictureSurface& photo = session_.picture(1);
+        const QString question =
+            QStringLiteral("The photograph is %1 x %2 pixels; \"Calc + Draw\" handles at most %3 x %4.\n\n"
+                           "Reduce it to fit (area averaging) before you take samples?")
+                .arg(photo.width())
+                .arg(photo.height())
+                .arg(kMaxMapWidth)
+                .arg(kMaxMapHeight);
+        if (ask_ && ask_(question))
+            loaded = run([&] { session_.loadImage(folder.toStdString(), name.toStdString(), true); });
+    }
     if (loaded) {
         picture1View_->horizontalScrollBar()->setValue(0);
         picture1View_->verticalScrollBar()->setValue(0);
@@ -140,7 +177,7 @@ bool Form1::fileChosen(const QString& folder, const QString& name) {
     return loaded;
 }
 
-bool Form1::openImage(const QString& path) {
+bool Form1::openImage(const QString& path, bool fit) {
     const QFileInfo info(path);
     if (!info.exists()) {
         report(QStringLiteral("File not found: ") + path);
@@ -150,7 +187,57 @@ bool Form1::openImage(const QString& path) {
     if (!chooser_->openFolder(info.absolutePath())) return false;
     const auto items = chooser_->file1()->findItems(info.fileName(), Qt::MatchExactly);
     if (!items.isEmpty()) chooser_->file1()->setCurrentItem(items.front());
-    return fileChosen(chooser_->folder(), info.fileName());
+    return loadPhotograph(chooser_->folder(), info.fileName(), fit);
+}
+
+QString Form1::suggestedMarksFile() const {
+    const std::string photo = session_.text(5);
+    if (session_.selectedFileName().empty() || photo.empty()) return QDir::homePath();
+    return QString::fromStdString(marksFileFor(imaging::hostPath(photo)));
+}
+
+void Form1::saveMarksCommand() {
+    if (!askMarksFile_) return;
+    const QString name = askMarksFile_(true, suggestedMarksFile());
+    if (name.isEmpty()) return;
+    run([&] {
+        if (session_.selectedFileName().empty())
+            throw imaging::RunError::refused("Save marks: load a photograph and click the samples first");
+        writeMarks(name.toStdString(), marksOf(session_));
+    });
+}
+
+void Form1::loadMarksCommand() {
+    if (!askMarksFile_) return;
+    const QString name = askMarksFile_(false, suggestedMarksFile());
+    if (!name.isEmpty()) loadMarksFile(name);
+}
+
+bool Form1::loadMarksFile(const QString& path) {
+    return run([&] {
+        const Marks marks = readMarks(path.toStdString());
+        if (!marks.photo.empty() && !session_.selectedFileName().empty() && marks.photo != session_.selectedFileName())
+            throw imaging::RunError::refused("Load marks: " + path.toStdString() + " holds the marks of " + marks.photo +
+                                             ", not of " + session_.selectedFileName());
+        replayMarks(session_, marks);
+        // The next "Calc + Draw" repeats the one the marks were saved after.
+        session_.setNextRunSeed(marks.seed);
+    });
+}
+
+bool Form1::analyse() {
+    // Each press goes through the button itself, as the user's click would.
+    commands_[5]->click();
+    if (!session_.calcDone()) return false;
+    options_[4]->click();
+    if (session_.displayMode() != DisplayMode::Line) return false;
+    commands_[3]->click();
+    if (!session_.fractalDone()) return false;
+    commands_[6]->click();
+    if (!session_.axisDone()) return false;
+    lastCommandSucceeded_ = false;
+    commands_[4]->click();
+    return lastCommandSucceeded_;
 }
 
 // "Calc + Draw" may search for up to 1,500,000 iterations on this thread: the window shows the
@@ -209,6 +296,23 @@ void Form1::syncFromSession() {
     syncOptions();
     syncStates();
     syncPictures();
+    syncMarks();
+    syncTitle();
+}
+
+void Form1::syncMarks() {
+    marksOverlay_->setMarks(marksOf(session_));
+    marksOverlay_->setVisible(showMarks_->isChecked());
+}
+
+void Form1::syncTitle() {
+    // A reduced photograph says so, with the factor that converts its positions back.
+    QString title = QString::fromUtf8(kWindowCaption);
+    if (session_.photographScale() != 1.0)
+        title += QStringLiteral(" - %1 reduced to fit, scale %2")
+                     .arg(QString::fromStdString(session_.selectedFileName()),
+                          QString::number(session_.photographScale(), 'g', 17));
+    if (windowTitle() != title) setWindowTitle(title);
 }
 
 void Form1::syncTexts() {

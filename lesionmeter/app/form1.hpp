@@ -19,11 +19,16 @@
 #include <map>
 
 #include "lesionmeter/lesion_session.hpp"
+#include "lesionmeter/marks.hpp"
+#include "marks_overlay.hpp"
 #include "ui/command_guard.hpp"
 #include "ui/file_chooser.hpp"
 #include "ui/picture_view.hpp"
 
 namespace lesionmeter::app {
+
+// The window's height: the described 628 pixels and the strip of the marks controls below.
+constexpr int kMarksStripBottom = 656;
 
 class Form1 : public QWidget {
     Q_OBJECT
@@ -43,6 +48,12 @@ public:
     QGroupBox* frame1() const { return frame1_; }
     // Picture1 sits in a scrolling view; this is that view (the photograph scrolls inside it).
     QScrollArea* picture1View() const { return picture1View_; }
+    // The controls below the described window: "Show marks", "Save marks", "Load marks".
+    QCheckBox* showMarks() const { return showMarks_; }
+    QPushButton* saveMarks() const { return saveMarks_; }
+    QPushButton* loadMarks() const { return loadMarks_; }
+    // The marks drawn over the photograph (what "Show marks" shows).
+    QWidget* marksOverlay() const { return marksOverlay_; }
     ui::FileChooser* chooser() const { return chooser_; }
     // The widget that stands for a control of the session (nullptr for Text8, which does not exist).
     QWidget* widgetOf(Control c) const;
@@ -52,8 +63,23 @@ public:
     // The system beep sounded by "Calc + Draw" (QApplication::beep by default).
     void setBeepHandler(std::function<void()> beep) { beep_ = std::move(beep); }
 
+    // Asks for the name of a marks file to write (save = true) or read, starting from `suggested`;
+    // an empty answer cancels. A file dialog by default.
+    void setMarksFileHandler(std::function<QString(bool save, const QString& suggested)> handler) {
+        askMarksFile_ = std::move(handler);
+    }
+    // Asks whether a photograph too large for the lesion map is to be reduced to fit. A message
+    // box by default.
+    void setQuestionHandler(std::function<bool(const QString& question)> handler) { ask_ = std::move(handler); }
+
     // Opens a photograph as the user would: "File", then its folder and name in the chooser.
-    bool openImage(const QString& path);
+    // With `fit`, a photograph too large for the lesion map is reduced without asking.
+    bool openImage(const QString& path, bool fit = false);
+    // Loads a marks file as "Load marks" does with that name.
+    bool loadMarksFile(const QString& path);
+    // The whole analysis as the user runs it: "Calc + Draw", "LINE", "Fractal calc", "axis" and
+    // "Save 2", each pressed in turn; stops at the first that fails. Returns whether all succeeded.
+    bool analyse();
 
     // Brings every control in line with the session.
     void syncFromSession();
@@ -79,17 +105,25 @@ private:
     // Event handlers.
     void fileCommand();
     bool fileChosen(const QString& folder, const QString& name);
+    bool loadPhotograph(const QString& folder, const QString& name, bool fit);
     void calcAndDrawCommand();
     void endCommand();
     void picture1Moved(double x, double y);
     void picture1Pressed(double x, double y, Qt::MouseButtons buttons);
     void picture2Moved(Qt::MouseButtons buttons);
     void picture12Moved(double x, double y, Qt::MouseButtons buttons);
+    void saveMarksCommand();
+    void loadMarksCommand();
+    // The file name the marks of the loaded photograph are saved under by default: beside the
+    // photograph, NAME.marks.json.
+    QString suggestedMarksFile() const;
 
     void syncTexts();
     void syncOptions();
     void syncStates();
     void syncPictures();
+    void syncMarks();
+    void syncTitle();
 
     LesionSession& session_;
     std::array<ui::PictureView*, 19> pictures_{};
@@ -101,12 +135,19 @@ private:
     QLabel* label2_ = nullptr;
     QGroupBox* frame1_ = nullptr;
     QScrollArea* picture1View_ = nullptr;
+    QCheckBox* showMarks_ = nullptr;
+    QPushButton* saveMarks_ = nullptr;
+    QPushButton* loadMarks_ = nullptr;
+    MarksOverlay* marksOverlay_ = nullptr;
     ui::FileChooser* chooser_ = nullptr;
     ui::CommandGuard guard_;
     std::map<Control, QWidget*> controls_;
     std::function<void(const QString&)> showMessage_;
     std::function<void()> beep_;
+    std::function<QString(bool, const QString&)> askMarksFile_;
+    std::function<bool(const QString&)> ask_;
     bool ended_ = false;
+    bool lastCommandSucceeded_ = false;
     // Messages of the start-up wait until the window is first shown (and its handler is set).
     bool shown_ = false;
     QStringList pendingMessages_;

@@ -182,6 +182,23 @@ void Form1::buildOtherControls() {
     label2_->setGeometry(352, 600, 49, 17);
     // The chooser in its panel: a new drive shows the folder last shown on it; File1 lists every
     // file.
+    // Below the described window: the marks of the photograph.
+    showMarks_ = new QCheckBox(QStringLiteral("Show marks"), this);
+    showMarks_->setObjectName("ShowMarks");
+    showMarks_->setGeometry(8, 634, 89, 17);
+    showMarks_->setChecked(true);
+    saveMarks_ = new QPushButton(QStringLiteral("Save marks"), this);
+    saveMarks_->setObjectName("SaveMarks");
+    saveMarks_->setGeometry(104, 632, 81, 20);
+    loadMarks_ = new QPushButton(QStringLiteral("Load marks"), this);
+    loadMarks_->setObjectName("LoadMarks");
+    loadMarks_->setGeometry(192, 632, 81, 20);
+    for (QPushButton* button : {saveMarks_, loadMarks_}) {
+        button->setStyleSheet(QStringLiteral("QPushButton { padding: 0px; }"));
+        button->setAutoDefault(false);
+    }
+    marksOverlay_ = new MarksOverlay(pictures_[1]);
+
     chooser_ = new ui::FileChooser(pictures_[10], ui::DriveChange::LastFolder);
     chooser_->drive1()->setGeometry(0, 0, 153, 20);
     chooser_->dir1()->setGeometry(0, 16, 153, 90);

@@ -1,12 +1,17 @@
 // lesionmeter: the lesion analyzer's window.
-// Usage: lesionmeter [--open IMAGE] [--screenshot FILE.png]
+// Usage: lesionmeter [--open IMAGE [--fit]] [--marks FILE] [--seed N] [--analyse] [--screenshot FILE.png]
 //   --open IMAGE        loads the photograph as "File" and a click in the chooser would
-//   --screenshot FILE   writes a picture of the window after start-up (and --open) and ends
+//   --fit               reduces a photograph too large for "Calc + Draw" to fit, without asking
+//   --marks FILE        loads a marks file as "Load marks" would
+//   --seed N            seeds every "Calc + Draw" as lesionmeter-cli --seed N does (repeatable runs)
+//   --analyse           presses "Calc + Draw", LINE, "Fractal calc", "axis" and "Save 2", then ends
+//   --screenshot FILE   writes a picture of the window after the steps above and ends
 
 #include <QApplication>
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <optional>
 
 #include "form1.hpp"
 #include "imaging/random.hpp"
@@ -21,28 +26,59 @@ int main(int argc, char** argv) {
     parser.addHelpOption();
     const QCommandLineOption openOption(QStringList{"open"}, QStringLiteral("Load the photograph IMAGE."),
                                         QStringLiteral("IMAGE"));
+    const QCommandLineOption fitOption(QStringList{"fit"},
+                                       QStringLiteral("Reduce a photograph larger than 500 x 503 pixels to fit."));
+    const QCommandLineOption marksOption(QStringList{"marks"}, QStringLiteral("Load the marks file FILE."),
+                                         QStringLiteral("FILE"));
+    const QCommandLineOption seedOption(QStringList{"seed"},
+                                        QStringLiteral("Fixed seed for every \"Calc + Draw\" (default: the clock)."),
+                                        QStringLiteral("N"));
+    const QCommandLineOption analyseOption(
+        QStringList{"analyse"},
+        QStringLiteral("Press \"Calc + Draw\", LINE, \"Fractal calc\", \"axis\" and \"Save 2\", then end."));
     const QCommandLineOption screenshotOption(QStringList{"screenshot"},
                                               QStringLiteral("Save a picture of the window to FILE.png and end."),
                                               QStringLiteral("FILE.png"));
-    parser.addOption(openOption);
-    parser.addOption(screenshotOption);
+    for (const QCommandLineOption* option : {&openOption, &fitOption, &marksOption, &seedOption, &analyseOption,
+                                             &screenshotOption})
+        parser.addOption(*option);
     parser.process(app);
     const bool screenshot = parser.isSet(screenshotOption);
+    const bool analyse = parser.isSet(analyseOption);
+    const bool unattended = screenshot || analyse;
 
-    // The search, the fringe dither and the axis radii draw from a clock-seeded generator.
-    imaging::FastRandom random;
+    std::optional<uint64_t> seed;
+    if (parser.isSet(seedOption)) {
+        bool ok = false;
+        const QString text = parser.value(seedOption);
+        seed = text.startsWith('+') || text.startsWith('-') ? 0 : text.toULongLong(&ok, 10);
+        if (!ok) {
+            std::fprintf(stderr, "lesionmeter: --seed takes a whole number from 0 to 18446744073709551615\n");
+            return 2;
+        }
+    }
+
+    // The search, the fringe dither and the axis radii draw from a clock-seeded generator, or
+    // from a fixed seed.
+    imaging::FastRandom random(seed);
     lesionmeter::LesionSession session(random);
+    session.setSeed(seed);
     lesionmeter::app::Form1 window(session);
     int failures = 0;
-    if (screenshot) {
-        // Without a user to read them, messages go to the error stream.
+    if (unattended) {
+        // Without a user to read them, messages go to the error stream, and nothing is asked.
         window.setMessageHandler([&failures](const QString& message) {
             std::fprintf(stderr, "lesionmeter: %s\n", message.toLocal8Bit().constData());
             ++failures;
         });
+        window.setQuestionHandler([](const QString&) { return false; });
     }
     window.show();
-    if (parser.isSet(openOption)) window.openImage(parser.value(openOption));
+    bool ready = true;
+    if (parser.isSet(openOption)) ready = window.openImage(parser.value(openOption), parser.isSet(fitOption));
+    if (ready && parser.isSet(marksOption)) ready = window.loadMarksFile(parser.value(marksOption));
+    if (ready && analyse) ready = window.analyse();
+    if (!ready) ++failures;
 
     if (screenshot) {
         const QString file = parser.value(screenshotOption);
@@ -50,6 +86,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "lesionmeter: cannot write %s\n", file.toLocal8Bit().constData());
             return 1;
         }
+    }
+    if (unattended) {
         window.close();
         return failures == 0 ? 0 : 1;
     }
