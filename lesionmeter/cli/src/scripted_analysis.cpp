@@ -8,6 +8,7 @@
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
 #include "imaging/surface.hpp"
+#include "lesionmeter/marks_analysis.hpp"
 
 namespace lesionmeter::cli {
 
@@ -21,16 +22,6 @@ std::pair<std::string, std::string> splitImagePath(const std::string& image) {
     return {folder, p.filename().string()};
 }
 
-std::string csvField(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string quoted = "\"";
-    for (char c : s) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
 }  // namespace
 
 Position parsePosition(const std::string& text) {
@@ -41,40 +32,48 @@ Position parsePosition(const std::string& text) {
     return {static_cast<float>(x), static_cast<float>(y)};
 }
 
+Marks marksOfScript(const ScriptedAnalysis& script) {
+    if (script.marks) return *script.marks;
+    Marks marks;
+    marks.photo = std::filesystem::path(script.image).filename().string();
+    for (auto [x, y] : script.in) marks.in.push_back({x, y});
+    for (auto [x, y] : script.out) marks.out.push_back({x, y});
+    if (script.centre) marks.centre = MarkPosition{script.centre->first, script.centre->second};
+    return marks;
+}
+
 AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script) {
-    imaging::FastRandom random(script.seed);
+    Marks marks = marksOfScript(script);
+    // Scripted positions are refused before any work when they lie off the photograph; the scale
+    // is the one the photograph gets here.
+    if (!script.marks) marks.scale = 0.0;
+    imaging::FastRandom random;
     LesionSession session(random);
+    session.setTemporaryFolder(script.temporaryFolder);
+    session.setSeed(script.seed ? script.seed : marks.seed);
+    session.setDateTimeSource(localDateTime);
     session.startUp(false);
-    session.openChooser();
-    const auto [folder, fileName] = splitImagePath(script.image);
-    session.loadImage(folder, fileName);
-    session.selectIn();
-    for (auto [x, y] : script.in) session.leftClick(x, y);
-    session.selectOut();
-    for (auto [x, y] : script.out) session.leftClick(x, y);
-    if (script.centre) session.rightClick(script.centre->first, script.centre->second);
-    session.calcAndDraw();
-    if (!script.saveMap.empty()) imaging::savePicture(session.picture(2).image(), script.saveMap);
-    session.selectLine();
-    session.fractalCalc();
-    // "axis" leaves the outline's pixels as they are, so it is saved first: a failing "axis"
-    // must not lose it.
-    if (!script.saveOutline.empty()) imaging::savePicture(session.picture(12).image(), script.saveOutline);
+    if (!script.marks) {
+        // The positions were given for the photograph as analysed, whatever its reduction.
+        session.openChooser();
+        const auto [folder, fileName] = splitImagePath(script.image);
+        session.loadImage(folder, fileName, script.fit);
+        marks.scale = session.photographScale();
+    }
     AnalysisResults r;
-    try {
-        session.axis();
+    r.axisError = analyseWithMarks(session, script.image, marks, script.fit);
+    if (!script.saveMap.empty()) imaging::savePicture(session.picture(2).image(), script.saveMap);
+    if (!script.saveOutline.empty()) imaging::savePicture(session.picture(12).image(), script.saveOutline);
+    if (r.axisError.empty()) {
         r.centroidX = session.axisResults().centroidX;
         r.centroidY = session.axisResults().centroidY;
-    } catch (const imaging::RunError& e) {
-        if (e.kind() != imaging::ErrorKind::Refused) throw;
-        r.axisError = e.what();
     }
-
     r.image = script.image;
     r.weights = session.chosenDiscriminant();
     r.text10 = session.text(10);
     r.text11 = session.text(11);
     r.fractal = session.fractalResults();
+    r.record = resultsOf(session, localDateTime());
     return r;
 }
 
@@ -107,34 +106,6 @@ void printResults(std::ostream& os, const AnalysisResults& r) {
        << "Text15: " << centroidText(r, r.centroidY) << "\n";
 }
 
-std::string csvHeader() {
-    return "image,weightRed,weightGreen,weightBlue,squareWeightRed,squareWeightGreen,squareWeightBlue,"
-           "Text10,Text11,FRD1,Picture16,Picture15,Picture17,Picture18,FRD2,Text14,Text15";
-}
-
-std::string csvRow(const AnalysisResults& r) {
-    const Discriminant& w = r.weights;
-    std::string row = csvField(r.image);
-    for (double v : {double(w.weightRed), double(w.weightGreen), double(w.weightBlue), double(w.squareWeightRed),
-                     double(w.squareWeightGreen), double(w.squareWeightBlue)})
-        row += "," + fullPrecision(v);
-    row += "," + csvField(r.text10) + "," + csvField(r.text11);
-    for (double v : {r.fractal.frd1, r.fractal.picture16, r.fractal.picture15, r.fractal.picture17,
-                     r.fractal.picture18, r.fractal.frd2})
-        row += "," + fullPrecision(v);
-    row += "," + centroidText(r, r.centroidX) + "," + centroidText(r, r.centroidY);
-    return row;
-}
-
-void appendCsv(const std::string& path, const AnalysisResults& r) {
-    std::error_code ec;
-    const bool isNew = !std::filesystem::exists(path, ec) || std::filesystem::file_size(path, ec) == 0;
-    std::ofstream file(path, std::ios::binary | std::ios::app);
-    if (!file) throw imaging::RunError::fileError("Cannot open the CSV file for appending", path);
-    if (isNew) file << csvHeader() << "\n";
-    file << csvRow(r) << "\n";
-    file.flush();
-    if (!file) throw imaging::RunError::fileError("Cannot write the CSV file", path);
-}
+void appendCsv(const std::string& path, const AnalysisResults& r) { appendResultsRow(path, r.record); }
 
 }  // namespace lesionmeter::cli

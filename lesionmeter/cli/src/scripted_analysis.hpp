@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "lesionmeter/lesion_session.hpp"
+#include "lesionmeter/marks.hpp"
+#include "lesionmeter/results_row.hpp"
 
 namespace lesionmeter::cli {
 
@@ -20,9 +22,16 @@ struct ScriptedAnalysis {
     std::vector<Position> in;
     std::vector<Position> out;
     std::optional<Position> centre;
+    // Marks read from a file, used instead of in, out and centre.
+    std::optional<Marks> marks;
+    // --seed; without it the marks' seed, without that a seed drawn from the clock.
     std::optional<uint64_t> seed;
+    // --fit: a photograph larger than 500 x 503 is reduced to fit first.
+    bool fit = false;
     std::string saveMap;
     std::string saveOutline;
+    // Folder of the temporary pictures "testt.bmp" and "testt2.bmp" (empty: the current one).
+    std::string temporaryFolder;
 };
 
 struct AnalysisResults {
@@ -34,7 +43,12 @@ struct AnalysisResults {
     // Why "axis" gave no centroid (no dark pixel in the outline); empty when it did. The other
     // results are kept and reported all the same.
     std::string axisError;
+    // The row of the results file (the row "Save 2" writes) and the marks with the seed used.
+    ResultsRecord record;
 };
+
+// The marks of a script: its marks file, or its positions (photo name and seed filled in).
+Marks marksOfScript(const ScriptedAnalysis& script);
 
 // "X,Y" as a position; anything else is a "Type mismatch" error naming the text.
 Position parsePosition(const std::string& text);
@@ -47,10 +61,8 @@ std::string fullPrecision(double v);
 
 // One "name: value" line per result.
 void printResults(std::ostream& os, const AnalysisResults& r);
-// The CSV header and one row ("." decimal point, fields quoted where needed).
-std::string csvHeader();
-std::string csvRow(const AnalysisResults& r);
-// Appends the row to the file, writing the header first when the file is new or empty.
+// Appends the results row to the file, writing the header first when the file is new or empty
+// (the same file "Save 2" writes).
 void appendCsv(const std::string& path, const AnalysisResults& r);
 
 }  // namespace lesionmeter::cli

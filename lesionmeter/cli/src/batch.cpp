@@ -1,0 +1,144 @@
+#include "batch.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "imaging/random.hpp"
+#include "lesionmeter/marks.hpp"
+#include "lesionmeter/results_row.hpp"
+#include "scripted_analysis.hpp"
+
+namespace lesionmeter::cli {
+
+namespace {
+
+// A private folder for one photograph's temporary pictures, so that parallel runs never share
+// "testt.bmp"; removed when done.
+class PrivateFolder {
+public:
+    explicit PrivateFolder(std::size_t index) {
+        static std::atomic<unsigned> counter{0};
+        path_ = std::filesystem::temp_directory_path() /
+                ("lesionmeter-cli-" + std::to_string(::getpid()) + "-" + std::to_string(index) + "-" +
+                 std::to_string(counter++));
+        std::filesystem::create_directories(path_);
+    }
+    ~PrivateFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::string path() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+struct Outcome {
+    bool done = false;
+    std::string error;
+    ResultsRecord record;
+};
+
+void showProgress(std::ostream* progress, bool terminal, std::size_t done, std::size_t total, const std::string& name) {
+    if (!progress) return;
+    if (terminal) {
+        constexpr std::size_t width = 30;
+        const std::size_t filled = total == 0 ? width : done * width / total;
+        *progress << "\r[" << std::string(filled, '#') << std::string(width - filled, ' ') << "] " << done << "/"
+                  << total << " " << name << "\033[K" << std::flush;
+        if (done == total) *progress << "\n";
+    } else {
+        *progress << done << "/" << total << " " << name << "\n";
+    }
+}
+
+}  // namespace
+
+int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, bool terminal) {
+    const std::size_t count = batch.photos.size();
+    std::vector<Outcome> outcomes(count);
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::atomic<std::size_t> next{0};
+    // Photographs without any seed get one of their own, each from the clock and its position.
+    const uint64_t clockBase = static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+
+    auto analyseOne = [&](std::size_t i) {
+        Outcome outcome;
+        try {
+            const std::string& photo = batch.photos[i];
+            ScriptedAnalysis script;
+            script.image = photo;
+            script.marks = readMarks(marksFileFor(photo));
+            script.seed = batch.seed ? batch.seed : script.marks->seed;
+            if (!script.seed) script.seed = imaging::deriveSeed(clockBase, i) >> 11;
+            script.fit = batch.fit;
+            const PrivateFolder folder(i);
+            script.temporaryFolder = folder.path();
+            AnalysisResults r = runScriptedAnalysis(script);
+            if (!r.axisError.empty()) outcome.error = r.axisError;
+            outcome.record = std::move(r.record);
+        } catch (const std::exception& e) {
+            outcome.error = e.what();
+            outcome.record = {};
+        }
+        outcome.done = true;
+        {
+            const std::lock_guard lock(mutex);
+            outcomes[i] = std::move(outcome);
+        }
+        finished.notify_all();
+    };
+
+    unsigned jobs = batch.jobs ? batch.jobs : std::max(1u, std::thread::hardware_concurrency());
+    jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, std::max<std::size_t>(count, 1)));
+    std::vector<std::thread> workers;
+    for (unsigned w = 0; w < jobs; ++w) {
+        workers.emplace_back([&] {
+            for (std::size_t i = next++; i < count; i = next++) analyseOne(i);
+        });
+    }
+
+    // Rows in input order, each written as soon as the photographs before it are done.
+    int failures = 0;
+    std::string writeError;
+    for (std::size_t i = 0; i < count; ++i) {
+        Outcome outcome;
+        {
+            std::unique_lock lock(mutex);
+            finished.wait(lock, [&] { return outcomes[i].done; });
+            outcome = outcomes[i];
+        }
+        const std::string& photo = batch.photos[i];
+        const bool analysed = !outcome.record.photo.empty();
+        if (!outcome.error.empty()) {
+            ++failures;
+            errors << "lesionmeter-cli: " << photo << ": " << outcome.error << "\n";
+        }
+        // A photograph whose "axis" found no outline keeps its other results.
+        if (analysed && writeError.empty()) {
+            try {
+                appendResultsRow(batch.csv, outcome.record);
+            } catch (const std::exception& e) {
+                writeError = e.what();
+            }
+        }
+        showProgress(progress, terminal, i + 1, count, photo);
+    }
+    for (std::thread& t : workers) t.join();
+    if (!writeError.empty()) {
+        errors << "lesionmeter-cli: " << writeError << "\n";
+        ++failures;
+    }
+    return failures;
+}
+
+}  // namespace lesionmeter::cli

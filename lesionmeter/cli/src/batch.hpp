@@ -1,0 +1,28 @@
+#pragma once
+// Several photographs in one run: each DIR/NAME.EXT analysed with the marks of
+// DIR/NAME.marks.json, in parallel, its row appended to the results file in input order.
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace lesionmeter::cli {
+
+struct Batch {
+    std::vector<std::string> photos;
+    std::string csv;
+    // With a seed every photograph's run uses it (its numbers then depend only on the seed and
+    // its marks); without one, the marks' seed, or a seed of its own drawn from the clock.
+    std::optional<uint64_t> seed;
+    bool fit = false;
+    unsigned jobs = 0;   // 0: one per core
+};
+
+// Runs the batch. Rows are appended as soon as every earlier photograph is done; a photograph
+// that fails is named on `errors` and gets no row. `progress` receives an updating bar when
+// `terminal` is set, whole lines otherwise (nothing when null). Returns the number of failures.
+int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, bool terminal);
+
+}  // namespace lesionmeter::cli

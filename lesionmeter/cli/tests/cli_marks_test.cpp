@@ -1,0 +1,222 @@
+// lesionmeter-cli with marks files: a saved analysis replayed, batches of photographs, seeds that
+// make each photograph's numbers independent of the batch, and photographs reduced to fit.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "imaging/colour.hpp"
+#include "imaging/image_file.hpp"
+#include "lesionmeter/marks.hpp"
+#include "lesionmeter/results_row.hpp"
+#include "testdata/reference_data.hpp"
+
+namespace lesionmeter {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string readFile(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+// A private folder per test, removed at the end.
+struct Folder {
+    fs::path path;
+    explicit Folder(const std::string& name)
+        : path(fs::temp_directory_path() / ("lesionmeter-cli-marks-" + std::to_string(::getpid()) + "-" + name)) {
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~Folder() { fs::remove_all(path); }
+    std::string file(const std::string& name) const { return (path / name).string(); }
+
+    ToolRun run(const std::vector<std::string>& args) const {
+        std::string command = "cd '" + path.string() + "' && '" + LESIONMETER_CLI_PATH + "'";
+        for (const auto& a : args) command += " '" + a + "'";
+        command += " >stdout.txt 2>stderr.txt";
+        ToolRun r;
+        const int raw = std::system(command.c_str());
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = readFile(path / "stdout.txt");
+        r.err = readFile(path / "stderr.txt");
+        return r;
+    }
+};
+
+Marks marksOf(const morph::testdata::LesionScenario& s) {
+    Marks m;
+    m.photo = fs::path(s.image).filename().string();
+    for (auto [x, y] : s.in) m.in.push_back({float(x), float(y)});
+    for (auto [x, y] : s.out) m.out.push_back({float(x), float(y)});
+    m.centre = MarkPosition{float(s.centre.x), float(s.centre.y)};
+    return m;
+}
+
+// Copies a scenario's photograph into the folder under `name` with its marks file beside it.
+void placePhoto(const Folder& folder, const morph::testdata::LesionScenario& s, const std::string& name) {
+    fs::copy_file(s.image, folder.path / (name + ".jpg"));
+    Marks m = marksOf(s);
+    m.photo = name + ".jpg";
+    writeMarks(folder.file(name + ".marks.json"), m);
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+// A row without its date and time cell.
+std::string undated(const std::string& row) {
+    const auto first = row.find(',');
+    const auto second = row.find(',', first + 1);
+    return row.substr(0, first) + row.substr(second);
+}
+
+TEST(CliMarks, ASavedAnalysisReplayedWithItsSeedGivesIdenticalOutput) {
+    Folder folder("replay");
+    const auto& s = morph::testdata::lesionSample();
+    std::vector<std::string> args = {s.image, "--seed", "31", "--csv", "first.csv", "--save-marks", "saved.json"};
+    for (auto c : s.in) args.insert(args.end(), {"--in", std::to_string(c.x) + "," + std::to_string(c.y)});
+    for (auto c : s.out) args.insert(args.end(), {"--out", std::to_string(c.x) + "," + std::to_string(c.y)});
+    args.insert(args.end(), {"--centre", "160,120"});
+    const ToolRun first = folder.run(args);
+    ASSERT_EQ(first.status, 0) << first.err;
+    const Marks saved = readMarks(folder.file("saved.json"));
+    EXPECT_EQ(saved.seed, uint64_t(31));
+    EXPECT_EQ(saved.photo, "lesion_sample.jpg");
+    EXPECT_EQ(saved.in.size(), s.in.size());
+    EXPECT_EQ(saved.centre, (MarkPosition{160, 120}));
+
+    // The marks carry the seed: no --seed needed to repeat the run.
+    const ToolRun again = folder.run({s.image, "--marks", "saved.json", "--csv", "again.csv", "--save-marks", "again.json"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, first.out);
+    EXPECT_EQ(readFile(folder.path / "again.json"), readFile(folder.path / "saved.json"));
+    const auto a = lines(readFile(folder.path / "first.csv")), b = lines(readFile(folder.path / "again.csv"));
+    ASSERT_EQ(a.size(), 2u);
+    ASSERT_EQ(b.size(), 2u);
+    EXPECT_EQ(undated(a[1]), undated(b[1]));
+    // Another seed gives another search.
+    const ToolRun other = folder.run({s.image, "--marks", "saved.json", "--seed", "32"});
+    EXPECT_NE(other.out, first.out);
+    // Marks and positions together are refused.
+    EXPECT_NE(folder.run({s.image, "--marks", "saved.json", "--in", "1,1"}).status, 0);
+}
+
+TEST(CliMarks, AClockSeededRunReportsItsSeedAndRepeatsWithIt) {
+    Folder folder("clock");
+    const auto& s = morph::testdata::lesionSample();
+    writeMarks(folder.file("m.json"), marksOf(s));
+    const ToolRun first = folder.run({s.image, "--marks", "m.json", "--save-marks", "out.json"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    const std::string prefix = "lesionmeter-cli: seed ";
+    ASSERT_EQ(first.err.rfind(prefix, 0), 0u) << first.err;
+    const std::string seed = first.err.substr(prefix.size(), first.err.find('\n') - prefix.size());
+    EXPECT_EQ(std::to_string(readMarks(folder.file("out.json")).seed.value()), seed);
+    const ToolRun again = folder.run({s.image, "--marks", "m.json", "--seed", seed});
+    EXPECT_EQ(again.out, first.out);
+}
+
+TEST(CliMarks, ABatchGivesRowsInInputOrderEachEqualToThePhotographAlone) {
+    Folder folder("batch");
+    placePhoto(folder, morph::testdata::lesionReference(), "p1");
+    placePhoto(folder, morph::testdata::lesionSample(), "p2");
+    const ToolRun batch = folder.run({"--seed", "5", "--jobs", "2", "--csv", "batch.csv", "p2.jpg", "p1.jpg"});
+    ASSERT_EQ(batch.status, 0) << batch.err;
+    const auto rows = lines(readFile(folder.path / "batch.csv"));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], resultsHeader());
+    EXPECT_EQ(rows[1].rfind("p2.jpg,", 0), 0u);
+    EXPECT_EQ(rows[2].rfind("p1.jpg,", 0), 0u);
+    EXPECT_NE(undated(rows[1]).substr(6), undated(rows[2]).substr(6));
+    for (const std::string name : {"p1", "p2"}) {
+        const ToolRun alone = folder.run({"--seed", "5", "--csv", name + ".csv", name + ".jpg"});
+        ASSERT_EQ(alone.status, 0) << alone.err;
+        const auto own = lines(readFile(folder.path / (name + ".csv")));
+        ASSERT_EQ(own.size(), 2u);
+        EXPECT_EQ(undated(own[1]), undated(rows[name == "p2" ? 1 : 2])) << name;
+    }
+    // Any order, any number of jobs: the same row per photograph.
+    ASSERT_EQ(folder.run({"--seed", "5", "--jobs", "1", "--csv", "reversed.csv", "p1.jpg", "p2.jpg"}).status, 0);
+    const auto reversed = lines(readFile(folder.path / "reversed.csv"));
+    ASSERT_EQ(reversed.size(), 3u);
+    EXPECT_EQ(undated(reversed[1]), undated(rows[2]));
+    EXPECT_EQ(undated(reversed[2]), undated(rows[1]));
+    // Not a terminal: one whole progress line per photograph.
+    EXPECT_NE(batch.err.find("1/2 p2.jpg\n"), std::string::npos) << batch.err;
+    EXPECT_NE(batch.err.find("2/2 p1.jpg\n"), std::string::npos) << batch.err;
+}
+
+TEST(CliMarks, AFailingPhotographIsNamedAndTheOthersKeepTheirRows) {
+    Folder folder("failure");
+    placePhoto(folder, morph::testdata::lesionSample(), "good");
+    fs::copy_file(morph::testdata::lesionSample().image, folder.path / "unmarked.jpg");
+    const ToolRun run = folder.run({"--seed", "2", "--csv", "out.csv", "unmarked.jpg", "good.jpg", "missing.jpg"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("lesionmeter-cli: unmarked.jpg: File not found: unmarked.marks.json"), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("lesionmeter-cli: missing.jpg: "), std::string::npos) << run.err;
+    const auto rows = lines(readFile(folder.path / "out.csv"));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].rfind("good.jpg,", 0), 0u);
+    // Several photographs need a results file.
+    EXPECT_EQ(folder.run({"good.jpg", "unmarked.jpg"}).status, 2);
+}
+
+TEST(CliMarks, A640x480PhotographIsAnalysedWithFitAndRefusedWithout) {
+    Folder folder("fit");
+    // Skin tone with a dark blob in the middle.
+    imaging::Image photo(640, 480, imaging::rgbColour(220, 170, 150));
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x)
+            if ((x - 320) * (x - 320) + (y - 240) * (y - 240) < 60 * 60) photo.at(x, y) = imaging::rgbColour(110, 60, 45);
+    imaging::saveBmp(photo, folder.file("big.bmp"));
+    Marks m;
+    m.photo = "big.bmp";
+    m.in = {{250, 187}, {240, 180}, {260, 195}};  // inside the reduced blob
+    m.out = {{40, 40}, {460, 40}, {40, 330}, {460, 330}};
+    m.centre = MarkPosition{250, 187};
+    m.scale = 0.78125;
+    writeMarks(folder.file("big.marks.json"), m);
+
+    const ToolRun refused = folder.run({"--seed", "1", "--csv", "r.csv", "big.bmp"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("reduced by 0.78125"), std::string::npos) << refused.err;
+    const ToolRun scripted = folder.run({"big.bmp", "--seed", "1", "--in", "320,240", "--out", "20,20"});
+    EXPECT_EQ(scripted.status, 1);
+    EXPECT_NE(scripted.err.find("640 x 480"), std::string::npos) << scripted.err;
+
+    const ToolRun fitted = folder.run({"--fit", "--seed", "1", "--csv", "r.csv", "big.bmp"});
+    ASSERT_EQ(fitted.status, 0) << fitted.err;
+    const auto rows = lines(readFile(folder.path / "r.csv"));
+    ASSERT_EQ(rows.size(), 2u);
+    std::vector<std::string> cells;
+    std::istringstream row(rows[1]);
+    for (std::string c; std::getline(row, c, ',');) cells.push_back(c);
+    ASSERT_EQ(cells.size(), 30u);
+    EXPECT_EQ(cells[2], "0.78125");
+    // The blob (radius 60, 47 after reduction) is found: its outline's centroid lies at its centre.
+    EXPECT_NEAR(std::stod(cells[28]), 250.0, 2.0);
+    EXPECT_NEAR(std::stod(cells[29]), 187.5, 2.0);
+}
+
+}  // namespace
+}  // namespace lesionmeter

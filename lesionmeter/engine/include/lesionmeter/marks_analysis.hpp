@@ -1,0 +1,19 @@
+#pragma once
+// A whole lesion analysis of one photograph from its marks, without a window: the photograph
+// loaded as the chooser would (reduced to fit when asked), the marks clicked in, then
+// "Calc + Draw", "LINE", "Fractal calc" and "axis" in the order the user presses them.
+
+#include <string>
+
+#include "lesionmeter/lesion_session.hpp"
+#include "lesionmeter/marks.hpp"
+
+namespace lesionmeter {
+
+// Runs the analysis on `session` (set its seed and temporary folder first). Returns the message
+// of an "axis" that found no dark pixel in the outline (the other results stand), or "".
+// Every other failure is thrown as imaging::RunError.
+std::string analyseWithMarks(LesionSession& session, const std::string& photoPath, const Marks& marks,
+                             bool fitToMap);
+
+}  // namespace lesionmeter
