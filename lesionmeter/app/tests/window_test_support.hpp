@@ -33,6 +33,9 @@ struct WindowFixture {
     std::unique_ptr<LesionSession> session;
     std::unique_ptr<Form1> form;
     QStringList messages;
+    // Questions the window asked (reduce a too-large photograph?); answered with `answer`.
+    QStringList questions;
+    bool answer = false;
     int beeps = 0;
 
     explicit WindowFixture(uint64_t seed) {
@@ -45,6 +48,10 @@ struct WindowFixture {
         form = std::make_unique<Form1>(*session);
         form->setMessageHandler([this](const QString& m) { messages << m; });
         form->setBeepHandler([this] { ++beeps; });
+        form->setQuestionHandler([this](const QString& q) {
+            questions << q;
+            return answer;
+        });
         form->show();
     }
     ~WindowFixture() {
