@@ -12,6 +12,7 @@
 #include <stb_image_write.h>
 
 #include "imaging/errors.hpp"
+#include "imaging/numeric.hpp"
 #include "imaging/paths.hpp"
 
 namespace imaging {
@@ -46,8 +47,8 @@ void checkDimensions(long long width, long long height, const std::string& name)
     if (width <= 0 || height <= 0) throw RunError::badImage(name, "invalid picture size");
     // Each side is checked first, so the product cannot overflow.
     if (width > kMaxPicturePixels || height > kMaxPicturePixels || width * height > kMaxPicturePixels)
-        throw RunError::badImage(name, "picture larger than 100 megapixels (" + std::to_string(width) + " x " +
-                                           std::to_string(height) + ")");
+        throw RunError::badImage(name, "picture larger than 100 megapixels (" + numberText(width) + " x " +
+                                           numberText(height) + ")");
 }
 
 uint32_t le32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
@@ -175,7 +176,7 @@ void checkBmpHeader(const unsigned char* data, std::size_t size, const std::stri
     if (height < 0) height = -height;
     checkDimensions(width, height, name);
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
-        throw RunError::badImage(name, "BMP: unsupported bit depth " + std::to_string(bpp));
+        throw RunError::badImage(name, "BMP: unsupported bit depth " + numberText(static_cast<long long>(bpp)));
     if (offset >= size) throw RunError::badImage(name, "BMP: truncated (no pixel data)");
     if (compression == 0 || compression == 3) {
         const long long rowBytes = ((width * bpp + 31) / 32) * 4;
@@ -184,7 +185,7 @@ void checkBmpHeader(const unsigned char* data, std::size_t size, const std::stri
     } else if (compression == 1 || compression == 2) {
         throw RunError::badImage(name, "BMP: run-length compressed pictures are not supported");
     } else {
-        throw RunError::badImage(name, "BMP: unsupported compression " + std::to_string(compression));
+        throw RunError::badImage(name, "BMP: unsupported compression " + numberText(static_cast<long long>(compression)));
     }
 }
 
