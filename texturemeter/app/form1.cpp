@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QStyle>
 
+#include "imaging/numeric.hpp"
 #include "window_fonts.hpp"
 
 namespace texturemeter::window {
@@ -70,8 +71,8 @@ public:
         QCoreApplication::processEvents();
     }
     void extentsChanged(int extentX, int extentY) override {
-        form_.Text8->setText(QString::number(extentX));
-        form_.Text9->setText(QString::number(extentY));
+        form_.Text8->setText(qs(imaging::numberText(extentX)));
+        form_.Text9->setText(qs(imaging::numberText(extentY)));
     }
     void beep() override {
         if (form_.soundBeep) form_.soundBeep();
@@ -271,8 +272,8 @@ void Form1::startRun(Variant variant) {
     RunProgress progress(*this);
     const bool ok = guard_.runBlocked([&] {
         const RunOutcome outcome = session_->run(variant, texts, &progress);
-        Text8->setText(QString::number(outcome.extentX));
-        Text9->setText(QString::number(outcome.extentY));
+        Text8->setText(qs(imaging::numberText(outcome.extentX)));
+        Text9->setText(qs(imaging::numberText(outcome.extentY)));
     });
     running_ = false;
     emit runFinished(ok);

@@ -4,7 +4,6 @@
 // Usage: texturemeter_make_photo SAMPLE WIDTH HEIGHT OUT.jpg|OUT.png (0 0: the sample's size)
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
+#include "imaging/numeric.hpp"
 
 int main(int argc, char** argv) {
     if (argc != 5) {
@@ -22,7 +22,10 @@ int main(int argc, char** argv) {
     try {
         const imaging::Image sample = imaging::loadImageFile(argv[1]);
         // 0 x 0 stands for the sample's own size.
-        int width = std::atoi(argv[2]), height = std::atoi(argv[3]);
+        const auto w = imaging::parseWholeNumber(argv[2]), h = imaging::parseWholeNumber(argv[3]);
+        if (!w || !h || *w < 0 || *h < 0 || *w > 100000 || *h > 100000)
+            throw imaging::RunError::refused("bad size");
+        int width = static_cast<int>(*w), height = static_cast<int>(*h);
         if (width == 0 && height == 0) {
             width = sample.width;
             height = sample.height;

@@ -138,8 +138,10 @@ public:
         if (!enabled_) return;
         constexpr int kWidth = 30;
         const int filled = total_ ? int(done * kWidth / total_) : kWidth;
-        std::fprintf(stderr, "\r[%s%s] %zu/%zu images", std::string(std::size_t(filled), '#').c_str(),
-                     std::string(std::size_t(kWidth - filled), ' ').c_str(), done, total_);
+        std::fprintf(stderr, "\r[%s%s] %s/%s images", std::string(std::size_t(filled), '#').c_str(),
+                     std::string(std::size_t(kWidth - filled), ' ').c_str(),
+                     imaging::numberText(static_cast<long long>(done)).c_str(),
+                     imaging::numberText(static_cast<long long>(total_)).c_str());
         std::fflush(stderr);
     }
     // Ends the progress line so that messages start on a fresh line.

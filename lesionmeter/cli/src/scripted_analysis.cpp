@@ -1,6 +1,5 @@
 #include "scripted_analysis.hpp"
 
-#include <charconv>
 #include <filesystem>
 #include <fstream>
 
@@ -77,11 +76,7 @@ AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script) {
     return r;
 }
 
-std::string fullPrecision(double v) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
-    return std::string(buffer, result.ptr);
-}
+std::string fullPrecision(double v) { return imaging::exactText(v); }
 
 // A centroid coordinate, or nothing when "axis" found no dark pixel.
 std::string centroidText(const AnalysisResults& r, double v) { return r.axisError.empty() ? fullPrecision(v) : ""; }

@@ -300,9 +300,9 @@ void LesionSession::runCalcAndDraw(const Discriminant* fixed, const CalcCallback
     const int width = pictures_[1].width();
     const int height = pictures_[1].height();
     if (width > kMaxMapWidth || height > kMaxMapHeight)
-        throw imaging::RunError::refused("Calc + Draw: the photograph is " + std::to_string(width) + " x " +
-                                         std::to_string(height) + " pixels; the lesion map holds at most " +
-                                         std::to_string(kMaxMapWidth) + " x " + std::to_string(kMaxMapHeight) +
+        throw imaging::RunError::refused("Calc + Draw: the photograph is " + imaging::numberText(width) + " x " +
+                                         imaging::numberText(height) + " pixels; the lesion map holds at most " +
+                                         imaging::numberText(kMaxMapWidth) + " x " + imaging::numberText(kMaxMapHeight) +
                                          " pixels");
     if (state_.inCount < 1 || state_.outCount < 1)
         throw imaging::RunError::refused(

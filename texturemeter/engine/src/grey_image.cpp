@@ -41,7 +41,7 @@ void checkSquare(RegionSquare region, int16_t& xEnd, int16_t& yEnd) {
     xEnd = imaging::add16(region.regionX, region.regionSide);
     if (region.regionSide > imaging::kGridMax) throw RunError::subscriptOutOfRange();
     if (region.regionSide < 0)
-        throw RunError::invalidArgument("negative sampling width " + std::to_string(region.regionSide));
+        throw RunError::invalidArgument("negative sampling width " + imaging::numberText(region.regionSide));
     if (region.regionSide == 0) throw RunError::divisionByZero();  // grey = height / side x 255
 }
 

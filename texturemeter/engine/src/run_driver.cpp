@@ -4,7 +4,6 @@
 #include "texturemeter/run_driver.hpp"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "imaging/errors.hpp"
@@ -238,13 +237,6 @@ private:
     RunOutcome outcome_;
 };
 
-// A number as a text that reads back as exactly the same double.
-std::string exactText(double v) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", v);
-    return buf;
-}
-
 }  // namespace
 
 RunOutcome runAnalysis(PhotoView picture1, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
@@ -260,9 +252,9 @@ AnalysisResults analyseSquare(PhotoView picture1, const AnalysisParameters& para
     request.variant = parameters.variant;
     request.regionX = parameters.region.regionX;
     request.regionY = parameters.region.regionY;
-    request.texts.text12 = std::to_string(parameters.region.regionSide);
-    request.texts.text6 = exactText(parameters.windowSize);
-    request.texts.text19 = exactText(parameters.neighbourDistance);
+    request.texts.text12 = imaging::numberText(parameters.region.regionSide);
+    request.texts.text6 = imaging::exactText(parameters.windowSize);
+    request.texts.text19 = imaging::exactText(parameters.neighbourDistance);
     CollectedLines lines;
     const RunOutcome outcome =
         runAnalysis(picture1, request, RunSurfaces{picture2, picture3, picture7, picture8}, lines, random);
