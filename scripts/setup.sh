@@ -8,7 +8,7 @@ packages=(
   libjpeg62-turbo-dev libstb-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  fonts-noto-cjk xauth
+  fonts-noto-cjk xauth locales
 )
 
 missing=()
@@ -18,14 +18,35 @@ for p in "${packages[@]}"; do
   fi
 done
 
-[ ${#missing[@]} -eq 0 ] && exit 0
+# The tests also run the programs under a decimal-comma locale.
+locale_line='de_DE.UTF-8 UTF-8'
+has_locale() { locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; }
 
-if [ "$(id -u)" -ne 0 ]; then
-  echo "setup: missing packages: ${missing[*]}; run this script as root" >&2
-  exit 1
+if [ ${#missing[@]} -gt 0 ] || ! has_locale; then
+  if [ "$(id -u)" -ne 0 ]; then
+    if [ ${#missing[@]} -gt 0 ]; then
+      echo "setup: missing packages: ${missing[*]}; run this script as root" >&2
+    else
+      echo "setup: the locale de_DE.UTF-8 is missing; run this script as root" >&2
+    fi
+    exit 1
+  fi
 fi
 
-echo "setup: installing ${missing[*]}" >&2
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+if ! has_locale; then
+  echo "setup: generating the locale de_DE.UTF-8" >&2
+  touch /etc/locale.gen
+  if grep -q "^# *${locale_line}\$" /etc/locale.gen; then
+    sed -i "s/^# *${locale_line}\$/${locale_line}/" /etc/locale.gen
+  elif ! grep -q "^${locale_line}\$" /etc/locale.gen; then
+    echo "${locale_line}" >> /etc/locale.gen
+  fi
+  locale-gen >/dev/null
+fi
