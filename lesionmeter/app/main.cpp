@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "form1.hpp"
+#include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
 #include "lesionmeter/lesion_session.hpp"
 
@@ -49,10 +50,8 @@ int main(int argc, char** argv) {
 
     std::optional<uint64_t> seed;
     if (parser.isSet(seedOption)) {
-        bool ok = false;
-        const QString text = parser.value(seedOption);
-        seed = text.startsWith('+') || text.startsWith('-') ? 0 : text.toULongLong(&ok, 10);
-        if (!ok) {
+        seed = imaging::parseSeed(parser.value(seedOption).toStdString());
+        if (!seed) {
             std::fprintf(stderr, "lesionmeter: --seed takes a whole number from 0 to 18446744073709551615\n");
             return 2;
         }

@@ -1,19 +1,24 @@
 // texturemeter: the texture analyzer's window.
 //   texturemeter [--open IMAGE] [--corner X,Y] [--run A|B|C] [--press P-1|P-2|P-3]
-//                [--results FILE] [--screenshot FILE.png]
+//                [--results FILE] [--seed N] [--screenshot FILE.png]
 // --open starts with the photo selected; --corner clicks Picture1 there; --run presses a run
 // button; --press presses a small picture button afterwards; --results replaces the results file
-// name in Text5; --screenshot writes a picture of the window after all that and exits (status 1
-// if anything failed on the way).
+// name in Text5; --seed makes the random stages repeatable (the first run gives what
+// texturemeter-cli --seed N gives for the same photo); --screenshot writes a picture of the
+// window after all that and exits (status 1 if anything failed on the way).
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTextStream>
 #include <QTimer>
 
+#include <climits>
 #include <cstdio>
+#include <optional>
 
 #include "form1.hpp"
+#include "imaging/numeric.hpp"
+#include "imaging/random.hpp"
 
 using texturemeter::window::Form1;
 
@@ -26,6 +31,7 @@ struct Options {
     QString press;
     QString results;
     QString screenshot;
+    std::optional<uint64_t> seed;
 };
 
 bool parseOptions(QApplication& app, Options& options) {
@@ -45,10 +51,20 @@ bool parseOptions(QApplication& app, Options& options) {
     const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                         QStringLiteral("Write a picture of the window to FILE.png and exit."),
                                         QStringLiteral("FILE.png"));
-    parser.addOptions({open, corner, run, press, results, screenshot});
+    const QCommandLineOption seed(QStringLiteral("seed"),
+                                  QStringLiteral("Fixed seed for the random stages (default: the clock)."),
+                                  QStringLiteral("N"));
+    parser.addOptions({open, corner, run, press, results, seed, screenshot});
     parser.process(app);
     options = {parser.value(open),  parser.value(corner),  parser.value(run).toUpper(),
-               parser.value(press).toUpper(), parser.value(results), parser.value(screenshot)};
+               parser.value(press).toUpper(), parser.value(results), parser.value(screenshot), {}};
+    if (parser.isSet(seed)) {
+        options.seed = imaging::parseSeed(parser.value(seed).toStdString());
+        if (!options.seed) {
+            std::fprintf(stderr, "texturemeter: --seed takes a whole number from 0 to 18446744073709551615\n");
+            return false;
+        }
+    }
     if (!options.press.isEmpty() && !QStringList{"P-1", "P-2", "P-3"}.contains(options.press)) {
         std::fprintf(stderr, "texturemeter: --press takes P-1, P-2 or P-3\n");
         return false;
@@ -73,7 +89,10 @@ int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(app, options)) return 2;
 
-    Form1 form;
+    // A fixed seed seeds the generator as texturemeter-cli seeds it for its first photo.
+    std::optional<imaging::FastRandom> random;
+    if (options.seed) random.emplace(imaging::deriveSeed(*options.seed, 0));
+    Form1 form(random ? &*random : nullptr);
     bool failed = false;
     const bool unattended = !options.screenshot.isEmpty();
     if (unattended) {
@@ -90,14 +109,13 @@ int main(int argc, char** argv) {
     if (!options.open.isEmpty() && form.openImage(options.open)) {
         if (!options.corner.isEmpty()) {
             const QStringList xy = options.corner.split(QLatin1Char(','));
-            bool okX = false, okY = false;
-            const int x = xy.value(0).toInt(&okX);
-            const int y = xy.value(1).toInt(&okY);
-            if (xy.size() != 2 || !okX || !okY) {
+            const auto x = imaging::parseWholeNumber(xy.value(0).toStdString());
+            const auto y = imaging::parseWholeNumber(xy.value(1).toStdString());
+            if (xy.size() != 2 || !x || !y || *x < INT_MIN || *x > INT_MAX || *y < INT_MIN || *y > INT_MAX) {
                 std::fprintf(stderr, "texturemeter: --corner takes X,Y\n");
                 return 2;
             }
-            form.clickPicture1(x, y);
+            form.clickPicture1(static_cast<int>(*x), static_cast<int>(*y));
         }
         if (!options.run.isEmpty()) form.pressRunButton(options.run.at(0).toLatin1());
         if (options.press == QLatin1String("P-1")) form.Command1->click();

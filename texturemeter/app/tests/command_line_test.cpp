@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <clocale>
+
 #include "window_test_support.hpp"
 
 using namespace texturemeter::window::testing;
@@ -14,14 +16,33 @@ struct Outcome {
     QByteArray errors;
 };
 
-Outcome runProgram(const QStringList& arguments) {
+Outcome runProgram(const QStringList& arguments, const QString& locale = {},
+                   const QString& program = QStringLiteral(TEXTUREMETER_PROGRAM)) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (!locale.isEmpty()) {
+        env.insert(QStringLiteral("LC_ALL"), locale);
+        env.insert(QStringLiteral("LANG"), locale);
+    }
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(TEXTUREMETER_PROGRAM), arguments);
+    p.start(program, arguments);
     if (!p.waitForFinished(120000)) return {};
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError()};
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Whether this machine has the German locale the programs are run under below.
+bool hasGermanLocale() {
+    const char* previous = std::setlocale(LC_ALL, nullptr);
+    const std::string restore = previous ? previous : "C";
+    const bool there = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    std::setlocale(LC_ALL, restore.c_str());
+    return there;
 }
 }  // namespace
 
@@ -57,6 +78,55 @@ private slots:
         QVERIFY(text.contains("\r\nPskin.jpg, 2.531328 ,"));  // column 2 of the reference run
         QVERIFY(QFile::exists(png));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("skinh.bmp"))));
+    }
+
+    // The results file of a seeded run is the same byte for byte under a decimal-comma locale,
+    // and it is what texturemeter-cli writes for the photo with the same seed.
+    void aSeededRunWritesTheSameBytesInEveryLocale() {
+        QVERIFY2(hasGermanLocale(), "the locale de_DE.UTF-8 is missing (scripts/setup.sh makes it available)");
+        QTemporaryDir dir;
+        const QString photo = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Hautprobe_ü_皮膚.jpg"));
+        QByteArray files[2];
+        const QString locales[2] = {QStringLiteral("C"), QStringLiteral("de_DE.UTF-8")};
+        for (int i = 0; i < 2; ++i) {
+            const QString results = dir.filePath(QStringLiteral("results-%1.txt").arg(i));
+            const QString png = dir.filePath(QStringLiteral("window-%1.png").arg(i));
+            const Outcome o = runProgram({"--open", photo, "--run", "A", "--seed", "7", "--results", results,
+                                          "--screenshot", png},
+                                         locales[i]);
+            QVERIFY2(o.status == 0, o.errors.constData());
+            QVERIFY(QFile::exists(png));
+            files[i] = readAll(results);
+        }
+        QCOMPARE(files[0].count("\r\n"), 3);
+        QVERIFY(files[0].contains("\r\nHautprobe_ü_皮膚.jpg, "));
+        QCOMPARE(files[1], files[0]);
+
+        const QString cliResults = dir.filePath(QStringLiteral("cli.txt"));
+        const Outcome cli = runProgram({"--seed", "7", "--output", cliResults, photo}, QStringLiteral("C"),
+                                       QStringLiteral(TEXTUREMETER_CLI_PROGRAM));
+        QVERIFY2(cli.status == 0, cli.errors.constData());
+        QCOMPARE(readAll(cliResults), files[0]);
+
+        // Another seed gives another run.
+        const QString other = dir.filePath(QStringLiteral("seed8.txt"));
+        const Outcome o = runProgram({"--open", photo, "--run", "A", "--seed", "8", "--results", other,
+                                      "--screenshot", dir.filePath(QStringLiteral("w.png"))});
+        QVERIFY2(o.status == 0, o.errors.constData());
+        QVERIFY(readAll(other) != files[0]);
+    }
+
+    void aSeedIsAWholeNumber() {
+        QTemporaryDir dir;
+        for (const char* seed : {"x", "-1", "1.5", "1,5", "18446744073709551616"}) {
+            const Outcome o = runProgram({"--seed", seed, "--screenshot", dir.filePath(QStringLiteral("x.png"))});
+            QCOMPARE(o.status, 2);
+            QVERIFY2(o.errors.contains("--seed"), o.errors.constData());
+        }
+        const Outcome o = runProgram({"--corner", "1.5,2", "--open", copyPhoto(referencePhoto(), dir.path(), "p.jpg"),
+                                      "--screenshot", dir.filePath(QStringLiteral("x.png"))});
+        QCOMPARE(o.status, 2);
+        QVERIFY2(o.errors.contains("--corner"), o.errors.constData());
     }
 
     void failuresGiveANonZeroStatus() {
