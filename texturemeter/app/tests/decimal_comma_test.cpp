@@ -30,14 +30,9 @@ bool useLocale(const char* name) {
 
 // A 600 x 400 photograph cut from the bundled sample photograph.
 void write600x400(const QString& path) {
-    const QImage sample(samplePhoto());
-    QImage cut = sample.copy(0, 0, 600, 400);
-    if (sample.width() < 600 || sample.height() < 400) {
-        cut = QImage(600, 400, QImage::Format_RGB32);
-        for (int y = 0; y < 400; ++y)
-            for (int x = 0; x < 600; ++x) cut.setPixel(x, y, sample.pixel(x % sample.width(), y % sample.height()));
-    }
-    if (!cut.save(path, "JPG", 95)) qFatal("cannot write %s", qPrintable(path));
+    const QImage sample(samplePhoto());  // 640 x 480
+    if (sample.width() < 600 || sample.height() < 400) qFatal("the sample photograph is too small");
+    if (!sample.copy(0, 0, 600, 400).save(path, "JPG", 95)) qFatal("cannot write %s", qPrintable(path));
 }
 
 struct Run {
