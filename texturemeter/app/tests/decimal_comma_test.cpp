@@ -66,7 +66,7 @@ Run runOnce(const QString& folder, const QString& results) {
     QTest::mouseClick(form.Command3, Qt::LeftButton);  // Start(A)
     r.extents[0] = form.Text8->text();
     r.extents[1] = form.Text9->text();
-    for (SurfaceView* view : {form.Picture2, form.Picture3, form.Picture7, form.Picture8})
+    for (ui::PictureView* view : {form.Picture2, form.Picture3, form.Picture7, form.Picture8})
         r.prints << view->shownLines();
     QFile f(results);
     if (f.open(QIODevice::ReadOnly)) r.results = f.readAll();
