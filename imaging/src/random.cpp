@@ -63,4 +63,10 @@ uint64_t deriveSeed(uint64_t baseSeed, uint64_t index) {
     return splitmix64(state);
 }
 
+uint64_t clockSeed() {
+    const auto now = std::chrono::system_clock::now().time_since_epoch().count();
+    uint64_t state = static_cast<uint64_t>(now);
+    return splitmix64(state) >> 11;
+}
+
 }  // namespace imaging

@@ -149,7 +149,7 @@ void Form1::createControls() {
     Text2 = makeText(this, "Text2", {}, {434, 453, 52, 21});
     Text3 = makeText(this, "Text3", {}, {490, 453, 52, 21});
     Label3 = makeLabel(this, "Label3", QStringLiteral("Output File"), {396, 479, 70, 21});
-    Text5 = makeText(this, "Text5", qs(RunTexts{}.text5), {468, 479, 144, 21});
+    Text5 = makeText(this, "Text5", qs(RunTexts{}.resultsName), {468, 479, 144, 21});
 
     // The derived-name boxes and the unused boxes lie under Picture10.
     Text11 = makeText(this, "Text11", {}, {396, 508, 132, 21});
@@ -198,12 +198,12 @@ void Form1::createControls() {
     Command4 = makeButton<QPushButton>(this, "Command4", QStringLiteral("P-3"), {770, 506, 47, 24});
     Command2 = makeButton<QPushButton>(this, "Command2", QStringLiteral("END"), {670, 576, 147, 28});
 
-    Picture1->setSurface(&s.Picture1);
-    Picture2->setSurface(&s.Picture2);
-    Picture3->setSurface(&s.Picture3);
-    Picture7->setSurface(&s.Picture7);
-    Picture8->setSurface(&s.Picture8);
-    Picture9->setSurface(&s.Picture9);
+    Picture1->setSurface(&s.photo);
+    Picture2->setSurface(&s.monochromeImage);
+    Picture3->setSurface(&s.hessianImage);
+    Picture7->setSurface(&s.figure);
+    Picture8->setSurface(&s.statusView);
+    Picture9->setSurface(&s.greyReadout);
 }
 
 void Form1::connectControls() {
@@ -232,13 +232,13 @@ void Form1::file1Click(const QString& folder, const QString& fileName) {
 }
 
 void Form1::picture1MouseDown(double x, double y) {
-    guarded([&] { session_->pressPicture1(x, y, ss(Text12->text())); });
+    guarded([&] { session_->pressPhoto(x, y, ss(Text12->text())); });
 }
 
 void Form1::picture1MouseMove(double x, double y) {
     // Only the readout changes; the rest of the window need not be looked at again.
     try {
-        session_->movePicture1(x, y);
+        session_->movePointerOverPhoto(x, y);
     } catch (...) {
         if (reportError) reportError(ui::currentErrorMessage());
     }
@@ -247,12 +247,12 @@ void Form1::picture1MouseMove(double x, double y) {
 
 void Form1::passEditedTexts() {
     TextureSession& s = *session_;
-    s.Text11 = ss(Text11->text());
-    s.Text13 = ss(Text13->text());
-    s.Text14 = ss(Text14->text());
-    s.Text15 = ss(Text15->text());
-    s.Text16 = ss(Text16->text());
-    s.Text18 = ss(Text18->text());
+    s.derivedImageNames.hessian = ss(Text11->text());
+    s.derivedImageNames.monochrome = ss(Text13->text());
+    s.derivedImageNames.lineFigure = ss(Text14->text());
+    s.derivedImageNames.dotFigure = ss(Text15->text());
+    s.derivedImageNames.unused = ss(Text16->text());
+    s.derivedImageNames.outline = ss(Text18->text());
 }
 
 void Form1::pressRunButton(char variant) {
@@ -265,10 +265,10 @@ void Form1::startRun(Variant variant) {
     running_ = true;
     passEditedTexts();
     RunTexts texts;
-    texts.text5 = ss(Text5->text());
-    texts.text6 = ss(Text6->text());
-    texts.text12 = ss(Text12->text());
-    texts.text19 = ss(Text19->text());
+    texts.resultsName = ss(Text5->text());
+    texts.tileSide = ss(Text6->text());
+    texts.regionSide = ss(Text12->text());
+    texts.neighbourDistance = ss(Text19->text());
     RunProgress progress(*this);
     const bool ok = guard_.runBlocked([&] {
         const RunOutcome outcome = session_->run(variant, texts, &progress);
@@ -285,28 +285,28 @@ void Form1::showSession() {
         const QString t = qs(text);
         if (box->text() != t) box->setText(t);
     };
-    setIfChanged(Text1, s.Text1);
-    setIfChanged(Text2, s.Text2);
-    setIfChanged(Text3, s.Text3);
-    if (!s.Text8.empty()) setIfChanged(Text8, s.Text8);
-    if (!s.Text9.empty()) setIfChanged(Text9, s.Text9);
-    setIfChanged(Text11, s.Text11);
-    setIfChanged(Text13, s.Text13);
-    setIfChanged(Text14, s.Text14);
-    setIfChanged(Text15, s.Text15);
-    setIfChanged(Text16, s.Text16);
-    setIfChanged(Text18, s.Text18);
-    setIfChanged(Text20, s.Text20);
-    setIfChanged(Text21, s.Text21);
-    Label4->setText(qs(s.Label4));
-    Text2->setVisible(s.text2Visible);
-    Text3->setVisible(s.text3Visible);
+    setIfChanged(Text1, s.inputPathText);
+    setIfChanged(Text2, s.heightText);
+    setIfChanged(Text3, s.widthText);
+    if (!s.lastColumnText.empty()) setIfChanged(Text8, s.lastColumnText);
+    if (!s.lastRowText.empty()) setIfChanged(Text9, s.lastRowText);
+    setIfChanged(Text11, s.derivedImageNames.hessian);
+    setIfChanged(Text13, s.derivedImageNames.monochrome);
+    setIfChanged(Text14, s.derivedImageNames.lineFigure);
+    setIfChanged(Text15, s.derivedImageNames.dotFigure);
+    setIfChanged(Text16, s.derivedImageNames.unused);
+    setIfChanged(Text18, s.derivedImageNames.outline);
+    setIfChanged(Text20, s.regionXText);
+    setIfChanged(Text21, s.regionYText);
+    Label4->setText(qs(s.plotLabel));
+    Text2->setVisible(s.heightTextVisible);
+    Text3->setVisible(s.widthTextVisible);
 
     Picture1->sync();
     fitPicture1();
     const std::pair<ui::PictureView*, const PictureSurface*> pictures[] = {
-        {Picture2, &s.Picture2}, {Picture3, &s.Picture3}, {Picture4, &s.Picture4}, {Picture5, &s.Picture5},
-        {Picture6, &s.Picture6}, {Picture7, &s.Picture7}, {Picture8, &s.Picture8}, {Picture9, &s.Picture9}};
+        {Picture2, &s.monochromeImage}, {Picture3, &s.hessianImage}, {Picture4, &s.p2Picture}, {Picture5, &s.runHiddenPicture},
+        {Picture6, &s.hiddenPicture}, {Picture7, &s.figure}, {Picture8, &s.statusView}, {Picture9, &s.greyReadout}};
     for (const auto& [view, surface] : pictures) {
         view->sync();
         view->setVisible(surface->visible());
@@ -317,7 +317,7 @@ void Form1::showSession() {
 // click still takes a corner beside a small photo, as on a picture of fixed size; a larger
 // photo makes it larger, with scroll bars.
 void Form1::fitPicture1() {
-    const QSize photo(session_->Picture1.width(), session_->Picture1.height());
+    const QSize photo(session_->photo.width(), session_->photo.height());
     QSize place = Picture1Place->maximumViewportSize();
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Picture1Place);
     const bool wide = photo.width() > place.width();

@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cctype>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -22,6 +23,8 @@
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
+#include "imaging/report.hpp"
+#include "texturemeter/measurements_json.hpp"
 #include "texturemeter/results_file.hpp"
 #include "texturemeter/run_driver.hpp"
 
@@ -37,14 +40,19 @@ struct Options {
     std::optional<uint64_t> seed;
     unsigned jobs = 0;
     std::string keepDerived;
+    std::string json;
     std::vector<std::string> images;
+    // The seed the run uses: --seed, or one read from the clock (reported so that the run can be
+    // repeated). Image i uses deriveSeed(baseSeed, i).
+    uint64_t baseSeed = 0;
 };
 
-// The outcome of one image: its two lines, or the error that stopped it.
+// The outcome of one image: its two lines and measurements, or the error that stopped it.
 struct ImageResult {
     bool done = false;
     bool failed = false;
     std::vector<std::string> lines;
+    std::optional<TextureMeasurements> measurements;
     std::string error;
 };
 
@@ -63,8 +71,8 @@ std::string hintFor(const imaging::RunError& e, const Options& o) {
             return std::nullopt;
         }
     };
-    const auto side = number(o.texts.text12);
-    const auto window = number(o.texts.text6);
+    const auto side = number(o.texts.regionSide);
+    const auto window = number(o.texts.tileSide);
     switch (e.kind()) {
         case imaging::ErrorKind::SubscriptOutOfRange:
             if (side && *side > 499) return " (--side must be at most 499)";
@@ -108,13 +116,13 @@ ImageResult analyseOne(const Options& o, std::size_t index) {
             request.derived.names = derivedNames(o.keepDerived, request.imageFileName);
             request.derived.deleteAtEnd = false;
         }
-        const std::optional<uint64_t> seed =
-            o.seed ? std::optional<uint64_t>(imaging::deriveSeed(*o.seed, index)) : std::nullopt;
-        imaging::FastRandom random(seed);
-        PictureSurface picture2, picture3, picture7, picture8;
+        imaging::FastRandom random(imaging::deriveSeed(o.baseSeed, index));
+        PictureSurface monochromeImage, hessianImage, figure, statusView;
         try {
-            runAnalysis(PhotoView(photo), request, RunSurfaces{picture2, picture3, picture7, picture8}, lines,
-                        random);
+            result.measurements = runAnalysis(PhotoView(photo), request,
+                                              RunSurfaces{monochromeImage, hessianImage, figure, statusView}, lines,
+                                              random)
+                                      .measurements;
         } catch (...) {
             keepWritten();  // a row written before the error stays, as in the window's file
             throw;
@@ -179,11 +187,55 @@ bool derivedNamesCollide(const Options& o) {
     return false;
 }
 
+// A parameter as the run reads it: a number where the text is one, else the text itself.
+nlohmann::json parameterValue(const std::string& text, bool whole) {
+    try {
+        if (whole) return imaging::parseInt16(text);
+        return imaging::parseNumber(text);
+    } catch (const imaging::RunError&) {
+        return text;
+    }
+}
+
+// The --json document's head: program, version, every parameter and the seed in use.
+nlohmann::json reportHead(const Options& o) {
+    nlohmann::json parameters = {
+        {"x", parameterValue(o.x, true)},
+        {"y", parameterValue(o.y, true)},
+        {"side", parameterValue(o.texts.regionSide, true)},
+        {"window", parameterValue(o.texts.tileSide, false)},
+        {"neighbour", parameterValue(o.texts.neighbourDistance, false)},
+        {"variant", std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(o.variant[0]))))},
+        {"output", o.texts.resultsName},
+        {"keepDerived", o.keepDerived.empty() ? nlohmann::json() : nlohmann::json(o.keepDerived)},
+    };
+    return {{"program", "texturemeter-cli"},
+            {"version", std::string(imaging::programVersion())},
+            {"parameters", std::move(parameters)},
+            {"seed", o.baseSeed},
+            {"seedSource", o.seed ? "option" : "clock"},
+            {"images", nlohmann::json::array()}};
+}
+
+// One image of the --json document: what it is, the seed it used, and its measurements or error.
+nlohmann::json reportImage(const Options& o, std::size_t index, const ImageResult& r) {
+    nlohmann::json entry = imaging::imageEntry(fileNameOf(o.images[index]), o.images[index]);
+    entry["seed"] = imaging::deriveSeed(o.baseSeed, index);
+    if (r.failed)
+        entry["error"] = r.error;
+    else if (r.measurements)
+        entry["measurements"] = toJson(*r.measurements);
+    return entry;
+}
+
 int run(const Options& o) {
     if (derivedNamesCollide(o)) return 2;
+    if (!o.seed)
+        std::fprintf(stderr, "texturemeter-cli: seed %llu (from the clock; --seed %llu repeats this run)\n",
+                     static_cast<unsigned long long>(o.baseSeed), static_cast<unsigned long long>(o.baseSeed));
     ResultsFile results;
     try {
-        results.open(o.texts.text5);
+        results.open(o.texts.resultsName);
         results.writeLine(std::string(kResultsHeader));
     } catch (const imaging::RunError& e) {
         std::fprintf(stderr, "texturemeter-cli: %s\n", e.what());
@@ -214,6 +266,7 @@ int run(const Options& o) {
     ProgressBar progress(count);
     bool anyFailed = false;
     bool writeFailed = false;
+    nlohmann::json report = o.json.empty() ? nlohmann::json() : reportHead(o);
     for (std::size_t i = 0; i < count; ++i) {
         ImageResult r;
         {
@@ -235,6 +288,7 @@ int run(const Options& o) {
                 std::fprintf(stderr, "texturemeter-cli: %s\n", e.what());
             }
         }
+        if (!o.json.empty()) report["images"].push_back(reportImage(o, i, r));
         progress.show(i + 1);
     }
     progress.finish();
@@ -244,6 +298,14 @@ int run(const Options& o) {
     } catch (const imaging::RunError& e) {
         std::fprintf(stderr, "texturemeter-cli: %s\n", e.what());
         writeFailed = true;
+    }
+    if (!o.json.empty()) {
+        try {
+            imaging::writeJsonFile(o.json, report);
+        } catch (const imaging::RunError& e) {
+            std::fprintf(stderr, "texturemeter-cli: %s\n", e.what());
+            writeFailed = true;
+        }
     }
     if (writeFailed) return 2;
     return anyFailed ? 1 : 0;
@@ -258,19 +320,24 @@ int main(int argc, char** argv) {
                  "texture probes of a square, written to a comma-separated results file."};
     app.add_option("--x", o.x, "left edge of the analysed square in the photo")->capture_default_str();
     app.add_option("--y", o.y, "top edge of the analysed square")->capture_default_str();
-    app.add_option("--side", o.texts.text12, "side of the square (Sampling width), 1..499")->capture_default_str();
-    app.add_option("--window", o.texts.text6, "tile side of the surface dimension (Length of one side), >= 20")
+    app.add_option("--side", o.texts.regionSide, "side of the square (Sampling width), 1..499")->capture_default_str();
+    app.add_option("--window", o.texts.tileSide, "tile side of the surface dimension (Length of one side), >= 20")
         ->capture_default_str();
-    app.add_option("--neighbour", o.texts.text19, "neighbour distance of the bright-region outline")
+    app.add_option("--neighbour", o.texts.neighbourDistance, "neighbour distance of the bright-region outline")
         ->capture_default_str();
     app.add_option("--variant", o.variant,
                    "A = Start(A), B = START(B)-Processing of reflection effect, C = Start (C) Normalization")
         ->check(CLI::IsMember({"A", "B", "C", "a", "b", "c"}))
         ->capture_default_str();
-    app.add_option("--output", o.texts.text5,
+    app.add_option("--output", o.texts.resultsName,
                    "results file (a leading drive letter such as C: stands for the home directory)")
         ->capture_default_str();
-    app.add_option("--seed", o.seed, "fixed seed: each image's random numbers depend only on it and the image's place");
+    app.add_option("--seed", o.seed,
+                   "fixed seed: each image's random numbers depend only on it and the image's place "
+                   "(default: a seed from the clock, reported on stderr)");
+    app.add_option("--json", o.json,
+                   "also write a JSON report: version, parameters, seed, and per image its size, SHA-256 and "
+                   "named measurements at full precision (or its error)");
     app.add_option("--jobs", o.jobs, "images analysed in parallel (default: the number of cores)")
         ->check(CLI::PositiveNumber);
     app.add_option("--keep-derived", o.keepDerived,
@@ -278,5 +345,6 @@ int main(int argc, char** argv) {
         ->check(CLI::ExistingDirectory);
     app.add_option("IMAGE", o.images, "photographs (JPEG, BMP or PNG)")->required();
     CLI11_PARSE(app, argc, argv);
+    o.baseSeed = o.seed ? *o.seed : imaging::clockSeed();
     return run(o);
 }

@@ -42,4 +42,8 @@ std::unique_ptr<UniformRandom> makeRandom(std::optional<uint64_t> fixedSeed = st
 // A seed for item `index` of a batch run from one base seed (independent of threads and order).
 uint64_t deriveSeed(uint64_t baseSeed, uint64_t index);
 
+// A seed read from the clock, for a run that was given none: it is reported, so that the run
+// can be repeated exactly with it. Below 2^53, so that every JSON reader keeps it exact.
+uint64_t clockSeed();
+
 }  // namespace imaging

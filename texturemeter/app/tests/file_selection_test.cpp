@@ -57,7 +57,7 @@ private slots:
         int equal = 0;
         for (QPoint p : {QPoint(0, 0), QPoint(399, 299), QPoint(123, 45), QPoint(250, 280)}) {
             const QRgb a = shown.pixel(p), b = form.Picture1->shownImage().pixel(p);
-            const imaging::Colour c = form.session().Picture1.pointAt(p.x(), p.y());
+            const imaging::Colour c = form.session().photo.pointAt(p.x(), p.y());
             QCOMPARE(a, toQRgb(c));
             QCOMPARE(b, toQRgb(c));
             // Qt's own decoder sees nearly the same colours (decoders may differ by a level).

@@ -174,13 +174,13 @@ private slots:
         const QRgb m = mono.pixel(100, 100);
         QVERIFY(qRed(m) == qGreen(m) && qGreen(m) == qBlue(m));
         QVERIFY(m != qRgb(255, 255, 255));
-        QCOMPARE(m, toQRgb(f.form.session().Picture2.pointAt(100, 100)));
+        QCOMPARE(m, toQRgb(f.form.session().monochromeImage.pointAt(100, 100)));
         QCOMPARE(f.form.Picture3->shownImage().size(), QSize(201, 201));
         QVERIFY(!f.form.Picture3->isVisible());  // hidden by the click until P-1
         QTest::mouseClick(f.form.Command1, Qt::LeftButton);
         QVERIFY(f.form.Picture3->isVisible());
         const QImage hessian = f.form.Picture3->grab().toImage();
-        QCOMPARE(hessian.pixel(50, 50), toQRgb(f.form.session().Picture3.pointAt(49, 49)));  // 1-pixel frame
+        QCOMPARE(hessian.pixel(50, 50), toQRgb(f.form.session().hessianImage.pointAt(49, 49)));  // 1-pixel frame
         bool picture7Blank = true;
         const QImage drawings = f.form.Picture7->shownImage();
         for (int y = 0; y < drawings.height(); ++y)

@@ -187,7 +187,7 @@ private slots:
         QFile after(resultsPath);
         QVERIFY(after.open(QIODevice::ReadOnly));
         QCOMPARE(after.readAll(), QByteArray("earlier results\r\n"));
-        QVERIFY(form.session().Picture8.printedLines().empty());
+        QVERIFY(form.session().statusView.printedLines().empty());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("results.txt")});
     }
 

@@ -10,7 +10,7 @@
 
 namespace texturemeter {
 
-ColourToneResult colourToneStatistics(const PictureSurface& picture2, int16_t regionSide, FloatGrid& gridA,
+ColourToneResult colourToneStatistics(const PictureSurface& monochromeImage, int16_t regionSide, FloatGrid& gridA,
                                       FloatGrid& gridB) {
     ColourToneResult r;
     // Sampling as the height-field load, with the unscaled grey into gridB and the heights summed.
@@ -25,7 +25,7 @@ ColourToneResult colourToneStatistics(const PictureSurface& picture2, int16_t re
         for (int x = 0; x <= end; ++x) {
             ++ix;
             ++r.load.pointCount;
-            const double g = imaging::greyOf(picture2.pointAt(x, y));
+            const double g = imaging::greyOf(monochromeImage.pointAt(x, y));
             const double h = g / 255 * side;
             gridA.cell(ix, iy) = static_cast<float>(h);
             gridB.cell(ix, iy) = static_cast<float>(g);
@@ -55,11 +55,11 @@ ColourToneResult colourToneStatistics(const PictureSurface& picture2, int16_t re
         }
     }
     if (m == 0) throw imaging::RunError::divisionByZero();
-    r.toneDeviation = std::sqrt(ss / static_cast<double>(m));
+    r.tone.deviation = std::sqrt(ss / static_cast<double>(m));
     const float c = (bins[1] + bins[2] + bins[3] + bins[4] + bins[5]) / 5.0f;
     float spread = 0.0f;
     for (int k = 1; k <= 5; ++k) spread += (c - bins[k]) * (c - bins[k]);
-    r.histogramSpread = spread / 5.0f;
+    r.tone.histogramSpread = spread / 5.0f;
     return r;
 }
 

@@ -47,8 +47,8 @@ void checkSquare(RegionSquare region, int16_t& xEnd, int16_t& yEnd) {
 
 }  // namespace
 
-GreyImageSums prepareGreyImage(PhotoView picture1, RegionSquare region, Variant variant, FloatGrid& gridA,
-                               FloatGrid& gridB, PictureSurface& picture2) {
+GreyImageSums prepareGreyImage(PhotoView photo, RegionSquare region, Variant variant, FloatGrid& gridA,
+                               FloatGrid& gridB, PictureSurface& monochromeImage) {
     int16_t xEnd = 0, yEnd = 0;
     checkSquare(region, xEnd, yEnd);
     const int16_t side = region.regionSide;
@@ -62,7 +62,7 @@ GreyImageSums prepareGreyImage(PhotoView picture1, RegionSquare region, Variant 
         for (int x = region.regionX; x <= xEnd; ++x) {
             ++ix;
             ++sums.pointCount;
-            const imaging::Colour c = picture1.pointAt(x, y);
+            const imaging::Colour c = photo.pointAt(x, y);
             ++sums.heightCount;
             const double h = greyHeight(imaging::greyOf(c), side, variant);
             const float cell = static_cast<float>(h);
@@ -71,7 +71,7 @@ GreyImageSums prepareGreyImage(PhotoView picture1, RegionSquare region, Variant 
             // Start(A) sums the double height, the compressing variants the stored cell.
             sums.heightSum += variant == Variant::A ? h : static_cast<double>(cell);
             const int g = imaging::roundToInt(static_cast<double>(cell) / sideD * 255);
-            picture2.psetAt(ix, iy, imaging::greyColour(g));
+            monochromeImage.psetAt(ix, iy, imaging::greyColour(g));
         }
     }
     sums.extentX = ix;

@@ -20,7 +20,7 @@ int hessianGrey(float fxx, float fyy) {
     return imaging::roundToInt(v);
 }
 
-void hessianImage(const FloatGrid& gridB, int extentX, int extentY, int hessianDistance, PictureSurface& picture3) {
+void hessianImage(const FloatGrid& gridB, int extentX, int extentY, int hessianDistance, PictureSurface& hessianPicture) {
     const int d = hessianDistance;
     if (extentX > gridB.maxX() || extentY > gridB.maxY()) throw imaging::RunError::subscriptOutOfRange();
     for (int y = d + 1; y <= extentY - d; ++y) {
@@ -31,7 +31,7 @@ void hessianImage(const FloatGrid& gridB, int extentX, int extentY, int hessianD
                                                  static_cast<double>(gridB.cell(x - d, y)));
             const float fyy = static_cast<float>(static_cast<double>(gridB.cell(x, y + d)) - 2 * centre +
                                                  static_cast<double>(gridB.cell(x, y - d)));
-            picture3.psetAt(x, y, imaging::greyColour(hessianGrey(fxx, fyy)));
+            hessianPicture.psetAt(x, y, imaging::greyColour(hessianGrey(fxx, fyy)));
         }
     }
 }

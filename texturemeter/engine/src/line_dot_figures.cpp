@@ -134,7 +134,7 @@ inline bool marksPixel(const float* centre, double lo, double hi, const Directio
     return false;
 }
 
-double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& picture7, const FigureRule& rule) {
+double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& figure, const FigureRule& rule) {
     if (extentX > h.maxX() || extentY > h.maxY()) throw imaging::RunError::subscriptOutOfRange();
     const int r = rule.halfLength;
     const int perDirection = 2 * r - 1;
@@ -166,7 +166,7 @@ double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& 
                 flag = marksPixel(&h.cell(x, y), lo, hi, table, rule, lineMisses);
             }
             const int value = flag ? 0 : 256;
-            picture7.psetAt(column, row, imaging::greyColour(value));
+            figure.psetAt(column, row, imaging::greyColour(value));
             if (value < 10) ++marked;
         }
     }
@@ -176,12 +176,12 @@ double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& 
 
 }  // namespace
 
-double lineFigure(const FloatGrid& gridB, int extentX, int extentY, PictureSurface& picture7) {
-    return drawFigure(gridB, extentX, extentY, picture7, kLineRule);
+double lineFigure(const FloatGrid& gridB, int extentX, int extentY, PictureSurface& figure) {
+    return drawFigure(gridB, extentX, extentY, figure, kLineRule);
 }
 
-double dotFigure(const FloatGrid& gridB, int extentX, int extentY, PictureSurface& picture7) {
-    return drawFigure(gridB, extentX, extentY, picture7, kDotRule);
+double dotFigure(const FloatGrid& gridB, int extentX, int extentY, PictureSurface& figure) {
+    return drawFigure(gridB, extentX, extentY, figure, kDotRule);
 }
 
 }  // namespace texturemeter

@@ -24,7 +24,7 @@ inline int gridIndex(double v) {
 }
 
 // Mean blue, green and red of 300 random pixels of Picture2 (15 .. size - 6).
-void randomMeanColour(const PictureSurface& picture2, double W, double H, imaging::UniformRandom& random,
+void randomMeanColour(const PictureSurface& monochromeImage, double W, double H, imaging::UniformRandom& random,
                       OutlineResult& r) {
     random.reseedFromClock();
     long long sumB = 0, sumG = 0, sumR = 0;
@@ -33,7 +33,7 @@ void randomMeanColour(const PictureSurface& picture2, double W, double H, imagin
         const double r2 = random.next();
         const double x = std::floor(r1 * (W - 20)) + 15;
         const double y = std::floor(r2 * (H - 20)) + 15;
-        const imaging::Channels ch = imaging::splitColour(picture2.point(x, y));
+        const imaging::Channels ch = imaging::splitColour(monochromeImage.point(x, y));
         sumB += ch.blue;
         sumG += ch.green;
         sumR += ch.red;
@@ -45,7 +45,7 @@ void randomMeanColour(const PictureSurface& picture2, double W, double H, imagin
 
 // 200 where a pixel is brighter than the mean in all three channels, 0 where it is brighter in
 // blue and green only; other cells keep their value.
-void thresholdScan(const PictureSurface& picture2, double W, double H, FloatGrid& gridA, OutlineResult& r) {
+void thresholdScan(const PictureSurface& monochromeImage, double W, double H, FloatGrid& gridA, OutlineResult& r) {
     // W and H are whole numbers (a surface's size in pixels).
     const int lastX = static_cast<int>(std::floor(W)), lastY = static_cast<int>(std::floor(H));
     int ix = -1, iy = -1;
@@ -54,7 +54,7 @@ void thresholdScan(const PictureSurface& picture2, double W, double H, FloatGrid
         ix = -1;
         for (int x = 0; x <= lastX; ++x) {
             ++ix;
-            const imaging::Channels ch = imaging::splitColour(picture2.pointAt(x, y));
+            const imaging::Channels ch = imaging::splitColour(monochromeImage.pointAt(x, y));
             if (ch.blue > r.meanB && ch.green > r.meanG) gridA(ix, iy) = ch.red > r.meanR ? 200.0f : 0.0f;
         }
     }
@@ -74,7 +74,7 @@ inline bool darkEdge(float c, const float (&nb)[8]) {
 // neighbours at distance d is drawn black. Whole-number distances index the grid directly;
 // a fractional distance selects cells by half-to-even rounding.
 void outlinePass(const FloatGrid& g, double d, double from, double toX, double toY, int step,
-                 PictureSurface& picture7) {
+                 PictureSurface& figure) {
     const double offsets[8][2] = {{-d, -d}, {0, -d}, {d, -d}, {-d, 0}, {d, 0}, {-d, d}, {0, d}, {d, d}};
     const bool whole = d == std::floor(d) && std::fabs(d) < 1000 && from == std::floor(from);
     if (whole && from <= toX && from <= toY) {
@@ -89,7 +89,7 @@ void outlinePass(const FloatGrid& g, double d, double from, double toX, double t
                 const float nb[8] = {g.cell(x - di, y - di), g.cell(x, y - di), g.cell(x + di, y - di),
                                      g.cell(x - di, y),      g.cell(x + di, y),  g.cell(x - di, y + di),
                                      g.cell(x, y + di),      g.cell(x + di, y + di)};
-                if (darkEdge(c, nb)) picture7.psetAt(x, y, imaging::kBlack);
+                if (darkEdge(c, nb)) figure.psetAt(x, y, imaging::kBlack);
             }
         }
         return;
@@ -99,16 +99,16 @@ void outlinePass(const FloatGrid& g, double d, double from, double toX, double t
             const float c = g(gridIndex(x), gridIndex(y));
             float nb[8];
             for (int i = 0; i < 8; ++i) nb[i] = g(gridIndex(x + offsets[i][0]), gridIndex(y + offsets[i][1]));
-            if (darkEdge(c, nb)) picture7.pset(x, y, imaging::kBlack);
+            if (darkEdge(c, nb)) figure.pset(x, y, imaging::kBlack);
         }
     }
 }
 
 // 200 where the drawing is light (channel sum above 100), 0 where it is dark.
-void rethreshold(const PictureSurface& picture7, int extentX, int extentY, FloatGrid& gridA) {
+void rethreshold(const PictureSurface& figure, int extentX, int extentY, FloatGrid& gridA) {
     for (int y = 2; y <= extentY - 2; ++y) {
         for (int x = 2; x <= extentX - 2; ++x) {
-            const imaging::Channels ch = imaging::splitColour(picture7.pointAt(x, y));
+            const imaging::Channels ch = imaging::splitColour(figure.pointAt(x, y));
             gridA(x, y) = ch.blue + ch.green + ch.red > 100 ? 200.0f : 0.0f;
         }
     }
@@ -116,26 +116,26 @@ void rethreshold(const PictureSurface& picture7, int extentX, int extentY, Float
 
 }  // namespace
 
-OutlineResult outlineStage(const PictureSurface& picture2, double neighbourDistance, FloatGrid& gridA,
-                           PictureSurface& picture7, imaging::UniformRandom& random) {
+OutlineResult outlineStage(const PictureSurface& monochromeImage, double neighbourDistance, FloatGrid& gridA,
+                           PictureSurface& figure, imaging::UniformRandom& random) {
     OutlineResult r;
-    const double W = static_cast<double>(picture2.scaleWidth());
-    const double H = static_cast<double>(picture2.scaleHeight()) - 3;
-    randomMeanColour(picture2, W, H, random, r);
-    thresholdScan(picture2, W, H, gridA, r);
+    const double W = static_cast<double>(monochromeImage.scaleWidth());
+    const double H = static_cast<double>(monochromeImage.scaleHeight()) - 3;
+    randomMeanColour(monochromeImage, W, H, random, r);
+    thresholdScan(monochromeImage, W, H, gridA, r);
 
-    picture7.cls();
-    picture7.setAutoRedraw(true);
+    figure.cls();
+    figure.setAutoRedraw(true);
     const double d = neighbourDistance;
-    outlinePass(gridA, d, d + 2, r.extentX - (d + 2), r.extentY - (d + 2), 1, picture7);
-    rethreshold(picture7, r.extentX, r.extentY, gridA);
-    picture7.cls();
-    outlinePass(gridA, 2, 3, r.extentX - 3, r.extentY - 3, 2, picture7);
+    outlinePass(gridA, d, d + 2, r.extentX - (d + 2), r.extentY - (d + 2), 1, figure);
+    rethreshold(figure, r.extentX, r.extentY, gridA);
+    figure.cls();
+    outlinePass(gridA, 2, 3, r.extentX - 3, r.extentY - 3, 2, figure);
     return r;
 }
 
-double lineDimension(const PictureSurface& picture7) {
-    return imaging::boxCountingDimension(picture7, imaging::kLineDimensionBoxes);
+double lineDimension(const PictureSurface& figure) {
+    return imaging::boxCountingDimension(figure, imaging::kLineDimensionBoxes);
 }
 
 }  // namespace texturemeter

@@ -17,42 +17,39 @@ const std::string_view kResultsHeader =
     "Standard deviation of color tone,Standard deviation of color tone distribution";
 
 namespace {
-std::size_t cellIndex(int column) {
-    if (column < 2 || column > 14) throw imaging::RunError::subscriptOutOfRange();
-    return std::size_t(column - 2);
-}
+
+// One cell of the result row in print form.
+std::string cell(double v) { return "," + imaging::printForm(v); }
+std::string cell(float v) { return "," + imaging::printForm(v); }
+
 }  // namespace
 
-void ResultRow::setSingle(int column, float v) {
-    cells[cellIndex(column)] = {ResultCell::Form::Single, static_cast<double>(v)};
-}
-
-void ResultRow::setDouble(int column, double v) { cells[cellIndex(column)] = {ResultCell::Form::Double, v}; }
-
-const ResultCell& ResultRow::column(int column) const { return cells[cellIndex(column)]; }
-
-std::string cellText(const ResultCell& cell) {
-    switch (cell.form) {
-        case ResultCell::Form::Empty: return "";
-        case ResultCell::Form::Single: return imaging::printForm(static_cast<float>(cell.value));
-        case ResultCell::Form::Double: return imaging::printForm(cell.value);
-    }
-    return "";
-}
-
-std::string resultRowText(const std::string& imageFileName, const ResultRow& row) {
+std::string resultRowText(const std::string& imageFileName, const TextureMeasurements& m) {
     std::string line = imageFileName;
-    for (const ResultCell& cell : row.cells) {
-        line += ',';
-        line += cellText(cell);
-    }
+    line += cell(m.monochrome.meanDimension);   // Monochrome--FR-AVE
+    line += cell(m.monochrome.dimensionSd);     // FR-Standard deviation
+    line += cell(m.monochrome.sdToMean);        // FR-Standard deviation/FR-AVE
+    line += cell(m.hessian.meanDimension);      // hesian--FR-AVE
+    line += cell(m.hessian.dimensionSd);        // FR-Standard deviation
+    line += cell(m.hessian.sdToMean);           // FR-Standard deviation/FR-AVE
+    line += cell(m.totalDimension);             // FR tatal
+    line += cell(m.lineShare);                  //  Line-
+    line += cell(m.dotShare);                   //  dot-
+    line += ",";                                //  Curve- (never measured)
+    line += cell(m.outlineDimension);           // line fr dim
+    line += cell(m.tone.deviation);             // Standard deviation of color tone
+    line += cell(m.tone.histogramSpread);       // Standard deviation of color tone distribution
     return line;
 }
 
-std::string samplingLineText(const SamplingLine& s) {
-    std::string line = imaging::printForm(s.s1);
-    for (float share : s.frameShares) line += "," + imaging::printForm(share);
-    for (double v : {s.s7, s.s8, s.s9, s.s10, s.s11, s.s12}) line += "," + imaging::printForm(v);
+std::string samplingLineText(const TextureSampling& s) {
+    std::string line = imaging::printForm(s.meanBrightness);
+    for (float share : {s.darkFrameShareR2, s.darkFrameShareR4, s.darkFrameShareR6, s.darkFrameShareR8,
+                        s.darkFrameShareR10})
+        line += cell(share);
+    for (double v : {s.darkLineShare, s.boxDarknessMean, s.boxDarknessSd, s.ringBrightnessR5to11,
+                     s.ringBrightnessR23to29, s.ringBrightnessR41to47})
+        line += cell(v);
     return line;
 }
 

@@ -29,9 +29,9 @@ namespace {
 // One run: the run state of the window's handler and its steps.
 class TextureRun {
 public:
-    TextureRun(PhotoView picture1, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
+    TextureRun(PhotoView photo, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
                imaging::UniformRandom& random, RunObserver* observer)
-        : picture1_(picture1), request_(request), s_(surfaces), results_(results), random_(random),
+        : photo_(photo), request_(request), s_(surfaces), results_(results), random_(random),
           observer_(observer) {}
 
     RunOutcome execute() {
@@ -63,19 +63,19 @@ private:
 
     // Steps 1 to 7: parameters, fresh pictures, "Start", the results file and its header.
     void startRun() {
-        outcome_.regionSide = imaging::parseInt16(request_.texts.text12);
+        outcome_.regionSide = imaging::parseInt16(request_.texts.regionSide);
         region_ = {request_.regionX, request_.regionY, outcome_.regionSide};
         // Each run draws on pictures of the square's size, white, with no earlier picture left.
         // A side beyond the work grids fails at the first grid load before anything is drawn, so
         // the pictures never need to be larger than the grids (a side of 30000 would otherwise
         // ask for gigabytes before that error).
         const int size = std::clamp(outcome_.regionSide + 1, 0, imaging::kGridMax + 1);
-        for (PictureSurface* p : {&s_.Picture2, &s_.Picture3, &s_.Picture7}) {
+        for (PictureSurface* p : {&s_.monochromeImage, &s_.hessianImage, &s_.figure}) {
             p->setBackgroundColour(imaging::kWhite);
             p->reset(size, size);
         }
         printStatus(status::kStart, true);
-        results_.open(request_.texts.text5);
+        results_.open(request_.texts.resultsName);
         results_.writeLine(std::string(kResultsHeader));
     }
 
@@ -86,87 +86,82 @@ private:
         lineAndDotColumns();
         outlineColumn();
         colourToneColumns();
-        results_.writeLine(resultRowText(request_.imageFileName, outcome_.row));
+        results_.writeLine(resultRowText(request_.imageFileName, outcome_.measurements));
     }
 
     // Steps 8 to 15: the grey image and the Hessian image, both frozen.
     void monochromeAndHessianImages() {
         prepareSurfaces();
         const GreyImageSums sums =
-            prepareGreyImage(picture1_, region_, request_.variant, grids_.gridA, grids_.gridB, s_.Picture2);
+            prepareGreyImage(photo_, region_, request_.variant, grids_.gridA, grids_.gridB, s_.monochromeImage);
         showExtents(sums.extentX, sums.extentY);
-        hessianImage(grids_.gridB, sums.extentX, sums.extentY, kHessianDistance, s_.Picture3);
-        freeze(s_.Picture3, request_.derived.names.hessian);
-        freeze(s_.Picture2, request_.derived.names.monochrome);
+        hessianImage(grids_.gridB, sums.extentX, sums.extentY, kHessianDistance, s_.hessianImage);
+        freeze(s_.hessianImage, request_.derived.names.hessian);
+        freeze(s_.monochromeImage, request_.derived.names.monochrome);
     }
 
     // Step 16: columns 2 to 8 from the surface dimensions of both images.
     void greySurfaceColumns() {
         GridLoad load;
         const GreySurfaceResults grey = greySurfaceStage(
-            s_.Picture2, s_.Picture3, region_.regionSide, request_.texts.text6, grids_, outcome_.boxSizes,
+            s_.monochromeImage, s_.hessianImage, region_.regionSide, request_.texts.tileSide, grids_, outcome_.boxSizes,
             areaTable_, [this](const std::string& w) { printStatus(w, true); }, &load);
         showExtents(load.extentX, load.extentY);
-        ResultRow& row = outcome_.row;
-        row.setSingle(2, grey.monochromeMean);
-        row.setDouble(3, grey.monochromeSd);
-        row.setDouble(4, grey.monochromeRatio);
-        row.setSingle(5, grey.hessianMean);
-        row.setDouble(6, grey.hessianSd);
-        row.setDouble(7, grey.hessianRatio);
-        row.setDouble(8, grey.wholeDimension);
+        TextureMeasurements& m = outcome_.measurements;
+        m.monochrome = grey.monochrome;
+        m.hessian = grey.hessian;
+        m.totalDimension = grey.totalDimension;
     }
 
     // Steps 17 to 27: the line and dot figures of the Hessian heights, columns 9 and 10.
     void lineAndDotColumns() {
         const Variant variant = request_.variant;
-        s_.Picture7.cls();
-        s_.Picture8.cls();
-        const GridLoad load = loadGreyGrid(s_.Picture3, region_.regionSide, grids_.gridA, grids_.gridB);
+        s_.figure.cls();
+        s_.statusView.cls();
+        const GridLoad load = loadGreyGrid(s_.hessianImage, region_.regionSide, grids_.gridA, grids_.gridB);
         showExtents(load.extentX, load.extentY);
         printStatus(status::line(variant), false);
-        s_.Picture2.setAutoRedraw(true);
-        const double lineShare = lineFigure(grids_.gridB, load.extentX, load.extentY, s_.Picture7);
+        s_.monochromeImage.setAutoRedraw(true);
+        const double lineShare = lineFigure(grids_.gridB, load.extentX, load.extentY, s_.figure);
         printStatus(status::dot(variant), true);
-        saveDerived(s_.Picture7, request_.derived.names.lineFigure);
-        clearPicture7();
-        outcome_.row.setDouble(9, lineShare);
+        saveDerived(s_.figure, request_.derived.names.lineFigure);
+        clearFigure();
+        outcome_.measurements.lineShare = lineShare;
 
-        const double dotShare = dotFigure(grids_.gridB, load.extentX, load.extentY, s_.Picture7);
+        const double dotShare = dotFigure(grids_.gridB, load.extentX, load.extentY, s_.figure);
         printStatus(status::curve(variant), true);
-        saveDerived(s_.Picture7, request_.derived.names.dotFigure);
-        clearPicture7();
-        outcome_.row.setDouble(10, dotShare);
+        saveDerived(s_.figure, request_.derived.names.dotFigure);
+        clearFigure();
+        outcome_.measurements.dotShare = dotShare;
     }
 
     // Steps 28 and 29: the bright-region outline from fresh grids and its dimension, column 12.
     void outlineColumn() {
         grids_.clear();
-        const double neighbourDistance = imaging::parseNumber(request_.texts.text19);
-        outlineStage(s_.Picture2, neighbourDistance, grids_.gridA, s_.Picture7, random_);
-        outcome_.row.setDouble(12, lineDimension(s_.Picture7));
-        saveDerived(s_.Picture7, request_.derived.names.outline);
-        clearPicture7();
+        const double neighbourDistance = imaging::parseNumber(request_.texts.neighbourDistance);
+        outlineStage(s_.monochromeImage, neighbourDistance, grids_.gridA, s_.figure, random_);
+        outcome_.measurements.outlineDimension = lineDimension(s_.figure);
+        saveDerived(s_.figure, request_.derived.names.outline);
+        clearFigure();
     }
 
     // Step 30: columns 13 and 14 from the grey tones of the monochrome image.
     void colourToneColumns() {
         const ColourToneResult tone =
-            colourToneStatistics(s_.Picture2, region_.regionSide, grids_.gridA, grids_.gridB);
+            colourToneStatistics(s_.monochromeImage, region_.regionSide, grids_.gridA, grids_.gridB);
         showExtents(tone.load.extentX, tone.load.extentY);
-        outcome_.row.setDouble(13, tone.toneDeviation);
-        outcome_.row.setSingle(14, tone.histogramSpread);
+        outcome_.measurements.tone = tone.tone;
     }
 
     // Steps 32 to 37: the grey image again and the random probes, written as the sampling line.
     void sampleImage() {
         prepareSurfaces();
         const GreyImageSums sums =
-            prepareGreyImage(picture1_, region_, request_.variant, grids_.gridA, grids_.gridB, s_.Picture2);
+            prepareGreyImage(photo_, region_, request_.variant, grids_.gridA, grids_.gridB, s_.monochromeImage);
         showExtents(sums.extentX, sums.extentY);
-        outcome_.sampling =
-            randomTextureSampling(grids_.gridA, sums.heightSum, sums.heightCount, region_.regionSide, random_);
-        results_.writeLine(samplingLineText(outcome_.sampling));
+        TextureSampling& sampling = outcome_.measurements.sampling;
+        sampling = randomTextureSampling(grids_.gridA, sums.heightSum, sums.heightCount, region_.regionSide, random_);
+        results_.writeLine(samplingLineText(sampling));
     }
 
     // Steps 38 to 41: "END", close the file, remove the derived images, beep.
@@ -181,22 +176,22 @@ private:
         if (observer_) observer_->beep();
     }
 
-    // Persistent drawing on for Picture3 and Picture2; Cls on Picture2, then on Picture3.
+    // Persistent drawing on for the Hessian and the monochrome image; Cls on the monochrome image, then on the Hessian image.
     void prepareSurfaces() {
-        s_.Picture3.setAutoRedraw(true);
-        s_.Picture2.setAutoRedraw(true);
-        s_.Picture2.cls();
-        s_.Picture3.cls();
+        s_.hessianImage.setAutoRedraw(true);
+        s_.monochromeImage.setAutoRedraw(true);
+        s_.monochromeImage.cls();
+        s_.hessianImage.cls();
     }
 
-    void clearPicture7() {
-        s_.Picture7.cls();
-        s_.Picture7.setAutoRedraw(true);
+    void clearFigure() {
+        s_.figure.cls();
+        s_.figure.setAutoRedraw(true);
     }
 
     void printStatus(const std::string& word, bool clearFirst) {
-        if (clearFirst) s_.Picture8.cls();
-        s_.Picture8.print(word);
+        if (clearFirst) s_.statusView.cls();
+        s_.statusView.print(word);
         if (observer_) observer_->statusPrinted(word);
     }
 
@@ -224,7 +219,7 @@ private:
 
     static constexpr int kHessianDistance = 3;
 
-    PhotoView picture1_;
+    PhotoView photo_;
     const RunRequest& request_;
     RunSurfaces s_;
     ResultsSink& results_;
@@ -239,26 +234,26 @@ private:
 
 }  // namespace
 
-RunOutcome runAnalysis(PhotoView picture1, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
+RunOutcome runAnalysis(PhotoView photo, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
                        imaging::UniformRandom& random, RunObserver* observer) {
-    TextureRun run(picture1, request, surfaces, results, random, observer);
+    TextureRun run(photo, request, surfaces, results, random, observer);
     return run.execute();
 }
 
-AnalysisResults analyseSquare(PhotoView picture1, const AnalysisParameters& parameters,
+TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& parameters,
                               imaging::UniformRandom& random) {
-    PictureSurface picture2, picture3, picture7, picture8;
+    PictureSurface monochromeImage, hessianImage, figure, statusView;
     RunRequest request;
     request.variant = parameters.variant;
     request.regionX = parameters.region.regionX;
     request.regionY = parameters.region.regionY;
-    request.texts.text12 = imaging::numberText(parameters.region.regionSide);
-    request.texts.text6 = imaging::exactText(parameters.windowSize);
-    request.texts.text19 = imaging::exactText(parameters.neighbourDistance);
+    request.texts.regionSide = imaging::numberText(parameters.region.regionSide);
+    request.texts.tileSide = imaging::exactText(parameters.windowSize);
+    request.texts.neighbourDistance = imaging::exactText(parameters.neighbourDistance);
     CollectedLines lines;
     const RunOutcome outcome =
-        runAnalysis(picture1, request, RunSurfaces{picture2, picture3, picture7, picture8}, lines, random);
-    return {outcome.row, outcome.sampling};
+        runAnalysis(photo, request, RunSurfaces{monochromeImage, hessianImage, figure, statusView}, lines, random);
+    return outcome.measurements;
 }
 
 }  // namespace texturemeter

@@ -76,7 +76,7 @@ double darkLineShare(const FloatGrid& h, int16_t regionSide, imaging::UniformRan
 }
 
 // Mean and population standard deviation of the darkness of 200 random 21 x 21 boxes.
-void boxDarkness(const FloatGrid& h, int16_t regionSide, imaging::UniformRandom& random, SamplingLine& s) {
+void boxDarkness(const FloatGrid& h, int16_t regionSide, imaging::UniformRandom& random, TextureSampling& s) {
     float d[201];
     float total = 0.0f;
     for (int m = 1; m <= 200; ++m) {
@@ -93,12 +93,12 @@ void boxDarkness(const FloatGrid& h, int16_t regionSide, imaging::UniformRandom&
         const double dev = static_cast<double>(d[m]) - mean;
         squares += dev * dev;
     }
-    s.s8 = mean;
-    s.s9 = std::sqrt(squares / 200);
+    s.boxDarknessMean = mean;
+    s.boxDarknessSd = std::sqrt(squares / 200);
 }
 
 // Brightness summed over 50 jittered points on each of 19 rings around the middle of the square.
-void ringBrightness(const FloatGrid& h, int16_t regionSide, imaging::UniformRandom& random, SamplingLine& s) {
+void ringBrightness(const FloatGrid& h, int16_t regionSide, imaging::UniformRandom& random, TextureSampling& s) {
     const double middle = regionSide / 2.0;
     float b[20] = {};
     for (int j = 1; j <= 19; ++j) {
@@ -117,20 +117,22 @@ void ringBrightness(const FloatGrid& h, int16_t regionSide, imaging::UniformRand
     const auto average = [&](int j) {
         return (static_cast<double>(b[j]) + static_cast<double>(b[j + 1]) + static_cast<double>(b[j + 2])) / 3;
     };
-    s.s10 = average(1);
-    s.s11 = average(7);
-    s.s12 = average(13);
+    s.ringBrightnessR5to11 = average(1);
+    s.ringBrightnessR23to29 = average(7);
+    s.ringBrightnessR41to47 = average(13);
 }
 
 }  // namespace
 
-SamplingLine randomTextureSampling(const FloatGrid& gridA, double heightSum, long long heightCount,
+TextureSampling randomTextureSampling(const FloatGrid& gridA, double heightSum, long long heightCount,
                                    int16_t regionSide, imaging::UniformRandom& random) {
     random.reseedFromClock();
-    SamplingLine s;
-    s.s1 = (heightSum / static_cast<double>(heightCount)) / 256;
-    for (int k = 1; k <= 5; ++k) s.frameShares[std::size_t(k - 1)] = frameShare(gridA, 2 * k, regionSide, random);
-    s.s7 = darkLineShare(gridA, regionSide, random);
+    TextureSampling s;
+    s.meanBrightness = (heightSum / static_cast<double>(heightCount)) / 256;
+    float* const frameShares[5] = {&s.darkFrameShareR2, &s.darkFrameShareR4, &s.darkFrameShareR6,
+                                   &s.darkFrameShareR8, &s.darkFrameShareR10};
+    for (int k = 1; k <= 5; ++k) *frameShares[k - 1] = frameShare(gridA, 2 * k, regionSide, random);
+    s.darkLineShare = darkLineShare(gridA, regionSide, random);
     boxDarkness(gridA, regionSide, random, s);
     ringBrightness(gridA, regionSide, random, s);
     return s;

@@ -39,7 +39,7 @@ TileStatistics tiledDimensionStatistics(const FloatGrid& gridA, int extentX, int
     return stats;
 }
 
-GreySurfaceResults greySurfaceStage(const PictureSurface& picture2, const PictureSurface& picture3,
+GreySurfaceResults greySurfaceStage(const PictureSurface& monochromeImage, const PictureSurface& hessianImage,
                                     int16_t regionSide, const std::string& windowText, WorkGrids& grids,
                                     BoxSizes& boxSizes, std::array<float, 201>& areaTable,
                                     const StatusPrinter& status, GridLoad* lastLoad) {
@@ -48,27 +48,23 @@ GreySurfaceResults greySurfaceStage(const PictureSurface& picture2, const Pictur
     GreySurfaceResults r;
 
     status(status::kMonochromeVariation);
-    GridLoad load = loadGreyGrid(picture2, regionSide, grids.gridA, grids.gridB);
+    GridLoad load = loadGreyGrid(monochromeImage, regionSide, grids.gridA, grids.gridB);
     if (lastLoad) *lastLoad = load;
     TileStatistics mono =
         tiledDimensionStatistics(grids.gridA, load.extentX, load.extentY, windowSize, boxSizes, areaTable, tileDimensions);
-    r.monochromeMean = mono.mean;
-    r.monochromeSd = mono.sd;
-    r.monochromeRatio = mono.sd / static_cast<double>(mono.mean);
+    r.monochrome = {mono.mean, mono.sd, mono.sd / static_cast<double>(mono.mean)};
 
     status(status::kHessian);
-    load = loadGreyGrid(picture3, regionSide, grids.gridA, grids.gridB);
+    load = loadGreyGrid(hessianImage, regionSide, grids.gridA, grids.gridB);
     if (lastLoad) *lastLoad = load;
     TileStatistics hess =
         tiledDimensionStatistics(grids.gridA, load.extentX, load.extentY, windowSize, boxSizes, areaTable, tileDimensions);
-    r.hessianMean = hess.mean;
-    r.hessianSd = hess.sd;
-    r.hessianRatio = hess.sd / static_cast<double>(hess.mean);
+    r.hessian = {hess.mean, hess.sd, hess.sd / static_cast<double>(hess.mean)};
 
     status(status::kMonochromeWhole);
-    load = loadGreyGrid(picture2, regionSide, grids.gridA, grids.gridB);
+    load = loadGreyGrid(monochromeImage, regionSide, grids.gridA, grids.gridB);
     if (lastLoad) *lastLoad = load;
-    r.wholeDimension = wholeWindowDimension(grids.gridA, windowSize, boxSizes);
+    r.totalDimension = wholeWindowDimension(grids.gridA, windowSize, boxSizes);
     return r;
 }
 

@@ -57,7 +57,7 @@ protected:
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         fs::copy_file(kSkinPhoto, dir_ / "P1234.jpg");
-        texts_.text5 = (dir_ / "results.txt").string();
+        texts_.resultsName = (dir_ / "results.txt").string();
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -81,15 +81,17 @@ TEST(ResultsFile, HeaderBytes) {
     EXPECT_EQ(countFields(std::string(kResultsHeader)), 14);
 }
 
-TEST(ResultsFile, RowPrintsEachColumnInItsPrecisionAndLeavesColumn11Empty) {
-    ResultRow row;
-    for (int c = 2; c <= 14; ++c)
-        if (c != 11) row.setDouble(c, 0.1 * c);
-    row.setSingle(2, 2.5313279f);
-    row.setSingle(5, 2.894181f);
-    row.setSingle(14, 256000000.0f);
-    row.setDouble(3, -0.07622714360633256);
-    const std::string line = resultRowText("P1234.jpg", row);
+// Each measurement goes to its own column, in the precision it is kept in; " Curve-" stays empty.
+TEST(ResultsFile, RowPrintsEachMeasurementInItsColumnAndPrecision) {
+    TextureMeasurements m;
+    m.monochrome = {2.5313279f, -0.07622714360633256, 0.4};
+    m.hessian = {2.894181f, 0.6, 0.7};
+    m.totalDimension = 0.8;
+    m.lineShare = 0.9;
+    m.dotShare = 1;
+    m.outlineDimension = 1.2;
+    m.tone = {1.3, 256000000.0f};
+    const std::string line = resultRowText("P1234.jpg", m);
     EXPECT_EQ(line,
               "P1234.jpg, 2.531328 ,-0.0762271436063326 , 0.4 , 2.894181 , 0.6 , 0.7 , 0.8 , 0.9 , 1 ,, 1.2 , "
               "1.3 , 2.56E+08 ");
@@ -97,13 +99,19 @@ TEST(ResultsFile, RowPrintsEachColumnInItsPrecisionAndLeavesColumn11Empty) {
 }
 
 TEST(ResultsFile, SamplingLineHasTwelveNumbersInPrintForm) {
-    SamplingLine s;
-    s.s1 = 0.78125;
-    s.frameShares = {0.005f, 0, 0, 0, 0.1f};
-    s.s7 = 1;
-    s.s8 = 96.46875;
-    s.s10 = s.s11 = s.s12 = 39.0625;
-    EXPECT_EQ(samplingLineText(s), " 0.78125 , 0.005 , 0 , 0 , 0 , 0.1 , 1 , 96.46875 , 0 , 39.0625 , 39.0625 , 39.0625 ");
+    TextureSampling s;
+    s.meanBrightness = 0.78125;
+    s.darkFrameShareR2 = 0.005f;
+    s.darkFrameShareR4 = 0.25f;
+    s.darkFrameShareR10 = 0.1f;
+    s.darkLineShare = 1;
+    s.boxDarknessMean = 96.46875;
+    s.boxDarknessSd = 2.5;
+    s.ringBrightnessR5to11 = 39.0625;
+    s.ringBrightnessR23to29 = 3.5;
+    s.ringBrightnessR41to47 = -1;
+    EXPECT_EQ(samplingLineText(s),
+              " 0.78125 , 0.005 , 0.25 , 0 , 0 , 0.1 , 1 , 96.46875 , 2.5 , 39.0625 , 3.5 ,-1 ");
 }
 
 TEST(ResultsFile, UnwritableResultsFileIsAFileError) {
@@ -143,46 +151,46 @@ TEST_F(SessionRun, SelectImageFillsTextsAndResetsTheRegion) {
     TextureSession s(random);
     s.regionX = 50;
     s.boxSizes[3] = 4;
-    s.Picture4.setVisible(true);
+    s.p2Picture.setVisible(true);
     s.selectImage(dir_.string(), "P1234.jpg");
-    EXPECT_EQ(s.Text1, (dir_ / "P1234.jpg").string());
-    EXPECT_EQ(s.imagePath, s.Text1);
+    EXPECT_EQ(s.inputPathText, (dir_ / "P1234.jpg").string());
+    EXPECT_EQ(s.imagePath, s.inputPathText);
     EXPECT_EQ(s.imageFileName, "P1234.jpg");
-    EXPECT_EQ(s.Text2, "300");
-    EXPECT_EQ(s.Text3, "400");
-    EXPECT_EQ(s.Text11, (dir_ / "1234h.bmp").string());
-    EXPECT_EQ(s.Text16, (dir_ / "1234d.bmp").string());
-    EXPECT_EQ(s.Text18, (dir_ / "1234e.bmp").string());
+    EXPECT_EQ(s.heightText, "300");
+    EXPECT_EQ(s.widthText, "400");
+    EXPECT_EQ(s.derivedImageNames.hessian, (dir_ / "1234h.bmp").string());
+    EXPECT_EQ(s.derivedImageNames.unused, (dir_ / "1234d.bmp").string());
+    EXPECT_EQ(s.derivedImageNames.outline, (dir_ / "1234e.bmp").string());
     EXPECT_EQ(s.regionX, 0);
     EXPECT_EQ(s.regionSide, 0);
     EXPECT_EQ(s.boxSizes[3], 0);
-    EXPECT_FALSE(s.Picture4.visible());
-    EXPECT_EQ(s.Picture1.width(), 400);
+    EXPECT_FALSE(s.p2Picture.visible());
+    EXPECT_EQ(s.photo.width(), 400);
 }
 
 TEST_F(SessionRun, CornerClickDrawsTheBoxOnlyWhereTheSquareFits) {
     imaging::FastRandom random(1);
     TextureSession s(random);
     s.selectImage(dir_.string(), "P1234.jpg");
-    s.pressPicture1(20.5, 31.5, "100");
+    s.pressPhoto(20.5, 31.5, "100");
     EXPECT_EQ(s.regionX, 20);  // halves to even
     EXPECT_EQ(s.regionY, 32);
     EXPECT_EQ(s.regionSide, 100);
-    EXPECT_EQ(s.Text20, "20");
-    EXPECT_EQ(s.Text21, "32");
-    EXPECT_EQ(s.Label4, "Plot");
-    EXPECT_FALSE(s.Picture3.visible());
+    EXPECT_EQ(s.regionXText, "20");
+    EXPECT_EQ(s.regionYText, "32");
+    EXPECT_EQ(s.plotLabel, "Plot");
+    EXPECT_FALSE(s.hessianImage.visible());
     const imaging::Colour cyan = imaging::rgbColour(0, 255, 255);
-    EXPECT_EQ(s.Picture1.pointAt(18, 30), cyan);
-    EXPECT_EQ(s.Picture1.pointAt(122, 134), cyan);
+    EXPECT_EQ(s.photo.pointAt(18, 30), cyan);
+    EXPECT_EQ(s.photo.pointAt(122, 134), cyan);
     // A second click near the right edge takes the corner but draws nothing; the old box is gone.
-    s.pressPicture1(350, 10, "100");
+    s.pressPhoto(350, 10, "100");
     EXPECT_EQ(s.regionX, 350);
-    EXPECT_NE(s.Picture1.pointAt(18, 30), cyan);
-    EXPECT_NE(s.Picture1.pointAt(348, 8), cyan);
-    EXPECT_THROW(s.pressPicture1(1, 1, "abc"), imaging::RunError);
+    EXPECT_NE(s.photo.pointAt(18, 30), cyan);
+    EXPECT_NE(s.photo.pointAt(348, 8), cyan);
+    EXPECT_THROW(s.pressPhoto(1, 1, "abc"), imaging::RunError);
     s.pressP1();
-    EXPECT_TRUE(s.Picture3.visible());
+    EXPECT_TRUE(s.hessianImage.visible());
 }
 
 TEST_F(SessionRun, BoxConditionUsesTheUnroundedPointerPosition) {
@@ -191,64 +199,64 @@ TEST_F(SessionRun, BoxConditionUsesTheUnroundedPointerPosition) {
     s.selectImage(dir_.string(), "P1234.jpg");  // 400 x 300
     const imaging::Colour cyan = imaging::rgbColour(0, 255, 255);
     // 200 + 199.6 < 400 although the corner rounds to 200 (where 200 + 200 would not fit).
-    s.pressPicture1(199.6, 100, "200");
+    s.pressPhoto(199.6, 100, "200");
     EXPECT_EQ(s.regionX, 200);
-    EXPECT_EQ(s.Picture1.pointAt(198, 98), cyan);
+    EXPECT_EQ(s.photo.pointAt(198, 98), cyan);
     // 200 + 100.4 > 300 although the corner rounds to 100 (where 200 + 100 <= 300 would fit).
-    s.pressPicture1(199, 100.4, "200");
+    s.pressPhoto(199, 100.4, "200");
     EXPECT_EQ(s.regionY, 100);
-    EXPECT_NE(s.Picture1.pointAt(197, 98), cyan);
-    EXPECT_NE(s.Picture1.pointAt(198, 98), cyan);
+    EXPECT_NE(s.photo.pointAt(197, 98), cyan);
+    EXPECT_NE(s.photo.pointAt(198, 98), cyan);
     // Exactly at the bottom edge the square still fits (<=); at the right edge it does not (<).
-    s.pressPicture1(0, 100, "200");
-    EXPECT_EQ(s.Picture1.pointAt(0, 98), cyan);
-    s.pressPicture1(200, 0, "200");
-    EXPECT_NE(s.Picture1.pointAt(200, 0), cyan);
-    EXPECT_NE(s.Picture1.pointAt(198, 0), cyan);
+    s.pressPhoto(0, 100, "200");
+    EXPECT_EQ(s.photo.pointAt(0, 98), cyan);
+    s.pressPhoto(200, 0, "200");
+    EXPECT_NE(s.photo.pointAt(200, 0), cyan);
+    EXPECT_NE(s.photo.pointAt(198, 0), cyan);
 }
 
 TEST_F(SessionRun, GreyReadoutPrintsTheGreyUnderThePointer) {
     imaging::FastRandom random(1);
     TextureSession s(random);
     s.selectImage(dir_.string(), "P1234.jpg");
-    s.movePicture1(5000, 5000);  // outside: white
-    ASSERT_EQ(s.Picture9.printedLines().size(), 1u);
-    EXPECT_EQ(s.Picture9.printedLines()[0], imaging::printForm(imaging::greyOf(imaging::kOutside)));
-    s.movePicture1(10, 10);
-    EXPECT_EQ(s.Picture9.printedLines().size(), 1u);
+    s.movePointerOverPhoto(5000, 5000);  // outside: white
+    ASSERT_EQ(s.greyReadout.printedLines().size(), 1u);
+    EXPECT_EQ(s.greyReadout.printedLines()[0], imaging::printForm(imaging::greyOf(imaging::kOutside)));
+    s.movePointerOverPhoto(10, 10);
+    EXPECT_EQ(s.greyReadout.printedLines().size(), 1u);
 }
 
 TEST_F(SessionRun, StartAWritesThreeLinesShowsStatusWordsAndDeletesTheDerivedImages) {
     imaging::FastRandom random(1);
     TextureSession s(random);
     s.selectImage(dir_.string(), "P1234.jpg");
-    s.pressPicture1(20, 30, "200");
+    s.pressPhoto(20, 30, "200");
     std::ofstream(dir_ / "1234d.bmp") << "keep me";
     RecordingObserver observer;
     const RunOutcome out = s.run(Variant::A, texts_, &observer);
     EXPECT_EQ(observer.words, (std::vector<std::string>{"Start", "白黒変化", "ヘシアン", "白黒全体", "line", "dot",
                                                         "curve", "END"}));
     EXPECT_EQ(observer.beeps, 1);
-    ASSERT_EQ(s.Picture8.printedLines().size(), 1u);
-    EXPECT_EQ(s.Picture8.printedLines()[0], "END");
+    ASSERT_EQ(s.statusView.printedLines().size(), 1u);
+    EXPECT_EQ(s.statusView.printedLines()[0], "END");
 
     const std::vector<std::string> lines = crlfLines(readFile(dir_ / "results.txt"));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], std::string(kResultsHeader));
-    EXPECT_EQ(lines[1], resultRowText("P1234.jpg", out.row));
+    EXPECT_EQ(lines[1], resultRowText("P1234.jpg", out.measurements));
     EXPECT_EQ(countFields(lines[1]), 14);
     EXPECT_NE(lines[1].find(",,"), std::string::npos);
-    EXPECT_EQ(lines[2], samplingLineText(out.sampling));
+    EXPECT_EQ(lines[2], samplingLineText(out.measurements.sampling));
     EXPECT_EQ(countFields(lines[2]), 12);
 
     for (const char* e : {"h", "a", "b", "c", "e"}) EXPECT_FALSE(fs::exists(dir_ / ("1234" + std::string(e) + ".bmp"))) << e;
     EXPECT_EQ(readFile(dir_ / "1234d.bmp"), "keep me");
-    EXPECT_EQ(s.Text8, "200");
-    EXPECT_EQ(s.Text9, "200");
+    EXPECT_EQ(s.lastColumnText, "200");
+    EXPECT_EQ(s.lastRowText, "200");
     EXPECT_EQ(s.regionSide, 200);
     EXPECT_EQ(s.boxSizes[6], 20);
-    EXPECT_EQ(s.Picture2.width(), 201);
-    EXPECT_EQ(s.Picture7.pointAt(100, 100), imaging::kWhite);  // cleared at the end
+    EXPECT_EQ(s.monochromeImage.width(), 201);
+    EXPECT_EQ(s.figure.pointAt(100, 100), imaging::kWhite);  // cleared at the end
 }
 
 TEST_F(SessionRun, FreezingThroughFilesGivesTheSameResultsAsInMemory) {
@@ -256,13 +264,13 @@ TEST_F(SessionRun, FreezingThroughFilesGivesTheSameResultsAsInMemory) {
     TextureSession a(r1), b(r2);
     a.selectImage(dir_.string(), "P1234.jpg");
     b.selectImage(dir_.string(), "P1234.jpg");
-    a.pressPicture1(20, 30, "200");
-    b.pressPicture1(20, 30, "200");
+    a.pressPhoto(20, 30, "200");
+    b.pressPhoto(20, 30, "200");
     const RunOutcome fa = a.run(Variant::C, texts_, nullptr, FreezeStrategy::ThroughFiles);
     const std::string fileA = readFile(dir_ / "results.txt");
     const RunOutcome fb = b.run(Variant::C, texts_, nullptr, FreezeStrategy::InMemory);
     EXPECT_EQ(fileA, readFile(dir_ / "results.txt"));
-    EXPECT_EQ(resultRowText("x", fa.row), resultRowText("x", fb.row));
+    EXPECT_EQ(resultRowText("x", fa.measurements), resultRowText("x", fb.measurements));
 }
 
 TEST_F(SessionRun, VariantsPrintTheirJapaneseStageLabels) {
@@ -284,12 +292,12 @@ TEST_F(SessionRun, ASecondRunLeavesOnlyItsOwnLines) {
     s.selectImage(dir_.string(), "P1234.jpg");
     s.run(Variant::A, texts_);
     s.selectImage(dir_.string(), "Q77.jpg");
-    texts_.text12 = "150";
+    texts_.regionSide = "150";
     s.run(Variant::A, texts_);
     const std::vector<std::string> lines = crlfLines(readFile(dir_ / "results.txt"));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1].rfind("Q77.jpg,", 0), 0u);
-    EXPECT_EQ(s.Picture2.width(), 151);
+    EXPECT_EQ(s.monochromeImage.width(), 151);
 }
 
 TEST_F(SessionRun, ErrorsStopTheRunAndKeepWhatWasWritten) {
@@ -297,7 +305,7 @@ TEST_F(SessionRun, ErrorsStopTheRunAndKeepWhatWasWritten) {
     TextureSession s(random);
     s.selectImage(dir_.string(), "P1234.jpg");
     RunTexts t = texts_;
-    t.text12 = "abc";
+    t.regionSide = "abc";
     try {
         s.run(Variant::A, t);
         FAIL();
@@ -307,7 +315,7 @@ TEST_F(SessionRun, ErrorsStopTheRunAndKeepWhatWasWritten) {
     EXPECT_FALSE(fs::exists(dir_ / "results.txt"));  // stopped before the file was opened
 
     t = texts_;
-    t.text6 = "19";
+    t.tileSide = "19";
     EXPECT_THROW(s.run(Variant::A, t), imaging::RunError);
     // The header and the two frozen images were written before the error and stay.
     EXPECT_EQ(crlfLines(readFile(dir_ / "results.txt")).size(), 1u);
@@ -315,12 +323,12 @@ TEST_F(SessionRun, ErrorsStopTheRunAndKeepWhatWasWritten) {
     EXPECT_TRUE(fs::exists(dir_ / "1234a.bmp"));
 
     t = texts_;
-    t.text12 = "500";
+    t.regionSide = "500";
     EXPECT_THROW(s.run(Variant::A, t), imaging::RunError);
-    t.text12 = "0";
+    t.regionSide = "0";
     EXPECT_THROW(s.run(Variant::A, t), imaging::RunError);
     t = texts_;
-    t.text19 = "four";
+    t.neighbourDistance = "four";
     EXPECT_THROW(s.run(Variant::A, t), imaging::RunError);
 
 }
@@ -339,18 +347,18 @@ TEST_F(SessionRun, RunWithoutAPhotographIsRefusedAndLeavesTheResultsFileAlone) {
     }
     EXPECT_EQ(readFile(dir_ / "results.txt"), "earlier results\r\n");
     EXPECT_TRUE(observer.words.empty());
-    EXPECT_TRUE(fresh.Picture8.printedLines().empty());
+    EXPECT_TRUE(fresh.statusView.printedLines().empty());
     EXPECT_EQ(fresh.regionSide, 0);
     // A click on the empty picture is refused the same way and takes no corner.
     try {
-        fresh.pressPicture1(10, 20, "200");
+        fresh.pressPhoto(10, 20, "200");
         FAIL() << "a click without a photograph took a corner";
     } catch (const imaging::RunError& e) {
         EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
         EXPECT_NE(std::string(e.what()).find("No photograph selected"), std::string::npos);
     }
-    EXPECT_EQ(fresh.Text20, "");
-    EXPECT_TRUE(fresh.Label4.empty());
+    EXPECT_EQ(fresh.regionXText, "");
+    EXPECT_TRUE(fresh.plotLabel.empty());
 }
 
 TEST_F(SessionRun, AfterAnUnreadableSelectionTheEarlierPhotoIsNotMeasuredUnderTheNewName) {
@@ -371,12 +379,12 @@ TEST_F(SessionRun, AfterAnUnreadableSelectionTheEarlierPhotoIsNotMeasuredUnderTh
         EXPECT_NE(std::string(e.what()).find("Pbad.jpg"), std::string::npos) << e.what();
     }
     EXPECT_EQ(readFile(dir_ / "results.txt"), before);
-    EXPECT_THROW(s.pressPicture1(5, 5, "100"), imaging::RunError);
+    EXPECT_THROW(s.pressPhoto(5, 5, "100"), imaging::RunError);
     EXPECT_EQ(s.regionSide, 0);
     // Selecting a readable file again makes everything work.
     s.selectImage(dir_.string(), "P1234.jpg");
     EXPECT_TRUE(s.photoLoaded());
-    s.pressPicture1(5, 5, "100");
+    s.pressPhoto(5, 5, "100");
     EXPECT_EQ(s.regionSide, 100);
 }
 
@@ -415,7 +423,7 @@ TEST(RunDriver, SideBeyondTheGridsFailsWithoutPicturesOfThatSize) {
     request.imageFileName = "P1234.jpg";
     CollectedLines lines;
     for (const char* side : {"2000", "501"}) {
-        request.texts.text12 = side;
+        request.texts.regionSide = side;
         lines.lines.clear();
         try {
             runAnalysis(PhotoView(photo), request, RunSurfaces{p2, p3, p7, p8}, lines, random);
@@ -433,7 +441,7 @@ TEST(RunDriver, SideBeyondTheGridsFailsWithoutPicturesOfThatSize) {
         }
     }
     // A side of 500 still gets its full 501 x 501 pictures (it fails only at the later grid load).
-    request.texts.text12 = "500";
+    request.texts.regionSide = "500";
     EXPECT_THROW(runAnalysis(PhotoView(photo), request, RunSurfaces{p2, p3, p7, p8}, lines, random),
                  imaging::RunError);
     EXPECT_EQ(p2.width(), 501);
@@ -447,20 +455,33 @@ TEST_F(SessionRun, UnreadablePhotoIsAnErrorAfterTheReset) {
     imaging::FastRandom random(1);
     TextureSession s(random);
     s.selectImage(dir_.string(), "P1234.jpg");
-    s.pressPicture1(10, 10, "200");
+    s.pressPhoto(10, 10, "200");
     EXPECT_THROW(s.selectImage(dir_.string(), "Pbad.jpg"), imaging::RunError);
     EXPECT_EQ(s.regionX, 0);
     EXPECT_EQ(s.imageFileName, "Pbad.jpg");
 }
 
-TEST(AnalyseSquare, ColumnElevenStaysEmptyAndEveryOtherColumnIsAssigned) {
+// The measurements analyseSquare returns are those the results file of the same run holds.
+TEST(AnalyseSquare, MeasurementsAreTheNumbersOfTheResultsFile) {
     const imaging::Image photo = imaging::loadImageFile(kSkinPhoto);
-    imaging::FastRandom random(3);
     AnalysisParameters p;
     p.region = {20, 30, 200};
-    const AnalysisResults r = analyseSquare(PhotoView(photo), p, random);
-    for (int c = 2; c <= 14; ++c)
-        EXPECT_EQ(r.row.column(c).form == ResultCell::Form::Empty, c == 11) << "column " << c;
+    imaging::FastRandom random(3);
+    const TextureMeasurements m = analyseSquare(PhotoView(photo), p, random);
+
+    imaging::FastRandom sameSeed(3);
+    RunRequest request;
+    request.regionX = 20;
+    request.regionY = 30;
+    request.imageFileName = "skin_texture.jpg";
+    PictureSurface a, b, c, d;
+    CollectedLines lines;
+    runAnalysis(PhotoView(photo), request, RunSurfaces{a, b, c, d}, lines, sameSeed);
+    ASSERT_EQ(lines.lines.size(), 3u);
+    EXPECT_EQ(lines.lines[1], resultRowText("skin_texture.jpg", m));
+    EXPECT_EQ(lines.lines[2], samplingLineText(m.sampling));
+    EXPECT_GT(m.monochrome.meanDimension, 2.0f);
+    EXPECT_GT(m.outlineDimension, 0.0);
 }
 
 }  // namespace

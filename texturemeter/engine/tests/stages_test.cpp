@@ -462,14 +462,14 @@ TEST(ColourTone, UniformGreySquareSpread256000000AndToneDeviationFromTheWhiteBor
         for (int x = 0; x < 201; ++x) p2.psetAt(x, y, imaging::greyColour(90));
     FloatGrid a = gridOf(0), b = gridOf(0);
     const ColourToneResult r = colourToneStatistics(p2, 200, a, b);
-    EXPECT_EQ(r.histogramSpread, 256000000.0f);
+    EXPECT_EQ(r.tone.histogramSpread, 256000000.0f);
     EXPECT_EQ(r.load.pointCount, 202 * 202);
     // Row and column 201 read white: the mean lies above the grey of the square.
     const double h = double(static_cast<float>(imaging::greyOf(imaging::greyColour(90)) / 255 * 200));
     const double mean = (201.0 * 201.0 * (imaging::greyOf(imaging::greyColour(90)) / 255 * 200) +
                          (202.0 * 202.0 - 201.0 * 201.0) * 200.0) / (202.0 * 202.0);
-    EXPECT_NEAR(r.toneDeviation, mean - h, 1e-9);
-    EXPECT_GT(r.toneDeviation, 0.0);
+    EXPECT_NEAR(r.tone.deviation, mean - h, 1e-9);
+    EXPECT_GT(r.tone.deviation, 0.0);
 }
 
 TEST(ColourTone, EvenlySpreadGreysGiveSpreadZeroAndBinEdgesBelongUpwards) {
@@ -479,13 +479,13 @@ TEST(ColourTone, EvenlySpreadGreysGiveSpreadZeroAndBinEdgesBelongUpwards) {
         for (int x = 0; x < 201; ++x) p2.psetAt(x, y, imaging::greyColour(greys[std::min(y / 40, 4)]));
     FloatGrid a = gridOf(0), b = gridOf(0);
     const ColourToneResult r = colourToneStatistics(p2, 200, a, b);
-    EXPECT_EQ(r.histogramSpread, 0.0f);
+    EXPECT_EQ(r.tone.histogramSpread, 0.0f);
     EXPECT_EQ(b(0, 40), 50.0f);
 }
 
 // ---- Random texture sampling ----
 
-SamplingLine sampleUniform(imaging::Colour c) {
+TextureSampling sampleUniform(imaging::Colour c) {
     const imaging::Image photo = uniformImage(201, 201, c);
     FloatGrid a = gridOf(0), b = gridOf(0);
     PictureSurface p2(201, 201);
@@ -495,27 +495,29 @@ SamplingLine sampleUniform(imaging::Colour c) {
 }
 
 TEST(TextureSampling, UniformWhiteSquare) {
-    const SamplingLine s = sampleUniform(imaging::kWhite);
-    EXPECT_EQ(s.s1, 0.78125);
-    for (float share : s.frameShares) EXPECT_EQ(share, 0.0f);
-    EXPECT_EQ(s.s7, 0.0);
-    EXPECT_EQ(s.s8, 96.46875);
-    EXPECT_EQ(s.s9, 0.0);
-    EXPECT_EQ(s.s10, 39.0625);
-    EXPECT_EQ(s.s11, 39.0625);
-    EXPECT_EQ(s.s12, 39.0625);
+    const TextureSampling s = sampleUniform(imaging::kWhite);
+    EXPECT_EQ(s.meanBrightness, 0.78125);
+    for (float share : {s.darkFrameShareR2, s.darkFrameShareR4, s.darkFrameShareR6, s.darkFrameShareR8, s.darkFrameShareR10})
+        EXPECT_EQ(share, 0.0f);
+    EXPECT_EQ(s.darkLineShare, 0.0);
+    EXPECT_EQ(s.boxDarknessMean, 96.46875);
+    EXPECT_EQ(s.boxDarknessSd, 0.0);
+    EXPECT_EQ(s.ringBrightnessR5to11, 39.0625);
+    EXPECT_EQ(s.ringBrightnessR23to29, 39.0625);
+    EXPECT_EQ(s.ringBrightnessR41to47, 39.0625);
 }
 
 TEST(TextureSampling, UniformBlackSquare) {
-    const SamplingLine s = sampleUniform(imaging::kBlack);
-    EXPECT_EQ(s.s1, 0.0);
-    for (float share : s.frameShares) EXPECT_EQ(share, 0.0f);
-    EXPECT_EQ(s.s7, 1.0);
-    EXPECT_EQ(s.s8, 441.0);
-    EXPECT_EQ(s.s9, 0.0);
-    EXPECT_EQ(s.s10, 0.0);
-    EXPECT_EQ(s.s11, 0.0);
-    EXPECT_EQ(s.s12, 0.0);
+    const TextureSampling s = sampleUniform(imaging::kBlack);
+    EXPECT_EQ(s.meanBrightness, 0.0);
+    for (float share : {s.darkFrameShareR2, s.darkFrameShareR4, s.darkFrameShareR6, s.darkFrameShareR8, s.darkFrameShareR10})
+        EXPECT_EQ(share, 0.0f);
+    EXPECT_EQ(s.darkLineShare, 1.0);
+    EXPECT_EQ(s.boxDarknessMean, 441.0);
+    EXPECT_EQ(s.boxDarknessSd, 0.0);
+    EXPECT_EQ(s.ringBrightnessR5to11, 0.0);
+    EXPECT_EQ(s.ringBrightnessR23to29, 0.0);
+    EXPECT_EQ(s.ringBrightnessR41to47, 0.0);
 }
 
 TEST(TextureSampling, DarkFramesAroundBrightInsidesAreHits) {
@@ -524,10 +526,10 @@ TEST(TextureSampling, DarkFramesAroundBrightInsidesAreHits) {
     for (int y = 0; y <= 200; ++y)
         for (int x = 0; x <= 200; ++x) a(x, y) = (x % 6 == 0 || y % 6 == 0) ? 0.0f : 200.0f;
     imaging::FastRandom random(3);
-    const SamplingLine s = randomTextureSampling(a, 0, 1, 200, random);
-    EXPECT_GT(s.frameShares[0], 0.0f);
-    EXPECT_LT(s.frameShares[0], 1.0f);
-    EXPECT_EQ(s.frameShares[0], static_cast<float>(std::nearbyint(s.frameShares[0] * 200.0) / 200.0));
+    const TextureSampling s = randomTextureSampling(a, 0, 1, 200, random);
+    EXPECT_GT(s.darkFrameShareR2, 0.0f);
+    EXPECT_LT(s.darkFrameShareR2, 1.0f);
+    EXPECT_EQ(s.darkFrameShareR2, static_cast<float>(std::nearbyint(s.darkFrameShareR2 * 200.0) / 200.0));
 }
 
 // Returns the same number at every draw.
@@ -550,10 +552,10 @@ TEST(TextureSampling, RingAngleIsKeptInDoublePrecision) {
     for (int y = 0; y <= 200; ++y)
         for (int x = 100; x <= 200; ++x) a(x, y) = 200.0f;
     ConstantRandom random(89.9999893 / 360);
-    const SamplingLine s = randomTextureSampling(a, 0, 1, 200, random);
-    EXPECT_EQ(s.s10, 39.0625);  // 50 points x 200 / 256 on each ring
-    EXPECT_EQ(s.s11, 39.0625);
-    EXPECT_EQ(s.s12, 39.0625);
+    const TextureSampling s = randomTextureSampling(a, 0, 1, 200, random);
+    EXPECT_EQ(s.ringBrightnessR5to11, 39.0625);  // 50 points x 200 / 256 on each ring
+    EXPECT_EQ(s.ringBrightnessR23to29, 39.0625);
+    EXPECT_EQ(s.ringBrightnessR41to47, 39.0625);
 }
 
 // Returns `before` for the first `count` draws, then repeats `cycle`.
@@ -583,11 +585,11 @@ TEST(TextureSampling, RingsDrawAngleThenRadialThenVerticalJitterAfter3000Draws) 
     for (int y = 0; y <= 500; ++y)
         for (int x = 0; x <= 500; ++x) a(x, y) = float(x);
     ScriptedRandom random(3000, 0.5, {0.0, 0.0, 0.9});
-    const SamplingLine s = randomTextureSampling(a, 0, 1, 200, random);
+    const TextureSampling s = randomTextureSampling(a, 0, 1, 200, random);
     EXPECT_EQ(random.drawn(), 3000 + 19 * 50 * 3);
-    EXPECT_EQ(s.s10, 50.0 * (106 + 109 + 112) / 256 / 3);
-    EXPECT_EQ(s.s11, 50.0 * (124 + 127 + 130) / 256 / 3);
-    EXPECT_EQ(s.s12, 50.0 * (142 + 145 + 148) / 256 / 3);
+    EXPECT_EQ(s.ringBrightnessR5to11, 50.0 * (106 + 109 + 112) / 256 / 3);
+    EXPECT_EQ(s.ringBrightnessR23to29, 50.0 * (124 + 127 + 130) / 256 / 3);
+    EXPECT_EQ(s.ringBrightnessR41to47, 50.0 * (142 + 145 + 148) / 256 / 3);
 }
 
 TEST(TextureSampling, SmallSquareRingsLeaveTheGrid) {
@@ -601,14 +603,14 @@ TEST(TextureSampling, SameSeedSameLineDifferentReseedDifferentLine) {
     for (int y = 0; y <= 200; ++y)
         for (int x = 0; x <= 200; ++x) a(x, y) = float((x * 13 + y * 7) % 200);
     imaging::FastRandom r1(42), r2(42);
-    const SamplingLine s1 = randomTextureSampling(a, 1000, 10, 200, r1);
-    const SamplingLine s2 = randomTextureSampling(a, 1000, 10, 200, r2);
-    EXPECT_EQ(s1.s8, s2.s8);
-    EXPECT_EQ(s1.s12, s2.s12);
-    EXPECT_EQ(s1.s1, 1000.0 / 10 / 256);
+    const TextureSampling s1 = randomTextureSampling(a, 1000, 10, 200, r1);
+    const TextureSampling s2 = randomTextureSampling(a, 1000, 10, 200, r2);
+    EXPECT_EQ(s1.boxDarknessMean, s2.boxDarknessMean);
+    EXPECT_EQ(s1.ringBrightnessR41to47, s2.ringBrightnessR41to47);
+    EXPECT_EQ(s1.meanBrightness, 1000.0 / 10 / 256);
     // The stage reseeds "from the clock" at its start: a second call draws a new stream.
-    const SamplingLine s3 = randomTextureSampling(a, 1000, 10, 200, r1);
-    EXPECT_NE(s1.s8, s3.s8);
+    const TextureSampling s3 = randomTextureSampling(a, 1000, 10, 200, r1);
+    EXPECT_NE(s1.boxDarknessMean, s3.boxDarknessMean);
 }
 
 }  // namespace

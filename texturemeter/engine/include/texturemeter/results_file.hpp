@@ -2,13 +2,12 @@
 // The results file: a header line, one result row per image and one sampling line per image,
 // comma-separated, lines ended by CR LF, numbers in print form with "." as decimal point.
 
-#include <array>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "texturemeter/stages.hpp"
+#include "texturemeter/measurements.hpp"
 
 namespace texturemeter {
 
@@ -16,37 +15,20 @@ namespace texturemeter {
 extern const std::string_view kResultsHeader;
 // The line end of every line of the file.
 constexpr std::string_view kLineEnd = "\r\n";
-// `Text5`'s default: the results file name.
+// The default results file name.
 constexpr std::string_view kDefaultResultsName = "C:\\frHgg.txt";
 
-// One cell of the result row: empty until a stage assigns it, then single or double precision.
-struct ResultCell {
-    enum class Form { Empty, Single, Double };
-    Form form = Form::Empty;
-    double value = 0;
-};
+// The result row: the image's name, then its measurements in the columns of the header (the
+// " Curve-" column stays empty).
+std::string resultRowText(const std::string& imageFileName, const TextureMeasurements& m);
+// The sampling line: the twelve sampling values in print form, separated by commas.
+std::string samplingLineText(const TextureSampling& s);
 
-// Columns 2..14 of the result row (column 1 is the image name).
-struct ResultRow {
-    std::array<ResultCell, 13> cells{};
-
-    void setSingle(int column, float v);
-    void setDouble(int column, double v);
-    const ResultCell& column(int column) const;  // column 2..14
-};
-
-// The print form of a cell ("" for an empty cell).
-std::string cellText(const ResultCell& cell);
-// NAME,<col 2>,...,<col 14>
-std::string resultRowText(const std::string& imageFileName, const ResultRow& row);
-// S1,...,S12 in print form.
-std::string samplingLineText(const SamplingLine& s);
-
-// Where a run writes its lines (the window's "file number 5").
+// Where a run writes its lines.
 class ResultsSink {
 public:
     virtual ~ResultsSink() = default;
-    // Creates or truncates the results file named by `Text5` (run step 6).
+    // Creates or truncates the results file of that name.
     virtual void open(const std::string& resultsName) = 0;
     // Writes one line followed by CR LF.
     virtual void writeLine(const std::string& line) = 0;

@@ -13,7 +13,7 @@
 
 namespace texturemeter {
 
-// Status words printed into `Picture8` during a run.
+// Status words printed into the status picture during a run.
 namespace status {
 inline constexpr const char* kStart = "Start";
 inline constexpr const char* kMonochromeVariation = "白黒変化";
@@ -26,23 +26,23 @@ const char* dot(Variant v);
 const char* curve(Variant v);
 }  // namespace status
 
-// The parameter text boxes a run reads, each parsed at the point of the run that uses it, so
+// The parameters a run reads as typed, each parsed at the point of the run that uses it, so
 // "Type mismatch" and "Overflow" arise where the window would raise them.
 struct RunTexts {
-    std::string text5 = std::string(kDefaultResultsName);  // results file name
-    std::string text6 = "40";                              // tile (window) side
-    std::string text12 = "200";                            // regionSide
-    std::string text19 = "4";                              // neighbour distance of the outline
+    std::string resultsName = std::string(kDefaultResultsName);  // "Output File"
+    std::string tileSide = "40";                                 // "Length of one side"
+    std::string regionSide = "200";                              // "Sampling width"
+    std::string neighbourDistance = "4";                         // neighbour distance of the outline
 };
 
-// The six derived image names (`Text11`, `Text13`, `Text14`, `Text15`, `Text16`, `Text18`).
+// The six derived image names.
 struct DerivedNames {
-    std::string hessian;      // Text11, "h.bmp"
-    std::string monochrome;   // Text13, "a.bmp"
-    std::string lineFigure;   // Text14, "b.bmp"
-    std::string dotFigure;    // Text15, "c.bmp"
-    std::string unused;       // Text16, "d.bmp": neither written nor deleted
-    std::string outline;      // Text18, "e.bmp"
+    std::string hessian;      // "h.bmp"
+    std::string monochrome;   // "a.bmp"
+    std::string lineFigure;   // "b.bmp"
+    std::string dotFigure;    // "c.bmp"
+    std::string unused;       // "d.bmp": neither written nor deleted
+    std::string outline;      // "e.bmp"
 };
 
 // The derived-name rule: directory + separator + file name without its first character and
@@ -65,9 +65,9 @@ struct DerivedImageHandling {
 class RunObserver {
 public:
     virtual ~RunObserver() = default;
-    // A status word has just been printed into `Picture8` (after its Cls).
+    // A status word has just been printed into the status picture (after its Cls).
     virtual void statusPrinted(const std::string& /*word*/) {}
-    // `Text8`/`Text9` (last column and row index of a grid load) changed.
+    // The last column and row index of a grid load ("LAST_EWW", "LAST_HWW") changed.
     virtual void extentsChanged(int /*extentX*/, int /*extentY*/) {}
     // The run's last step: the system beep.
     virtual void beep() {}
@@ -75,10 +75,10 @@ public:
 
 // The surfaces a run draws into: monochrome image, Hessian image, stage drawings and status.
 struct RunSurfaces {
-    PictureSurface& Picture2;
-    PictureSurface& Picture3;
-    PictureSurface& Picture7;
-    PictureSurface& Picture8;
+    PictureSurface& monochromeImage;
+    PictureSurface& hessianImage;
+    PictureSurface& figure;       // line, dot and outline figures
+    PictureSurface& statusView;   // the status word
 };
 
 // Everything a run takes besides the surfaces.
@@ -94,34 +94,29 @@ struct RunRequest {
 // What a run leaves besides the results file.
 struct RunOutcome {
     int16_t regionSide = 0;
-    ResultRow row;
-    SamplingLine sampling;
-    int extentX = 0;   // Text8
-    int extentY = 0;   // Text9
+    TextureMeasurements measurements;
+    int extentX = 0;   // last column index of the latest grid load
+    int extentY = 0;   // last row index
     BoxSizes boxSizes{};  // the form-level box-size table as the run left it
 };
 
-// The whole run, steps 1 to 41: opens `results` with `Text5`, writes header, result row and
+// The whole run, steps 1 to 41: opens `results` with the results name, writes header, result row and
 // sampling line, and, at the end, prints "END", closes the file, deletes the derived images (when
 // asked) and beeps. Throws imaging::RunError at the first run-time error; lines and images
 // written before stay. When the derived images go through files and one of the five written
 // names is empty, the run is refused (ErrorKind::Refused) before anything is printed or written.
-RunOutcome runAnalysis(PhotoView picture1, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
+RunOutcome runAnalysis(PhotoView photo, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
                        imaging::UniformRandom& random, RunObserver* observer = nullptr);
 
-// The whole analysis without texts, file or derived images (command line, benchmarks): numbers
-// in, result row and sampling line out. Surfaces are private; images are frozen in memory.
+// The whole analysis without texts, file or derived images (benchmarks, bindings): numbers in,
+// measurements out. Surfaces are private; images are frozen in memory.
 struct AnalysisParameters {
     Variant variant = Variant::A;
     RegionSquare region;
-    double windowSize = 40;         // Text6
-    double neighbourDistance = 4;   // Text19
+    double windowSize = 40;         // tile side
+    double neighbourDistance = 4;   // of the outline
 };
-struct AnalysisResults {
-    ResultRow row;
-    SamplingLine sampling;
-};
-AnalysisResults analyseSquare(PhotoView picture1, const AnalysisParameters& parameters,
+TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& parameters,
                               imaging::UniformRandom& random);
 
 }  // namespace texturemeter

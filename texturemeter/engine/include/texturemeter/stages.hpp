@@ -13,6 +13,7 @@
 #include "imaging/image_file.hpp"
 #include "imaging/random.hpp"
 #include "imaging/surface.hpp"
+#include "texturemeter/measurements.hpp"
 
 namespace texturemeter {
 
@@ -23,7 +24,7 @@ using imaging::PictureSurface;
 // "Start (C) Normalization".
 enum class Variant { A, B, C };
 
-// Read access to the photograph in `Picture1`: either the window's surface or a decoded image
+// Read access to the photograph: either the window's surface or a decoded image
 // (the command-line tool keeps only the decoded image). Positions outside read -1.
 class PhotoView {
 public:
@@ -42,7 +43,7 @@ private:
     const imaging::Image* image_ = nullptr;
 };
 
-// The analysed square: top-left corner in `Picture1` and side, 16-bit as in the window.
+// The analysed square: top-left corner in the photograph and side, 16-bit as in the window.
 struct RegionSquare {
     int16_t regionX = 0;
     int16_t regionY = 0;
@@ -79,12 +80,12 @@ double highlightCompression(double g0);
 // rounding to single precision.
 double greyHeight(double g0, int16_t regionSide, Variant variant);
 
-// Reads the square of `Picture1` into gridA and gridB and draws the grey square into
-// `picture2` from its top-left; in Start(C) the grids are then normalized (greyNormalization).
+// Reads the square of the photograph into gridA and gridB and draws the grey square into
+// `monochromeImage` from its top-left; in Start(C) the grids are then normalized (greyNormalization).
 // Throws "Division by zero" for side 0, "Overflow" for corner + side beyond 16 bits and
 // "Subscript out of range" for a side above 500.
-GreyImageSums prepareGreyImage(PhotoView picture1, RegionSquare region, Variant variant, FloatGrid& gridA,
-                               FloatGrid& gridB, PictureSurface& picture2);
+GreyImageSums prepareGreyImage(PhotoView photo, RegionSquare region, Variant variant, FloatGrid& gridA,
+                               FloatGrid& gridB, PictureSurface& monochromeImage);
 
 // Start(C)'s normalization of gridA and gridB over 0..extentX x 0..extentY to mean 125 and
 // 10 levels per standard deviation, cut to 30..220, stored as v / side x 255.
@@ -107,16 +108,16 @@ GridLoad loadGreyGrid(const PictureSurface& source, int16_t regionSide, FloatGri
 
 // The grey (76..234) that the Hessian angle of second differences fxx, fyy maps to.
 int hessianGrey(float fxx, float fyy);
-// Draws the curvature-character image of gridB into `picture3` for x, y = d + 1 .. extent - d.
-void hessianImage(const FloatGrid& gridB, int extentX, int extentY, int hessianDistance, PictureSurface& picture3);
+// Draws the curvature-character image of gridB into `hessianPicture` for x, y = d + 1 .. extent - d.
+void hessianImage(const FloatGrid& gridB, int extentX, int extentY, int hessianDistance, PictureSurface& hessianPicture);
 
 // ---- Line and dot figures (line_dot_figures.cpp) ----
 
-// Marks dark pixels of gridB on long straight runs of similar heights into `picture7` (from (1, 1))
+// Marks dark pixels of gridB on long straight runs of similar heights into `figure` (from (1, 1))
 // and returns the share of marked pixels (" Line-"). Throws "Division by zero" when no pixel is visited.
-double lineFigure(const FloatGrid& gridB, int extentX, int extentY, PictureSurface& picture7);
+double lineFigure(const FloatGrid& gridB, int extentX, int extentY, PictureSurface& figure);
 // Marks dark pixels with exactly two similar points in some direction (" dot-").
-double dotFigure(const FloatGrid& gridB, int extentX, int extentY, PictureSurface& picture7);
+double dotFigure(const FloatGrid& gridB, int extentX, int extentY, PictureSurface& figure);
 
 // ---- Surface-area fractal dimension (surface_dimension.cpp) ----
 
@@ -143,24 +144,20 @@ TileStatistics tiledDimensionStatistics(const FloatGrid& gridA, int extentX, int
                                         BoxSizes& boxSizes, std::array<float, 201>& areaTable,
                                         std::array<float, 501>& tileDimensions);
 
-// Columns 2 to 8 of the result row.
+// The surface-area dimensions of both images (the result row's first seven numbers).
 struct GreySurfaceResults {
-    float monochromeMean = 0;
-    double monochromeSd = 0;
-    double monochromeRatio = 0;
-    float hessianMean = 0;
-    double hessianSd = 0;
-    double hessianRatio = 0;
-    double wholeDimension = 0;
+    TiledDimension monochrome;
+    TiledDimension hessian;
+    double totalDimension = 0;
 };
 
-// Prints a status word into `Picture8` (clearing it first) and lets the window know.
+// Prints a status word into the status picture (clearing it first) and lets the window know.
 using StatusPrinter = std::function<void(const std::string& word)>;
 
 // Monochrome variation ("白黒変化"), Hessian ("ヘシアン") and monochrome whole ("白黒全体"):
-// loads each picture into gridA/gridB and measures it. `windowText` is `Text6`
+// loads each picture into gridA/gridB and measures it. `windowText` is the tile side as typed
 // ("Type mismatch" for a non-number). Leaves gridA/gridB holding the monochrome heights.
-GreySurfaceResults greySurfaceStage(const PictureSurface& picture2, const PictureSurface& picture3,
+GreySurfaceResults greySurfaceStage(const PictureSurface& monochromeImage, const PictureSurface& hessianImage,
                                     int16_t regionSide, const std::string& windowText, WorkGrids& grids,
                                     BoxSizes& boxSizes, std::array<float, 201>& areaTable,
                                     const StatusPrinter& status, GridLoad* lastLoad = nullptr);
@@ -168,43 +165,32 @@ GreySurfaceResults greySurfaceStage(const PictureSurface& picture2, const Pictur
 // ---- Bright-region outline and its dimension (outline_stage.cpp) ----
 
 struct OutlineResult {
-    double meanB = 0, meanG = 0, meanR = 0;  // random-sampled channel means of Picture2
+    double meanB = 0, meanG = 0, meanR = 0;  // random-sampled channel means of the monochrome image
     int extentX = 0, extentY = 0;            // last indices of the threshold scan
 };
 
-// Thresholds `picture2` against its random-sampled mean colour (reseeds `random` from the clock),
-// and draws the outline at neighbour distance `neighbourDistance` (`Text19`), then at distance 2,
-// into `picture7` (cleared first). gridA ends holding the re-threshold map.
-OutlineResult outlineStage(const PictureSurface& picture2, double neighbourDistance, FloatGrid& gridA,
-                           PictureSurface& picture7, imaging::UniformRandom& random);
-// "line fr dim": box-counting dimension of `picture7` over 200 x 200, sides 1, 2, 5, 10, 20.
-double lineDimension(const PictureSurface& picture7);
+// Thresholds `monochromeImage` against its random-sampled mean colour (reseeds `random` from the clock),
+// and draws the outline at neighbour distance `neighbourDistance` (as typed), then at distance 2,
+// into `figure` (cleared first). gridA ends holding the re-threshold map.
+OutlineResult outlineStage(const PictureSurface& monochromeImage, double neighbourDistance, FloatGrid& gridA,
+                           PictureSurface& figure, imaging::UniformRandom& random);
+// "line fr dim": box-counting dimension of `figure` over 200 x 200, sides 1, 2, 5, 10, 20.
+double lineDimension(const PictureSurface& figure);
 
 // ---- Colour-tone deviation (colour_tone.cpp) ----
 
 struct ColourToneResult {
-    double toneDeviation = 0;     // "Standard deviation of color tone"
-    float histogramSpread = 0;    // "Standard deviation of color tone distribution"
+    ToneStatistics tone;
     GridLoad load;
 };
 
-ColourToneResult colourToneStatistics(const PictureSurface& picture2, int16_t regionSide, FloatGrid& gridA,
+ColourToneResult colourToneStatistics(const PictureSurface& monochromeImage, int16_t regionSide, FloatGrid& gridA,
                                       FloatGrid& gridB);
 
 // ---- Random texture sampling (texture_sampling.cpp) ----
 
-// The twelve numbers of the sampling line: S1 double, S2..S6 single precision, S7..S12 double.
-struct SamplingLine {
-    double s1 = 0;
-    std::array<float, 5> frameShares{};  // S2..S6 (r = 2, 4, 6, 8, 10)
-    double s7 = 0;                       // dark line share
-    double s8 = 0;                       // mean box darkness
-    double s9 = 0;                       // its population standard deviation
-    double s10 = 0, s11 = 0, s12 = 0;    // ring brightness at radii 5-11, 23-29, 41-47
-};
-
 // Probes gridA at random places (reseeds `random` from the clock first).
-SamplingLine randomTextureSampling(const FloatGrid& gridA, double heightSum, long long heightCount,
-                                   int16_t regionSide, imaging::UniformRandom& random);
+TextureSampling randomTextureSampling(const FloatGrid& gridA, double heightSum, long long heightCount,
+                                      int16_t regionSide, imaging::UniformRandom& random);
 
 }  // namespace texturemeter

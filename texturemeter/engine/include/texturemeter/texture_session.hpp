@@ -26,35 +26,35 @@ public:
     TextureSession(const TextureSession&) = delete;
     TextureSession& operator=(const TextureSession&) = delete;
 
-    // A click on `File1`: selects `fileName` in `directory` (selection steps 1 to 10): resets the
-    // region, loads the photo into `Picture1`, fills Text1, Text2, Text3 and the six derived names
+    // A click in the file list: selects `fileName` in `directory` (selection steps 1 to 10): resets
+    // the region, loads the photo, fills the input path, the photo's size and the six derived names
     // (beside the input, with the platform's separator). Throws when the photo cannot be loaded
     // (the reset of steps 1 to 5 has then already happened, as in the window).
     void selectImage(const std::string& directory, const std::string& fileName);
 
-    // Mouse button pressed on `Picture1` at (x, y), any button: the region corner. `text12` is the
-    // current content of `Text12` ("Type mismatch"/"Overflow" from here). Refused (nothing
-    // changed) while no photograph is loaded.
-    void pressPicture1(double x, double y, const std::string& text12);
+    // Mouse button pressed on the photo at (x, y), any button: the region corner. `sideText` is the
+    // current "Sampling width" ("Type mismatch"/"Overflow" from here). Refused (nothing changed)
+    // while no photograph is loaded.
+    void pressPhoto(double x, double y, const std::string& sideText);
 
-    // Mouse moved over `Picture1`: prints the grey level under the pointer into `Picture9`.
-    void movePicture1(double x, double y);
+    // Mouse moved over the photo: prints the grey level under the pointer into `greyReadout`.
+    void movePointerOverPhoto(double x, double y);
 
-    // "P-1" and "P-3" show `Picture3`; "P-2" shows `Picture4`.
-    void pressP1() { Picture3.setVisible(true); }
-    void pressP2() { Picture4.setVisible(true); }
-    void pressP3() { Picture3.setVisible(true); }
+    // "P-1" and "P-3" show the Hessian image; "P-2" shows `p2Picture`.
+    void pressP1() { hessianImage.setVisible(true); }
+    void pressP2() { p2Picture.setVisible(true); }
+    void pressP3() { hessianImage.setVisible(true); }
 
     // "Start(A)", "START(B)-Processing of reflection effect", "Start (C) Normalization": the whole
-    // run with `texts` (Text5, Text6, Text12, Text19 as typed). The derived images are written
-    // beside the input under Text11/13/14/15/18, frozen through those files and deleted at the
-    // end (`freeze` = InMemory skips the files). The observer sees every status word and the beep.
-    // Refused (ErrorKind::Refused, nothing changed, no file touched) while no photograph is loaded:
-    // none selected yet, or the last selected file could not be read.
+    // run with `texts` as typed. The derived images are written beside the input under
+    // `derivedImageNames`, frozen through those files and deleted at the end (`freeze` = InMemory
+    // skips the files). The observer sees every status word and the beep. Refused
+    // (ErrorKind::Refused, nothing changed, no file touched) while no photograph is loaded: none
+    // selected yet, or the last selected file could not be read.
     RunOutcome run(Variant variant, const RunTexts& texts, RunObserver* observer = nullptr,
                    FreezeStrategy freeze = FreezeStrategy::ThroughFiles);
 
-    // Whether `Picture1` holds the photograph named by `imagePath` (false before the first
+    // Whether `photo` holds the photograph named by `imagePath` (false before the first
     // selection and after a selection whose file could not be read).
     bool photoLoaded() const { return photoLoaded_; }
 
@@ -66,36 +66,32 @@ public:
     int16_t regionSide = 0;
     std::array<int16_t, 31> boxSizes{};
 
-    // Pictures. `Picture1` grows to the loaded photo; `Picture2`, `Picture3`, `Picture7` are
-    // re-created white at (regionSide + 1)^2 by every run; `Picture8` holds the status word and
-    // `Picture9` the grey readout as printed lines. `Picture4`..`Picture6` carry only visibility.
-    PictureSurface Picture1;
-    PictureSurface Picture2;
-    PictureSurface Picture3;
-    PictureSurface Picture4;
-    PictureSurface Picture5;
-    PictureSurface Picture6;
-    PictureSurface Picture7;
-    PictureSurface Picture8;
-    PictureSurface Picture9;
+    // Pictures. `photo` grows to the loaded photo; `monochromeImage`, `hessianImage` and `figure`
+    // are re-created white at (regionSide + 1)^2 by every run; `statusView` holds the status word
+    // and `greyReadout` the grey level under the pointer as printed lines. The three pictures
+    // after them carry only visibility.
+    PictureSurface photo;
+    PictureSurface monochromeImage;
+    PictureSurface hessianImage;
+    PictureSurface figure;            // line, dot and outline figures
+    PictureSurface statusView;
+    PictureSurface greyReadout;
+    PictureSurface p2Picture;         // shown by "P-2", hidden by a selection
+    PictureSurface runHiddenPicture;  // hidden by a selection and at the start of every run
+    PictureSurface hiddenPicture;     // hidden by a selection
 
-    // Texts the program writes (Text11..Text18 are also editable by the user).
-    std::string Text1;    // input path
-    std::string Text2;    // ScaleHeight of Picture1
-    std::string Text3;    // ScaleWidth of Picture1
-    std::string Text8;    // LAST_EWW
-    std::string Text9;    // LAST_HWW
-    std::string Text11;   // ...h.bmp
-    std::string Text13;   // ...a.bmp
-    std::string Text14;   // ...b.bmp
-    std::string Text15;   // ...c.bmp
-    std::string Text16;   // ...d.bmp
-    std::string Text18;   // ...e.bmp
-    std::string Text20;   // regionX
-    std::string Text21;   // regionY
-    std::string Label4;   // "Plot" after a click on Picture1
-    bool text2Visible = true;
-    bool text3Visible = true;
+    // Texts the program writes (the derived names are also editable by the user).
+    std::string inputPathText;        // "Input File": the selected path
+    std::string heightText;           // the photo's height ("X * Y")
+    std::string widthText;            // the photo's width
+    std::string lastColumnText;       // "LAST_EWW": last column index of the latest grid load
+    std::string lastRowText;          // "LAST_HWW": last row index
+    DerivedNames derivedImageNames;   // ...h.bmp, ...a.bmp, ...b.bmp, ...c.bmp, ...d.bmp, ...e.bmp
+    std::string regionXText;          // regionX after a click on the photo
+    std::string regionYText;          // regionY
+    std::string plotLabel;            // "Plot" after a click on the photo
+    bool heightTextVisible = true;
+    bool widthTextVisible = true;
 
 private:
     TextureSession(imaging::UniformRandom& random, bool owned);

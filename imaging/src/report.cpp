@@ -1,0 +1,97 @@
+// The shared pieces of the --json report: file identity (size, SHA-256) and the checked write.
+
+#include "imaging/report.hpp"
+
+#include <openssl/evp.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+#include "imaging/errors.hpp"
+
+namespace imaging {
+
+namespace {
+
+// Incremental SHA-256 through libcrypto's EVP interface.
+class Sha256 {
+public:
+    Sha256() : context_(EVP_MD_CTX_new(), &EVP_MD_CTX_free) {
+        if (!context_ || EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) != 1)
+            throw std::runtime_error("SHA-256 is not available");
+    }
+    void add(const void* data, std::size_t size) {
+        if (EVP_DigestUpdate(context_.get(), data, size) != 1) throw std::runtime_error("SHA-256 update failed");
+    }
+    std::string hex() {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        if (EVP_DigestFinal_ex(context_.get(), digest, &length) != 1)
+            throw std::runtime_error("SHA-256 final step failed");
+        static constexpr char kDigits[] = "0123456789abcdef";
+        std::string text;
+        for (unsigned int i = 0; i < length; ++i) {
+            text += kDigits[digest[i] >> 4];
+            text += kDigits[digest[i] & 15];
+        }
+        return text;
+    }
+
+private:
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context_;
+};
+
+}  // namespace
+
+std::string sha256Hex(std::string_view bytes) {
+    Sha256 sha;
+    sha.add(bytes.data(), bytes.size());
+    return sha.hex();
+}
+
+FileIdentity identifyFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        if (errno == ENOENT) throw RunError::fileNotFound(path);
+        throw RunError::fileError(std::string("Cannot read (") + std::strerror(errno) + ")", path);
+    }
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
+    Sha256 sha;
+    FileIdentity identity;
+    char buffer[1 << 16];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        sha.add(buffer, got);
+        identity.sizeBytes += got;
+    }
+    if (std::ferror(file)) throw RunError::fileError("Cannot read", path);
+    identity.sha256 = sha.hex();
+    return identity;
+}
+
+nlohmann::json imageEntry(const std::string& name, const std::string& path) {
+    nlohmann::json entry = {{"name", name}, {"path", path}};
+    try {
+        const FileIdentity identity = identifyFile(path);
+        entry["sizeBytes"] = identity.sizeBytes;
+        entry["sha256"] = identity.sha256;
+    } catch (const RunError&) {
+        // The measurement reports why the file could not be read.
+    }
+    return entry;
+}
+
+std::string_view programVersion() { return MORPH_VERSION; }
+
+void writeJsonFile(const std::string& path, const nlohmann::json& document) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file) throw RunError::fileError(std::string("Cannot open the JSON file (") + std::strerror(errno) + ")", path);
+    file << document.dump(2) << "\n";
+    file.close();
+    if (!file) throw RunError::fileError("Cannot write the JSON file", path);
+}
+
+}  // namespace imaging

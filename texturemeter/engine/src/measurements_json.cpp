@@ -1,0 +1,82 @@
+// Texture measurements as JSON and back.
+
+#include "texturemeter/measurements_json.hpp"
+
+#include "imaging/report.hpp"
+
+namespace texturemeter {
+
+using imaging::exactNumber;
+
+nlohmann::json toJson(const TiledDimension& d) {
+    return {{"meanDimension", exactNumber(d.meanDimension)},
+            {"dimensionSd", exactNumber(d.dimensionSd)},
+            {"sdToMean", exactNumber(d.sdToMean)}};
+}
+
+nlohmann::json toJson(const ToneStatistics& t) {
+    return {{"deviation", exactNumber(t.deviation)}, {"histogramSpread", exactNumber(t.histogramSpread)}};
+}
+
+nlohmann::json toJson(const TextureSampling& s) {
+    return {{"meanBrightness", exactNumber(s.meanBrightness)},
+            {"darkFrameShareR2", exactNumber(s.darkFrameShareR2)},
+            {"darkFrameShareR4", exactNumber(s.darkFrameShareR4)},
+            {"darkFrameShareR6", exactNumber(s.darkFrameShareR6)},
+            {"darkFrameShareR8", exactNumber(s.darkFrameShareR8)},
+            {"darkFrameShareR10", exactNumber(s.darkFrameShareR10)},
+            {"darkLineShare", exactNumber(s.darkLineShare)},
+            {"boxDarknessMean", exactNumber(s.boxDarknessMean)},
+            {"boxDarknessSd", exactNumber(s.boxDarknessSd)},
+            {"ringBrightnessR5to11", exactNumber(s.ringBrightnessR5to11)},
+            {"ringBrightnessR23to29", exactNumber(s.ringBrightnessR23to29)},
+            {"ringBrightnessR41to47", exactNumber(s.ringBrightnessR41to47)}};
+}
+
+nlohmann::json toJson(const TextureMeasurements& m) {
+    return {{"monochrome", toJson(m.monochrome)},
+            {"hessian", toJson(m.hessian)},
+            {"totalDimension", exactNumber(m.totalDimension)},
+            {"lineShare", exactNumber(m.lineShare)},
+            {"dotShare", exactNumber(m.dotShare)},
+            {"outlineDimension", exactNumber(m.outlineDimension)},
+            {"tone", toJson(m.tone)},
+            {"sampling", toJson(m.sampling)}};
+}
+
+namespace {
+
+TiledDimension tiledFromJson(const nlohmann::json& j) {
+    return {j.at("meanDimension").get<float>(), j.at("dimensionSd").get<double>(), j.at("sdToMean").get<double>()};
+}
+
+}  // namespace
+
+TextureMeasurements textureMeasurementsFromJson(const nlohmann::json& j) {
+    TextureMeasurements m;
+    m.monochrome = tiledFromJson(j.at("monochrome"));
+    m.hessian = tiledFromJson(j.at("hessian"));
+    m.totalDimension = j.at("totalDimension").get<double>();
+    m.lineShare = j.at("lineShare").get<double>();
+    m.dotShare = j.at("dotShare").get<double>();
+    m.outlineDimension = j.at("outlineDimension").get<double>();
+    const nlohmann::json& tone = j.at("tone");
+    m.tone = {tone.at("deviation").get<double>(), tone.at("histogramSpread").get<float>()};
+    const nlohmann::json& s = j.at("sampling");
+    TextureSampling& t = m.sampling;
+    t.meanBrightness = s.at("meanBrightness").get<double>();
+    t.darkFrameShareR2 = s.at("darkFrameShareR2").get<float>();
+    t.darkFrameShareR4 = s.at("darkFrameShareR4").get<float>();
+    t.darkFrameShareR6 = s.at("darkFrameShareR6").get<float>();
+    t.darkFrameShareR8 = s.at("darkFrameShareR8").get<float>();
+    t.darkFrameShareR10 = s.at("darkFrameShareR10").get<float>();
+    t.darkLineShare = s.at("darkLineShare").get<double>();
+    t.boxDarknessMean = s.at("boxDarknessMean").get<double>();
+    t.boxDarknessSd = s.at("boxDarknessSd").get<double>();
+    t.ringBrightnessR5to11 = s.at("ringBrightnessR5to11").get<double>();
+    t.ringBrightnessR23to29 = s.at("ringBrightnessR23to29").get<double>();
+    t.ringBrightnessR41to47 = s.at("ringBrightnessR41to47").get<double>();
+    return m;
+}
+
+}  // namespace texturemeter
