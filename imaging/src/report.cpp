@@ -72,8 +72,8 @@ FileIdentity identifyFile(const std::string& path) {
     return identity;
 }
 
-nlohmann::json imageEntry(const std::string& name, const std::string& path) {
-    nlohmann::json entry = {{"name", name}, {"path", path}};
+Json imageEntry(const std::string& name, const std::string& path) {
+    Json entry = {{"name", name}, {"path", path}};
     try {
         const FileIdentity identity = identifyFile(path);
         entry["sizeBytes"] = identity.sizeBytes;
@@ -86,7 +86,7 @@ nlohmann::json imageEntry(const std::string& name, const std::string& path) {
 
 std::string_view programVersion() { return MORPH_VERSION; }
 
-void writeJsonFile(const std::string& path, const nlohmann::json& document) {
+void writeJsonFile(const std::string& path, const Json& document) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     if (!file) throw RunError::fileError(std::string("Cannot open the JSON file (") + std::strerror(errno) + ")", path);
     file << document.dump(2) << "\n";

@@ -31,6 +31,7 @@
 namespace {
 
 using namespace texturemeter;
+using imaging::Json;
 
 struct Options {
     std::string x = "0";
@@ -188,7 +189,7 @@ bool derivedNamesCollide(const Options& o) {
 }
 
 // A parameter as the run reads it: a number where the text is one, else the text itself.
-nlohmann::json parameterValue(const std::string& text, bool whole) {
+Json parameterValue(const std::string& text, bool whole) {
     try {
         if (whole) return imaging::parseInt16(text);
         return imaging::parseNumber(text);
@@ -198,8 +199,8 @@ nlohmann::json parameterValue(const std::string& text, bool whole) {
 }
 
 // The --json document's head: program, version, every parameter and the seed in use.
-nlohmann::json reportHead(const Options& o) {
-    nlohmann::json parameters = {
+Json reportHead(const Options& o) {
+    Json parameters = {
         {"x", parameterValue(o.x, true)},
         {"y", parameterValue(o.y, true)},
         {"side", parameterValue(o.texts.regionSide, true)},
@@ -207,19 +208,19 @@ nlohmann::json reportHead(const Options& o) {
         {"neighbour", parameterValue(o.texts.neighbourDistance, false)},
         {"variant", std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(o.variant[0]))))},
         {"output", o.texts.resultsName},
-        {"keepDerived", o.keepDerived.empty() ? nlohmann::json() : nlohmann::json(o.keepDerived)},
+        {"keepDerived", o.keepDerived.empty() ? Json() : Json(o.keepDerived)},
     };
     return {{"program", "texturemeter-cli"},
             {"version", std::string(imaging::programVersion())},
             {"parameters", std::move(parameters)},
             {"seed", o.baseSeed},
             {"seedSource", o.seed ? "option" : "clock"},
-            {"images", nlohmann::json::array()}};
+            {"images", Json::array()}};
 }
 
 // One image of the --json document: what it is, the seed it used, and its measurements or error.
-nlohmann::json reportImage(const Options& o, std::size_t index, const ImageResult& r) {
-    nlohmann::json entry = imaging::imageEntry(fileNameOf(o.images[index]), o.images[index]);
+Json reportImage(const Options& o, std::size_t index, const ImageResult& r) {
+    Json entry = imaging::imageEntry(fileNameOf(o.images[index]), o.images[index]);
     entry["seed"] = imaging::deriveSeed(o.baseSeed, index);
     if (r.failed)
         entry["error"] = r.error;
@@ -266,7 +267,7 @@ int run(const Options& o) {
     ProgressBar progress(count);
     bool anyFailed = false;
     bool writeFailed = false;
-    nlohmann::json report = o.json.empty() ? nlohmann::json() : reportHead(o);
+    Json report = o.json.empty() ? Json() : reportHead(o);
     for (std::size_t i = 0; i < count; ++i) {
         ImageResult r;
         {

@@ -14,6 +14,9 @@
 
 namespace imaging {
 
+// A JSON value whose objects keep their names in the order they were added.
+using Json = nlohmann::ordered_json;
+
 // The size and SHA-256 digest (lower-case hex) of a file's content: which file was measured.
 struct FileIdentity {
     std::uintmax_t sizeBytes = 0;
@@ -27,19 +30,19 @@ FileIdentity identifyFile(const std::string& path);
 std::string sha256Hex(std::string_view bytes);
 
 // A single-precision measurement as its exact value.
-inline nlohmann::json exactNumber(float v) { return static_cast<double>(v); }
-inline nlohmann::json exactNumber(double v) { return v; }
+inline Json exactNumber(float v) { return static_cast<double>(v); }
+inline Json exactNumber(double v) { return v; }
 
 // The image entry of a report without its measurements: name (as the results name it), path as
 // given, size and digest. A file that cannot be read gets no size and digest; the caller reports
 // the error under "error".
-nlohmann::json imageEntry(const std::string& name, const std::string& path);
+Json imageEntry(const std::string& name, const std::string& path);
 
 // The version of the programs, as the build names it.
 std::string_view programVersion();
 
 // Writes the document (two-space indent, final line end) to `path`. Failures are file errors
 // naming the file.
-void writeJsonFile(const std::string& path, const nlohmann::json& document);
+void writeJsonFile(const std::string& path, const Json& document);
 
 }  // namespace imaging

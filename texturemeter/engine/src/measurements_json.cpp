@@ -8,17 +8,17 @@ namespace texturemeter {
 
 using imaging::exactNumber;
 
-nlohmann::json toJson(const TiledDimension& d) {
+Json toJson(const TiledDimension& d) {
     return {{"meanDimension", exactNumber(d.meanDimension)},
             {"dimensionSd", exactNumber(d.dimensionSd)},
             {"sdToMean", exactNumber(d.sdToMean)}};
 }
 
-nlohmann::json toJson(const ToneStatistics& t) {
+Json toJson(const ToneStatistics& t) {
     return {{"deviation", exactNumber(t.deviation)}, {"histogramSpread", exactNumber(t.histogramSpread)}};
 }
 
-nlohmann::json toJson(const TextureSampling& s) {
+Json toJson(const TextureSampling& s) {
     return {{"meanBrightness", exactNumber(s.meanBrightness)},
             {"darkFrameShareR2", exactNumber(s.darkFrameShareR2)},
             {"darkFrameShareR4", exactNumber(s.darkFrameShareR4)},
@@ -33,7 +33,7 @@ nlohmann::json toJson(const TextureSampling& s) {
             {"ringBrightnessR41to47", exactNumber(s.ringBrightnessR41to47)}};
 }
 
-nlohmann::json toJson(const TextureMeasurements& m) {
+Json toJson(const TextureMeasurements& m) {
     return {{"monochrome", toJson(m.monochrome)},
             {"hessian", toJson(m.hessian)},
             {"totalDimension", exactNumber(m.totalDimension)},
@@ -46,13 +46,13 @@ nlohmann::json toJson(const TextureMeasurements& m) {
 
 namespace {
 
-TiledDimension tiledFromJson(const nlohmann::json& j) {
+TiledDimension tiledFromJson(const Json& j) {
     return {j.at("meanDimension").get<float>(), j.at("dimensionSd").get<double>(), j.at("sdToMean").get<double>()};
 }
 
 }  // namespace
 
-TextureMeasurements textureMeasurementsFromJson(const nlohmann::json& j) {
+TextureMeasurements textureMeasurementsFromJson(const Json& j) {
     TextureMeasurements m;
     m.monochrome = tiledFromJson(j.at("monochrome"));
     m.hessian = tiledFromJson(j.at("hessian"));
@@ -60,9 +60,9 @@ TextureMeasurements textureMeasurementsFromJson(const nlohmann::json& j) {
     m.lineShare = j.at("lineShare").get<double>();
     m.dotShare = j.at("dotShare").get<double>();
     m.outlineDimension = j.at("outlineDimension").get<double>();
-    const nlohmann::json& tone = j.at("tone");
+    const Json& tone = j.at("tone");
     m.tone = {tone.at("deviation").get<double>(), tone.at("histogramSpread").get<float>()};
-    const nlohmann::json& s = j.at("sampling");
+    const Json& s = j.at("sampling");
     TextureSampling& t = m.sampling;
     t.meanBrightness = s.at("meanBrightness").get<double>();
     t.darkFrameShareR2 = s.at("darkFrameShareR2").get<float>();

@@ -4,18 +4,19 @@
 // TextureMeasurements; single-precision values are written as their exact value, doubles so that
 // they read back bit for bit.
 
-#include <nlohmann/json.hpp>
-
+#include "imaging/report.hpp"
 #include "texturemeter/measurements.hpp"
 
 namespace texturemeter {
 
-nlohmann::json toJson(const TextureMeasurements& m);
-nlohmann::json toJson(const TiledDimension& d);
-nlohmann::json toJson(const ToneStatistics& t);
-nlohmann::json toJson(const TextureSampling& s);
+using imaging::Json;
+
+Json toJson(const TextureMeasurements& m);
+Json toJson(const TiledDimension& d);
+Json toJson(const ToneStatistics& t);
+Json toJson(const TextureSampling& s);
 
 // The reverse, for readers of reports (every name must be present).
-TextureMeasurements textureMeasurementsFromJson(const nlohmann::json& j);
+TextureMeasurements textureMeasurementsFromJson(const Json& j);
 
 }  // namespace texturemeter
