@@ -83,7 +83,7 @@ std::string hintFor(const imaging::RunError& e, const Options& o) {
             if (window && *window < 20) return " (--window must be at least 20)";
             return " (the square and its tiles must stay within the 0..500 work grids)";
         case imaging::ErrorKind::DivisionByZero:
-            if (side && imaging::roundHalfEven(*side) == 0) return " (--side must not be 0)";  // as Text12 rounds
+            if (side && imaging::roundHalfEven(*side) == 0) return " (--side must not be 0)";  // rounded as "Sampling width" is
             if (parseVariant(o.variant) == Variant::C)
                 return " (Start (C) normalization needs a square of more than one grey level)";
             return "";
