@@ -63,37 +63,6 @@ Variant parseVariant(const std::string& v) {
     return Variant::C;
 }
 
-// A hint on top of the error's own message for the limits a parameter can break.
-std::string hintFor(const imaging::RunError& e, const Options& o) {
-    auto number = [](const std::string& text) -> std::optional<double> {
-        try {
-            return imaging::parseNumber(text);
-        } catch (const imaging::RunError&) {
-            return std::nullopt;
-        }
-    };
-    const auto side = number(o.texts.regionSide);
-    const auto window = number(o.texts.tileSide);
-    switch (e.kind()) {
-        case imaging::ErrorKind::SubscriptOutOfRange:
-            if (side && *side > 499) return " (--side must be at most 499)";
-            if (side && *side < 121)
-                return " (the sampling line's rings reach 60.5 pixels from the middle of the square, "
-                       "so --side must be at least 121)";
-            if (window && *window < 20) return " (--window must be at least 20)";
-            return " (the square and its tiles must stay within the 0..500 work grids)";
-        case imaging::ErrorKind::DivisionByZero:
-            if (side && imaging::roundHalfEven(*side) == 0) return " (--side must not be 0)";  // rounded as "Sampling width" is
-            if (parseVariant(o.variant) == Variant::C)
-                return " (Start (C) normalization needs a square of more than one grey level)";
-            return "";
-        case imaging::ErrorKind::InvalidArgument:
-            if (window && *window < 20) return " (--window must be at least 20)";
-            return "";
-        default: return "";
-    }
-}
-
 std::string fileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 // The whole run of one image with its own pictures, generator and (in-memory) results lines.
@@ -131,7 +100,7 @@ ImageResult analyseOne(const Options& o, std::size_t index) {
         keepWritten();
     } catch (const imaging::RunError& e) {
         result.failed = true;
-        result.error = e.what() + hintFor(e, o);
+        result.error = runErrorMessage(e, o.texts, parseVariant(o.variant));
     } catch (const std::exception& e) {
         result.failed = true;
         result.error = e.what();

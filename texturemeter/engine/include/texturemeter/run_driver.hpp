@@ -119,4 +119,9 @@ struct AnalysisParameters {
 TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& parameters,
                               imaging::UniformRandom& random);
 
+// The message of a run error followed by a hint at the parameter limit behind it, in the words of
+// texturemeter-cli's options ("Subscript out of range (--side must be at most 499)"): what the
+// tool prints for a failed image, and what every other batch front end reports the same way.
+std::string runErrorMessage(const imaging::RunError& error, const RunTexts& texts, Variant variant);
+
 }  // namespace texturemeter
