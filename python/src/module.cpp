@@ -1,0 +1,198 @@
+// _skinmeters: the compiled half of the skinmeters package. It runs one analysis of one photograph
+// with the engines the command-line tools use, without the interpreter lock, and hands back the
+// named measurements as a dict. Batches, threads and Dask live in the Python half.
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <string>
+
+#include "imaging/errors.hpp"
+#include "imaging/image_file.hpp"
+#include "imaging/numeric.hpp"
+#include "imaging/random.hpp"
+#include "texturemeter/results_file.hpp"
+#include "texturemeter/run_driver.hpp"
+
+namespace py = pybind11;
+
+namespace {
+
+// A failed analysis, raised in Python as skinmeters.AnalysisError with the tool's message.
+struct AnalysisFailed : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The photograph to analyse: a file, or the pixels of a numpy array.
+struct PhotoSource {
+    std::string path;            // empty for an array
+    py::array array;             // uint8 (height, width, 3), RGB
+};
+
+PhotoSource photoSource(const py::object& image) {
+    PhotoSource source;
+    if (py::isinstance<py::array>(image)) {
+        py::array array = py::reinterpret_borrow<py::array>(image);
+        if (!array.dtype().is(py::dtype::of<uint8_t>()))
+            throw py::type_error("image array must have dtype uint8, not " + std::string(py::str(array.dtype())));
+        if (array.ndim() != 3 || array.shape(2) != 3)
+            throw py::value_error("image array must have shape (height, width, 3) with RGB channels");
+        if (array.shape(0) == 0 || array.shape(1) == 0) throw py::value_error("image array has no pixels");
+        if (array.shape(0) * array.shape(1) > imaging::kMaxPicturePixels)
+            throw py::value_error("image array has more than " + std::to_string(imaging::kMaxPicturePixels) +
+                                  " pixels");
+        source.array = std::move(array);
+        return source;
+    }
+    // A path: str, bytes or any os.PathLike.
+    const py::object fspath = py::module_::import("os").attr("fsdecode")(image);
+    source.path = fspath.cast<std::string>();
+    return source;
+}
+
+// The array's pixels as colour values: the one copy an array input costs. Any strides (a view,
+// a crop, a channel-reversed view) are read as they are. Called without the interpreter lock;
+// the caller keeps the array alive.
+imaging::Image photoFromArray(const py::array& array) {
+    const auto height = static_cast<int>(array.shape(0));
+    const auto width = static_cast<int>(array.shape(1));
+    const auto* base = static_cast<const uint8_t*>(array.data());
+    const py::ssize_t rowStride = array.strides(0), columnStride = array.strides(1), channelStride = array.strides(2);
+    imaging::Image photo(width, height);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = base + y * rowStride;
+        imaging::Colour* out = &photo.pixels[std::size_t(y) * std::size_t(width)];
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* p = row + x * columnStride;
+            out[x] = imaging::rgbColour(p[0], p[channelStride], p[2 * channelStride]);
+        }
+    }
+    return photo;
+}
+
+imaging::Image loadPhoto(const PhotoSource& source) {
+    if (source.path.empty()) return photoFromArray(source.array);
+    return imaging::loadImageFile(source.path);
+}
+
+// A seed from the clock for a run without one; reported with the results so the run can be repeated.
+uint64_t clockSeed() {
+    const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
+    return imaging::deriveSeed(static_cast<uint64_t>(now), std::random_device{}());
+}
+
+texturemeter::Variant parseVariant(const std::string& v) {
+    if (v == "A" || v == "a") return texturemeter::Variant::A;
+    if (v == "B" || v == "b") return texturemeter::Variant::B;
+    if (v == "C" || v == "c") return texturemeter::Variant::C;
+    throw py::value_error("variant must be \"A\", \"B\" or \"C\", not \"" + v + "\"");
+}
+
+struct TextureResult {
+    texturemeter::ResultRow row;
+    texturemeter::SamplingLine sampling;
+};
+
+py::dict textureDict(const TextureResult& r, uint64_t seed) {
+    py::dict d;
+    auto cell = [&](int column) -> py::object {
+        const auto& c = r.row.column(column);
+        if (c.form == texturemeter::ResultCell::Form::Empty) return py::none();
+        return py::float_(c.value);
+    };
+    auto tiled = [&](int first) {
+        py::dict t;
+        t["meanDimension"] = cell(first);
+        t["dimensionSd"] = cell(first + 1);
+        t["sdToMean"] = cell(first + 2);
+        return t;
+    };
+    d["monochrome"] = tiled(2);
+    d["hessian"] = tiled(5);
+    d["totalDimension"] = cell(8);
+    d["lineShare"] = cell(9);
+    d["dotShare"] = cell(10);
+    d["outlineDimension"] = cell(12);
+    py::dict tone;
+    tone["deviation"] = cell(13);
+    tone["histogramSpread"] = cell(14);
+    d["tone"] = tone;
+    const texturemeter::SamplingLine& s = r.sampling;
+    py::dict sampling;
+    sampling["meanBrightness"] = s.s1;
+    const char* frames[] = {"darkFrameShareR2", "darkFrameShareR4", "darkFrameShareR6", "darkFrameShareR8",
+                            "darkFrameShareR10"};
+    for (int i = 0; i < 5; ++i) sampling[frames[i]] = double(s.frameShares[std::size_t(i)]);
+    sampling["darkLineShare"] = s.s7;
+    sampling["boxDarknessMean"] = s.s8;
+    sampling["boxDarknessSd"] = s.s9;
+    sampling["ringBrightnessR5to11"] = s.s10;
+    sampling["ringBrightnessR23to29"] = s.s11;
+    sampling["ringBrightnessR41to47"] = s.s12;
+    d["sampling"] = sampling;
+    d["seed"] = seed;
+    return d;
+}
+
+// One texture analysis, as texturemeter-cli analyses photograph number `position` of its list
+// with `--seed seed`.
+py::dict texture(const py::object& image, const std::string& x, const std::string& y, const std::string& side,
+                 const std::string& window, const std::string& neighbour, const std::string& variant,
+                 std::optional<uint64_t> seed, uint64_t position) {
+    const PhotoSource source = photoSource(image);
+    texturemeter::RunRequest request;
+    request.variant = parseVariant(variant);
+    request.texts.text12 = side;
+    request.texts.text6 = window;
+    request.texts.text19 = neighbour;
+    request.imageFileName = source.path.empty() ? "" : std::filesystem::path(source.path).filename().string();
+    const uint64_t baseSeed = seed ? *seed : clockSeed();
+    TextureResult result;
+    std::string error;
+    {
+        py::gil_scoped_release unlocked;
+        try {
+            request.regionX = imaging::parseInt16(x);
+            request.regionY = imaging::parseInt16(y);
+            const imaging::Image photo = loadPhoto(source);
+            imaging::FastRandom random(imaging::deriveSeed(baseSeed, position));
+            texturemeter::PictureSurface picture2, picture3, picture7, picture8;
+            texturemeter::CollectedLines lines;
+            const texturemeter::RunOutcome outcome =
+                texturemeter::runAnalysis(texturemeter::PhotoView(photo), request,
+                                          texturemeter::RunSurfaces{picture2, picture3, picture7, picture8}, lines,
+                                          random);
+            result = {outcome.row, outcome.sampling};
+        } catch (const imaging::RunError& e) {
+            error = texturemeter::runErrorMessage(e, request.texts, request.variant);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+    }
+    if (!error.empty()) throw AnalysisFailed(error);
+    return textureDict(result, baseSeed);
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_skinmeters, m) {
+    m.doc() = "The compiled analyses behind the skinmeters package.";
+    static py::exception<AnalysisFailed> analysisError(m, "AnalysisError", PyExc_RuntimeError);
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) std::rethrow_exception(p);
+        } catch (const AnalysisFailed& e) {
+            analysisError(e.what());
+        }
+    });
+    m.def("texture", &texture, py::arg("image"), py::arg("x"), py::arg("y"), py::arg("side"), py::arg("window"),
+          py::arg("neighbour"), py::arg("variant"), py::arg("seed"), py::arg("position"));
+    m.def("photo_seed", &imaging::deriveSeed, py::arg("seed"), py::arg("position"),
+          "The seed texturemeter-cli --seed SEED gives the photograph at POSITION (0 = first) of its list.");
+}

@@ -1,0 +1,90 @@
+"""skinmeters.batch on local threads and on a two-worker Dask cluster, row for row against the CLI batch."""
+
+import logging
+import math
+
+import pandas
+import pytest
+
+import skinmeters
+from conftest import SAMPLES, TESTDATA, TEXTURE_PHOTOS, assert_equal_measurements, cli_measurements, run_texturemeter_cli
+
+MEASURED = ["monochrome.meanDimension", "hessian.meanDimension", "totalDimension", "outlineDimension",
+            "tone.histogramSpread", "sampling.meanBrightness", "sampling.ringBrightnessR41to47"]
+
+
+def measurements_of(row):
+    return {name: value for name, value in row.items() if name not in ("photo", "seed", "error")}
+
+
+def assert_rows_equal_the_cli(frame, photos, status, stderr, lines):
+    """Row i is photograph i; a failed photograph has the CLI's message, the others the CLI's numbers."""
+    assert list(frame["photo"]) == [str(p) for p in photos]
+    printed = iter(cli_measurements(lines))
+    failures = [line for line in stderr.splitlines() if line.startswith("texturemeter-cli: ")]
+    for photo, row in zip(photos, frame.to_dict("records")):
+        if row["error"] is not None:
+            assert f"texturemeter-cli: {photo}: {row['error']}" in failures
+            assert all(math.isnan(v) for v in measurements_of(row).values())
+        else:
+            assert_equal_measurements(measurements_of(row), next(printed))
+    assert next(printed, None) is None
+    assert status == (1 if failures else 0)
+
+
+def test_local_threads_equal_the_cli_batch(tmp_path, made_photos):
+    photos = [TEXTURE_PHOTOS[0], made_photos[0][0], tmp_path / "missing.jpg", TEXTURE_PHOTOS[1],
+              made_photos[1][0], TEXTURE_PHOTOS[0]]
+    frame = skinmeters.batch(photos, seed=5, jobs=3)
+    assert list(frame.columns[:2]) == ["photo", "monochrome.meanDimension"]
+    assert list(frame.columns[-2:]) == ["seed", "error"]
+    assert set(MEASURED) <= set(frame.columns)
+    assert list(frame["seed"]) == [5] * len(photos)
+    assert frame["error"][2] == f"File not found: {tmp_path / 'missing.jpg'}"
+    assert frame["error"].isna().sum() == 5
+    # The same photograph in two places of the list gets each place's random numbers.
+    assert frame["totalDimension"][0] == frame["totalDimension"][5]
+    assert frame["sampling.ringBrightnessR41to47"][0] != frame["sampling.ringBrightnessR41to47"][5]
+    assert_rows_equal_the_cli(frame, photos, *run_texturemeter_cli(tmp_path, photos, "--seed", "5"))
+
+
+def test_rows_do_not_depend_on_the_number_of_threads(made_photos):
+    photos = [p for p, _ in made_photos[:6]]
+    one = skinmeters.batch(photos, seed=9, jobs=1, side=150, variant="B")
+    pandas.testing.assert_frame_equal(one, skinmeters.batch(photos, seed=9, jobs=4, side=150, variant="B"))
+    # Row i is what texture() gives for photograph i with the seed the CLI derives for place i.
+    for i in (0, 5):
+        alone = skinmeters._flatten(skinmeters._texture(photos[i], 0, 0, 150, 40, 4, "B", 9, i))
+        assert alone == {**measurements_of(one.iloc[i].to_dict()), "seed": 9}
+
+
+def test_a_batch_without_a_seed_can_be_repeated_with_the_seed_it_reports(made_photos):
+    photos = [p for p, _ in made_photos[:3]]
+    first = skinmeters.batch(photos)
+    assert first["seed"].nunique() == 1
+    pandas.testing.assert_frame_equal(first, skinmeters.batch(photos, seed=int(first["seed"][0])))
+
+
+def test_parameters_and_kinds_are_checked():
+    with pytest.raises(TypeError, match="sidee"):
+        skinmeters.batch(TEXTURE_PHOTOS, sidee=3)
+    with pytest.raises(ValueError, match="kind"):
+        skinmeters.batch(TEXTURE_PHOTOS, kind="colour")
+    empty = skinmeters.batch([], seed=1)
+    assert len(empty) == 0 and list(empty.columns) == ["photo", "seed", "error"]
+
+
+def test_a_two_worker_dask_cluster_equals_the_cli_batch(tmp_path, made_photos):
+    distributed = pytest.importorskip("distributed")
+    photos = [p for p, _ in made_photos] + [*TEXTURE_PHOTOS, SAMPLES / "lesion_sample.jpg",
+                                             TESTDATA / "reference" / "lesion.jpg", tmp_path / "missing.bmp"]
+    assert len(photos) >= 21
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
+                                  dashboard_address=None, silence_logs=logging.ERROR) as cluster, \
+            distributed.Client(cluster) as client:
+        frame = skinmeters.batch(photos, seed=12, client=client)
+        # Both worker processes took part.
+        executed = client.run(lambda dask_worker: dask_worker.state.executed_count)
+        assert len(executed) == 2 and all(count > 0 for count in executed.values())
+    assert frame["error"].notna().sum() == 1
+    assert_rows_equal_the_cli(frame, photos, *run_texturemeter_cli(tmp_path, photos, "--seed", "12"))

@@ -1,0 +1,140 @@
+"""skinmeters.texture against texturemeter-cli, array input against file input, and its errors."""
+
+import sys
+import threading
+
+import numpy
+import pytest
+
+import skinmeters
+from skinmeters import _skinmeters
+from conftest import (TEXTURE_PHOTOS, assert_equal_measurements, cli_measurements, run_texturemeter_cli,
+                      textured_photo, write_bmp)
+
+
+def flat(measurements):
+    return skinmeters._flatten({k: v for k, v in measurements.items() if k != "seed"})
+
+
+@pytest.mark.parametrize("photo", TEXTURE_PHOTOS, ids=lambda p: p.name)
+@pytest.mark.parametrize("variant", ["A", "B", "C"])
+def test_bundled_photos_equal_the_cli(tmp_path, photo, variant):
+    status, stderr, lines = run_texturemeter_cli(tmp_path, [photo], "--seed", "7", "--variant", variant,
+                                                 "--x", "20", "--y", "10")
+    assert status == 0, stderr
+    result = skinmeters.texture(str(photo), x=20, y=10, variant=variant, seed=7)
+    assert result["seed"] == 7
+    assert_equal_measurements(flat(result), cli_measurements(lines)[0])
+
+
+def test_parameters_reach_the_analysis(tmp_path):
+    photo = TEXTURE_PHOTOS[1]
+    status, stderr, lines = run_texturemeter_cli(tmp_path, [photo], "--seed", "3", "--side", "150",
+                                                 "--window", "30", "--neighbour", "6")
+    assert status == 0, stderr
+    result = skinmeters.texture(photo, side=150, window=30, neighbour=6, seed=3)
+    assert_equal_measurements(flat(result), cli_measurements(lines)[0])
+    assert flat(result) != flat(skinmeters.texture(photo, seed=3))
+
+
+def test_same_seed_same_numbers_and_the_clock_seed_is_reported():
+    photo = str(TEXTURE_PHOTOS[0])
+    first = skinmeters.texture(photo)
+    assert isinstance(first["seed"], int)
+    assert skinmeters.texture(photo, seed=first["seed"]) == first
+    assert skinmeters.texture(photo, seed=11) == skinmeters.texture(photo, seed=11)
+
+
+def test_array_input_equals_file_input(made_photos):
+    path, rgb = made_photos[0]
+    from_file = skinmeters.texture(str(path), x=5, y=7, seed=4)
+    from_array = skinmeters.texture(rgb, x=5, y=7, seed=4)
+    assert from_array == from_file
+    # The channels are read in RGB order: the same pixels as BGR give other numbers.
+    assert skinmeters.texture(numpy.ascontiguousarray(rgb[:, :, ::-1]), x=5, y=7, seed=4) != from_file
+
+
+def test_array_views_are_read_with_their_strides(made_photos, tmp_path):
+    _, rgb = made_photos[1]
+    crop = rgb[10:250, 20:290]                 # a view with row stride of the whole photograph
+    assert not crop.flags["C_CONTIGUOUS"]
+    write_bmp(tmp_path / "crop.bmp", numpy.ascontiguousarray(crop))
+    assert skinmeters.texture(crop, seed=2) == skinmeters.texture(tmp_path / "crop.bmp", seed=2)
+    channel_last = numpy.asfortranarray(crop)  # the same pixels in another memory order
+    assert skinmeters.texture(channel_last, seed=2) == skinmeters.texture(crop, seed=2)
+
+
+def test_bad_arrays_are_refused():
+    rgb = textured_photo(3, 40, 50)
+    with pytest.raises(TypeError, match="uint8"):
+        skinmeters.texture(rgb.astype(numpy.float32))
+    with pytest.raises(ValueError, match=r"\(height, width, 3\)"):
+        skinmeters.texture(rgb[:, :, 0])
+    with pytest.raises(ValueError, match=r"\(height, width, 3\)"):
+        skinmeters.texture(numpy.zeros((40, 50, 4), numpy.uint8))
+    with pytest.raises(ValueError, match="no pixels"):
+        skinmeters.texture(numpy.zeros((0, 50, 3), numpy.uint8))
+
+
+def test_errors_carry_the_cli_message(tmp_path):
+    missing = tmp_path / "missing.jpg"
+    status, stderr, _ = run_texturemeter_cli(tmp_path, [missing])
+    assert status == 1
+    with pytest.raises(skinmeters.AnalysisError) as caught:
+        skinmeters.texture(str(missing))
+    assert str(caught.value) == "File not found: " + str(missing)
+    assert stderr.strip() == f"texturemeter-cli: {missing}: {caught.value}"
+
+    for options, parameters in [(["--side", "500"], {"side": 500}),
+                                (["--side", "0"], {"side": 0}),
+                                (["--window", "abc"], {"window": "abc"}),
+                                (["--x", "40000"], {"x": 40000})]:
+        status, stderr, _ = run_texturemeter_cli(tmp_path, [TEXTURE_PHOTOS[0]], "--seed", "1", *options)
+        assert status == 1
+        with pytest.raises(skinmeters.AnalysisError) as caught:
+            skinmeters.texture(TEXTURE_PHOTOS[0], seed=1, **parameters)
+        assert stderr.strip() == f"texturemeter-cli: {TEXTURE_PHOTOS[0]}: {caught.value}"
+
+
+def test_argument_errors():
+    with pytest.raises(ValueError, match="variant"):
+        skinmeters.texture(TEXTURE_PHOTOS[0], variant="D")
+    with pytest.raises(ValueError, match="seed"):
+        skinmeters.texture(TEXTURE_PHOTOS[0], seed=-1)
+    with pytest.raises(ValueError, match="seed"):
+        skinmeters.texture(TEXTURE_PHOTOS[0], seed=2**64)
+    with pytest.raises(TypeError, match="side"):
+        skinmeters.texture(TEXTURE_PHOTOS[0], side=None)
+    assert issubclass(skinmeters.AnalysisError, Exception)
+
+
+def test_the_analysis_lets_other_threads_run():
+    """While one thread is inside the analysis, another runs Python code."""
+    inside = threading.Event()
+    finished = threading.Event()
+
+    def watch(frame, event, arg):
+        if arg is _skinmeters.texture:
+            if event == "c_call":
+                inside.set()
+            elif event in ("c_return", "c_exception"):
+                inside.clear()
+
+    def analyse():
+        sys.setprofile(watch)
+        try:
+            for _ in range(5):
+                skinmeters.texture(TEXTURE_PHOTOS[1], seed=1)
+        finally:
+            sys.setprofile(None)
+            finished.set()
+
+    worker = threading.Thread(target=analyse)
+    worker.start()
+    ran_during_analysis = False
+    while not finished.is_set() and not ran_during_analysis:
+        # With the lock held for the whole analysis, this thread would only get to run after the
+        # call had returned and the flag had been cleared.
+        ran_during_analysis = inside.wait(0.01) and inside.is_set()
+    worker.join()
+    assert ran_during_analysis
