@@ -10,6 +10,8 @@ FUZZ_SEED ?= 1
 FUZZ_RUNS ?= 3000000
 FUZZ_SECONDS ?= 300
 CMAKE_FLAGS ?=
+# Debian's own Python, for which the skinmeters package is built.
+PYTHON ?= /usr/bin/python3
 
 .PHONY: setup build run test check test-asan fuzz bench clean
 
@@ -17,7 +19,7 @@ setup:
 	@bash scripts/setup.sh
 
 $(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPython3_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
 
 build: setup $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -54,6 +56,7 @@ fuzz: setup
 
 bench: build
 	$(BUILD)/imaging/imaging_bench
+	$(PYTHON) python/bench/bench_batch.py --build $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
