@@ -17,6 +17,7 @@
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
+#include "texturemeter/measurements_json.hpp"
 #include "texturemeter/results_file.hpp"
 #include "texturemeter/run_driver.hpp"
 
@@ -94,50 +95,26 @@ texturemeter::Variant parseVariant(const std::string& v) {
     throw py::value_error("variant must be \"A\", \"B\" or \"C\", not \"" + v + "\"");
 }
 
-struct TextureResult {
-    texturemeter::ResultRow row;
-    texturemeter::SamplingLine sampling;
-};
-
-py::dict textureDict(const TextureResult& r, uint64_t seed) {
-    py::dict d;
-    auto cell = [&](int column) -> py::object {
-        const auto& c = r.row.column(column);
-        if (c.form == texturemeter::ResultCell::Form::Empty) return py::none();
-        return py::float_(c.value);
-    };
-    auto tiled = [&](int first) {
-        py::dict t;
-        t["meanDimension"] = cell(first);
-        t["dimensionSd"] = cell(first + 1);
-        t["sdToMean"] = cell(first + 2);
-        return t;
-    };
-    d["monochrome"] = tiled(2);
-    d["hessian"] = tiled(5);
-    d["totalDimension"] = cell(8);
-    d["lineShare"] = cell(9);
-    d["dotShare"] = cell(10);
-    d["outlineDimension"] = cell(12);
-    py::dict tone;
-    tone["deviation"] = cell(13);
-    tone["histogramSpread"] = cell(14);
-    d["tone"] = tone;
-    const texturemeter::SamplingLine& s = r.sampling;
-    py::dict sampling;
-    sampling["meanBrightness"] = s.s1;
-    const char* frames[] = {"darkFrameShareR2", "darkFrameShareR4", "darkFrameShareR6", "darkFrameShareR8",
-                            "darkFrameShareR10"};
-    for (int i = 0; i < 5; ++i) sampling[frames[i]] = double(s.frameShares[std::size_t(i)]);
-    sampling["darkLineShare"] = s.s7;
-    sampling["boxDarknessMean"] = s.s8;
-    sampling["boxDarknessSd"] = s.s9;
-    sampling["ringBrightnessR5to11"] = s.s10;
-    sampling["ringBrightnessR23to29"] = s.s11;
-    sampling["ringBrightnessR41to47"] = s.s12;
-    d["sampling"] = sampling;
-    d["seed"] = seed;
-    return d;
+// A JSON value of the engine's report as the Python value json.loads would give.
+py::object toPython(const nlohmann::json& j) {
+    switch (j.type()) {
+        case nlohmann::json::value_t::object: {
+            py::dict d;
+            for (const auto& [name, value] : j.items()) d[py::str(name)] = toPython(value);
+            return d;
+        }
+        case nlohmann::json::value_t::array: {
+            py::list l;
+            for (const auto& value : j) l.append(toPython(value));
+            return l;
+        }
+        case nlohmann::json::value_t::number_float: return py::float_(j.get<double>());
+        case nlohmann::json::value_t::number_integer: return py::int_(j.get<int64_t>());
+        case nlohmann::json::value_t::number_unsigned: return py::int_(j.get<uint64_t>());
+        case nlohmann::json::value_t::boolean: return py::bool_(j.get<bool>());
+        case nlohmann::json::value_t::string: return py::str(j.get<std::string>());
+        default: return py::none();
+    }
 }
 
 // One texture analysis, as texturemeter-cli analyses photograph number `position` of its list
@@ -148,12 +125,12 @@ py::dict texture(const py::object& image, const std::string& x, const std::strin
     const PhotoSource source = photoSource(image);
     texturemeter::RunRequest request;
     request.variant = parseVariant(variant);
-    request.texts.text12 = side;
-    request.texts.text6 = window;
-    request.texts.text19 = neighbour;
+    request.texts.regionSide = side;
+    request.texts.tileSide = window;
+    request.texts.neighbourDistance = neighbour;
     request.imageFileName = source.path.empty() ? "" : std::filesystem::path(source.path).filename().string();
     const uint64_t baseSeed = seed ? *seed : clockSeed();
-    TextureResult result;
+    nlohmann::json measurements;
     std::string error;
     {
         py::gil_scoped_release unlocked;
@@ -168,7 +145,7 @@ py::dict texture(const py::object& image, const std::string& x, const std::strin
                 texturemeter::runAnalysis(texturemeter::PhotoView(photo), request,
                                           texturemeter::RunSurfaces{picture2, picture3, picture7, picture8}, lines,
                                           random);
-            result = {outcome.row, outcome.sampling};
+            measurements = texturemeter::toJson(outcome.measurements);
         } catch (const imaging::RunError& e) {
             error = texturemeter::runErrorMessage(e, request.texts, request.variant);
         } catch (const std::exception& e) {
@@ -176,7 +153,9 @@ py::dict texture(const py::object& image, const std::string& x, const std::strin
         }
     }
     if (!error.empty()) throw AnalysisFailed(error);
-    return textureDict(result, baseSeed);
+    py::dict result = toPython(measurements);
+    result["seed"] = baseSeed;
+    return result;
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ def test_local_threads_equal_the_cli_batch(tmp_path, made_photos):
     photos = [TEXTURE_PHOTOS[0], made_photos[0][0], tmp_path / "missing.jpg", TEXTURE_PHOTOS[1],
               made_photos[1][0], TEXTURE_PHOTOS[0]]
     frame = skinmeters.batch(photos, seed=5, jobs=3)
-    assert list(frame.columns[:2]) == ["photo", "monochrome.meanDimension"]
+    assert frame.columns[0] == "photo"
     assert list(frame.columns[-2:]) == ["seed", "error"]
     assert set(MEASURED) <= set(frame.columns)
     assert list(frame["seed"]) == [5] * len(photos)
