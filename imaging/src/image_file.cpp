@@ -1,8 +1,10 @@
 #include "imaging/image_file.hpp"
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -12,6 +14,7 @@
 #include <stb_image_write.h>
 
 #include "imaging/errors.hpp"
+#include "imaging/file_output.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/paths.hpp"
 
@@ -24,6 +27,9 @@ constexpr std::uintmax_t kMaxFileBytes = 512ull * 1024 * 1024;
 
 std::vector<unsigned char> readWholeFile(const std::string& name) {
     const std::string path = hostPath(name);
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        throw RunError(ErrorKind::FileError, "Cannot read file (" + systemReason(EISDIR) + "): " + name);
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) {
         std::FILE* probe = std::fopen(path.c_str(), "rb");
@@ -208,6 +214,29 @@ void checkPngHeader(const unsigned char* data, std::size_t size, const std::stri
         throw RunError::badImage(name, "PNG: file too short for its picture size (truncated?)");
 }
 
+// A PNG without its zero-length IDAT chunks (empty when it has none). Such a chunk holds no
+// data and may legally stand anywhere among the IDAT chunks, but stb copies a first empty one
+// from a null buffer; dropping it changes nothing in the picture. Called after checkPngHeader,
+// so every chunk lies within the file.
+std::vector<unsigned char> withoutEmptyDataChunks(const unsigned char* data, std::size_t size) {
+    std::vector<unsigned char> kept;
+    bool dropped = false;
+    std::size_t at = 8, copiedUpTo = 0;
+    while (at + 12 <= size) {
+        const std::size_t length = be32(data + at);
+        if (length == 0 && std::memcmp(data + at + 4, "IDAT", 4) == 0) {
+            kept.insert(kept.end(), data + copiedUpTo, data + at);
+            copiedUpTo = at + 12;
+            dropped = true;
+        }
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0) break;
+        at += 12 + length;
+    }
+    if (!dropped) return {};
+    kept.insert(kept.end(), data + copiedUpTo, data + size);
+    return kept;
+}
+
 Image decodeWithStb(const unsigned char* data, std::size_t size, const std::string& name, const char* format) {
     if (size > static_cast<std::size_t>(INT32_MAX)) throw RunError::badImage(name, "file too large");
     int w = 0, h = 0, comp = 0;
@@ -237,6 +266,8 @@ Image decodeImage(const unsigned char* data, std::size_t size, const std::string
     static const unsigned char pngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (size >= 8 && std::memcmp(data, pngSignature, 8) == 0) {
         checkPngHeader(data, size, name);
+        const std::vector<unsigned char> cleaned = withoutEmptyDataChunks(data, size);
+        if (!cleaned.empty()) return decodeWithStb(cleaned.data(), cleaned.size(), name, "PNG");
         return decodeWithStb(data, size, name, "PNG");
     }
     throw RunError::badImage(name, "not a JPEG, BMP or PNG picture");
@@ -247,8 +278,7 @@ Image loadImageFile(const std::string& path) {
     return decodeImage(data.data(), data.size(), path);
 }
 
-void saveBmp(const Image& image, const std::string& path) {
-    if (image.empty()) throw RunError::fileError("Cannot save an empty picture", path);
+std::string encodeBmp(const Image& image) {
     std::vector<unsigned char> rgb(std::size_t(image.width) * std::size_t(image.height) * 3);
     for (std::size_t i = 0; i < image.pixels.size(); ++i) {
         const Channels ch = splitColour(image.pixels[i]);
@@ -256,9 +286,19 @@ void saveBmp(const Image& image, const std::string& path) {
         rgb[3 * i + 1] = static_cast<unsigned char>(ch.green);
         rgb[3 * i + 2] = static_cast<unsigned char>(ch.blue);
     }
-    const std::string target = hostPath(path);
-    if (!stbi_write_bmp(target.c_str(), image.width, image.height, 3, rgb.data()))
-        throw RunError::fileError("Cannot write file", path);
+    std::string bytes;
+    bytes.reserve(54 + rgb.size() + std::size_t(image.height) * 3);
+    const auto append = [](void* context, void* data, int size) {
+        static_cast<std::string*>(context)->append(static_cast<const char*>(data), std::size_t(size));
+    };
+    if (!stbi_write_bmp_to_func(append, &bytes, image.width, image.height, 3, rgb.data()))
+        throw RunError(ErrorKind::FileError, "Cannot encode the picture as BMP");
+    return bytes;
+}
+
+void saveBmp(const Image& image, const std::string& path) {
+    if (image.empty()) throw RunError::fileError("Cannot save an empty picture", path);
+    writeWholeFile(path, encodeBmp(image));
 }
 
 }  // namespace imaging

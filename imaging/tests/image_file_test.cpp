@@ -264,6 +264,33 @@ TEST(PngDecoding, ChannelOrderAndGrey) {
     EXPECT_EQ(gi.at(2, 0), imaging::greyColour(255));
 }
 
+// Zero-length IDAT chunks hold no data: a PNG with them (first, between and after the data)
+// decodes to the same pixels. (The decoder used to copy a first empty chunk from a null buffer,
+// found by fuzzing the picture loader; the fuzzer's seeds keep such a file.)
+TEST(PngDecoding, EmptyDataChunksChangeNothing) {
+    TempDir dir;
+    const unsigned char rgb[] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 15, 10, 5};
+    ASSERT_TRUE(stbi_write_png(dir.file("plain.png").c_str(), 2, 2, 3, rgb, 6));
+    const Bytes plain = imaging_test::readBytes(dir.file("plain.png"));
+    const Image expected = imaging::decodeImage(plain.data(), plain.size(), "plain.png");
+
+    // Chunks: signature, IHDR (8 + 25 bytes), then IDAT ...; empty IDATs go before and after it.
+    const Bytes emptyIdat = {0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E};
+    std::size_t idat = 8 + 25;
+    ASSERT_EQ(std::string(plain.begin() + long(idat) + 4, plain.begin() + long(idat) + 8), "IDAT");
+    const std::size_t idatLength = (std::size_t(plain[idat]) << 24) | (plain[idat + 1] << 16) |
+                                   (plain[idat + 2] << 8) | plain[idat + 3];
+    Bytes padded(plain.begin(), plain.begin() + long(idat));
+    padded.insert(padded.end(), emptyIdat.begin(), emptyIdat.end());
+    padded.insert(padded.end(), plain.begin() + long(idat), plain.begin() + long(idat + 12 + idatLength));
+    padded.insert(padded.end(), emptyIdat.begin(), emptyIdat.end());
+    padded.insert(padded.end(), plain.begin() + long(idat + 12 + idatLength), plain.end());
+    const Image decoded = imaging::decodeImage(padded.data(), padded.size(), "padded.png");
+    EXPECT_EQ(decoded.width, 2);
+    EXPECT_EQ(decoded.pixels, expected.pixels);
+    EXPECT_EQ(decoded.at(1, 1), 0x00050A0F);
+}
+
 TEST(BmpDecoding, TwentyFourBitBottomUpWithPadding) {
     TempDir dir;
     // 3 x 2: rows need one byte of padding each. Stored as B, G, R.

@@ -33,7 +33,11 @@ Image loadImageFile(const std::string& path);
 // The same for a file already in memory; `name` is used in error messages.
 Image decodeImage(const unsigned char* data, std::size_t size, const std::string& name);
 
-// Writes an uncompressed 24-bit BMP, replacing any file of that name.
+// The bytes of an uncompressed 24-bit BMP of the picture.
+std::string encodeBmp(const Image& image);
+// Writes an uncompressed 24-bit BMP, replacing any file of that name as one whole (see
+// writeWholeFile): a failed write leaves the previous file and no fragment; the error names the
+// file and the system's reason.
 void saveBmp(const Image& image, const std::string& path);
 
 }  // namespace imaging
