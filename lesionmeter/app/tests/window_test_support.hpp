@@ -22,8 +22,8 @@ namespace lesionmeter::app::test {
 inline QString referencePhoto() { return QString::fromStdString(morph::testdata::lesionReference().image); }
 inline QString samplePhoto() { return QString::fromStdString(morph::testdata::lesionSample().image); }
 
-// A window as the program opens it, with "c:\..." names resolving into a temporary home and the
-// temporary pictures of "Fractal calc" and "axis" written into a temporary working folder.
+// A window as the program opens it, with "c:\..." names resolving into a temporary home and a
+// temporary working folder (where the chooser opens).
 struct WindowFixture {
     QTemporaryDir home;
     QTemporaryDir work;

@@ -19,14 +19,13 @@ using Points = std::vector<morph::testdata::Click>;
 const morph::testdata::LesionReference& reference() { return morph::testdata::lesionReference(); }
 
 // A session with the reference photograph loaded and sampled at the given points and the
-// reference centre; temporary files go to the system's temp folder.
+// reference centre.
 struct Analysis {
     imaging::FastRandom random{reference().seed};
     LesionSession session{random};
 
     Analysis(const Points& in, const Points& out) {
         const std::filesystem::path photo(reference().image);
-        session.setTemporaryFolder(std::filesystem::temp_directory_path().string());
         session.openChooser();
         session.loadImage(photo.parent_path().string(), photo.filename().string());
         session.selectIn();

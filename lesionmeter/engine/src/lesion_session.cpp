@@ -7,6 +7,7 @@
 
 #include "imaging/colour.hpp"
 #include "imaging/errors.hpp"
+#include "imaging/file_output.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/paths.hpp"
@@ -25,24 +26,6 @@ int index(Control c) { return static_cast<int>(c); }
 uint64_t drawRunSeed(imaging::UniformRandom& random) {
     random.reseedFromClock();
     return static_cast<uint64_t>(random.next() * 0x1p53);
-}
-
-// Where a temporary file lives, for error messages.
-std::string absoluteName(const std::string& path) {
-    std::error_code ec;
-    const auto p = std::filesystem::absolute(path, ec);
-    return ec ? path : p.string();
-}
-
-// Runs one step on a temporary file; a failure names the command, the file and the cause.
-template <typename Step>
-void onTemporaryFile(const char* command, const char* what, const std::string& path, Step step) {
-    try {
-        step();
-    } catch (const imaging::RunError& e) {
-        throw imaging::RunError(e.kind(), std::string(command) + ": cannot " + what + " the temporary file " +
-                                              absoluteName(path) + " (" + e.what() + ")");
-    }
 }
 
 // The selected file's name up to its first "."; a name without "." is taken whole.
@@ -137,12 +120,7 @@ void LesionSession::setVisible(Control c, bool v) {
 
 void LesionSession::setEnabled(Control c, bool v) { enabled_[index(c)] = v; }
 
-bool LesionSession::rgbOutputOpen() const { return rgbOutput_ && rgbOutput_->is_open(); }
-
-std::string LesionSession::temporaryPath(const std::string& name) const {
-    if (temporaryFolder_.empty()) return name;
-    return (std::filesystem::path(temporaryFolder_) / name).string();
-}
+bool LesionSession::rgbOutputOpen() const { return rgbOutput_ && rgbOutput_->isOpen(); }
 
 // ---- Window and file handling ---------------------------------------------------------------
 
@@ -151,10 +129,8 @@ void LesionSession::startUp(bool openRgbOutputFile) {
     state_.outCount = 0;
     setEnabled(Control::Command4, false);
     if (openRgbOutputFile) {
-        const std::string path = imaging::hostPath(texts_[13]);
-        auto file = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::app);
-        if (!file->is_open())
-            throw imaging::RunError::fileError("Cannot open the RGB output file for appending", path);
+        auto file = std::make_unique<imaging::OutputFile>();
+        file->open(texts_[13], imaging::OutputFile::Mode::Append, "the RGB output file for appending");
         rgbOutput_ = std::move(file);
         rgbOutputName_ = texts_[13];
     }
@@ -221,8 +197,9 @@ void LesionSession::showInformation() {
 void LesionSession::hideInformation() { setVisible(Control::Picture14, false); }
 
 void LesionSession::end() {
-    if (rgbOutput_) rgbOutput_->close();
-    rgbOutput_.reset();
+    // The file is closed and forgotten even when the close reports an error, which is then shown.
+    std::unique_ptr<imaging::OutputFile> file = std::move(rgbOutput_);
+    if (file) file->close();
 }
 
 // ---- Colour sampling and profiles -----------------------------------------------------------
@@ -275,9 +252,7 @@ void LesionSession::mouseDown(int button, float x, float y) {
             if (!rgbOutputOpen())
                 throw imaging::RunError::fileError("The RGB output file is not open",
                                                    rgbOutputName_.empty() ? texts_[13] : rgbOutputName_);
-            *rgbOutput_ << rgbOutputLine(selectedFileName_, sampleClass_, ch.red, ch.green, ch.blue, luminanceText);
-            rgbOutput_->flush();
-            if (!*rgbOutput_) throw imaging::RunError::fileError("Cannot write the RGB output file", rgbOutputName_);
+            rgbOutput_->write(rgbOutputLine(selectedFileName_, sampleClass_, ch.red, ch.green, ch.blue, luminanceText));
         }
     } else if (button == kRightButton) {
         drawClickProfiles(pictures_[1], x, y, pictures_[16], pictures_[15], pictures_[17], pictures_[18]);
@@ -412,6 +387,10 @@ void LesionSession::save1() {
     const std::string name = texts_[22];
     if (name.empty())
         throw imaging::RunError::refused("save1: Text22 holds no outline file name (load an image first)");
+    // The outline file must not replace the photograph it was drawn from.
+    if (!texts_[5].empty() && imaging::sameFile(name, texts_[5]))
+        throw imaging::RunError::refused("save1: the outline file " + name + " (Text22) is the photograph " +
+                                         texts_[5] + " itself; change the name in Text22");
     pictures_[12].setAutoRedraw(false);
     imaging::savePicture(pictures_[12].image(), imaging::hostPath(name));
 }
@@ -449,17 +428,15 @@ void LesionSession::fractalCalc() {
     setVisible(Control::Picture13, false);
     setVisible(Control::Picture12, true);
 
-    // Snapshot: what is drawn on Picture12 becomes its background picture.
-    const std::string snapshot = temporaryPath("testt.bmp");
+    // Snapshot: what is drawn on Picture12 becomes its background picture. A BMP file written
+    // and read back holds exactly these pixels, so the round trip happens in memory and no file
+    // of the working folder (a user's own "testt.bmp" included) is touched.
     imaging::PictureSurface& view = pictures_[12];
     view.setAutoRedraw(false);
-    onTemporaryFile("Fractal calc", "write", snapshot, [&] { imaging::savePicture(view.image(), snapshot); });
+    imaging::Image snapshot = view.image();
     view.setAutoRedraw(true);
-    imaging::Image reloaded;
-    onTemporaryFile("Fractal calc", "read", snapshot, [&] { reloaded = imaging::loadImageFile(snapshot); });
     view.cls();
-    view.setPicture(std::move(reloaded));
-    onTemporaryFile("Fractal calc", "delete", snapshot, [&] { imaging::deleteFile(snapshot); });
+    view.setPicture(std::move(snapshot));
 
     fractal_ = measureFractalDimensions(view, pictures_[16], pictures_[15], pictures_[17], pictures_[18]);
     setEnabled(Control::Text7, true);
@@ -475,20 +452,16 @@ void LesionSession::fractalCalc() {
 }
 
 void LesionSession::axis() {
-    // The outline is copied into Picture13 through the transfer file.
-    const std::string transfer = temporaryPath("testt2.bmp");
+    // The outline is copied into Picture13, in memory (the pixels a transfer file would carry).
     imaging::PictureSurface& view = pictures_[12];
     view.setAutoRedraw(false);
-    onTemporaryFile("axis", "write", transfer, [&] { imaging::savePicture(view.image(), transfer); });
+    imaging::Image copy = view.image();
     view.setAutoRedraw(true);
     setVisible(Control::Picture12, false);
 
-    imaging::Image copy;
-    onTemporaryFile("axis", "read", transfer, [&] { copy = imaging::loadImageFile(transfer); });
     setVisible(Control::Picture13, true);
     pictures_[13].cls();
     pictures_[13].setPicture(std::move(copy));
-    onTemporaryFile("axis", "delete", transfer, [&] { imaging::deleteFile(transfer); });
 
     const AxisResults result = measureAxis(view, pictures_[13], runRandom_ ? static_cast<imaging::UniformRandom&>(*runRandom_) : random_);
     if (result.darkPixels == 0)

@@ -152,7 +152,6 @@ struct Replay : ::testing::Test {
     LesionSession byHand{randomA}, replayed{randomB};
 
     void start(LesionSession& s, const std::string& rgbName) {
-        s.setTemporaryFolder(scratch.path().string());
         s.setText(13, scratch.file(rgbName));
         s.startUp();
         s.setCheck1(true);
@@ -241,7 +240,6 @@ TEST_F(Replay, AWholeAnalysisRepeatsFromTheMarksAndTheirSeed) {
 
 TEST_F(Replay, IsRefusedBeforeAnyClickWhenItCannotBeTheSameClicks) {
     // No photograph yet.
-    replayed.setTemporaryFolder(scratch.path().string());
     EXPECT_NE(messageOf([&] { replayMarks(replayed, sampleMarks()); }).find("load lesion.jpg first"),
               std::string::npos);
     start(replayed, "b.txt");
@@ -268,7 +266,6 @@ TEST(RunSeeds, AGivenSeedDecidesTheRunWhateverTheSessionsGenerator) {
     LesionSession a(r1), b(r2);
     testing::ScratchFolder scratch;
     for (LesionSession* s : {&a, &b}) {
-        s->setTemporaryFolder(scratch.path().string());
         s->setSeed(12345);
         testing::loadAndSample(*s, morph::testdata::lesionReference());
         s->calcAndDraw();
@@ -301,7 +298,6 @@ TEST(FitToMap, ALargePhotographIsReducedOnlyWhenAsked) {
     imaging::saveBmp(imaging::Image(640, 480, imaging::rgbColour(200, 150, 120)), scratch.file("big.bmp"));
     imaging::FastRandom random(3);
     LesionSession s(random);
-    s.setTemporaryFolder(scratch.path().string());
     s.loadImage(scratch.path().string(), "big.bmp");
     EXPECT_TRUE(s.photographTooLarge());
     EXPECT_EQ(s.photographScale(), 1.0);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "imaging/colour.hpp"
 #include "imaging/errors.hpp"
@@ -97,6 +99,29 @@ TEST(SaveAndLoadcal, RoundTripThenTheSecondLoadcalFailsNamingTheFile) {
     }
     EXPECT_EQ(session.state().scanWidth, 123.0f);
     EXPECT_EQ(session.picture(12).pointAt(5, 5), imaging::kBlack);
+}
+
+// "save1" never replaces the photograph: Text22 naming it (in any spelling) is refused and
+// the photograph stays byte for byte.
+TEST(SaveAndLoadcal, AnOutlineFileThatIsThePhotographIsRefused) {
+    testing::ScratchFolder scratch;
+    imaging::FastRandom random(1);
+    LesionSession session(random);
+    imaging::saveBmp(imaging::Image(40, 30, imaging::rgbColour(200, 150, 120)), scratch.file("me.bmp"));
+    std::ifstream before(scratch.file("me.bmp"), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(before)), std::istreambuf_iterator<char>());
+    session.openChooser();
+    session.loadImage(scratch.path().string(), "me.bmp");
+    session.setText(22, (scratch.path() / "." / "me.bmp").string());
+    try {
+        session.save1();
+        FAIL() << "the outline replaced the photograph";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+        EXPECT_NE(std::string(e.what()).find("is the photograph"), std::string::npos) << e.what();
+    }
+    std::ifstream after(scratch.file("me.bmp"), std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>()), bytes);
 }
 
 }  // namespace

@@ -23,7 +23,6 @@ struct ReferenceRun {
     LesionSession session{random};
 
     explicit ReferenceRun(uint64_t seed = reference().seed) : random(seed) {
-        session.setTemporaryFolder(scratch.path().string());
         testing::loadAndSample(session, reference());
         session.calcAndDrawWithWeights(testing::referenceWeights(reference()));
         session.selectLine();

@@ -76,7 +76,6 @@ struct Save2 : ::testing::Test {
     Save2() {
         previousHome = std::getenv("HOME") ? std::getenv("HOME") : "";
         ::setenv("HOME", scratch.path().c_str(), 1);
-        session.setTemporaryFolder(scratch.path().string());
         session.setDateTimeSource([] { return std::string("2026-12-07 10:11:12"); });
         session.setSeed(77);
     }

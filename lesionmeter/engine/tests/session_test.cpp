@@ -23,7 +23,6 @@ struct Session : ::testing::Test {
     testing::ScratchFolder scratch;
     imaging::FastRandom random{4};
     LesionSession session{random};
-    Session() { session.setTemporaryFolder(scratch.path().string()); }
 
     // Writes a uniform photograph into the scratch folder.
     std::string writePhoto(const std::string& name, int w, int h, imaging::Colour c) {

@@ -12,13 +12,13 @@
 
 #include <array>
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "imaging/file_output.hpp"
 #include "imaging/random.hpp"
 #include "imaging/surface.hpp"
 #include "lesionmeter/analysis_state.hpp"
@@ -230,20 +230,15 @@ public:
     // ---- Measurements ------------------------------------------------------------------------
 
     // "Fractal calc": FRD1 of Picture12 into Text7, the four strip dimensions into
-    // Text16..Text19, FRD2 into Text20; shows Picture12 and the strips. Uses the temporary
-    // file "testt.bmp".
+    // Text16..Text19, FRD2 into Text20; shows Picture12 and the strips. The snapshot of
+    // Picture12 is made in memory; no file is written.
     void fractalCalc();
     const FractalResults& fractalResults() const { return fractal_; }
     // "axis": centroid of the dark pixels of Picture12 into Text14/Text15, the outline copied to
-    // Picture13 with the centroid cross and the two radii. Uses the temporary file "testt2.bmp".
+    // Picture13 with the centroid cross and the two radii. The copy is made in memory.
     // With no dark pixel: a message after the copy, Text14/Text15 unchanged.
     void axis();
     const AxisResults& axisResults() const { return axis_; }
-
-    // Folder of the temporary files "testt.bmp" and "testt2.bmp"; empty (the default) is the
-    // current directory.
-    void setTemporaryFolder(const std::string& folder) { temporaryFolder_ = folder; }
-    const std::string& temporaryFolder() const { return temporaryFolder_; }
 
     // ---- Controls ----------------------------------------------------------------------------
 
@@ -270,7 +265,6 @@ private:
     void setVisible(Control c, bool v);
     void setEnabled(Control c, bool v);
     void runCalcAndDraw(const Discriminant* fixed, const CalcCallbacks& callbacks);
-    std::string temporaryPath(const std::string& name) const;
 
     imaging::UniformRandom& random_;
     AnalysisState state_;
@@ -285,13 +279,12 @@ private:
     bool check1_ = false;
     std::string selectedFileName_;
     std::string rgbOutputName_;
-    std::unique_ptr<std::ofstream> rgbOutput_;
+    std::unique_ptr<imaging::OutputFile> rgbOutput_;
     Discriminant chosen_;
     int acceptedCount_ = 0;
     SampleMeans sampleMeans_;
     FractalResults fractal_;
     AxisResults axis_;
-    std::string temporaryFolder_;
     double photographScale_ = 1.0;
     std::optional<uint64_t> fixedSeed_;
     std::optional<uint64_t> nextRunSeed_;
