@@ -4,11 +4,16 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
-# The bounded fuzzing run of `make test` is deterministic: a fixed seed, a fixed number of inputs and a
-# fresh corpus. Longer explorations: make fuzz FUZZ_RUNS=-1 FUZZ_SECONDS=600 FUZZ_SEED=0
+# The bounded fuzzing run of `make test` covers every fuzz target, each deterministically: a fixed
+# seed, a fixed number of inputs and a fresh corpus (FUZZ_SECONDS only caps a very slow machine).
+# Longer explorations: make fuzz FUZZ_RUNS=-1 FUZZ_SECONDS=600 FUZZ_SEED=0 (each target)
 FUZZ_SEED ?= 1
-FUZZ_RUNS ?= 3000000
-FUZZ_SECONDS ?= 300
+FUZZ_RUNS ?=
+FUZZ_SECONDS ?= 60
+# target binary : seed folder : inputs
+FUZZ_TARGETS := imaging/fuzz_load_picture:imaging/fuzz/seeds:300000 \
+                imaging/fuzz_number_text:imaging/fuzz/number_seeds:500000 \
+                lesionmeter/engine/fuzz_outline_reload:lesionmeter/engine/fuzz/seeds:20000
 CMAKE_FLAGS ?=
 # Debian's own Python, for which the skinmeters package is built.
 PYTHON ?= /usr/bin/python3
@@ -34,7 +39,7 @@ run: build
 	    --out 40,40 --out 280,40 --out 40,200 --out 280,200 --out 160,20 --centre 160,120
 
 # All tests: the normal build, the same suite under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and a short bounded fuzzing run of the picture loader.
+# and a short bounded fuzzing run of every fuzz target (picture loader, number parser, outline reload).
 test: check test-asan fuzz
 
 check: build
@@ -49,11 +54,17 @@ test-asan: setup
 fuzz: setup
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DMORPH_BUILD_FUZZERS=ON -DMORPH_BUILD_GUI=OFF -DMORPH_BUILD_BENCHMARKS=OFF -DBUILD_TESTING=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_load_picture
-	@rm -rf $(FUZZ_BUILD)/corpus && mkdir -p $(FUZZ_BUILD)/corpus
-	$(FUZZ_BUILD)/imaging/fuzz_load_picture -seed=$(FUZZ_SEED) -runs=$(FUZZ_RUNS) -max_total_time=$(FUZZ_SECONDS) \
-	    -rss_limit_mb=2048 -malloc_limit_mb=512 $(FUZZ_BUILD)/corpus imaging/fuzz/seeds
-
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(foreach t,$(FUZZ_TARGETS),$(notdir $(word 1,$(subst :, ,$(t)))))
+	@set -e; for spec in $(FUZZ_TARGETS); do \
+	    IFS=: read -r target seeds runs <<< "$$spec"; \
+	    name=$$(basename "$$target"); corpus=$(FUZZ_BUILD)/corpus/$$name; \
+	    rm -rf "$$corpus" && mkdir -p "$$corpus"; \
+	    echo "== $$name: $(or $(FUZZ_RUNS),$$runs) inputs, seed $(FUZZ_SEED)"; \
+	    $(FUZZ_BUILD)/$$target -seed=$(FUZZ_SEED) -runs=$(or $(FUZZ_RUNS),$$runs) -max_total_time=$(FUZZ_SECONDS) \
+	        -rss_limit_mb=2048 -malloc_limit_mb=512 -artifact_prefix=$(FUZZ_BUILD)/ -print_final_stats=1 \
+	        "$$corpus" "$$seeds" 2>&1 | grep -v -e '^#' -e NEW_FUNC; \
+	    test "$${PIPESTATUS[0]}" = 0; \
+	done
 bench: build
 	$(BUILD)/imaging/imaging_bench
 	$(PYTHON) python/bench/bench_batch.py --build $(BUILD)
