@@ -55,15 +55,16 @@ bool writeAll(int fd, std::string_view text) {
 }
 
 // A device, a pipe or a dangling symbolic link: written in place, as a plain write would.
-void writeInPlace(const std::string& path, std::string_view content, const std::string& name) {
+void writeInPlace(const std::string& path, std::string_view content, const std::string& name,
+                  const std::string& failure) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) fail("Cannot write file", name, errno);
+    if (fd < 0) fail(failure, name, errno);
     if (!writeAll(fd, content)) {
         const int err = errno;
         ::close(fd);
-        fail("Cannot write file", name, err);
+        fail(failure, name, err);
     }
-    if (::close(fd) != 0) fail("Cannot write file", name, errno);
+    if (::close(fd) != 0) fail(failure, name, errno);
 }
 
 // The temporary file's name beside `target`: ".NAME.XXXXXX", kept within the name length limit.
@@ -84,31 +85,32 @@ std::string systemReason(int errorNumber) {
     return reason ? reason : "error " + std::to_string(errorNumber);
 }
 
-void writeWholeFile(const std::string& name, std::string_view content) {
+void writeWholeFile(const std::string& name, std::string_view content, const std::string& what) {
+    const std::string failure = "Cannot write " + what;
     const std::string given = hostPath(name);
-    if (given.empty()) fail("Cannot write file", name, ENOENT);
+    if (given.empty()) fail(failure, name, ENOENT);
     std::string target = given;
     struct stat existing {};
     const bool exists = ::stat(given.c_str(), &existing) == 0;
     if (exists) {
-        if (S_ISDIR(existing.st_mode)) fail("Cannot write file", name, EISDIR);
-        if (!S_ISREG(existing.st_mode)) return writeInPlace(given, content, name);
+        if (S_ISDIR(existing.st_mode)) fail(failure, name, EISDIR);
+        if (!S_ISREG(existing.st_mode)) return writeInPlace(given, content, name, failure);
         std::error_code ec;
         const std::filesystem::path real = std::filesystem::canonical(given, ec);
         if (!ec) target = real.string();
     } else {
-        if (errno != ENOENT) fail("Cannot write file", name, errno);
+        if (errno != ENOENT) fail(failure, name, errno);
         struct stat link {};
-        if (::lstat(given.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) return writeInPlace(given, content, name);
+        if (::lstat(given.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) return writeInPlace(given, content, name, failure);
     }
 
     std::string temporary = temporaryTemplate(target);
     const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) fail("Cannot write file", name, errno);
+    if (fd < 0) fail(failure, name, errno);
     const auto abandon = [&](int err) {
         ::close(fd);
         ::unlink(temporary.c_str());
-        fail("Cannot write file", name, err);
+        fail(failure, name, err);
     };
     const mode_t mode = exists ? (existing.st_mode & 07777) : (0666 & ~processUmask());
     ::fchmod(fd, mode);
@@ -119,12 +121,12 @@ void writeWholeFile(const std::string& name, std::string_view content) {
     if (::close(fd) != 0) {
         const int err = errno;
         ::unlink(temporary.c_str());
-        fail("Cannot write file", name, err);
+        fail(failure, name, err);
     }
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         const int err = errno;
         ::unlink(temporary.c_str());
-        fail("Cannot write file", name, err);
+        fail(failure, name, err);
     }
 }
 

@@ -273,6 +273,21 @@ Image decodeImage(const unsigned char* data, std::size_t size, const std::string
     throw RunError::badImage(name, "not a JPEG, BMP or PNG picture");
 }
 
+std::string pictureFormatOf(const std::string& name) {
+    std::error_code ec;
+    const std::string path = hostPath(name);
+    if (!std::filesystem::is_regular_file(path, ec)) return "";
+    unsigned char head[8] = {};
+    std::ifstream in(path, std::ios::binary);
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    const std::streamsize n = in.gcount();
+    static const unsigned char pngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (n >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return "JPEG";
+    if (n >= 8 && std::memcmp(head, pngSignature, 8) == 0) return "PNG";
+    if (n >= 2 && head[0] == 'B' && head[1] == 'M') return "BMP";
+    return "";
+}
+
 Image loadImageFile(const std::string& path) {
     const std::vector<unsigned char> data = readWholeFile(path);
     return decodeImage(data.data(), data.size(), path);

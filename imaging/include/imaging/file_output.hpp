@@ -15,8 +15,9 @@ namespace imaging {
 // synced and closed (each step checked), then renamed over the target. A symbolic link is
 // followed (the file it names is replaced, the link stays); a device such as /dev/null or
 // /dev/full, or a pipe, is written directly. An existing file keeps its permissions; a new one
-// gets the usual ones (0666 less the umask).
-void writeWholeFile(const std::string& name, std::string_view content);
+// gets the usual ones (0666 less the umask). `what` names the file in messages:
+// "Cannot write <what> (No space left on device): NAME".
+void writeWholeFile(const std::string& name, std::string_view content, const std::string& what = "file");
 
 // Whether two names denote the same existing file (same device and inode), whatever their
 // spelling ("photo.jpg", "./photo.jpg", a hard link, a symbolic link). False when either is missing.

@@ -33,6 +33,10 @@ Image loadImageFile(const std::string& path);
 // The same for a file already in memory; `name` is used in error messages.
 Image decodeImage(const unsigned char* data, std::size_t size, const std::string& name);
 
+// "JPEG", "BMP" or "PNG" when the existing file `name` begins like such a picture, else "" (also
+// for a missing or unreadable file). Lets a text output refuse to replace a photograph.
+std::string pictureFormatOf(const std::string& name);
+
 // The bytes of an uncompressed 24-bit BMP of the picture.
 std::string encodeBmp(const Image& image);
 // Writes an uncompressed 24-bit BMP, replacing any file of that name as one whole (see
