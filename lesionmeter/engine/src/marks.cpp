@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "imaging/errors.hpp"
+#include "imaging/file_output.hpp"
 #include "imaging/paths.hpp"
 #include "lesionmeter/analysis_state.hpp"
 #include "lesionmeter/lesion_session.hpp"
@@ -133,26 +134,8 @@ Marks readMarks(const std::string& name) {
 }
 
 void writeMarks(const std::string& name, const Marks& marks) {
-    const std::string path = imaging::hostPath(name);
-    const std::string text = marksText(marks);
     // Written beside the target and renamed over it: a failed write leaves the old file whole.
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file) throw imaging::RunError::fileError("Cannot write the marks file", name);
-        file << text;
-        file.flush();
-        if (!file) {
-            std::remove(temporary.c_str());
-            throw imaging::RunError::fileError("Cannot write the marks file", name);
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        std::remove(temporary.c_str());
-        throw imaging::RunError::fileError("Cannot write the marks file (" + ec.message() + ")", name);
-    }
+    imaging::writeWholeFile(name, marksText(marks), "the marks file");
 }
 
 std::string marksFileFor(const std::string& photoPath) {
