@@ -20,27 +20,6 @@ namespace lesionmeter::cli {
 
 namespace {
 
-// A private folder for one photograph's temporary pictures, so that parallel runs never share
-// "testt.bmp"; removed when done.
-class PrivateFolder {
-public:
-    explicit PrivateFolder(std::size_t index) {
-        static std::atomic<unsigned> counter{0};
-        path_ = std::filesystem::temp_directory_path() /
-                ("lesionmeter-cli-" + std::to_string(::getpid()) + "-" + std::to_string(index) + "-" +
-                 std::to_string(counter++));
-        std::filesystem::create_directories(path_);
-    }
-    ~PrivateFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string path() const { return path_.string(); }
-
-private:
-    std::filesystem::path path_;
-};
-
 struct Outcome {
     bool done = false;
     std::string error;
@@ -81,8 +60,6 @@ int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, b
             script.seed = batch.seed ? batch.seed : script.marks->seed;
             if (!script.seed) script.seed = imaging::deriveSeed(clockBase, i) >> 11;
             script.fit = batch.fit;
-            const PrivateFolder folder(i);
-            script.temporaryFolder = folder.path();
             AnalysisResults r = runScriptedAnalysis(script);
             if (!r.axisError.empty()) outcome.error = r.axisError;
             outcome.record = std::move(r.record);

@@ -48,7 +48,6 @@ AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script) {
     if (!script.marks) marks.scale = 0.0;
     imaging::FastRandom random;
     LesionSession session(random);
-    session.setTemporaryFolder(script.temporaryFolder);
     session.setSeed(script.seed ? script.seed : marks.seed);
     session.setDateTimeSource(localDateTime);
     session.startUp(false);

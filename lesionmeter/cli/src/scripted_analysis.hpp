@@ -30,8 +30,6 @@ struct ScriptedAnalysis {
     bool fit = false;
     std::string saveMap;
     std::string saveOutline;
-    // Folder of the temporary pictures "testt.bmp" and "testt2.bmp" (empty: the current one).
-    std::string temporaryFolder;
 };
 
 struct AnalysisResults {
