@@ -143,6 +143,12 @@ std::string exactText(double v) {
     return std::string(buf, r.ptr);
 }
 
+std::string exactText(float v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
 std::string printForm(double v) { return withBlanks(numberText(v)); }
 std::string printForm(float v) { return withBlanks(numberText(v)); }
 std::string printForm(int v) { return withBlanks(numberText(v)); }

@@ -37,6 +37,8 @@ std::string numberText(long long v);
 
 // The shortest text that reads back (parseNumber) as exactly v, e.g. "0.1", "1e-05", "150.5".
 std::string exactText(double v);
+// The shortest text that reads back as exactly the same single-precision value.
+std::string exactText(float v);
 
 // The print form: a leading blank (or "-" for a negative number), the number text, a trailing blank.
 std::string printForm(double v);

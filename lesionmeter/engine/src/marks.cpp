@@ -13,6 +13,7 @@
 
 #include "imaging/errors.hpp"
 #include "imaging/file_output.hpp"
+#include "imaging/numeric.hpp"
 #include "imaging/paths.hpp"
 #include "lesionmeter/analysis_state.hpp"
 #include "lesionmeter/lesion_session.hpp"
@@ -27,10 +28,9 @@ using Json = nlohmann::ordered_json;
 // shortest text is the float's shortest text (so that it reads back to the same float).
 Json coordinate(float v) {
     if (std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 1e15f) return static_cast<long long>(v);
-    char buffer[32];
-    const auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
+    const std::string text = imaging::exactText(v);
     double d = 0.0;
-    std::from_chars(buffer, r.ptr, d);
+    std::from_chars(text.data(), text.data() + text.size(), d);
     return d;
 }
 

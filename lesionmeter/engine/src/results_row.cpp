@@ -7,28 +7,16 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <ctime>
 
 #include "imaging/errors.hpp"
+#include "imaging/numeric.hpp"
 #include "imaging/paths.hpp"
 
 namespace lesionmeter {
 
 namespace {
-
-std::string shortest(double v) {
-    char buffer[64];
-    const auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
-    return std::string(buffer, r.ptr);
-}
-
-std::string shortest(float v) {
-    char buffer[64];
-    const auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
-    return std::string(buffer, r.ptr);
-}
 
 // RFC 4180: quoted only when the text holds a comma, a quote or a line break.
 std::string csvField(const std::string& s) {
@@ -45,7 +33,7 @@ std::string positionsText(const std::vector<MarkPosition>& positions) {
     std::string text;
     for (const MarkPosition& p : positions) {
         if (!text.empty()) text += ';';
-        text += shortest(p.x) + " " + shortest(p.y);
+        text += imaging::exactText(p.x) + " " + imaging::exactText(p.y);
     }
     return text;
 }
@@ -97,14 +85,14 @@ std::string resultsHeader() {
 }
 
 std::string resultsRow(const ResultsRecord& r) {
-    std::string row = csvField(r.photo) + "," + csvField(r.dateTime) + "," + shortest(r.marks.scale) + ",";
+    std::string row = csvField(r.photo) + "," + csvField(r.dateTime) + "," + imaging::exactText(r.marks.scale) + ",";
     if (r.marks.seed) row += std::to_string(*r.marks.seed);
     row += "," + std::to_string(r.marks.in.size()) + "," + positionsText(r.marks.in);
     row += "," + std::to_string(r.marks.out.size()) + "," + positionsText(r.marks.out);
-    row += "," + (r.marks.centre ? shortest(r.marks.centre->x) : std::string());
-    row += "," + (r.marks.centre ? shortest(r.marks.centre->y) : std::string());
+    row += "," + (r.marks.centre ? imaging::exactText(r.marks.centre->x) : std::string());
+    row += "," + (r.marks.centre ? imaging::exactText(r.marks.centre->y) : std::string());
     auto cells = [&row](bool present, std::initializer_list<float> values) {
-        for (float v : values) row += "," + (present ? shortest(v) : std::string());
+        for (float v : values) row += "," + (present ? imaging::exactText(v) : std::string());
     };
     const Discriminant w = r.weights.value_or(Discriminant{});
     cells(r.weights.has_value(), {w.weightRed, w.weightGreen, w.weightBlue, w.squareWeightRed, w.squareWeightGreen,
@@ -113,9 +101,9 @@ std::string resultsRow(const ResultsRecord& r) {
     cells(r.means.has_value(), {m.inRed, m.inGreen, m.inBlue, m.outRed, m.outGreen, m.outBlue});
     const FractalResults f = r.fractal.value_or(FractalResults{});
     for (double v : {f.frd1, f.picture16, f.picture17, f.picture15, f.picture18, f.frd2})
-        row += "," + (r.fractal ? shortest(v) : std::string());
-    row += "," + (r.centroid ? shortest(r.centroid->first) : std::string());
-    row += "," + (r.centroid ? shortest(r.centroid->second) : std::string());
+        row += "," + (r.fractal ? imaging::exactText(v) : std::string());
+    row += "," + (r.centroid ? imaging::exactText(r.centroid->first) : std::string());
+    row += "," + (r.centroid ? imaging::exactText(r.centroid->second) : std::string());
     return row;
 }
 
