@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-noto-cjk xauth locales
   pybind11-dev python3-dev python3-numpy python3-pandas python3-dask python3-distributed python3-pytest
+  python3-matplotlib
 )
 
 missing=()

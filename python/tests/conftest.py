@@ -1,5 +1,7 @@
 """Shared fixtures: the built tools, the bundled photographs and photographs made for a test."""
 
+import json
+import math
 import os
 import pathlib
 import struct
@@ -57,48 +59,30 @@ def made_photos(tmp_path_factory):
 
 
 def run_texturemeter_cli(tmp_path, photos, *options):
-    """texturemeter-cli over the photographs; its exit status, stderr and the results file's lines."""
-    output = tmp_path / "results.csv"
+    """texturemeter-cli --json over the photographs: its exit status, stderr and the JSON report."""
+    output, report = tmp_path / "results.csv", tmp_path / "results.json"
+    report.unlink(missing_ok=True)
     done = subprocess.run(
-        [TEXTUREMETER_CLI, *options, "--jobs", "2", "--output", str(output), *map(str, photos)],
+        [TEXTUREMETER_CLI, *options, "--jobs", "2", "--output", str(output), "--json", str(report),
+         *map(str, photos)],
         capture_output=True, text=True,
     )
-    lines = output.read_bytes().decode().split("\r\n") if output.exists() else []
-    return done.returncode, done.stderr, lines
+    return done.returncode, done.stderr, json.loads(report.read_text()) if report.exists() else None
 
 
-# The names of the result row's columns 2..14 (column 11 is always empty) and of the sampling line.
-_ROW_NAMES = ["monochrome.meanDimension", "monochrome.dimensionSd", "monochrome.sdToMean",
-              "hessian.meanDimension", "hessian.dimensionSd", "hessian.sdToMean", "totalDimension",
-              "lineShare", "dotShare", None, "outlineDimension", "tone.deviation", "tone.histogramSpread"]
-_SAMPLING_NAMES = ["meanBrightness", "darkFrameShareR2", "darkFrameShareR4", "darkFrameShareR6",
-                   "darkFrameShareR8", "darkFrameShareR10", "darkLineShare", "boxDarknessMean",
-                   "boxDarknessSd", "ringBrightnessR5to11", "ringBrightnessR23to29", "ringBrightnessR41to47"]
-
-
-def cli_measurements(lines):
-    """Per image of a results file: its name and measurements, by name, as printed."""
-    images = []
-    body = [line for line in lines[1:] if line]
-    for row, sampling in zip(body[0::2], body[1::2]):
-        cells = row.split(",")
-        values = {"name": cells[0]}
-        for name, text in zip(_ROW_NAMES, cells[1:]):
-            if name:
-                values[name] = text.strip()
-        for name, text in zip(_SAMPLING_NAMES, sampling.split(",")):
-            values["sampling." + name] = text.strip()
-        images.append(values)
-    return images
-
-
-def assert_equal_measurements(measured, printed):
-    """The measurements equal the printed ones to the digits printed (15 for doubles, 7 for singles)."""
-    assert set(measured) == set(printed) - {"name"}
-    for name, value in measured.items():
-        assert float(printed[name]) == pytest.approx(value, rel=6e-7 if _single(printed[name]) else 6e-15), name
-
-
-def _single(text):
-    digits = text.lstrip("-").split("E")[0].replace(".", "").lstrip("0")
-    return len(digits) <= 7
+def assert_identical(measured, reported, where="measurements"):
+    """The same names, nested the same way, and every number the same double, bit for bit."""
+    assert isinstance(measured, dict) and isinstance(reported, dict), where
+    assert sorted(measured) == sorted(reported), where
+    for name, value in reported.items():
+        mine = measured[name]
+        if isinstance(value, dict):
+            assert_identical(mine, value, f"{where}.{name}")
+        elif isinstance(value, float):
+            assert isinstance(mine, float) and struct.pack("<d", mine) == struct.pack("<d", value), \
+                (f"{where}.{name}", mine, value)
+        elif value is None:
+            assert mine is None or (isinstance(mine, float) and math.isnan(mine)), (f"{where}.{name}", mine)
+        else:
+            # Whole numbers may come back as floats from a DataFrame column that also holds a gap.
+            assert mine == value and isinstance(mine, bool) == isinstance(value, bool), (f"{where}.{name}", mine, value)

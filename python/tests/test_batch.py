@@ -7,7 +7,7 @@ import pandas
 import pytest
 
 import skinmeters
-from conftest import SAMPLES, TESTDATA, TEXTURE_PHOTOS, assert_equal_measurements, cli_measurements, run_texturemeter_cli
+from conftest import SAMPLES, TESTDATA, TEXTURE_PHOTOS, assert_identical, run_texturemeter_cli
 
 MEASURED = ["monochrome.meanDimension", "hessian.meanDimension", "totalDimension", "outlineDimension",
             "tone.histogramSpread", "sampling.meanBrightness", "sampling.ringBrightnessR41to47"]
@@ -17,18 +17,22 @@ def measurements_of(row):
     return {name: value for name, value in row.items() if name not in ("photo", "seed", "error")}
 
 
-def assert_rows_equal_the_cli(frame, photos, status, stderr, lines):
-    """Row i is photograph i; a failed photograph has the CLI's message, the others the CLI's numbers."""
+def assert_rows_equal_the_cli(frame, photos, status, stderr, report):
+    """Row i is image i of the CLI's --json report: its error, or its measurements bit for bit."""
     assert list(frame["photo"]) == [str(p) for p in photos]
-    printed = iter(cli_measurements(lines))
+    images = report["images"]
+    assert [image["path"] for image in images] == [str(p) for p in photos]
+    assert set(frame["seed"]) == {report["seed"]}
     failures = [line for line in stderr.splitlines() if line.startswith("texturemeter-cli: ")]
-    for photo, row in zip(photos, frame.to_dict("records")):
-        if row["error"] is not None:
+    for photo, row, image in zip(photos, frame.to_dict("records"), images):
+        if "error" in image:
+            assert row["error"] == image["error"]
             assert f"texturemeter-cli: {photo}: {row['error']}" in failures
             assert all(math.isnan(v) for v in measurements_of(row).values())
         else:
-            assert_equal_measurements(measurements_of(row), next(printed))
-    assert next(printed, None) is None
+            assert row["error"] is None
+            # The batch's columns are the report's names joined by "."; every one is there and no other.
+            assert_identical(measurements_of(row), skinmeters._flatten(image["measurements"]), str(photo))
     assert status == (1 if failures else 0)
 
 

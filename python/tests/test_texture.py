@@ -1,4 +1,4 @@
-"""skinmeters.texture against texturemeter-cli, array input against file input, and its errors."""
+"""skinmeters.texture against texturemeter-cli --json, array input against file input, and its errors."""
 
 import sys
 import threading
@@ -8,33 +8,48 @@ import pytest
 
 import skinmeters
 from skinmeters import _skinmeters
-from conftest import (TEXTURE_PHOTOS, assert_equal_measurements, cli_measurements, run_texturemeter_cli,
-                      textured_photo, write_bmp)
+from conftest import TEXTURE_PHOTOS, assert_identical, run_texturemeter_cli, textured_photo, write_bmp
 
 
-def flat(measurements):
-    return skinmeters._flatten({k: v for k, v in measurements.items() if k != "seed"})
+def measurements(result):
+    return {k: v for k, v in result.items() if k != "seed"}
 
 
 @pytest.mark.parametrize("photo", TEXTURE_PHOTOS, ids=lambda p: p.name)
 @pytest.mark.parametrize("variant", ["A", "B", "C"])
 def test_bundled_photos_equal_the_cli(tmp_path, photo, variant):
-    status, stderr, lines = run_texturemeter_cli(tmp_path, [photo], "--seed", "7", "--variant", variant,
-                                                 "--x", "20", "--y", "10")
+    status, stderr, report = run_texturemeter_cli(tmp_path, [photo], "--seed", "7", "--variant", variant,
+                                                  "--x", "20", "--y", "10")
     assert status == 0, stderr
     result = skinmeters.texture(str(photo), x=20, y=10, variant=variant, seed=7)
-    assert result["seed"] == 7
-    assert_equal_measurements(flat(result), cli_measurements(lines)[0])
+    assert result["seed"] == report["seed"] == 7
+    # The whole per-image measurements object, whatever names it holds, value for value.
+    assert_identical(measurements(result), report["images"][0]["measurements"])
 
 
 def test_parameters_reach_the_analysis(tmp_path):
     photo = TEXTURE_PHOTOS[1]
-    status, stderr, lines = run_texturemeter_cli(tmp_path, [photo], "--seed", "3", "--side", "150",
-                                                 "--window", "30", "--neighbour", "6")
+    status, stderr, report = run_texturemeter_cli(tmp_path, [photo], "--seed", "3", "--side", "150",
+                                                  "--window", "30", "--neighbour", "6")
     assert status == 0, stderr
     result = skinmeters.texture(photo, side=150, window=30, neighbour=6, seed=3)
-    assert_equal_measurements(flat(result), cli_measurements(lines)[0])
-    assert flat(result) != flat(skinmeters.texture(photo, seed=3))
+    assert_identical(measurements(result), report["images"][0]["measurements"])
+    assert measurements(result) != measurements(skinmeters.texture(photo, seed=3))
+
+
+def test_the_comparison_sees_the_last_bit(tmp_path):
+    """One unit in the last place of one value, or a missing name, is a difference."""
+    status, stderr, report = run_texturemeter_cli(tmp_path, [TEXTURE_PHOTOS[0]], "--seed", "7")
+    assert status == 0, stderr
+    result = measurements(skinmeters.texture(TEXTURE_PHOTOS[0], seed=7))
+    assert_identical(result, report["images"][0]["measurements"])
+    result["hessian"]["meanDimension"] = numpy.nextafter(result["hessian"]["meanDimension"], 10.0).item()
+    with pytest.raises(AssertionError):
+        assert_identical(result, report["images"][0]["measurements"])
+    del report["images"][0]["measurements"]["tone"]
+    with pytest.raises(AssertionError):
+        assert_identical(measurements(skinmeters.texture(TEXTURE_PHOTOS[0], seed=7)),
+                         report["images"][0]["measurements"])
 
 
 def test_same_seed_same_numbers_and_the_clock_seed_is_reported():
@@ -78,8 +93,9 @@ def test_bad_arrays_are_refused():
 
 def test_errors_carry_the_cli_message(tmp_path):
     missing = tmp_path / "missing.jpg"
-    status, stderr, _ = run_texturemeter_cli(tmp_path, [missing])
+    status, stderr, report = run_texturemeter_cli(tmp_path, [missing])
     assert status == 1
+    assert report["images"][0]["error"] == "File not found: " + str(missing)
     with pytest.raises(skinmeters.AnalysisError) as caught:
         skinmeters.texture(str(missing))
     assert str(caught.value) == "File not found: " + str(missing)
@@ -89,11 +105,12 @@ def test_errors_carry_the_cli_message(tmp_path):
                                 (["--side", "0"], {"side": 0}),
                                 (["--window", "abc"], {"window": "abc"}),
                                 (["--x", "40000"], {"x": 40000})]:
-        status, stderr, _ = run_texturemeter_cli(tmp_path, [TEXTURE_PHOTOS[0]], "--seed", "1", *options)
+        status, stderr, report = run_texturemeter_cli(tmp_path, [TEXTURE_PHOTOS[0]], "--seed", "1", *options)
         assert status == 1
         with pytest.raises(skinmeters.AnalysisError) as caught:
             skinmeters.texture(TEXTURE_PHOTOS[0], seed=1, **parameters)
         assert stderr.strip() == f"texturemeter-cli: {TEXTURE_PHOTOS[0]}: {caught.value}"
+        assert report["images"][0]["error"] == str(caught.value)
 
 
 def test_argument_errors():

@@ -1,0 +1,79 @@
+"""The README's "From Python" example runs as printed: on one machine, and pointed at a Dask cluster."""
+
+import logging
+import os
+import pathlib
+import re
+import shutil
+
+import pandas
+import pytest
+
+from conftest import SAMPLES, TESTDATA, run_texturemeter_cli
+from test_batch import assert_rows_equal_the_cli
+
+README = pathlib.Path(os.environ["SKINMETERS_SOURCE_DIR"]) / "README.md"
+SCHEDULER = "tcp://scheduler.example.org:8786"
+
+
+def readme_examples():
+    """The ```python blocks of the README's section "From Python", in order."""
+    text = README.read_text(encoding="utf-8")
+    section = text[text.index("\n## From Python\n"):]
+    section = section[:section.index("\n## ", 1)]
+    return re.findall(r"^```python\n(.*?)^```$", section, flags=re.DOTALL | re.MULTILINE)
+
+
+@pytest.fixture
+def notebook_folder(tmp_path, monkeypatch):
+    """A working folder laid out as the example expects: samples/ and photos/*.jpg, one of them broken."""
+    (tmp_path / "samples").mkdir()
+    shutil.copyfile(SAMPLES / "skin_sample.jpg", tmp_path / "samples" / "skin_sample.jpg")
+    photos = tmp_path / "photos"
+    photos.mkdir()
+    for source, name in [(SAMPLES / "skin_sample.jpg", "a_skin.jpg"), (SAMPLES / "lesion_sample.jpg", "b_lesion.jpg"),
+                         (TESTDATA / "reference" / "skin_texture.jpg", "c_texture.jpg"),
+                         (TESTDATA / "reference" / "lesion.jpg", "e_lesion.jpg")]:
+        shutil.copyfile(source, photos / name)
+    (photos / "d_unreadable.jpg").write_bytes(b"not a photograph\n")
+    monkeypatch.chdir(tmp_path)
+    return tmp_path
+
+
+def test_the_readme_example_runs_and_its_rows_equal_the_cli_batch(notebook_folder):
+    matplotlib = pytest.importorskip("matplotlib")
+    matplotlib.use("Agg")  # no display: the plot is drawn off screen
+    import matplotlib.pyplot
+
+    examples = readme_examples()
+    assert len(examples) == 2 and SCHEDULER in examples[1]
+    notebook = {}
+    exec(compile(examples[0], "README.md (From Python)", "exec"), notebook)
+
+    df, ax = notebook["df"], notebook["ax"]
+    photos = [f"photos/{name}" for name in ("a_skin.jpg", "b_lesion.jpg", "c_texture.jpg", "d_unreadable.jpg",
+                                            "e_lesion.jpg")]
+    assert notebook["photos"] == photos
+    assert notebook["one"]["seed"] == 1
+    assert list(df[df.error.notna()]["photo"]) == ["photos/d_unreadable.jpg"]
+    assert_rows_equal_the_cli(df, photos, *run_texturemeter_cli(notebook_folder, photos, "--seed", "1",
+                                                                "--side", "200"))
+    # One bar per photograph (the unreadable one has none to show), labelled by photograph.
+    heights = [bar.get_height() for bar in ax.patches]
+    assert len(heights) == len(photos)
+    assert heights[:3] == list(df["monochrome.meanDimension"][:3]) and heights[4] == df["monochrome.meanDimension"][4]
+    assert [label.get_text() for label in ax.get_xticklabels()] == photos
+    assert ax.get_ylabel() == "surface dimension of the grey image"
+    assert (notebook_folder / "dimensions.png").read_bytes().startswith(b"\x89PNG")
+    if os.environ.get("SKINMETERS_KEEP_PLOT"):
+        shutil.copyfile(notebook_folder / "dimensions.png", os.environ["SKINMETERS_KEEP_PLOT"])
+    matplotlib.pyplot.close("all")
+
+    # The same code pointed at a Dask cluster (here a local one standing in for the scheduler address).
+    distributed = pytest.importorskip("distributed")
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
+                                  dashboard_address=None, silence_logs=logging.ERROR) as cluster:
+        cluster_example = examples[1].replace(SCHEDULER, cluster.scheduler_address)
+        exec(compile(cluster_example, "README.md (From Python, Dask)", "exec"), notebook)
+        notebook["client"].close()
+    pandas.testing.assert_frame_equal(notebook["df"], df)
