@@ -1,6 +1,8 @@
 #include "imaging/box_counting.hpp"
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "imaging/grid.hpp"
 #include "imaging/numeric.hpp"
@@ -47,6 +49,15 @@ BoxCountingResult boxCounting(const PictureSurface& picture, const BoxCountingPa
     const double slope = leastSquaresSlope(lnSide, lnCount, 5);
     result.dimension = -slope - 0.09;
     return result;
+}
+
+Fit boxCountingFit(const BoxCountingResult& result, const BoxCountingParameters& p) {
+    std::vector<double> lnSide(5), lnCount(5);
+    for (int k = 0; k < 5; ++k) {
+        lnSide[k] = std::log(static_cast<double>(p.sides[k]));
+        lnCount[k] = std::log(static_cast<double>(result.counts[k]));
+    }
+    return fitLogLog(std::move(lnSide), std::move(lnCount), kBoxCountingDimension);
 }
 
 }  // namespace imaging

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "imaging/errors.hpp"
+#include "imaging/fit.hpp"
 
 namespace imaging {
 
@@ -216,26 +217,6 @@ double checkedLog(double v) {
     return std::log(v);
 }
 
-double leastSquaresSlope(const double* x, const double* y, int n) {
-    long double sx = 0, sy = 0, sxx = 0, sxy = 0;
-    for (int i = 0; i < n; ++i) {
-        const double xi = x[i];
-        const double yi = y[i];
-        const double xy = xi * yi;
-        const double xx = xi * xi;
-        sx += xi;
-        sy += yi;
-        sxy += xy;
-        sxx += xx;
-    }
-    const double Sx = static_cast<double>(sx);
-    const double Sy = static_cast<double>(sy);
-    const double Sxx = static_cast<double>(sxx);
-    const double Sxy = static_cast<double>(sxy);
-    const double dn = n;
-    const double denominator = dn * Sxx - Sx * Sx;
-    if (denominator == 0.0) throw RunError::divisionByZero();
-    return (dn * Sxy - Sx * Sy) / denominator;
-}
+double leastSquaresSlope(const double* x, const double* y, int n) { return leastSquaresLine(x, y, n).slope; }
 
 }  // namespace imaging

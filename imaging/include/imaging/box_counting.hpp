@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "imaging/fit.hpp"
 #include "imaging/surface.hpp"
 
 namespace imaging {
@@ -35,5 +36,9 @@ BoxCountingResult boxCounting(const PictureSurface& picture, const BoxCountingPa
 inline double boxCountingDimension(const PictureSurface& picture, const BoxCountingParameters& p) {
     return boxCounting(picture, p).dimension;
 }
+
+// The fit behind a box-counting result: the points (ln s, ln N(s)) in table order, the same slope
+// and the same dimension as boxCounting.
+Fit boxCountingFit(const BoxCountingResult& result, const BoxCountingParameters& p);
 
 }  // namespace imaging
