@@ -438,7 +438,8 @@ void LesionSession::fractalCalc() {
     view.cls();
     view.setPicture(std::move(snapshot));
 
-    fractal_ = measureFractalDimensions(view, pictures_[16], pictures_[15], pictures_[17], pictures_[18]);
+    fractal_ =
+        measureFractalDimensions(view, pictures_[16], pictures_[15], pictures_[17], pictures_[18], &fractalFits_);
     setEnabled(Control::Text7, true);
     texts_[7] = imaging::numberText(fractal_.frd1);
     setEnabled(Control::Text7, false);

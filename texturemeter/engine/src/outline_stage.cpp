@@ -134,8 +134,10 @@ OutlineResult outlineStage(const PictureSurface& monochromeImage, double neighbo
     return r;
 }
 
-double lineDimension(const PictureSurface& figure) {
-    return imaging::boxCountingDimension(figure, imaging::kLineDimensionBoxes);
+double lineDimension(const PictureSurface& figure, imaging::Fit* fit) {
+    const imaging::BoxCountingResult result = imaging::boxCounting(figure, imaging::kLineDimensionBoxes);
+    if (fit) *fit = imaging::boxCountingFit(result, imaging::kLineDimensionBoxes);
+    return result.dimension;
 }
 
 }  // namespace texturemeter

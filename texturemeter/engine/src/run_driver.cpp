@@ -105,7 +105,8 @@ private:
         GridLoad load;
         const GreySurfaceResults grey = greySurfaceStage(
             s_.monochromeImage, s_.hessianImage, region_.regionSide, request_.texts.tileSide, grids_, outcome_.boxSizes,
-            areaTable_, [this](const std::string& w) { printStatus(w, true); }, &load);
+            areaTable_, [this](const std::string& w) { printStatus(w, true); }, &load,
+            request_.captureFits ? &outcome_.fits.surface : nullptr);
         showExtents(load.extentX, load.extentY);
         TextureMeasurements& m = outcome_.measurements;
         m.monochrome = grey.monochrome;
@@ -140,7 +141,8 @@ private:
         grids_.clear();
         const double neighbourDistance = imaging::parseNumber(request_.texts.neighbourDistance);
         outlineStage(s_.monochromeImage, neighbourDistance, grids_.gridA, s_.figure, random_);
-        outcome_.measurements.outlineDimension = lineDimension(s_.figure);
+        outcome_.measurements.outlineDimension =
+            lineDimension(s_.figure, request_.captureFits ? &outcome_.fits.outline : nullptr);
         saveDerived(s_.figure, request_.derived.names.outline);
         clearFigure();
     }
@@ -241,7 +243,7 @@ RunOutcome runAnalysis(PhotoView photo, const RunRequest& request, RunSurfaces s
 }
 
 TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& parameters,
-                              imaging::UniformRandom& random) {
+                                  imaging::UniformRandom& random, TextureFits* fits) {
     PictureSurface monochromeImage, hessianImage, figure, statusView;
     RunRequest request;
     request.variant = parameters.variant;
@@ -250,9 +252,11 @@ TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& par
     request.texts.regionSide = imaging::numberText(parameters.region.regionSide);
     request.texts.tileSide = imaging::exactText(parameters.windowSize);
     request.texts.neighbourDistance = imaging::exactText(parameters.neighbourDistance);
+    request.captureFits = fits != nullptr;
     CollectedLines lines;
-    const RunOutcome outcome =
+    RunOutcome outcome =
         runAnalysis(photo, request, RunSurfaces{monochromeImage, hessianImage, figure, statusView}, lines, random);
+    if (fits) *fits = std::move(outcome.fits);
     return outcome.measurements;
 }
 

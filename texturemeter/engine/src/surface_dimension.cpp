@@ -3,6 +3,7 @@
 // dimension is 2 minus the slope of ln(total area) against ln(box size).
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "imaging/errors.hpp"
@@ -99,9 +100,34 @@ double surfaceAreaDimension(const FloatGrid& gridA, double X, double Y, double w
     return windowDimension(gridA, X, Y, windowSize, boxSizes, areaTable);
 }
 
-double wholeWindowDimension(const FloatGrid& gridA, double windowSize, BoxSizes& boxSizes) {
+double wholeWindowDimension(const FloatGrid& gridA, double windowSize, BoxSizes& boxSizes, imaging::Fit* fit) {
     std::array<float, 21> areas{};
-    return windowDimension(gridA, 0, 0, windowSize, boxSizes, areas);
+    const double dimension = windowDimension(gridA, 0, 0, windowSize, boxSizes, areas);
+    if (fit) *fit = surfaceAreaFit(boxSizes, areas.data());
+    return dimension;
+}
+
+namespace {
+// The points of a window's fit, as windowDimension takes them.
+void surfacePoints(const BoxSizes& boxSizes, const float* areas, double* lx, double* ly) {
+    for (int k = 1; k <= kSizeCount; ++k) {
+        lx[k - 1] = std::log(static_cast<double>(boxSizes[k]));
+        ly[k - 1] = imaging::checkedLog(static_cast<double>(areas[k]));
+    }
+}
+}  // namespace
+
+imaging::Fit surfaceAreaFit(const BoxSizes& boxSizes, const float* areas) {
+    std::vector<double> lx(kSizeCount), ly(kSizeCount);
+    surfacePoints(boxSizes, areas, lx.data(), ly.data());
+    return imaging::fitLogLog(std::move(lx), std::move(ly), imaging::kSurfaceAreaDimension);
+}
+
+double surfaceAreaRSquared(const BoxSizes& boxSizes, const float* areas) {
+    double lx[kSizeCount], ly[kSizeCount];
+    surfacePoints(boxSizes, areas, lx, ly);
+    const imaging::LeastSquaresLine line = imaging::leastSquaresLine(lx, ly, kSizeCount);
+    return imaging::coefficientOfDetermination(lx, ly, kSizeCount, line.slope, line.intercept);
 }
 
 }  // namespace texturemeter

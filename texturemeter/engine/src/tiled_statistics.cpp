@@ -12,8 +12,10 @@ namespace texturemeter {
 
 TileStatistics tiledDimensionStatistics(const FloatGrid& gridA, int extentX, int extentY, double windowSize,
                                         BoxSizes& boxSizes, std::array<float, 201>& areaTable,
-                                        std::array<float, 501>& tileDimensions) {
+                                        std::array<float, 501>& tileDimensions, std::vector<TileFit>* tileFits,
+                                        imaging::Fit* originFit) {
     TileStatistics stats;
+    if (tileFits) tileFits->clear();
     const double lastX = extentX - 1, lastY = extentY - 1;
     for (double X = 0; X <= lastX; X += windowSize) {
         for (double Y = 0; Y <= lastY; Y += windowSize) {
@@ -21,6 +23,9 @@ TileStatistics tiledDimensionStatistics(const FloatGrid& gridA, int extentX, int
             if (stats.n >= static_cast<int>(tileDimensions.size())) throw imaging::RunError::subscriptOutOfRange();
             tileDimensions[stats.n] =
                 static_cast<float>(surfaceAreaDimension(gridA, X, Y, windowSize, boxSizes, areaTable));
+            if (tileFits)
+                tileFits->push_back({tileDimensions[stats.n], surfaceAreaRSquared(boxSizes, areaTable.data())});
+            if (originFit && stats.n == 1) *originFit = surfaceAreaFit(boxSizes, areaTable.data());
         }
     }
     if (stats.n == 0) throw imaging::RunError::divisionByZero();
@@ -42,7 +47,7 @@ TileStatistics tiledDimensionStatistics(const FloatGrid& gridA, int extentX, int
 GreySurfaceResults greySurfaceStage(const PictureSurface& monochromeImage, const PictureSurface& hessianImage,
                                     int16_t regionSide, const std::string& windowText, WorkGrids& grids,
                                     BoxSizes& boxSizes, std::array<float, 201>& areaTable,
-                                    const StatusPrinter& status, GridLoad* lastLoad) {
+                                    const StatusPrinter& status, GridLoad* lastLoad, GreySurfaceFits* fits) {
     std::array<float, 501> tileDimensions{};
     const double windowSize = imaging::parseNumber(windowText);
     GreySurfaceResults r;
@@ -51,20 +56,23 @@ GreySurfaceResults greySurfaceStage(const PictureSurface& monochromeImage, const
     GridLoad load = loadGreyGrid(monochromeImage, regionSide, grids.gridA, grids.gridB);
     if (lastLoad) *lastLoad = load;
     TileStatistics mono =
-        tiledDimensionStatistics(grids.gridA, load.extentX, load.extentY, windowSize, boxSizes, areaTable, tileDimensions);
+        tiledDimensionStatistics(grids.gridA, load.extentX, load.extentY, windowSize, boxSizes, areaTable, tileDimensions,
+                                 fits ? &fits->monochrome.tiles : nullptr);
     r.monochrome = {mono.mean, mono.sd, mono.sd / static_cast<double>(mono.mean)};
 
     status(status::kHessian);
     load = loadGreyGrid(hessianImage, regionSide, grids.gridA, grids.gridB);
     if (lastLoad) *lastLoad = load;
     TileStatistics hess =
-        tiledDimensionStatistics(grids.gridA, load.extentX, load.extentY, windowSize, boxSizes, areaTable, tileDimensions);
+        tiledDimensionStatistics(grids.gridA, load.extentX, load.extentY, windowSize, boxSizes, areaTable, tileDimensions,
+                                 fits ? &fits->hessian.tiles : nullptr, fits ? &fits->hessian.wholeWindow : nullptr);
     r.hessian = {hess.mean, hess.sd, hess.sd / static_cast<double>(hess.mean)};
 
     status(status::kMonochromeWhole);
     load = loadGreyGrid(monochromeImage, regionSide, grids.gridA, grids.gridB);
     if (lastLoad) *lastLoad = load;
-    r.totalDimension = wholeWindowDimension(grids.gridA, windowSize, boxSizes);
+    r.totalDimension =
+        wholeWindowDimension(grids.gridA, windowSize, boxSizes, fits ? &fits->monochrome.wholeWindow : nullptr);
     return r;
 }
 

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "imaging/file_output.hpp"
+#include "imaging/fit.hpp"
 #include "imaging/random.hpp"
 #include "imaging/surface.hpp"
 #include "lesionmeter/analysis_state.hpp"
@@ -82,6 +83,17 @@ struct FractalResults {
     double picture17 = 0.0;    // Text18
     double picture18 = 0.0;    // Text19
     double frd2 = 0.0;         // Text20
+};
+
+// The fits behind the last "Fractal calc": FRD1's box count of the outline picture and the four
+// profile strips' (luminance along the row y = 140, the column x = 140, the row y = 170 and the
+// column x = 170, the order of the four strip dimensions).
+struct FractalFits {
+    imaging::Fit outline;
+    imaging::Fit row140;
+    imaging::Fit column140;
+    imaging::Fit row170;
+    imaging::Fit column170;
 };
 
 // The colour means of the samples that took part in the last "Calc + Draw" (Text10, Text11).
@@ -234,6 +246,8 @@ public:
     // Picture12 is made in memory; no file is written.
     void fractalCalc();
     const FractalResults& fractalResults() const { return fractal_; }
+    // The fits behind fractalResults() (empty before the first "Fractal calc").
+    const FractalFits& fractalFits() const { return fractalFits_; }
     // "axis": centroid of the dark pixels of Picture12 into Text14/Text15, the outline copied to
     // Picture13 with the centroid cross and the two radii. The copy is made in memory.
     // With no dark pixel: a message after the copy, Text14/Text15 unchanged.
@@ -284,6 +298,7 @@ private:
     int acceptedCount_ = 0;
     SampleMeans sampleMeans_;
     FractalResults fractal_;
+    FractalFits fractalFits_;
     AxisResults axis_;
     double photographScale_ = 1.0;
     std::optional<uint64_t> fixedSeed_;

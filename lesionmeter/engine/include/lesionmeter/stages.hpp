@@ -135,12 +135,13 @@ void redrawReloadedOutline(AnalysisState& state, imaging::PictureSurface& pictur
 
 // ---- Measurements --------------------------------------------------------------------------
 
-// FRD1, the four strip dimensions and FRD2 of the pictures as they are.
+// FRD1, the four strip dimensions and FRD2 of the pictures as they are; with `fits`, also the
+// fits behind the five dimensions.
 FractalResults measureFractalDimensions(const imaging::PictureSurface& picture12,
                                         const imaging::PictureSurface& picture16,
                                         const imaging::PictureSurface& picture15,
                                         const imaging::PictureSurface& picture17,
-                                        const imaging::PictureSurface& picture18);
+                                        const imaging::PictureSurface& picture18, FractalFits* fits = nullptr);
 
 // The centroid and radii of the dark pixels (mean grey < 30) of Picture12 in x, y = 1..300,
 // drawn into Picture13 (red cross, magenta radii). No dark pixel: darkPixels = 0 and nothing drawn.

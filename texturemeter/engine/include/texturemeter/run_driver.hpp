@@ -81,6 +81,12 @@ struct RunSurfaces {
     PictureSurface& statusView;   // the status word
 };
 
+// The fits behind the run's dimensions: "line fr dim" and the grey-surface stage's.
+struct TextureFits {
+    imaging::Fit outline;
+    GreySurfaceFits surface;
+};
+
 // Everything a run takes besides the surfaces.
 struct RunRequest {
     Variant variant = Variant::A;
@@ -89,6 +95,7 @@ struct RunRequest {
     std::string imageFileName;   // the NAME column
     RunTexts texts;
     DerivedImageHandling derived;
+    bool captureFits = true;  // keep the fits behind the dimensions (RunOutcome::fits)
 };
 
 // What a run leaves besides the results file.
@@ -98,6 +105,7 @@ struct RunOutcome {
     int extentX = 0;   // last column index of the latest grid load
     int extentY = 0;   // last row index
     BoxSizes boxSizes{};  // the form-level box-size table as the run left it
+    TextureFits fits;     // with RunRequest::captureFits
 };
 
 // The whole run, steps 1 to 41: opens `results` with the results name, writes header, result row and
@@ -116,8 +124,9 @@ struct AnalysisParameters {
     double windowSize = 40;         // tile side
     double neighbourDistance = 4;   // of the outline
 };
+// With `fits`, also the fits behind the dimensions (no number changes).
 TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& parameters,
-                              imaging::UniformRandom& random);
+                                  imaging::UniformRandom& random, TextureFits* fits = nullptr);
 
 // The message of a run error followed by a hint at the parameter limit behind it, in the words of
 // texturemeter-cli's options ("Subscript out of range (--side must be at most 499)"): what the

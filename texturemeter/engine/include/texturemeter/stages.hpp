@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "imaging/colour.hpp"
+#include "imaging/fit.hpp"
 #include "imaging/grid.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/random.hpp"
@@ -129,7 +131,14 @@ double boxSurfaceArea(const FloatGrid& gridA, int x, int y, int s);
 double surfaceAreaDimension(const FloatGrid& gridA, double X, double Y, double windowSize, BoxSizes& boxSizes,
                             std::array<float, 201>& areaTable);
 // The same over the window at the grid origin, with its own fresh area table ("FR tatal").
-double wholeWindowDimension(const FloatGrid& gridA, double windowSize, BoxSizes& boxSizes);
+// With `fit`, also the fit behind it.
+double wholeWindowDimension(const FloatGrid& gridA, double windowSize, BoxSizes& boxSizes,
+                            imaging::Fit* fit = nullptr);
+// The fit behind a window's dimension from the box sizes (entries 1..6) and the area totals
+// (entries 1..6) the window left: the points (ln s, ln area), the same slope and dimension.
+imaging::Fit surfaceAreaFit(const BoxSizes& boxSizes, const float* areas);
+// R² of that fit alone (cheaper, for every tile).
+double surfaceAreaRSquared(const BoxSizes& boxSizes, const float* areas);
 
 // ---- Tiled fractal statistics and the grey-surface stage (tiled_statistics.cpp) ----
 
@@ -139,16 +148,39 @@ struct TileStatistics {
     double sd = 0;      // population standard deviation
 };
 
+// One tile's dimension as the statistics take it (single precision) and the R² of its fit.
+struct TileFit {
+    float dimension = 0;
+    double rSquared = 0;
+};
+
+// The fits behind the surface dimensions of one image: the window at the grid origin (for the
+// monochrome image the one reported as "FR tatal") and every tile, column by column.
+struct SurfaceFits {
+    imaging::Fit wholeWindow;
+    std::vector<TileFit> tiles;
+};
+
 // Dimension of every tile (column by column) into tileDimensions(1..n) and their mean and sd.
+// With `tileFits`, also every tile's dimension and R², and with `originFit` the whole fit of the
+// first tile (the window at the grid origin).
 TileStatistics tiledDimensionStatistics(const FloatGrid& gridA, int extentX, int extentY, double windowSize,
                                         BoxSizes& boxSizes, std::array<float, 201>& areaTable,
-                                        std::array<float, 501>& tileDimensions);
+                                        std::array<float, 501>& tileDimensions,
+                                        std::vector<TileFit>* tileFits = nullptr, imaging::Fit* originFit = nullptr);
 
 // The surface-area dimensions of both images (the result row's first seven numbers).
 struct GreySurfaceResults {
     TiledDimension monochrome;
     TiledDimension hessian;
     double totalDimension = 0;
+};
+
+// The fits behind the grey-surface stage: the monochrome image's whole window is "FR tatal"; the
+// Hessian image's whole window is its first tile.
+struct GreySurfaceFits {
+    SurfaceFits monochrome;
+    SurfaceFits hessian;
 };
 
 // Prints a status word into the status picture (clearing it first) and lets the window know.
@@ -160,7 +192,8 @@ using StatusPrinter = std::function<void(const std::string& word)>;
 GreySurfaceResults greySurfaceStage(const PictureSurface& monochromeImage, const PictureSurface& hessianImage,
                                     int16_t regionSide, const std::string& windowText, WorkGrids& grids,
                                     BoxSizes& boxSizes, std::array<float, 201>& areaTable,
-                                    const StatusPrinter& status, GridLoad* lastLoad = nullptr);
+                                    const StatusPrinter& status, GridLoad* lastLoad = nullptr,
+                                    GreySurfaceFits* fits = nullptr);
 
 // ---- Bright-region outline and its dimension (outline_stage.cpp) ----
 
@@ -175,7 +208,8 @@ struct OutlineResult {
 OutlineResult outlineStage(const PictureSurface& monochromeImage, double neighbourDistance, FloatGrid& gridA,
                            PictureSurface& figure, imaging::UniformRandom& random);
 // "line fr dim": box-counting dimension of `figure` over 200 x 200, sides 1, 2, 5, 10, 20.
-double lineDimension(const PictureSurface& figure);
+// With `fit`, also the fit behind it.
+double lineDimension(const PictureSurface& figure, imaging::Fit* fit = nullptr);
 
 // ---- Colour-tone deviation (colour_tone.cpp) ----
 
