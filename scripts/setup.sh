@@ -8,6 +8,7 @@ packages=(
   libjpeg62-turbo-dev libstb-dev libcli11-dev nlohmann-json3-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   fonts-noto-cjk xauth locales
   pybind11-dev python3-dev python3-numpy python3-pandas python3-dask python3-distributed python3-pytest
   python3-matplotlib

@@ -76,6 +76,18 @@ void BM_greySurfaceStage(benchmark::State& state) {
 }
 BENCHMARK(BM_greySurfaceStage);
 
+// The same keeping the fits behind the dimensions (whole windows, every tile's dimension and R²).
+void BM_greySurfaceStageWithFits(benchmark::State& state) {
+    Prepared p;
+    BoxSizes sizes{};
+    std::array<float, 201> areas{};
+    GreySurfaceFits fits;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(greySurfaceStage(p.picture2, p.picture3, 200, "40", p.grids, sizes, areas,
+                                                  [](const std::string&) {}, nullptr, &fits));
+}
+BENCHMARK(BM_greySurfaceStageWithFits);
+
 void BM_lineFigure(benchmark::State& state) {
     Prepared p;
     loadGreyGrid(p.picture3, 200, p.grids.gridA, p.grids.gridB);
@@ -126,5 +138,16 @@ void BM_wholeAnalysis(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(analyseSquare(PhotoView(photo()), parameters, random));
 }
 BENCHMARK(BM_wholeAnalysis)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// The whole analysis without keeping the fits (the default keeps them).
+void BM_wholeAnalysisWithoutFits(benchmark::State& state) {
+    AnalysisParameters parameters;
+    parameters.variant = static_cast<Variant>(state.range(0));
+    parameters.region = kSquare;
+    parameters.captureFits = false;
+    imaging::FastRandom random(1);
+    for (auto _ : state) benchmark::DoNotOptimize(analyseSquare(PhotoView(photo()), parameters, random));
+}
+BENCHMARK(BM_wholeAnalysisWithoutFits)->Arg(0)->Unit(benchmark::kMillisecond);
 
 }  // namespace

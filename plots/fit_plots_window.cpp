@@ -1,0 +1,269 @@
+#include "fit_plots_window.hpp"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QChartView>
+#include <QFile>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QLogValueAxis>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QSvgGenerator>
+#include <QValueAxis>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace plots {
+
+namespace {
+
+constexpr int kColumns = 3;
+
+QString number(double v, int decimals = 4) {
+    // QString::number never uses the process locale: "." as decimal point.
+    QString text = QString::number(v, 'f', decimals);
+    if (text.startsWith(QLatin1Char('-'))) text.replace(0, 1, QChar(0x2212));
+    return text;
+}
+
+// Logarithmic axis over [lo, hi] with a little room either side.
+QLogValueAxis* logAxis(const QString& title, double lo, double hi) {
+    auto* axis = new QLogValueAxis;
+    axis->setTitleText(title);
+    axis->setBase(10);
+    axis->setLabelFormat(QStringLiteral("%g"));
+    axis->setMinorTickCount(8);
+    axis->setRange(lo / 1.25, hi * 1.25);
+    return axis;
+}
+
+QLineSeries* verticalLine(const QString& name, double x, double top, const QColor& colour, Qt::PenStyle style) {
+    auto* line = new QLineSeries;
+    line->setName(name);
+    line->append(x, 0);
+    line->append(x, top);
+    QPen pen(colour);
+    pen.setWidthF(2);
+    pen.setStyle(style);
+    line->setPen(pen);
+    return line;
+}
+
+}  // namespace
+
+QString fitSummary(const imaging::Fit& fit) {
+    QString text = QStringLiteral("slope %1").arg(number(fit.slope));
+    if (fit.slopeStdError) text += QStringLiteral(" \u00B1 %1").arg(number(*fit.slopeStdError));
+    text += QStringLiteral(" \u00B7 D = %1").arg(number(fit.dimension));
+    if (fit.dimensionCi95)
+        text += QStringLiteral(", 95 % [%1, %2]").arg(number((*fit.dimensionCi95)[0]), number((*fit.dimensionCi95)[1]));
+    else
+        text += QStringLiteral(", 95 % \u2014");
+    text += QStringLiteral(" \u00B7 R\u00B2 = %1").arg(number(fit.rSquared));
+    return text;
+}
+
+FitPlotsWindow::FitPlotsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("FitPlots"));
+    setWindowTitle(QStringLiteral("Fit plots"));
+    auto* layout = new QVBoxLayout(this);
+    auto* buttons = new QHBoxLayout;
+    exportPngButton = new QPushButton(QStringLiteral("Export PNG\u2026"), this);
+    exportSvgButton = new QPushButton(QStringLiteral("Export SVG\u2026"), this);
+    exportPngButton->setObjectName(QStringLiteral("exportPng"));
+    exportSvgButton->setObjectName(QStringLiteral("exportSvg"));
+    buttons->addWidget(exportPngButton);
+    buttons->addWidget(exportSvgButton);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+
+    chartArea_ = new QWidget(this);
+    chartArea_->setObjectName(QStringLiteral("chartArea"));
+    chartArea_->setAutoFillBackground(true);
+    QPalette palette = chartArea_->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    chartArea_->setPalette(palette);
+    grid_ = new QGridLayout(chartArea_);
+    grid_->setContentsMargins(4, 4, 4, 4);
+    hint_ = new QLabel(QStringLiteral("No fit yet: run an analysis first."), chartArea_);
+    hint_->setAlignment(Qt::AlignCenter);
+    grid_->addWidget(hint_, 0, 0);
+    layout->addWidget(chartArea_, 1);
+
+    connect(exportPngButton, &QPushButton::clicked, this, [this] { exportWithDialog(false); });
+    connect(exportSvgButton, &QPushButton::clicked, this, [this] { exportWithDialog(true); });
+    resize(1200, 780);
+}
+
+void FitPlotsWindow::clearCharts() {
+    for (QChartView* view : views_) {
+        grid_->removeWidget(view);
+        delete view;
+    }
+    views_.clear();
+}
+
+void FitPlotsWindow::showFits(const FitPlotSet& set) {
+    clearCharts();
+    hint_->setVisible(set.empty());
+    int index = 0;
+    const auto place = [this, &index](QChartView* view) {
+        views_.push_back(view);
+        grid_->addWidget(view, index / kColumns, index % kColumns);
+        ++index;
+    };
+    for (const FitPlot& plot : set.fits) place(fitChart(plot));
+    // Histograms start a row of their own.
+    if (index % kColumns) index += kColumns - index % kColumns;
+    for (const DimensionHistogram& histogram : set.histograms) place(histogramChart(histogram));
+}
+
+QChartView* FitPlotsWindow::fitChart(const FitPlot& plot) {
+    const imaging::Fit& fit = plot.fit;
+    auto* chart = new QChart;
+    chart->setTitle(QStringLiteral("<b>%1</b><br>%2").arg(plot.title.toHtmlEscaped(), fitSummary(fit)));
+    chart->legend()->setVisible(false);
+    chart->setMargins(QMargins(2, 2, 2, 2));
+
+    auto* points = new QScatterSeries;
+    points->setName(QStringLiteral("points"));
+    points->setMarkerSize(9);
+    double xLo = HUGE_VAL, xHi = -HUGE_VAL, yLo = HUGE_VAL, yHi = -HUGE_VAL;
+    for (std::size_t i = 0; i < fit.logSize.size(); ++i) {
+        const double x = std::exp(fit.logSize[i]), y = std::exp(fit.logMeasure[i]);
+        points->append(x, y);
+        xLo = std::min(xLo, x), xHi = std::max(xHi, x), yLo = std::min(yLo, y), yHi = std::max(yHi, y);
+    }
+    // The fitted line over the fitted sizes: ln y = intercept + slope ln x.
+    auto* line = new QLineSeries;
+    line->setName(QStringLiteral("fit"));
+    if (!fit.logSize.empty()) {
+        const auto [lo, hi] = std::minmax_element(fit.logSize.begin(), fit.logSize.end());
+        for (double lx : {*lo, *hi}) {
+            const double y = std::exp(fit.intercept + fit.slope * lx);
+            line->append(std::exp(lx), y);
+            yLo = std::min(yLo, y), yHi = std::max(yHi, y);
+        }
+    } else {
+        xLo = yLo = 1, xHi = yHi = 10;
+    }
+    QPen pen(QColor(200, 40, 40));
+    pen.setWidthF(2);
+    line->setPen(pen);
+    chart->addSeries(line);
+    chart->addSeries(points);
+
+    QLogValueAxis* xAxis = logAxis(plot.sizeName, xLo, xHi);
+    QLogValueAxis* yAxis = logAxis(plot.measureName, yLo, yHi);
+    chart->addAxis(xAxis, Qt::AlignBottom);
+    chart->addAxis(yAxis, Qt::AlignLeft);
+    for (QAbstractSeries* s : chart->series()) {
+        s->attachAxis(xAxis);
+        s->attachAxis(yAxis);
+    }
+    auto* view = new QChartView(chart, chartArea_);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumSize(300, 240);
+    return view;
+}
+
+QChartView* FitPlotsWindow::histogramChart(const DimensionHistogram& histogram) {
+    const std::vector<double>& d = histogram.dimensions;
+    auto* chart = new QChart;
+    QString summary = QStringLiteral("mean %1 \u00B7 sd %2 \u00B7 %3 tiles")
+                          .arg(number(histogram.mean), number(histogram.sd))
+                          .arg(d.size());
+    if (!histogram.rSquared.empty())
+        summary += QStringLiteral(" \u00B7 lowest R\u00B2 %1")
+                       .arg(number(*std::min_element(histogram.rSquared.begin(), histogram.rSquared.end())));
+    chart->setTitle(QStringLiteral("<b>%1</b><br>%2").arg(histogram.title.toHtmlEscaped(), summary));
+    chart->setMargins(QMargins(2, 2, 2, 2));
+    chart->legend()->setAlignment(Qt::AlignBottom);
+
+    // Bins between the smallest and the largest dimension (widened when all are equal).
+    double lo = d.empty() ? histogram.mean : *std::min_element(d.begin(), d.end());
+    double hi = d.empty() ? histogram.mean : *std::max_element(d.begin(), d.end());
+    lo = std::min(lo, histogram.mean - histogram.sd);
+    hi = std::max(hi, histogram.mean + histogram.sd);
+    if (hi - lo < 1e-3) lo -= 0.005, hi += 0.005;
+    const int bins = std::max(5, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(d.size())))));
+    const double width = (hi - lo) / bins;
+    std::vector<int> counts(bins, 0);
+    for (double v : d) ++counts[std::clamp(static_cast<int>((v - lo) / width), 0, bins - 1)];
+    const int top = std::max(1, *std::max_element(counts.begin(), counts.end()));
+
+    auto* outline = new QLineSeries;
+    for (int b = 0; b < bins; ++b) {
+        const double x0 = lo + b * width, x1 = lo + (b + 1) * width;
+        outline->append(x0, 0);
+        outline->append(x0, counts[b]);
+        outline->append(x1, counts[b]);
+        outline->append(x1, 0);
+    }
+    auto* bars = new QAreaSeries(outline);
+    bars->setName(QStringLiteral("tiles"));
+    bars->setColor(QColor(110, 150, 210));
+    bars->setBorderColor(QColor(40, 70, 130));
+    chart->addSeries(bars);
+    chart->addSeries(verticalLine(QStringLiteral("mean"), histogram.mean, top * 1.1, QColor(200, 40, 40), Qt::SolidLine));
+    chart->addSeries(verticalLine(QStringLiteral("mean \u2212 sd"), histogram.mean - histogram.sd, top * 1.1,
+                                  QColor(230, 140, 30), Qt::DashLine));
+    chart->addSeries(verticalLine(QStringLiteral("mean + sd"), histogram.mean + histogram.sd, top * 1.1,
+                                  QColor(230, 140, 30), Qt::DashLine));
+
+    auto* xAxis = new QValueAxis;
+    xAxis->setTitleText(QStringLiteral("tile dimension"));
+    xAxis->setRange(lo - width * 0.5, hi + width * 0.5);
+    xAxis->setLabelFormat(QStringLiteral("%.3f"));
+    auto* yAxis = new QValueAxis;
+    yAxis->setTitleText(QStringLiteral("tiles"));
+    yAxis->setRange(0, top * 1.15);
+    yAxis->setLabelFormat(QStringLiteral("%d"));
+    chart->addAxis(xAxis, Qt::AlignBottom);
+    chart->addAxis(yAxis, Qt::AlignLeft);
+    for (QAbstractSeries* s : chart->series()) {
+        s->attachAxis(xAxis);
+        s->attachAxis(yAxis);
+    }
+    auto* view = new QChartView(chart, chartArea_);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumSize(300, 240);
+    return view;
+}
+
+bool FitPlotsWindow::savePng(const QString& path) { return chartArea_->grab().save(path, "PNG"); }
+
+bool FitPlotsWindow::saveSvg(const QString& path) {
+    {
+        // QSvgGenerator does not tell whether its file could be written.
+        QFile probe(path);
+        if (!probe.open(QIODevice::WriteOnly)) return false;
+    }
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setSize(chartArea_->size());
+    svg.setViewBox(QRect(QPoint(0, 0), chartArea_->size()));
+    svg.setTitle(windowTitle());
+    QPainter painter;
+    if (!painter.begin(&svg)) return false;
+    chartArea_->render(&painter);
+    return painter.end();
+}
+
+void FitPlotsWindow::exportWithDialog(bool svg) {
+    const QString filter = svg ? QStringLiteral("SVG (*.svg)") : QStringLiteral("PNG (*.png)");
+    const QString path = QFileDialog::getSaveFileName(this, windowTitle(), QString(), filter);
+    if (path.isEmpty()) return;
+    if (!(svg ? saveSvg(path) : savePng(path)))
+        QMessageBox::warning(this, windowTitle(), QStringLiteral("Cannot write %1").arg(path));
+}
+
+}  // namespace plots

@@ -1,0 +1,82 @@
+#pragma once
+// "Fit plots": the straight-line fits behind a program's dimensions, drawn as they were fitted.
+// Each fit gets a log-log chart of its points and its least-squares line, titled with the slope,
+// the dimension with its 95 % interval and R²; a set of tile dimensions gets a histogram with its
+// mean and its mean ± one standard deviation marked. The charts export to PNG and SVG.
+
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+#include "imaging/fit.hpp"
+
+class QGridLayout;
+class QLabel;
+class QPushButton;
+
+class QChartView;
+
+namespace plots {
+
+// One fit and how to label it. The points are drawn as (e^logSize, e^logMeasure) on logarithmic
+// axes, so the fitted line is straight.
+struct FitPlot {
+    QString title;     // what the dimension is, e.g. "FRD1 (outline)"
+    QString sizeName;  // x axis, e.g. "box side (pixels)"
+    QString measureName;  // y axis, e.g. "occupied boxes"
+    imaging::Fit fit;
+};
+
+// The dimensions of many tiles, with the mean and standard deviation the program reports.
+struct DimensionHistogram {
+    QString title;
+    std::vector<double> dimensions;
+    std::vector<double> rSquared;  // each tile's R² (may be empty)
+    double mean = 0;
+    double sd = 0;
+};
+
+struct FitPlotSet {
+    std::vector<FitPlot> fits;
+    std::vector<DimensionHistogram> histograms;
+    bool empty() const { return fits.empty() && histograms.empty(); }
+};
+
+// The text under a fit's title: slope, dimension with its interval, R² ("—" where there is none).
+QString fitSummary(const imaging::Fit& fit);
+
+class FitPlotsWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit FitPlotsWindow(QWidget* parent = nullptr);
+
+    // Replaces every chart by the charts of `set` (an empty set shows a hint).
+    void showFits(const FitPlotSet& set);
+
+    // The charts as shown, as a PNG (at the window's size) or an SVG file; false when the file
+    // cannot be written.
+    bool savePng(const QString& path);
+    bool saveSvg(const QString& path);
+
+    // The chart views in display order: fits first, then histograms.
+    const std::vector<QChartView*>& chartViews() const { return views_; }
+    // The area that holds the charts (what the exports show).
+    QWidget* chartArea() const { return chartArea_; }
+
+    QPushButton* exportPngButton = nullptr;
+    QPushButton* exportSvgButton = nullptr;
+
+private:
+    void clearCharts();
+    QChartView* fitChart(const FitPlot& plot);
+    QChartView* histogramChart(const DimensionHistogram& histogram);
+    void exportWithDialog(bool svg);
+
+    QWidget* chartArea_ = nullptr;
+    QGridLayout* grid_ = nullptr;
+    QLabel* hint_ = nullptr;
+    std::vector<QChartView*> views_;
+};
+
+}  // namespace plots
