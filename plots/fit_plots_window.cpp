@@ -1,6 +1,7 @@
 #include "fit_plots_window.hpp"
 
 #include <QAreaSeries>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
-#include <QLogValueAxis>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -34,14 +34,44 @@ QString number(double v, int decimals = 4) {
     return text;
 }
 
-// Logarithmic axis over [lo, hi] with a little room either side.
-QLogValueAxis* logAxis(const QString& title, double lo, double hi) {
-    auto* axis = new QLogValueAxis;
+// Tick values for a logarithmic axis over [lo, hi]: powers of ten, or 1-2-5 of each decade, or
+// every whole mantissa, whichever first gives three ticks; ticks of the finest set are thinned
+// to at most eight.
+std::vector<double> logTicks(double lo, double hi) {
+    const std::vector<std::vector<int>> mantissaSets = {{1}, {1, 2, 5}, {1, 2, 3, 4, 5, 6, 7, 8, 9}};
+    std::vector<double> ticks;
+    for (const std::vector<int>& mantissas : mantissaSets) {
+        ticks.clear();
+        for (int e = static_cast<int>(std::floor(std::log10(lo))) - 1; e <= static_cast<int>(std::ceil(std::log10(hi))); ++e)
+            for (int m : mantissas) {
+                const double v = m * std::pow(10.0, e);
+                if (v >= lo && v <= hi) ticks.push_back(v);
+            }
+        if (ticks.size() >= 3) break;
+    }
+    while (ticks.size() > 8) {
+        std::vector<double> every2;
+        for (std::size_t i = 0; i < ticks.size(); i += 2) every2.push_back(ticks[i]);
+        ticks.swap(every2);
+    }
+    if (ticks.size() < 2) ticks = {lo, hi};
+    return ticks;
+}
+
+// An axis of natural logarithms [lnLo, lnHi] labelled with the values themselves, so that the
+// chart is a log-log plot whose straight lines are the fits.
+QCategoryAxis* logAxis(const QString& title, double lnLo, double lnHi, const std::vector<double>& marks) {
+    auto* axis = new QCategoryAxis;
     axis->setTitleText(title);
-    axis->setBase(10);
-    axis->setLabelFormat(QStringLiteral("%g"));
-    axis->setMinorTickCount(8);
-    axis->setRange(lo / 1.25, hi * 1.25);
+    const double room = std::max(0.08 * (lnHi - lnLo), 0.05);
+    axis->setRange(lnLo - room, lnHi + room);
+    axis->setStartValue(lnLo - room);
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    for (double v : marks) {
+        const double lv = std::log(v);
+        if (lv < lnLo - room || lv > lnHi + room) continue;
+        axis->append(QString::number(v, 'g', 6), lv);
+    }
     return axis;
 }
 
@@ -60,13 +90,13 @@ QLineSeries* verticalLine(const QString& name, double x, double top, const QColo
 }  // namespace
 
 QString fitSummary(const imaging::Fit& fit) {
-    QString text = QStringLiteral("slope %1").arg(number(fit.slope));
-    if (fit.slopeStdError) text += QStringLiteral(" \u00B1 %1").arg(number(*fit.slopeStdError));
-    text += QStringLiteral(" \u00B7 D = %1").arg(number(fit.dimension));
+    QString text = QStringLiteral("D = %1").arg(number(fit.dimension));
     if (fit.dimensionCi95)
         text += QStringLiteral(", 95 % [%1, %2]").arg(number((*fit.dimensionCi95)[0]), number((*fit.dimensionCi95)[1]));
     else
         text += QStringLiteral(", 95 % \u2014");
+    text += QStringLiteral("\nslope %1").arg(number(fit.slope));
+    if (fit.slopeStdError) text += QStringLiteral(" \u00B1 %1").arg(number(*fit.slopeStdError));
     text += QStringLiteral(" \u00B7 R\u00B2 = %1").arg(number(fit.rSquared));
     return text;
 }
@@ -129,7 +159,9 @@ void FitPlotsWindow::showFits(const FitPlotSet& set) {
 QChartView* FitPlotsWindow::fitChart(const FitPlot& plot) {
     const imaging::Fit& fit = plot.fit;
     auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("<b>%1</b><br>%2").arg(plot.title.toHtmlEscaped(), fitSummary(fit)));
+    chart->setTitle(QStringLiteral("<b>%1</b><br>%2")
+                        .arg(plot.title.toHtmlEscaped(),
+                             fitSummary(fit).toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"))));
     chart->legend()->setVisible(false);
     chart->setMargins(QMargins(2, 2, 2, 2));
 
@@ -138,7 +170,7 @@ QChartView* FitPlotsWindow::fitChart(const FitPlot& plot) {
     points->setMarkerSize(9);
     double xLo = HUGE_VAL, xHi = -HUGE_VAL, yLo = HUGE_VAL, yHi = -HUGE_VAL;
     for (std::size_t i = 0; i < fit.logSize.size(); ++i) {
-        const double x = std::exp(fit.logSize[i]), y = std::exp(fit.logMeasure[i]);
+        const double x = fit.logSize[i], y = fit.logMeasure[i];
         points->append(x, y);
         xLo = std::min(xLo, x), xHi = std::max(xHi, x), yLo = std::min(yLo, y), yHi = std::max(yHi, y);
     }
@@ -146,14 +178,13 @@ QChartView* FitPlotsWindow::fitChart(const FitPlot& plot) {
     auto* line = new QLineSeries;
     line->setName(QStringLiteral("fit"));
     if (!fit.logSize.empty()) {
-        const auto [lo, hi] = std::minmax_element(fit.logSize.begin(), fit.logSize.end());
-        for (double lx : {*lo, *hi}) {
-            const double y = std::exp(fit.intercept + fit.slope * lx);
-            line->append(std::exp(lx), y);
+        for (double lx : {xLo, xHi}) {
+            const double y = fit.intercept + fit.slope * lx;
+            line->append(lx, y);
             yLo = std::min(yLo, y), yHi = std::max(yHi, y);
         }
     } else {
-        xLo = yLo = 1, xHi = yHi = 10;
+        xLo = yLo = 0, xHi = yHi = 1;
     }
     QPen pen(QColor(200, 40, 40));
     pen.setWidthF(2);
@@ -161,8 +192,11 @@ QChartView* FitPlotsWindow::fitChart(const FitPlot& plot) {
     chart->addSeries(line);
     chart->addSeries(points);
 
-    QLogValueAxis* xAxis = logAxis(plot.sizeName, xLo, xHi);
-    QLogValueAxis* yAxis = logAxis(plot.measureName, yLo, yHi);
+    // The x marks are the fitted sizes themselves.
+    std::vector<double> sizes;
+    for (double lx : fit.logSize) sizes.push_back(std::round(std::exp(lx) * 1e6) / 1e6);
+    QCategoryAxis* xAxis = logAxis(plot.sizeName, xLo, xHi, sizes);
+    QCategoryAxis* yAxis = logAxis(plot.measureName, yLo, yHi, logTicks(std::exp(yLo), std::exp(yHi)));
     chart->addAxis(xAxis, Qt::AlignBottom);
     chart->addAxis(yAxis, Qt::AlignLeft);
     for (QAbstractSeries* s : chart->series()) {
@@ -213,10 +247,10 @@ QChartView* FitPlotsWindow::histogramChart(const DimensionHistogram& histogram) 
     bars->setColor(QColor(110, 150, 210));
     bars->setBorderColor(QColor(40, 70, 130));
     chart->addSeries(bars);
-    chart->addSeries(verticalLine(QStringLiteral("mean"), histogram.mean, top * 1.1, QColor(200, 40, 40), Qt::SolidLine));
-    chart->addSeries(verticalLine(QStringLiteral("mean \u2212 sd"), histogram.mean - histogram.sd, top * 1.1,
+    chart->addSeries(verticalLine(QStringLiteral("mean"), histogram.mean, top + 1, QColor(200, 40, 40), Qt::SolidLine));
+    chart->addSeries(verticalLine(QStringLiteral("mean \u2212 sd"), histogram.mean - histogram.sd, top + 1,
                                   QColor(230, 140, 30), Qt::DashLine));
-    chart->addSeries(verticalLine(QStringLiteral("mean + sd"), histogram.mean + histogram.sd, top * 1.1,
+    chart->addSeries(verticalLine(QStringLiteral("mean + sd"), histogram.mean + histogram.sd, top + 1,
                                   QColor(230, 140, 30), Qt::DashLine));
 
     auto* xAxis = new QValueAxis;
@@ -225,7 +259,10 @@ QChartView* FitPlotsWindow::histogramChart(const DimensionHistogram& histogram) 
     xAxis->setLabelFormat(QStringLiteral("%.3f"));
     auto* yAxis = new QValueAxis;
     yAxis->setTitleText(QStringLiteral("tiles"));
-    yAxis->setRange(0, top * 1.15);
+    yAxis->setRange(0, top + 1);
+    yAxis->setTickType(QValueAxis::TicksDynamic);
+    yAxis->setTickAnchor(0);
+    yAxis->setTickInterval(std::max(1, (top + 1 + 4) / 5));
     yAxis->setLabelFormat(QStringLiteral("%d"));
     chart->addAxis(xAxis, Qt::AlignBottom);
     chart->addAxis(yAxis, Qt::AlignLeft);

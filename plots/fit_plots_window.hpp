@@ -19,8 +19,8 @@ class QChartView;
 
 namespace plots {
 
-// One fit and how to label it. The points are drawn as (e^logSize, e^logMeasure) on logarithmic
-// axes, so the fitted line is straight.
+// One fit and how to label it. The points are drawn at (logSize, logMeasure) on axes labelled with
+// the sizes and measures themselves (a log-log plot), so the fitted line is straight.
 struct FitPlot {
     QString title;     // what the dimension is, e.g. "FRD1 (outline)"
     QString sizeName;  // x axis, e.g. "box side (pixels)"
@@ -43,7 +43,8 @@ struct FitPlotSet {
     bool empty() const { return fits.empty() && histograms.empty(); }
 };
 
-// The text under a fit's title: slope, dimension with its interval, R² ("—" where there is none).
+// The two lines under a fit's title: the dimension with its 95 % interval, then the slope with its
+// standard error and R² ("—" where there is no interval).
 QString fitSummary(const imaging::Fit& fit);
 
 class FitPlotsWindow : public QWidget {

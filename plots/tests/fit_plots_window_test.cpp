@@ -6,7 +6,7 @@
 #include <QChartView>
 #include <QLabel>
 #include <QLineSeries>
-#include <QLogValueAxis>
+#include <QCategoryAxis>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QTemporaryDir>
@@ -52,11 +52,11 @@ private slots:
     void summaryTextHasSlopeIntervalAndRSquared() {
         const imaging::Fit fit = imaging::fitLogLog({0, 1, 2, 3}, {1, 3, 2, 4}, imaging::kSurfaceAreaDimension);
         // slope 0.8 ± sqrt(0.18); D = 1.2 ± 4.302653 x 0.424264 = 1.2 ± 1.825452.
-        QCOMPARE(plots::fitSummary(fit),
-                 QStringLiteral("slope 0.8000 \u00B1 0.4243 \u00B7 D = 1.2000, 95 % [\u22120.6255, 3.0255] "
-                                "\u00B7 R\u00B2 = 0.6400"));
+        QCOMPARE(plots::fitSummary(fit), QStringLiteral("D = 1.2000, 95 % [\u22120.6255, 3.0255]\n"
+                                                        "slope 0.8000 \u00B1 0.4243 \u00B7 R\u00B2 = 0.6400"));
         const imaging::Fit two = imaging::fitLogLog({0, 1}, {1, 0}, imaging::kBoxCountingDimension);
-        QCOMPARE(plots::fitSummary(two), QStringLiteral("slope \u22121.0000 \u00B7 D = 0.9100, 95 % \u2014 \u00B7 R\u00B2 = 1.0000"));
+        QCOMPARE(plots::fitSummary(two),
+                 QStringLiteral("D = 0.9100, 95 % \u2014\nslope \u22121.0000 \u00B7 R\u00B2 = 1.0000"));
     }
 
     void emptyWindowShowsAHint() {
@@ -79,16 +79,23 @@ private slots:
         auto* line = qobject_cast<QLineSeries*>(chart->series()[0]);
         QVERIFY(points && line);
         QCOMPARE(points->count(), 5);
-        QCOMPARE(points->at(0), QPointF(1, 362));
-        QVERIFY(std::abs(points->at(4).x() - 20) < 1e-12 && std::abs(points->at(4).y() - 9) < 1e-12);
-        // The line runs from the smallest to the largest side along exp(intercept + slope ln s).
+        QCOMPARE(points->at(0), QPointF(0, std::log(362.0)));
+        QCOMPARE(points->at(4), QPointF(std::log(20.0), std::log(9.0)));
+        // The line runs from the smallest to the largest side along intercept + slope ln s.
         QCOMPARE(line->count(), 2);
         const imaging::Fit& fit = sampleSet().fits[0].fit;
-        QVERIFY(std::abs(line->at(1).y() - std::exp(fit.intercept + fit.slope * std::log(20.0))) < 1e-9);
-        const auto axes = chart->axes();
-        QCOMPARE(axes.size(), 2);
-        for (QAbstractAxis* a : axes) QVERIFY(qobject_cast<QLogValueAxis*>(a));
-        QVERIFY(chart->title().contains(plots::fitSummary(fit)));
+        QVERIFY(std::abs(line->at(1).y() - (fit.intercept + fit.slope * std::log(20.0))) < 1e-12);
+        // Both axes are labelled with the values themselves at their logarithms: the sizes below.
+        const auto axes = chart->axes(Qt::Horizontal);
+        QCOMPARE(axes.size(), 1);
+        auto* sizes = qobject_cast<QCategoryAxis*>(axes[0]);
+        QVERIFY(sizes);
+        QCOMPARE(sizes->categoriesLabels(), (QStringList{"1", "2", "5", "10", "20"}));
+        QCOMPARE(sizes->endValue(QStringLiteral("5")), std::log(5.0));
+        auto* counts = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Vertical).value(0));
+        QVERIFY(counts);
+        QCOMPARE(counts->categoriesLabels(), (QStringList{"10", "20", "50", "100", "200"}));
+        QVERIFY(chart->title().contains(QStringLiteral("D = 1.0934, 95 % [")));
         QVERIFY(chart->title().contains(QStringLiteral("R\u00B2 = 0.9764")));
     }
 

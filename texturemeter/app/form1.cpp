@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QStyle>
 
+#include "fit_plot_set.hpp"
 #include "imaging/numeric.hpp"
 #include "window_fonts.hpp"
 
@@ -197,6 +198,7 @@ void Form1::createControls() {
     Command5 = makeButton<QPushButton>(this, "Command5", QStringLiteral("P-2"), {720, 506, 47, 24});
     Command4 = makeButton<QPushButton>(this, "Command4", QStringLiteral("P-3"), {770, 506, 47, 24});
     Command2 = makeButton<QPushButton>(this, "Command2", QStringLiteral("END"), {670, 576, 147, 28});
+    fitPlotsButton = makeButton<QPushButton>(this, "FitPlots", QStringLiteral("Fit plots"), {670, 540, 147, 28});
 
     Picture1->setSurface(&s.photo);
     Picture2->setSurface(&s.monochromeImage);
@@ -225,6 +227,20 @@ void Form1::connectControls() {
     connect(Command5, &QPushButton::clicked, this, [this] { guarded([this] { session_->pressP2(); }); });
     connect(Command4, &QPushButton::clicked, this, [this] { guarded([this] { session_->pressP3(); }); });
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
+    connect(fitPlotsButton, &QPushButton::clicked, this, [this] {
+        plots::FitPlotsWindow& w = fitPlots();
+        w.show();
+        w.raise();
+        w.activateWindow();
+    });
+}
+
+plots::FitPlotsWindow& Form1::fitPlots() {
+    if (!fitPlots_) {
+        fitPlots_ = new plots::FitPlotsWindow(this);
+        fitPlots_->showFits(lastFits_);
+    }
+    return *fitPlots_;
 }
 
 void Form1::file1Click(const QString& folder, const QString& fileName) {
@@ -274,7 +290,11 @@ void Form1::startRun(Variant variant) {
         const RunOutcome outcome = session_->run(variant, texts, &progress);
         Text8->setText(qs(imaging::numberText(outcome.extentX)));
         Text9->setText(qs(imaging::numberText(outcome.extentY)));
+        lastFits_ = textureFitPlots(outcome);
     });
+    // A failed run leaves no fits to show beside its partial results.
+    if (!ok) lastFits_ = {};
+    if (fitPlots_) fitPlots_->showFits(lastFits_);
     running_ = false;
     emit runFinished(ok);
 }
@@ -346,6 +366,7 @@ void Form1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    if (fitPlots_) fitPlots_->close();
     event->accept();
 }
 

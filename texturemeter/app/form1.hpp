@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "caption_button.hpp"
+#include "fit_plots_window.hpp"
 #include "texturemeter/texture_session.hpp"
 #include "ui/command_guard.hpp"
 #include "ui/file_chooser.hpp"
@@ -47,6 +48,10 @@ public:
     void pressRunButton(char variant);
 
     TextureSession& session() { return *session_; }
+    // "Fit plots": the window with the fits behind the last run's dimensions (created on first use).
+    plots::FitPlotsWindow& fitPlots();
+    // The fits of the last run as plotted (empty before a run and after a failed one).
+    const plots::FitPlotSet& lastFits() const { return lastFits_; }
     // True while a run occupies the window.
     bool running() const { return running_; }
 
@@ -103,6 +108,8 @@ public:
     QPushButton* Command4;
     QPushButton* Command5;
     QPushButton* Command7;
+    // Opens "Fit plots" (an addition in free space below P-1 .. P-3).
+    QPushButton* fitPlotsButton;
 
 signals:
     // A status word has been painted into Picture8 during a run.
@@ -138,6 +145,8 @@ private:
     std::unique_ptr<TextureSession> session_;
     ui::FileChooser* chooser_ = nullptr;
     ui::CommandGuard guard_;
+    plots::FitPlotsWindow* fitPlots_ = nullptr;
+    plots::FitPlotSet lastFits_;
     bool running_ = false;
 };
 

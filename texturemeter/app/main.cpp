@@ -1,11 +1,12 @@
 // texturemeter: the texture analyzer's window.
 //   texturemeter [--open IMAGE] [--corner X,Y] [--run A|B|C] [--press P-1|P-2|P-3]
-//                [--results FILE] [--seed N] [--screenshot FILE.png]
+//                [--results FILE] [--seed N] [--screenshot FILE.png] [--plots-screenshot FILE.png]
 // --open starts with the photo selected; --corner clicks Picture1 there; --run presses a run
 // button; --press presses a small picture button afterwards; --results replaces the results file
 // name in Text5; --seed makes the random stages repeatable (the first run gives what
 // texturemeter-cli --seed N gives for the same photo); --screenshot writes a picture of the
-// window after all that and exits (status 1 if anything failed on the way).
+// window after all that and exits (status 1 if anything failed on the way); --plots-screenshot
+// does the same for "Fit plots" after the run.
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -31,6 +32,7 @@ struct Options {
     QString press;
     QString results;
     QString screenshot;
+    QString plotsScreenshot;
     std::optional<uint64_t> seed;
 };
 
@@ -54,10 +56,14 @@ bool parseOptions(QApplication& app, Options& options) {
     const QCommandLineOption seed(QStringLiteral("seed"),
                                   QStringLiteral("Fixed seed for the random stages (default: the clock)."),
                                   QStringLiteral("N"));
-    parser.addOptions({open, corner, run, press, results, seed, screenshot});
+    const QCommandLineOption plotsScreenshot(
+        QStringLiteral("plots-screenshot"),
+        QStringLiteral("Write a picture of the Fit plots window to FILE.png and exit."), QStringLiteral("FILE.png"));
+    parser.addOptions({open, corner, run, press, results, seed, screenshot, plotsScreenshot});
     parser.process(app);
     options = {parser.value(open),  parser.value(corner),  parser.value(run).toUpper(),
-               parser.value(press).toUpper(), parser.value(results), parser.value(screenshot), {}};
+               parser.value(press).toUpper(), parser.value(results), parser.value(screenshot),
+               parser.value(plotsScreenshot), {}};
     if (parser.isSet(seed)) {
         options.seed = imaging::parseSeed(parser.value(seed).toStdString());
         if (!options.seed) {
@@ -94,7 +100,7 @@ int main(int argc, char** argv) {
     if (options.seed) random.emplace(imaging::deriveSeed(*options.seed, 0));
     Form1 form(random ? &*random : nullptr);
     bool failed = false;
-    const bool unattended = !options.screenshot.isEmpty();
+    const bool unattended = !options.screenshot.isEmpty() || !options.plotsScreenshot.isEmpty();
     if (unattended) {
         // Without a user to read message boxes, errors go to stderr.
         form.reportError = [&failed](const QString& message) {
@@ -127,8 +133,20 @@ int main(int argc, char** argv) {
 
     if (unattended) {
         QApplication::processEvents();
-        const bool saved = form.grab().save(options.screenshot, "PNG");
-        if (!saved) std::fprintf(stderr, "texturemeter: cannot write %s\n", options.screenshot.toLocal8Bit().constData());
+        bool saved = true;
+        const auto save = [&saved](QWidget& window, const QString& file) {
+            if (file.isEmpty()) return;
+            if (!window.grab().save(file, "PNG")) {
+                saved = false;
+                std::fprintf(stderr, "texturemeter: cannot write %s\n", file.toLocal8Bit().constData());
+            }
+        };
+        save(form, options.screenshot);
+        if (!options.plotsScreenshot.isEmpty()) {
+            form.fitPlotsButton->click();
+            QApplication::processEvents();
+            save(form.fitPlots(), options.plotsScreenshot);
+        }
         return saved && !failed ? 0 : 1;
     }
     return app.exec();

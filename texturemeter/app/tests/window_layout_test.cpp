@@ -73,7 +73,7 @@ private slots:
             auto* w = qobject_cast<QWidget*>(child);
             if (w && !w->objectName().isEmpty() && w->isVisible()) controls << w;
         }
-        QCOMPARE(controls.size(), 48);
+        QCOMPARE(controls.size(), 49);  // with "Fit plots"
         for (QWidget* w : controls)
             QVERIFY2(form.rect().contains(w->geometry()), qPrintable(w->objectName()));
         for (int i = 0; i < controls.size(); ++i) {

@@ -1,0 +1,39 @@
+#include "fit_plot_set.hpp"
+
+namespace texturemeter::window {
+
+namespace {
+
+plots::DimensionHistogram tileHistogram(const QString& title, const std::vector<TileFit>& tiles, double mean,
+                                        double sd) {
+    plots::DimensionHistogram h{title, {}, {}, mean, sd};
+    for (const TileFit& t : tiles) {
+        h.dimensions.push_back(t.dimension);
+        h.rSquared.push_back(t.rSquared);
+    }
+    return h;
+}
+
+}  // namespace
+
+plots::FitPlotSet textureFitPlots(const RunOutcome& outcome) {
+    const TextureFits& f = outcome.fits;
+    plots::FitPlotSet set;
+    if (f.outline.logSize.empty()) return set;
+    const QString side = QStringLiteral("box side (pixels)");
+    const QString size = QStringLiteral("box size (grid cells)");
+    const QString area = QStringLiteral("surface area");
+    set.fits.push_back({QStringLiteral("line fr dim: outline box counting"), side,
+                        QStringLiteral("boxes holding the outline"), f.outline});
+    set.fits.push_back({QStringLiteral("FR tatal: monochrome whole window"), size, area, f.surface.monochrome.wholeWindow});
+    set.fits.push_back({QStringLiteral("Hessian whole window (first tile)"), size, area, f.surface.hessian.wholeWindow});
+    const TextureMeasurements& m = outcome.measurements;
+    set.histograms.push_back(tileHistogram(QStringLiteral("Monochrome tiles (Monochrome--FR-AVE)"),
+                                           f.surface.monochrome.tiles, m.monochrome.meanDimension,
+                                           m.monochrome.dimensionSd));
+    set.histograms.push_back(tileHistogram(QStringLiteral("Hessian tiles (hesian--FR-AVE)"), f.surface.hessian.tiles,
+                                           m.hessian.meanDimension, m.hessian.dimensionSd));
+    return set;
+}
+
+}  // namespace texturemeter::window
