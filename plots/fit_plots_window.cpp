@@ -148,6 +148,8 @@ void FitPlotsWindow::showFits(const FitPlotSet& set) {
     const auto place = [this, &index](QChartView* view) {
         views_.push_back(view);
         grid_->addWidget(view, index / kColumns, index % kColumns);
+        // Shown at once: a layout would show it only once the event loop runs.
+        view->show();
         ++index;
     };
     for (const FitPlot& plot : set.fits) place(fitChart(plot));

@@ -12,6 +12,7 @@
 #include <exception>
 #include <utility>
 
+#include "fit_plot_set.hpp"
 #include "imaging/paths.hpp"
 #include "lesionmeter/stages.hpp"
 
@@ -81,7 +82,13 @@ QWidget* Form1::widgetOf(Control c) const {
 void Form1::wireEvents() {
     connect(commands_[1], &QPushButton::clicked, this, &Form1::fileCommand);
     connect(commands_[2], &QPushButton::clicked, this, &Form1::endCommand);
-    connect(commands_[3], &QPushButton::clicked, this, [this] { run([this] { session_.fractalCalc(); }); });
+    connect(commands_[3], &QPushButton::clicked, this, &Form1::fractalCalcCommand);
+    connect(fitPlotsButton_, &QPushButton::clicked, this, [this] {
+        plots::FitPlotsWindow& w = fitPlots();
+        w.show();
+        w.raise();
+        w.activateWindow();
+    });
     connect(commands_[4], &QPushButton::clicked, this,
             [this] { lastCommandSucceeded_ = run([this] { session_.save2(); }); });
     connect(commands_[5], &QPushButton::clicked, this, &Form1::calcAndDrawCommand);
@@ -255,6 +262,19 @@ void Form1::calcAndDrawCommand() {
     guard_.runBlocked([&] { session_.calcAndDraw(callbacks); });
 }
 
+void Form1::fractalCalcCommand() {
+    run([this] { session_.fractalCalc(); });
+    if (fitPlots_) fitPlots_->showFits(lesionFitPlots(session_.fractalFits()));
+}
+
+plots::FitPlotsWindow& Form1::fitPlots() {
+    if (!fitPlots_) {
+        fitPlots_ = new plots::FitPlotsWindow(this);
+        fitPlots_->showFits(lesionFitPlots(session_.fractalFits()));
+    }
+    return *fitPlots_;
+}
+
 void Form1::endCommand() {
     if (!run([this] { session_.end(); })) return;
     ended_ = true;
@@ -270,6 +290,7 @@ void Form1::closeEvent(QCloseEvent* event) {
         } catch (const std::exception&) {
         }
     }
+    if (fitPlots_) fitPlots_->close();
     event->accept();
 }
 

@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 
+#include "fit_plots_window.hpp"
 #include "lesionmeter/lesion_session.hpp"
 #include "lesionmeter/marks.hpp"
 #include "marks_overlay.hpp"
@@ -55,6 +56,10 @@ public:
     // The marks drawn over the photograph (what "Show marks" shows).
     QWidget* marksOverlay() const { return marksOverlay_; }
     ui::FileChooser* chooser() const { return chooser_; }
+    // "Fit plots" and its window, which shows the fits behind the last "Fractal calc" (created on
+    // first use).
+    QPushButton* fitPlotsButton() const { return fitPlotsButton_; }
+    plots::FitPlotsWindow& fitPlots();
     // The widget that stands for a control of the session (nullptr for Text8, which does not exist).
     QWidget* widgetOf(Control c) const;
 
@@ -118,6 +123,7 @@ private:
     // photograph, NAME.marks.json.
     QString suggestedMarksFile() const;
 
+    void fractalCalcCommand();
     void syncTexts();
     void syncOptions();
     void syncStates();
@@ -141,6 +147,8 @@ private:
     MarksOverlay* marksOverlay_ = nullptr;
     ui::FileChooser* chooser_ = nullptr;
     ui::CommandGuard guard_;
+    QPushButton* fitPlotsButton_ = nullptr;
+    plots::FitPlotsWindow* fitPlots_ = nullptr;
     std::map<Control, QWidget*> controls_;
     std::function<void(const QString&)> showMessage_;
     std::function<void()> beep_;

@@ -180,6 +180,12 @@ void Form1::buildOtherControls() {
     label2_ = new QLabel(QStringLiteral("FRD2"), this);
     label2_->setObjectName("Label2");
     label2_->setGeometry(352, 600, 49, 17);
+    // "Fit plots", an addition in the free space between the controls and the profile strips.
+    fitPlotsButton_ = new QPushButton(QStringLiteral("Fit plots"), this);
+    fitPlotsButton_->setObjectName("FitPlots");
+    fitPlotsButton_->setGeometry(584, 428, 81, 20);
+    fitPlotsButton_->setStyleSheet(QStringLiteral("QPushButton { padding: 0px; }"));
+    fitPlotsButton_->setAutoDefault(false);
     // The chooser in its panel: a new drive shows the folder last shown on it; File1 lists every
     // file.
     // Below the described window: the marks of the photograph.

@@ -1,11 +1,14 @@
 // lesionmeter: the lesion analyzer's window.
 // Usage: lesionmeter [--open IMAGE [--fit]] [--marks FILE] [--seed N] [--analyse] [--screenshot FILE.png]
+//                   [--plots-screenshot FILE.png]
 //   --open IMAGE        loads the photograph as "File" and a click in the chooser would
 //   --fit               reduces a photograph too large for "Calc + Draw" to fit, without asking
 //   --marks FILE        loads a marks file as "Load marks" would
 //   --seed N            seeds every "Calc + Draw" as lesionmeter-cli --seed N does (repeatable runs)
 //   --analyse           presses "Calc + Draw", LINE, "Fractal calc", "axis" and "Save 2", then ends
 //   --screenshot FILE   writes a picture of the window after the steps above and ends
+//   --plots-screenshot FILE   opens "Fit plots" from its button after the steps above, writes a
+//                             picture of it and ends
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -40,11 +43,14 @@ int main(int argc, char** argv) {
     const QCommandLineOption screenshotOption(QStringList{"screenshot"},
                                               QStringLiteral("Save a picture of the window to FILE.png and end."),
                                               QStringLiteral("FILE.png"));
+    const QCommandLineOption plotsScreenshotOption(
+        QStringList{"plots-screenshot"}, QStringLiteral("Save a picture of the Fit plots window to FILE.png and end."),
+        QStringLiteral("FILE.png"));
     for (const QCommandLineOption* option : {&openOption, &fitOption, &marksOption, &seedOption, &analyseOption,
-                                             &screenshotOption})
+                                             &screenshotOption, &plotsScreenshotOption})
         parser.addOption(*option);
     parser.process(app);
-    const bool screenshot = parser.isSet(screenshotOption);
+    const bool screenshot = parser.isSet(screenshotOption) || parser.isSet(plotsScreenshotOption);
     const bool analyse = parser.isSet(analyseOption);
     const bool unattended = screenshot || analyse;
 
@@ -79,16 +85,23 @@ int main(int argc, char** argv) {
     if (ready && analyse) ready = window.analyse();
     if (!ready) ++failures;
 
+    bool saved = true;
     if (screenshot) {
-        const QString file = parser.value(screenshotOption);
-        if (!window.grab().save(file, "PNG")) {
+        const auto save = [](QWidget& w, const QString& file) {
+            if (file.isEmpty() || w.grab().save(file, "PNG")) return true;
             std::fprintf(stderr, "lesionmeter: cannot write %s\n", file.toLocal8Bit().constData());
-            return 1;
+            return false;
+        };
+        saved = save(window, parser.value(screenshotOption));
+        if (parser.isSet(plotsScreenshotOption)) {
+            window.fitPlotsButton()->click();
+            QApplication::processEvents();
+            saved = save(window.fitPlots(), parser.value(plotsScreenshotOption)) && saved;
         }
     }
     if (unattended) {
         window.close();
-        return failures == 0 ? 0 : 1;
+        return saved && failures == 0 ? 0 : 1;
     }
     return app.exec();
 }

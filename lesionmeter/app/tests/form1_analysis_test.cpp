@@ -5,6 +5,10 @@
 
 #include <QCursor>
 #include <QFile>
+#include <QChart>
+#include <QChartView>
+#include <QLineSeries>
+#include <QScatterSeries>
 #include <QTest>
 
 #include <cmath>
@@ -347,6 +351,40 @@ private slots:
 
         const QString screenshot = qEnvironmentVariable("LESIONMETER_SCREENSHOT");
         if (!screenshot.isEmpty()) QVERIFY(form().grab().save(screenshot, "PNG"));
+    }
+
+    // "Fit plots" from its button: FRD1 and the four profiles, five points and a line each, titled
+    // with the dimensions shown in the text boxes; a new "Fractal calc" redraws them.
+    void fitPlotsShowTheFractalCalcFits() {
+        QTest::mouseClick(form().fitPlotsButton(), Qt::LeftButton);
+        plots::FitPlotsWindow& plots = form().fitPlots();
+        QVERIFY(plots.isVisible());
+        QCOMPARE(plots.windowTitle(), QStringLiteral("Fit plots"));
+        const auto checkCharts = [&] {
+            QCOMPARE(int(plots.chartViews().size()), 5);
+            const int textOfChart[5] = {7, 16, 17, 18, 19};
+            for (int c = 0; c < 5; ++c) {
+                QVERIFY(plots.chartViews()[std::size_t(c)]->isVisible());
+                QChart* chart = plots.chartViews()[std::size_t(c)]->chart();
+                QCOMPARE(chart->series().size(), 2);
+                auto* line = qobject_cast<QLineSeries*>(chart->series()[0]);
+                auto* points = qobject_cast<QScatterSeries*>(chart->series()[1]);
+                QVERIFY(line && points);
+                QCOMPARE(line->count(), 2);
+                QCOMPARE(points->count(), 5);
+                const double shown = form().text(textOfChart[c])->text().toDouble();
+                QVERIFY2(chart->title().contains(QStringLiteral("D = %1,").arg(shown, 0, 'f', 4)),
+                         qPrintable(chart->title()));
+            }
+        };
+        checkCharts();
+        const QChartView* before = plots.chartViews()[0];
+        QTest::mouseClick(form().command(3), Qt::LeftButton);
+        QVERIFY(plots.chartViews()[0] != before);
+        checkCharts();
+        const QString screenshot = qEnvironmentVariable("LESIONMETER_PLOTS_SCREENSHOT");
+        if (!screenshot.isEmpty()) QVERIFY(plots.grab().save(screenshot, "PNG"));
+        plots.close();
     }
 
     void axisFromItsHiddenButton() {

@@ -110,6 +110,7 @@ private slots:
             {"Check1", "window", {264, 600, 81, 12}, "RGB output "},
             {"Label1", "window", {400, 376, 33, 17}, "FRD1"},
             {"Label2", "window", {352, 600, 49, 17}, "FRD2"},
+            {"FitPlots", "window", {584, 428, 81, 20}, "Fit plots"},
             {"Drive1", "Picture10", {0, 0, 153, 20}, ""},
             {"Dir1", "Picture10", {0, 16, 153, 90}, ""},
             {"File1", "Picture10", {152, 0, 121, 114}, ""},

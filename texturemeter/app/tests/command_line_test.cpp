@@ -63,6 +63,26 @@ private slots:
         QVERIFY(std::abs(qRed(a) - qRed(b)) <= 3 && std::abs(qGreen(a) - qGreen(b)) <= 3);
     }
 
+    void plotsScreenshotAfterARun() {
+        QTemporaryDir dir;
+        const QString photo = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
+        const QString png = dir.filePath(QStringLiteral("plots.png"));
+        const Outcome o = runProgram({"--open", photo, "--run", "A", "--results", dir.filePath(QStringLiteral("r.txt")),
+                                      "--plots-screenshot", png});
+        QVERIFY2(o.status == 0, o.errors.constData());
+        const QImage shot(png);
+        QVERIFY(shot.width() >= 600 && shot.height() >= 400);
+        // Not blank: many distinct colours (points, lines, bars, text).
+        QSet<QRgb> colours;
+        for (int y = 0; y < shot.height(); y += 2)
+            for (int x = 0; x < shot.width(); x += 2) colours.insert(shot.pixel(x, y));
+        QVERIFY2(colours.size() > 50, qPrintable(QString::number(colours.size())));
+        // Without a writable file the program says so and fails.
+        const Outcome bad = runProgram({"--open", photo, "--plots-screenshot", dir.filePath(QStringLiteral("no/x.png"))});
+        QCOMPARE(bad.status, 1);
+        QVERIFY(bad.errors.contains("cannot write"));
+    }
+
     void runFromTheCommandLineWritesTheResults() {
         QTemporaryDir dir;
         const QString photo = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
