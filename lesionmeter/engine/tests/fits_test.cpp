@@ -17,11 +17,11 @@
 #include "lesionmeter/lesion_session.hpp"
 #include "lesionmeter/stages.hpp"
 #include "test_support.hpp"
+#include "testdata/reference_data.hpp"
 
 namespace lesionmeter {
 namespace {
 
-using testing::ReferenceScript;
 using testing::ScratchFolder;
 
 void expectOrdinaryLeastSquares(const imaging::Fit& fit, const char* what) {
@@ -64,20 +64,20 @@ TEST(LesionFits, FivePhotographsFitTheirOwnPointsAndReportTheDimensions) {
     ScratchFolder scratch;
     writeBlot(scratch.file("smooth.bmp"), 3);
     writeBlot(scratch.file("ragged.bmp"), 14);
-    const std::vector<std::pair<std::string, std::string>> photos = {
-        {testing::testDataDir(), "lesion.jpg"},
-        {MORPH_SAMPLES_DIR, "lesion_sample.jpg"},
-        {std::string(MORPH_TESTDATA_DIR) + "/reference", "skin_texture.jpg"},
-        {scratch.path().string(), "smooth.bmp"},
-        {scratch.path().string(), "ragged.bmp"}};
-    for (const auto& [folder, name] : photos) {
-        SCOPED_TRACE(name);
+    const auto& reference = morph::testdata::lesionReference();
+    const std::vector<std::string> photos = {reference.image, morph::testdata::samplePath("lesion_sample.jpg"),
+                                             morph::testdata::path("reference/skin_texture.jpg"),
+                                             scratch.file("smooth.bmp"), scratch.file("ragged.bmp")};
+    for (const std::string& photo : photos) {
+        SCOPED_TRACE(photo);
         imaging::FastRandom random(3);
         LesionSession session(random);
         session.setTemporaryFolder(scratch.path().string());
-        ReferenceScript script;
-        testing::loadAndSample(session, folder, name, script);
-        session.calcAndDrawWithWeights(script.weights);
+        // The reference clicks and weights on every photograph.
+        morph::testdata::LesionScenario scenario = reference;
+        scenario.image = photo;
+        testing::loadAndSample(session, scenario);
+        session.calcAndDrawWithWeights(testing::referenceWeights(reference));
         session.selectLine();
         EXPECT_TRUE(session.fractalFits().outline.logSize.empty());
         session.fractalCalc();

@@ -15,6 +15,7 @@
 #include "imaging/random.hpp"
 #include "texturemeter/results_file.hpp"
 #include "texturemeter/run_driver.hpp"
+#include "testdata/reference_data.hpp"
 #include "texturemeter/stages.hpp"
 
 namespace {
@@ -71,10 +72,9 @@ imaging::Image stripesAndBlobs() {
 
 std::vector<std::pair<std::string, imaging::Image>> fivePhotographs() {
     std::vector<std::pair<std::string, imaging::Image>> photos;
-    for (const std::string& path : {std::string(MORPH_SAMPLES_DIR) + "/skin_sample.jpg",
-                                   std::string(MORPH_SAMPLES_DIR) + "/lesion_sample.jpg",
-                                   std::string(MORPH_TESTDATA_DIR) + "/reference/skin_texture.jpg",
-                                   std::string(MORPH_TESTDATA_DIR) + "/reference/lesion.jpg"})
+    for (const std::string& path :
+         {morph::testdata::samplePath("skin_sample.jpg"), morph::testdata::samplePath("lesion_sample.jpg"),
+          morph::testdata::path("reference/skin_texture.jpg"), morph::testdata::path("reference/lesion.jpg")})
         photos.emplace_back(path, imaging::loadImageFile(path));
     photos.emplace_back("stripes and blobs", stripesAndBlobs());
     return photos;
@@ -120,7 +120,7 @@ TEST(TextureFits, FivePhotographsFitTheirOwnPointsAndReportTheColumns) {
 }
 
 TEST(TextureFits, KeepingTheFitsChangesNoResult) {
-    const imaging::Image photo = imaging::loadImageFile(std::string(MORPH_SAMPLES_DIR) + "/skin_sample.jpg");
+    const imaging::Image photo = imaging::loadImageFile(morph::testdata::samplePath("skin_sample.jpg"));
     imaging::FastRandom r1(5), r2(5);
     TextureFits fits;
     const TextureMeasurements a = analyseSquare(photo, AnalysisParameters{}, r1, &fits);
