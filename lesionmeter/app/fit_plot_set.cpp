@@ -2,8 +2,8 @@
 
 namespace lesionmeter::app {
 
-plots::FitPlotSet lesionFitPlots(const FractalFits& fits) {
-    plots::FitPlotSet set;
+ui::FitPlotSet lesionFitPlots(const FractalFits& fits) {
+    ui::FitPlotSet set;
     if (fits.outline.logSize.empty()) return set;
     const QString side = QStringLiteral("box side (pixels)");
     const QString profile = QStringLiteral("boxes holding the profile");

@@ -2,11 +2,11 @@
 // The fits of "Fractal calc" as "Fit plots" shows them: FRD1's box counting of the outline and
 // that of the four luminance profiles behind FRD2.
 
-#include "fit_plots_window.hpp"
+#include "ui/fit_plots_window.hpp"
 #include "lesionmeter/lesion_session.hpp"
 
 namespace lesionmeter::app {
 
-plots::FitPlotSet lesionFitPlots(const FractalFits& fits);
+ui::FitPlotSet lesionFitPlots(const FractalFits& fits);
 
 }  // namespace lesionmeter::app

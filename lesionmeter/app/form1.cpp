@@ -84,7 +84,7 @@ void Form1::wireEvents() {
     connect(commands_[2], &QPushButton::clicked, this, &Form1::endCommand);
     connect(commands_[3], &QPushButton::clicked, this, &Form1::fractalCalcCommand);
     connect(fitPlotsButton_, &QPushButton::clicked, this, [this] {
-        plots::FitPlotsWindow& w = fitPlots();
+        ui::FitPlotsWindow& w = fitPlots();
         w.show();
         w.raise();
         w.activateWindow();
@@ -267,9 +267,9 @@ void Form1::fractalCalcCommand() {
     if (fitPlots_) fitPlots_->showFits(lesionFitPlots(session_.fractalFits()));
 }
 
-plots::FitPlotsWindow& Form1::fitPlots() {
+ui::FitPlotsWindow& Form1::fitPlots() {
     if (!fitPlots_) {
-        fitPlots_ = new plots::FitPlotsWindow(this);
+        fitPlots_ = new ui::FitPlotsWindow(this);
         fitPlots_->showFits(lesionFitPlots(session_.fractalFits()));
     }
     return *fitPlots_;

@@ -18,7 +18,7 @@
 #include <functional>
 #include <map>
 
-#include "fit_plots_window.hpp"
+#include "ui/fit_plots_window.hpp"
 #include "lesionmeter/lesion_session.hpp"
 #include "lesionmeter/marks.hpp"
 #include "marks_overlay.hpp"
@@ -59,7 +59,7 @@ public:
     // "Fit plots" and its window, which shows the fits behind the last "Fractal calc" (created on
     // first use).
     QPushButton* fitPlotsButton() const { return fitPlotsButton_; }
-    plots::FitPlotsWindow& fitPlots();
+    ui::FitPlotsWindow& fitPlots();
     // The widget that stands for a control of the session (nullptr for Text8, which does not exist).
     QWidget* widgetOf(Control c) const;
 
@@ -148,7 +148,7 @@ private:
     ui::FileChooser* chooser_ = nullptr;
     ui::CommandGuard guard_;
     QPushButton* fitPlotsButton_ = nullptr;
-    plots::FitPlotsWindow* fitPlots_ = nullptr;
+    ui::FitPlotsWindow* fitPlots_ = nullptr;
     std::map<Control, QWidget*> controls_;
     std::function<void(const QString&)> showMessage_;
     std::function<void()> beep_;

@@ -4,9 +4,9 @@ namespace texturemeter::window {
 
 namespace {
 
-plots::DimensionHistogram tileHistogram(const QString& title, const std::vector<TileFit>& tiles, double mean,
+ui::DimensionHistogram tileHistogram(const QString& title, const std::vector<TileFit>& tiles, double mean,
                                         double sd) {
-    plots::DimensionHistogram h{title, {}, {}, mean, sd};
+    ui::DimensionHistogram h{title, {}, {}, mean, sd};
     for (const TileFit& t : tiles) {
         h.dimensions.push_back(t.dimension);
         h.rSquared.push_back(t.rSquared);
@@ -16,9 +16,9 @@ plots::DimensionHistogram tileHistogram(const QString& title, const std::vector<
 
 }  // namespace
 
-plots::FitPlotSet textureFitPlots(const RunOutcome& outcome) {
+ui::FitPlotSet textureFitPlots(const RunOutcome& outcome) {
     const TextureFits& f = outcome.fits;
-    plots::FitPlotSet set;
+    ui::FitPlotSet set;
     if (f.outline.logSize.empty()) return set;
     const QString side = QStringLiteral("box side (pixels)");
     const QString size = QStringLiteral("box size (grid cells)");

@@ -2,11 +2,11 @@
 // The fits of a texture run as "Fit plots" shows them: the outline's box counting, the whole
 // windows of the monochrome and Hessian images, and the histograms of their tile dimensions.
 
-#include "fit_plots_window.hpp"
+#include "ui/fit_plots_window.hpp"
 #include "texturemeter/run_driver.hpp"
 
 namespace texturemeter::window {
 
-plots::FitPlotSet textureFitPlots(const RunOutcome& outcome);
+ui::FitPlotSet textureFitPlots(const RunOutcome& outcome);
 
 }  // namespace texturemeter::window

@@ -228,16 +228,16 @@ void Form1::connectControls() {
     connect(Command4, &QPushButton::clicked, this, [this] { guarded([this] { session_->pressP3(); }); });
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
     connect(fitPlotsButton, &QPushButton::clicked, this, [this] {
-        plots::FitPlotsWindow& w = fitPlots();
+        ui::FitPlotsWindow& w = fitPlots();
         w.show();
         w.raise();
         w.activateWindow();
     });
 }
 
-plots::FitPlotsWindow& Form1::fitPlots() {
+ui::FitPlotsWindow& Form1::fitPlots() {
     if (!fitPlots_) {
-        fitPlots_ = new plots::FitPlotsWindow(this);
+        fitPlots_ = new ui::FitPlotsWindow(this);
         fitPlots_->showFits(lastFits_);
     }
     return *fitPlots_;

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "caption_button.hpp"
-#include "fit_plots_window.hpp"
+#include "ui/fit_plots_window.hpp"
 #include "texturemeter/texture_session.hpp"
 #include "ui/command_guard.hpp"
 #include "ui/file_chooser.hpp"
@@ -49,9 +49,9 @@ public:
 
     TextureSession& session() { return *session_; }
     // "Fit plots": the window with the fits behind the last run's dimensions (created on first use).
-    plots::FitPlotsWindow& fitPlots();
+    ui::FitPlotsWindow& fitPlots();
     // The fits of the last run as plotted (empty before a run and after a failed one).
-    const plots::FitPlotSet& lastFits() const { return lastFits_; }
+    const ui::FitPlotSet& lastFits() const { return lastFits_; }
     // True while a run occupies the window.
     bool running() const { return running_; }
 
@@ -145,8 +145,8 @@ private:
     std::unique_ptr<TextureSession> session_;
     ui::FileChooser* chooser_ = nullptr;
     ui::CommandGuard guard_;
-    plots::FitPlotsWindow* fitPlots_ = nullptr;
-    plots::FitPlotSet lastFits_;
+    ui::FitPlotsWindow* fitPlots_ = nullptr;
+    ui::FitPlotSet lastFits_;
     bool running_ = false;
 };
 

@@ -357,7 +357,7 @@ private slots:
     // with the dimensions shown in the text boxes; a new "Fractal calc" redraws them.
     void fitPlotsShowTheFractalCalcFits() {
         QTest::mouseClick(form().fitPlotsButton(), Qt::LeftButton);
-        plots::FitPlotsWindow& plots = form().fitPlots();
+        ui::FitPlotsWindow& plots = form().fitPlots();
         QVERIFY(plots.isVisible());
         QCOMPARE(plots.windowTitle(), QStringLiteral("Fit plots"));
         const auto checkCharts = [&] {

@@ -61,7 +61,7 @@ private slots:
         QCOMPARE(f.form.fitPlotsButton->text(), QStringLiteral("Fit plots"));
         QCOMPARE(f.form.fitPlotsButton->geometry(), QRect(670, 540, 147, 28));
         QTest::mouseClick(f.form.fitPlotsButton, Qt::LeftButton);
-        plots::FitPlotsWindow& w = f.form.fitPlots();
+        ui::FitPlotsWindow& w = f.form.fitPlots();
         QVERIFY(w.isVisible());
         QCOMPARE(w.windowTitle(), QStringLiteral("Fit plots"));
         QVERIFY(w.chartViews().empty());
@@ -73,7 +73,7 @@ private slots:
         QTest::mouseClick(f.form.Command3, Qt::LeftButton);
         QVERIFY2(f.errors.messages.isEmpty(), qPrintable(f.errors.messages.join('\n')));
         QTest::mouseClick(f.form.fitPlotsButton, Qt::LeftButton);
-        plots::FitPlotsWindow& w = f.form.fitPlots();
+        ui::FitPlotsWindow& w = f.form.fitPlots();
         QVERIFY(w.isVisible());
         QCOMPARE(int(w.chartViews().size()), 5);
         const QList<double> row = f.resultRow();
@@ -118,7 +118,7 @@ private slots:
     void theOpenWindowFollowsEachRunAndAFailedRunEmptiesIt() {
         PlotFixture f;
         QTest::mouseClick(f.form.fitPlotsButton, Qt::LeftButton);
-        plots::FitPlotsWindow& w = f.form.fitPlots();
+        ui::FitPlotsWindow& w = f.form.fitPlots();
         QTest::mouseClick(f.form.Command3, Qt::LeftButton);
         QCOMPARE(int(w.chartViews().size()), 5);
         const QString firstTitle = w.chartViews()[1]->chart()->title();

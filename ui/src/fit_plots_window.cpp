@@ -1,4 +1,4 @@
-#include "fit_plots_window.hpp"
+#include "ui/fit_plots_window.hpp"
 
 #include <QAreaSeries>
 #include <QCategoryAxis>
@@ -21,7 +21,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace plots {
+namespace ui {
 
 namespace {
 
@@ -305,4 +305,4 @@ void FitPlotsWindow::exportWithDialog(bool svg) {
         QMessageBox::warning(this, windowTitle(), QStringLiteral("Cannot write %1").arg(path));
 }
 
-}  // namespace plots
+}  // namespace ui

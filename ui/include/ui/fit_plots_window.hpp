@@ -17,7 +17,7 @@ class QPushButton;
 
 class QChartView;
 
-namespace plots {
+namespace ui {
 
 // One fit and how to label it. The points are drawn at (logSize, logMeasure) on axes labelled with
 // the sizes and measures themselves (a log-log plot), so the fitted line is straight.
@@ -80,4 +80,4 @@ private:
     std::vector<QChartView*> views_;
 };
 
-}  // namespace plots
+}  // namespace ui

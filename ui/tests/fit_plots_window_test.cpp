@@ -14,14 +14,14 @@
 
 #include <cmath>
 
-#include "fit_plots_window.hpp"
+#include "ui/fit_plots_window.hpp"
 
-using plots::FitPlotsWindow;
+using ui::FitPlotsWindow;
 
 namespace {
 
-plots::FitPlotSet sampleSet() {
-    plots::FitPlotSet set;
+ui::FitPlotSet sampleSet() {
+    ui::FitPlotSet set;
     // Counts of a straight line of 181 pixels over sides 1, 2, 5, 10, 20.
     std::vector<double> x, y;
     for (double s : {1.0, 2.0, 5.0, 10.0, 20.0}) x.push_back(std::log(s));
@@ -52,10 +52,10 @@ private slots:
     void summaryTextHasSlopeIntervalAndRSquared() {
         const imaging::Fit fit = imaging::fitLogLog({0, 1, 2, 3}, {1, 3, 2, 4}, imaging::kSurfaceAreaDimension);
         // slope 0.8 ± sqrt(0.18); D = 1.2 ± 4.302653 x 0.424264 = 1.2 ± 1.825452.
-        QCOMPARE(plots::fitSummary(fit), QStringLiteral("D = 1.2000, 95 % [\u22120.6255, 3.0255]\n"
+        QCOMPARE(ui::fitSummary(fit), QStringLiteral("D = 1.2000, 95 % [\u22120.6255, 3.0255]\n"
                                                         "slope 0.8000 \u00B1 0.4243 \u00B7 R\u00B2 = 0.6400"));
         const imaging::Fit two = imaging::fitLogLog({0, 1}, {1, 0}, imaging::kBoxCountingDimension);
-        QCOMPARE(plots::fitSummary(two),
+        QCOMPARE(ui::fitSummary(two),
                  QStringLiteral("D = 0.9100, 95 % \u2014\nslope \u22121.0000 \u00B7 R\u00B2 = 1.0000"));
     }
 
@@ -124,7 +124,7 @@ private slots:
     void showingNewFitsReplacesTheCharts() {
         FitPlotsWindow w;
         w.showFits(sampleSet());
-        plots::FitPlotSet one;
+        ui::FitPlotSet one;
         one.fits.push_back(sampleSet().fits[0]);
         w.showFits(one);
         QCOMPARE(int(w.chartViews().size()), 1);
