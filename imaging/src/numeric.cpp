@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "imaging/errors.hpp"
-#include "imaging/fit.hpp"
+#include "imaging/loglog_fit.hpp"
 
 namespace imaging {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "imaging/fit.hpp"
+#include "imaging/loglog_fit.hpp"
 #include "imaging/surface.hpp"
 
 namespace imaging {

@@ -10,7 +10,7 @@
 
 #include "imaging/box_counting.hpp"
 #include "imaging/colour.hpp"
-#include "imaging/fit.hpp"
+#include "imaging/loglog_fit.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/fit.hpp"
+#include "imaging/loglog_fit.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/random.hpp"
 #include "texturemeter/results_file.hpp"

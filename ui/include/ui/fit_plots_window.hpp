@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "imaging/fit.hpp"
+#include "imaging/loglog_fit.hpp"
 
 class QGridLayout;
 class QLabel;

@@ -19,7 +19,7 @@
 #include <utility>
 
 #include "imaging/file_output.hpp"
-#include "imaging/fit.hpp"
+#include "imaging/loglog_fit.hpp"
 #include "imaging/random.hpp"
 #include "imaging/surface.hpp"
 #include "lesionmeter/analysis_state.hpp"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "imaging/colour.hpp"
-#include "imaging/fit.hpp"
+#include "imaging/loglog_fit.hpp"
 #include "imaging/grid.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/random.hpp"

@@ -1,4 +1,4 @@
-#include "imaging/fit.hpp"
+#include "imaging/loglog_fit.hpp"
 
 #include <algorithm>
 #include <cmath>
