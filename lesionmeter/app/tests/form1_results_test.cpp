@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 
 #include <vector>
@@ -283,6 +284,35 @@ private slots:
         // Value for value: every cell but the date and time.
         QCOMPARE(cliRows[0], rows[0]);
         QVERIFY(rows[0].split(',')[28].toDouble() > 100);  // the centroid was measured
+    }
+
+    // --plots-screenshot after --analyse: "Fit plots" of FRD1 and the four profiles, not blank.
+    void theCommandLineAnalysisSavesThePlots() {
+        QTemporaryDir home;
+        const QString marks = home.filePath(QStringLiteral("lesion.marks.json"));
+        Marks m;
+        m.photo = "lesion.jpg";
+        for (auto [x, y] : morph::testdata::lesionReference().in) m.in.push_back({float(x), float(y)});
+        for (auto [x, y] : morph::testdata::lesionReference().out) m.out.push_back({float(x), float(y)});
+        m.centre = MarkPosition{160, 120};
+        writeMarks(marks.toStdString(), m);
+        const QString plots = home.filePath(QStringLiteral("plots.png"));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess window;
+        window.setProcessEnvironment(env);
+        window.setWorkingDirectory(home.path());
+        window.start(QStringLiteral(LESIONMETER_WINDOW_PATH), {"--open", referencePhoto(), "--marks", marks, "--seed",
+                                                               "4242", "--analyse", "--plots-screenshot", plots});
+        QVERIFY(window.waitForFinished(60000));
+        QVERIFY2(window.exitCode() == 0, window.readAllStandardError().constData());
+        const QImage shot(plots);
+        QVERIFY(shot.width() >= 600 && shot.height() >= 400);
+        QSet<QRgb> colours;
+        for (int y = 0; y < shot.height(); y += 2)
+            for (int x = 0; x < shot.width(); x += 2) colours.insert(shot.pixel(x, y));
+        QVERIFY2(colours.size() > 50, qPrintable(QString::number(colours.size())));
     }
 };
 
