@@ -72,7 +72,6 @@ TEST(LesionFits, FivePhotographsFitTheirOwnPointsAndReportTheDimensions) {
         SCOPED_TRACE(photo);
         imaging::FastRandom random(3);
         LesionSession session(random);
-        session.setTemporaryFolder(scratch.path().string());
         // The reference clicks and weights on every photograph.
         morph::testdata::LesionScenario scenario = reference;
         scenario.image = photo;

@@ -139,15 +139,15 @@ void BM_wholeAnalysis(benchmark::State& state) {
 }
 BENCHMARK(BM_wholeAnalysis)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
-// The whole analysis without keeping the fits (the default keeps them).
-void BM_wholeAnalysisWithoutFits(benchmark::State& state) {
+// The whole analysis keeping the fits behind its dimensions as well.
+void BM_wholeAnalysisWithFits(benchmark::State& state) {
     AnalysisParameters parameters;
     parameters.variant = static_cast<Variant>(state.range(0));
     parameters.region = kSquare;
-    parameters.captureFits = false;
     imaging::FastRandom random(1);
-    for (auto _ : state) benchmark::DoNotOptimize(analyseSquare(PhotoView(photo()), parameters, random));
+    TextureFits fits;
+    for (auto _ : state) benchmark::DoNotOptimize(analyseSquare(PhotoView(photo()), parameters, random, &fits));
 }
-BENCHMARK(BM_wholeAnalysisWithoutFits)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_wholeAnalysisWithFits)->Arg(0)->Unit(benchmark::kMillisecond);
 
 }  // namespace
