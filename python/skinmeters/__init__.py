@@ -84,6 +84,8 @@ def _analyse(kind, path, position, seed, parameters):
     try:
         if kind == "texture":
             measurements = _texture(path, seed=seed, position=position, **parameters)
+            # A row holds one number per column; the fits (lists of points and tiles) stay with texture().
+            measurements.pop("fits", None)
         else:
             raise ValueError(f"kind must be \"texture\", not {kind!r}")
         row.update(_flatten(measurements))

@@ -145,7 +145,7 @@ py::dict texture(const py::object& image, const std::string& x, const std::strin
                 texturemeter::runAnalysis(texturemeter::PhotoView(photo), request,
                                           texturemeter::RunSurfaces{picture2, picture3, picture7, picture8}, lines,
                                           random);
-            measurements = texturemeter::toJson(outcome.measurements);
+            measurements = texturemeter::toJson(outcome.measurements, outcome.fits);
         } catch (const imaging::RunError& e) {
             error = texturemeter::runErrorMessage(e, request.texts, request.variant);
         } catch (const std::exception& e) {

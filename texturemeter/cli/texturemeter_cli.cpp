@@ -54,6 +54,7 @@ struct ImageResult {
     bool failed = false;
     std::vector<std::string> lines;
     std::optional<TextureMeasurements> measurements;
+    TextureFits fits;  // behind the measurements' dimensions
     std::string error;
 };
 
@@ -89,10 +90,11 @@ ImageResult analyseOne(const Options& o, std::size_t index) {
         imaging::FastRandom random(imaging::deriveSeed(o.baseSeed, index));
         PictureSurface monochromeImage, hessianImage, figure, statusView;
         try {
-            result.measurements = runAnalysis(PhotoView(photo), request,
-                                              RunSurfaces{monochromeImage, hessianImage, figure, statusView}, lines,
-                                              random)
-                                      .measurements;
+            RunOutcome outcome = runAnalysis(PhotoView(photo), request,
+                                             RunSurfaces{monochromeImage, hessianImage, figure, statusView}, lines,
+                                             random);
+            result.measurements = outcome.measurements;
+            result.fits = std::move(outcome.fits);
         } catch (...) {
             keepWritten();  // a row written before the error stays, as in the window's file
             throw;
@@ -194,7 +196,7 @@ Json reportImage(const Options& o, std::size_t index, const ImageResult& r) {
     if (r.failed)
         entry["error"] = r.error;
     else if (r.measurements)
-        entry["measurements"] = toJson(*r.measurements);
+        entry["measurements"] = toJson(*r.measurements, r.fits);
     return entry;
 }
 

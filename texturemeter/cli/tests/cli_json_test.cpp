@@ -156,8 +156,9 @@ TEST_F(TexturemeterJson, ReportHoldsVersionParametersSeedIdentityAndEveryNumberO
     AnalysisParameters parameters;
     parameters.region = {20, 30, 200};
     imaging::FastRandom random(imaging::deriveSeed(5, 0));
-    const TextureMeasurements expected = analyseSquare(PhotoView(photo), parameters, random);
-    EXPECT_EQ(m, toJson(expected));
+    TextureFits expectedFits;
+    const TextureMeasurements expected = analyseSquare(PhotoView(photo), parameters, random, &expectedFits);
+    EXPECT_EQ(m, toJson(expected, expectedFits));
     const TextureMeasurements back = textureMeasurementsFromJson(m);
     EXPECT_EQ(resultRowText("x", back), resultRowText("x", expected));
     EXPECT_EQ(back.monochrome.meanDimension, expected.monochrome.meanDimension);

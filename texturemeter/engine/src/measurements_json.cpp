@@ -2,6 +2,7 @@
 
 #include "texturemeter/measurements_json.hpp"
 
+#include "imaging/loglog_fit_json.hpp"
 #include "imaging/report.hpp"
 
 namespace texturemeter {
@@ -42,6 +43,28 @@ Json toJson(const TextureMeasurements& m) {
             {"outlineDimension", exactNumber(m.outlineDimension)},
             {"tone", toJson(m.tone)},
             {"sampling", toJson(m.sampling)}};
+}
+
+namespace {
+
+Json surfaceFitsJson(const SurfaceFits& f) {
+    Json tiles = Json::array();
+    for (const TileFit& t : f.tiles) tiles.push_back({{"dimension", exactNumber(t.dimension)}, {"rSquared", t.rSquared}});
+    return {{"wholeWindow", imaging::toJson(f.wholeWindow)}, {"tiles", std::move(tiles)}};
+}
+
+}  // namespace
+
+Json toJson(const TextureFits& fits) {
+    return {{"outline", imaging::toJson(fits.outline)},
+            {"monochrome", surfaceFitsJson(fits.surface.monochrome)},
+            {"hessian", surfaceFitsJson(fits.surface.hessian)}};
+}
+
+Json toJson(const TextureMeasurements& m, const TextureFits& fits) {
+    Json j = toJson(m);
+    j["fits"] = toJson(fits);
+    return j;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include "imaging/report.hpp"
 #include "texturemeter/measurements.hpp"
+#include "texturemeter/run_driver.hpp"
 
 namespace texturemeter {
 
@@ -15,6 +16,14 @@ Json toJson(const TextureMeasurements& m);
 Json toJson(const TiledDimension& d);
 Json toJson(const ToneStatistics& t);
 Json toJson(const TextureSampling& s);
+
+// The measurements with the fits behind their dimensions under "fits":
+//   {"outline": fit, "monochrome": {"wholeWindow": fit, "tiles": [{"dimension", "rSquared"}, ...]},
+//    "hessian": {...}}
+// (fit as imaging/loglog_fit_json.hpp writes it; tiles column by column, dimension in single
+// precision as the statistics take it).
+Json toJson(const TextureMeasurements& m, const TextureFits& fits);
+Json toJson(const TextureFits& fits);
 
 // The reverse, for readers of reports (every name must be present).
 TextureMeasurements textureMeasurementsFromJson(const Json& j);

@@ -1,0 +1,176 @@
+// The fits behind the dimensions in texturemeter-cli --json, over five different photographs: each
+// fit's slope and standard error are the ordinary least squares of its own points, R² lies in
+// [0, 1], the 95 % interval is Student's t about the dimension, and each dimension is the one the
+// results file reports.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "imaging/image_file.hpp"
+#include "imaging/numeric.hpp"
+#include "imaging/report.hpp"
+#include "testdata/reference_data.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using imaging::Json;
+
+std::string readFile(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> fields(const std::string& line) {
+    std::vector<std::string> out;
+    std::stringstream ss(line);
+    for (std::string f; std::getline(ss, f, ',');) out.push_back(f);
+    return out;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::stringstream ss(text);
+    for (std::string l; std::getline(ss, l);) {
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        out.push_back(l);
+    }
+    return out;
+}
+
+// Slope, intercept and the slope's standard error by the textbook formulas about the means.
+struct PlainFit {
+    double slope, intercept, stdError;
+};
+PlainFit plainFit(const std::vector<double>& x, const std::vector<double>& y) {
+    const double n = double(x.size());
+    double mx = 0, my = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) mx += x[i], my += y[i];
+    mx /= n, my /= n;
+    double sxx = 0, sxy = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) sxx += (x[i] - mx) * (x[i] - mx), sxy += (x[i] - mx) * (y[i] - my);
+    const double slope = sxy / sxx;
+    double ss = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double r = y[i] - (my + slope * (x[i] - mx));
+        ss += r * r;
+    }
+    return {slope, my - slope * mx, std::sqrt(ss / (n - 2) / sxx)};
+}
+
+// Two-sided 95 % quantiles of Student's t (published tables) for 3 and 4 degrees of freedom.
+double t975(std::size_t degreesOfFreedom) { return degreesOfFreedom == 3 ? 3.182446305284263 : 2.7764451051977987; }
+
+// Checks one fit object against its own points; `sign` and `constant` turn the slope into the
+// dimension (box counting: -slope - 0.09, surface area: 2 - slope).
+void expectFitOfItsOwnPoints(const Json& fit, std::size_t points, double constant, const char* what) {
+    SCOPED_TRACE(what);
+    const std::vector<double> x = fit.at("logSize").get<std::vector<double>>();
+    const std::vector<double> y = fit.at("logMeasure").get<std::vector<double>>();
+    ASSERT_EQ(x.size(), points);
+    ASSERT_EQ(y.size(), points);
+    const PlainFit plain = plainFit(x, y);
+    const double slope = fit.at("slope").get<double>();
+    EXPECT_NEAR(slope, plain.slope, 1e-9);
+    EXPECT_NEAR(fit.at("intercept").get<double>(), plain.intercept, 1e-9);
+    ASSERT_TRUE(fit.at("slopeStdError").is_number());
+    const double se = fit.at("slopeStdError").get<double>();
+    EXPECT_NEAR(se, plain.stdError, 1e-9);
+    const double r2 = fit.at("rSquared").get<double>();
+    EXPECT_GE(r2, 0.0);
+    EXPECT_LE(r2, 1.0);
+    const double d = fit.at("dimension").get<double>();
+    EXPECT_NEAR(d, constant - slope, 1e-12);
+    ASSERT_TRUE(fit.at("dimensionCi95").is_array());
+    ASSERT_EQ(fit.at("dimensionCi95").size(), 2u);
+    const double half = t975(points - 2) * se;
+    EXPECT_NEAR(fit.at("dimensionCi95")[0].get<double>(), d - half, 1e-9);
+    EXPECT_NEAR(fit.at("dimensionCi95")[1].get<double>(), d + half, 1e-9);
+}
+
+// A synthetic photograph unlike the bundled ones: interfering ripples, written as BMP.
+void writeRipples(const std::string& file) {
+    imaging::Image image(240, 230);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            const double v = 120 + 70 * std::sin(std::hypot(x - 90.0, y - 80.0) * 0.35) + 30 * std::cos(x * 0.11);
+            const int g = std::clamp(int(v), 0, 255);
+            image.at(x, y) = imaging::Colour(std::clamp(g + 40, 0, 255) | (g << 8) | (std::clamp(g - 20, 0, 255) << 16));
+        }
+    imaging::saveBmp(image, file);
+}
+
+TEST(TexturemeterCliFits, FivePhotographsReportTheFitsBehindTheirDimensions) {
+    const fs::path dir = fs::temp_directory_path() / ("texturemeter-fits-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    writeRipples((dir / "ripples.bmp").string());
+    const std::vector<std::string> photos = {
+        morph::testdata::samplePath("skin_sample.jpg"), morph::testdata::samplePath("lesion_sample.jpg"),
+        morph::testdata::path("reference/skin_texture.jpg"), morph::testdata::path("reference/lesion.jpg"),
+        (dir / "ripples.bmp").string()};
+    std::string command = "'" + std::string(TEXTUREMETER_CLI_PATH) + "' --seed 9 --output '" +
+                          (dir / "r.csv").string() + "' --json '" + (dir / "r.json").string() + "'";
+    for (const auto& p : photos) command += " '" + p + "'";
+    command += " 2>'" + (dir / "stderr.txt").string() + "'";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << readFile(dir / "stderr.txt");
+
+    const Json doc = Json::parse(readFile(dir / "r.json"));
+    const std::vector<std::string> file = lines(readFile(dir / "r.csv"));
+    ASSERT_EQ(doc.at("images").size(), photos.size());
+    ASSERT_EQ(file.size(), 1 + 2 * photos.size());
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        SCOPED_TRACE(photos[i]);
+        const Json& m = doc["images"][i].at("measurements");
+        const Json& fits = m.at("fits");
+        const std::vector<std::string> row = fields(file[1 + 2 * i]);
+        ASSERT_GE(row.size(), 12u);
+
+        expectFitOfItsOwnPoints(fits.at("outline"), 5, -0.09, "outline");
+        expectFitOfItsOwnPoints(fits.at("monochrome").at("wholeWindow"), 6, 2.0, "monochrome whole window");
+        expectFitOfItsOwnPoints(fits.at("hessian").at("wholeWindow"), 6, 2.0, "Hessian whole window");
+
+        // The dimensions are the reported columns: "line fr dim" and "FR tatal".
+        EXPECT_EQ(imaging::printForm(fits["outline"]["dimension"].get<double>()), row[11]);
+        EXPECT_EQ(fits["outline"]["dimension"], m["outlineDimension"]);
+        EXPECT_EQ(imaging::printForm(fits["monochrome"]["wholeWindow"]["dimension"].get<double>()), row[7]);
+        EXPECT_EQ(fits["monochrome"]["wholeWindow"]["dimension"], m["totalDimension"]);
+
+        // The tiles: dimension and R² each; their single-precision mean is the reported mean.
+        for (const char* image : {"monochrome", "hessian"}) {
+            SCOPED_TRACE(image);
+            const Json& tiles = fits[image].at("tiles");
+            ASSERT_EQ(tiles.size(), 25u);  // 200 / 40 squared
+            float sum = 0.0f;
+            for (const Json& t : tiles) {
+                ASSERT_EQ(t.size(), 2u);
+                sum += t.at("dimension").get<float>();
+                EXPECT_GE(t.at("rSquared").get<double>(), 0.0);
+                EXPECT_LE(t.at("rSquared").get<double>(), 1.0);
+            }
+            EXPECT_EQ(imaging::printForm(sum / 25.0f), row[std::string(image) == "monochrome" ? 1 : 4]);
+            EXPECT_EQ(double(sum / 25.0f), m[image]["meanDimension"].get<double>());
+        }
+        // The Hessian image's whole window is its first tile.
+        EXPECT_EQ(fits["hessian"]["tiles"][0]["dimension"].get<float>(),
+                  float(fits["hessian"]["wholeWindow"]["dimension"].get<double>()));
+        EXPECT_EQ(fits["hessian"]["tiles"][0]["rSquared"], fits["hessian"]["wholeWindow"]["rSquared"]);
+    }
+    fs::remove_all(dir);
+}
+
+}  // namespace
