@@ -107,14 +107,16 @@ void Form1::wireEvents() {
             [this] { run([this] { session_.selectEraser(EraserMode::Wide); }); });
     connect(options_[7], &QRadioButton::clicked, this,
             [this] { run([this] { session_.selectEraser(EraserMode::Put); }); });
-    connect(check1_, &QCheckBox::toggled, this, [this](bool ticked) { run([&] { session_.setCheck1(ticked); }); });
+    connect(check1_, &QCheckBox::toggled, this, [this](bool ticked) { run([&] { session_.setRgbOutputTicked(ticked); }); });
 
     // Editable text boxes hand every edit to the session, which the commands read.
     for (int n = 1; n <= 22; ++n) {
         QLineEdit* box = texts_[std::size_t(n)];
         if (!box) continue;
         connect(box, &QLineEdit::textEdited, this,
-                [this, n](const QString& value) { session_.setText(n, value.toStdString()); });
+                [this, n](const QString& value) {
+                    if (std::string* text = sessionText(session_, n)) *text = value.toStdString();
+                });
     }
 
     using ui::PictureView;
@@ -166,7 +168,7 @@ bool Form1::loadPhotograph(const QString& folder, const QString& name, bool fit)
     bool loaded = run([&] { session_.loadImage(folder.toStdString(), name.toStdString(), fit); });
     // A photograph too large for the lesion map may be reduced to fit before any sample is taken.
     if (loaded && session_.photographTooLarge()) {
-        const imaging::PictureSurface& photo = session_.picture(1);
+        const imaging::PictureSurface& photo = session_.pictures().photo;
         const QString question =
             QStringLiteral("The photograph is %1 x %2 pixels; \"Calc + Draw\" handles at most %3 x %4.\n\n"
                            "Reduce it to fit (area averaging) before you take samples?")
@@ -198,7 +200,7 @@ bool Form1::openImage(const QString& path, bool fit) {
 }
 
 QString Form1::suggestedMarksFile() const {
-    const std::string photo = session_.text(5);
+    const std::string photo = session_.texts().imagePath;
     if (session_.selectedFileName().empty() || photo.empty()) return QDir::homePath();
     return QString::fromStdString(marksFileFor(imaging::hostPath(photo)));
 }
@@ -305,7 +307,7 @@ void Form1::picture1Pressed(double x, double y, Qt::MouseButtons buttons) {
 void Form1::picture2Moved(Qt::MouseButtons buttons) {
     const int state = ui::PictureView::buttonState(buttons);
     if (state != 0 && state != kLeftButton) return;
-    run([&] { session_.pointerOverPicture2(state); });
+    run([&] { session_.pointerOverLesionMap(state); });
 }
 
 void Form1::picture12Moved(double x, double y, Qt::MouseButtons buttons) {
@@ -340,7 +342,7 @@ void Form1::syncTexts() {
     for (int n = 1; n <= 22; ++n) {
         QLineEdit* box = texts_[std::size_t(n)];
         if (!box) continue;
-        const QString value = QString::fromStdString(session_.text(n));
+        const QString value = QString::fromStdString(*sessionText(session_, n));
         if (box->text() != value) {
             box->setText(value);
             box->setCursorPosition(0);
@@ -361,25 +363,25 @@ void Form1::syncOptions() {
         case EraserMode::Put: select(options_[7]); break;
     }
     const QSignalBlocker block(check1_);
-    check1_->setChecked(session_.check1());
+    check1_->setChecked(session_.rgbOutputTicked());
 }
 
 void Form1::syncStates() {
     for (const auto& [control, widget] : controls_) {
-        const bool shown = session_.visible(control);
+        const bool shown = controlShown(session_, control);
         if (widget->isHidden() == shown) widget->setVisible(shown);
-        widget->setEnabled(session_.enabled(control));
+        widget->setEnabled(controlEnabled(session_, control));
     }
 }
 
 void Form1::syncPictures() {
-    const imaging::PictureSurface& photo = session_.picture(1);
+    const imaging::PictureSurface& photo = session_.pictures().photo;
     const QSize photoSize(std::max(1, photo.width()), std::max(1, photo.height()));
     if (pictures_[1]->size() != photoSize) pictures_[1]->resize(photoSize);
     for (ui::PictureView* box : pictures_) {
         if (box) box->sync();
     }
-    pictures_[2]->setCursor(session_.picture2Pointer() == PointerShape::Move ? Qt::SizeAllCursor : Qt::ArrowCursor);
+    pictures_[2]->setCursor(session_.lesionMapPointer() == PointerShape::Move ? Qt::SizeAllCursor : Qt::ArrowCursor);
 }
 
 }  // namespace lesionmeter::app

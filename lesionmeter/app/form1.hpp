@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 
+#include "controls.hpp"
 #include "ui/fit_plots_window.hpp"
 #include "lesionmeter/lesion_session.hpp"
 #include "lesionmeter/marks.hpp"
@@ -154,6 +155,8 @@ private:
     std::function<void()> beep_;
     std::function<QString(bool, const QString&)> askMarksFile_;
     std::function<bool(const QString&)> ask_;
+    // The panels hold other controls and show nothing of the session: blank surfaces of their own.
+    std::array<imaging::PictureSurface, 3> panels_;
     bool ended_ = false;
     bool lastCommandSucceeded_ = false;
     // Messages of the start-up wait until the window is first shown (and its handler is set).

@@ -93,15 +93,22 @@ void Form1::buildPictureBoxes() {
     pictures_[1] = new ui::PictureView;
     pictures_[1]->setObjectName("Picture1");
     pictures_[1]->setMouseTracking(true);
-    pictures_[1]->setSurface(&session_.picture(1));
-    pictures_[1]->resize(std::max(1, session_.picture(1).width()), std::max(1, session_.picture(1).height()));
+    const imaging::PictureSurface& photo = session_.pictures().photo;
+    pictures_[1]->setSurface(&photo);
+    pictures_[1]->resize(std::max(1, photo.width()), std::max(1, photo.height()));
     picture1View_->setWidget(pictures_[1]);
 
     for (const Place& p : kPictures) {
         auto* box = new ui::PictureView(this);
         box->setObjectName(QStringLiteral("Picture%1").arg(p.n));
         box->setGeometry(p.left, p.top, p.width, p.height);
-        box->setSurface(&session_.picture(p.n));
+        const imaging::PictureSurface* surface = sessionPicture(session_, p.n);
+        if (!surface) {
+            imaging::PictureSurface& panel = panels_[p.n == 5 ? 0 : p.n == 10 ? 1 : 2];
+            panel = imaging::PictureSurface(p.width, p.height);
+            surface = &panel;
+        }
+        box->setSurface(surface);
         pictures_[std::size_t(p.n)] = box;
     }
     pictures_[2]->setMouseTracking(true);

@@ -61,7 +61,7 @@ Analysis analyse(const QString& folder) {
     form.command(6)->click();                            // axis
     for (int n = 1; n <= 22; ++n) a.texts << (form.text(n) ? form.text(n)->text() : QString());  // no Text8
     for (int n : {3, 4, 6, 7, 8, 13, 14, 15, 16, 17, 18})
-        for (const std::string& line : fx.session->picture(n).printedLines()) a.printed.push_back(line);
+        for (const std::string& line : lesionmeter::app::sessionPicture(*fx.session, n)->printedLines()) a.printed.push_back(line);
     QTest::mouseClick(form.command(2), Qt::LeftButton);  // END closes the RGB output file
     QFile rgb(fx.homeFile(QStringLiteral("RGBa.txt")));
     if (rgb.open(QIODevice::ReadOnly)) a.rgbOutput = rgb.readAll();

@@ -86,7 +86,7 @@ private slots:
         QCOMPARE(cells.size(), 30);
         QCOMPARE(cells[3], QString::number(fx.session->lastRunSeed().value()));
         QCOMPARE(cells[4], QStringLiteral("6"));
-        QCOMPARE(cells[22].toDouble(), fx.session->fractalResults().frd1);
+        QCOMPARE(cells[22].toDouble(), fx.session->fractalResults().outlineDimension);
         QVERIFY(cells[28].isEmpty());  // no "axis" yet
 
         // The user types another name into the pink box; an unwritable one gives a message and
@@ -122,7 +122,7 @@ private slots:
         const QColor ring = shot.pixelColor(out + QPoint(4, 0));
         QVERIFY2(ring.blue() > 150 && ring.red() < 120, qPrintable(ring.name()));
         // The measured pixels are the photograph's.
-        for (auto [x, y] : r.in) QCOMPARE(fx.session->picture(1).point(float(x), float(y)), photo.at(x, y));
+        for (auto [x, y] : r.in) QCOMPARE(fx.session->pictures().photo.point(float(x), float(y)), photo.at(x, y));
         QCOMPARE(fx.session->state().inRed[2], float(imaging::splitColour(photo.at(in.x(), in.y())).red));
 
         f.showMarks()->click();
@@ -161,7 +161,7 @@ private slots:
             QCOMPARE(suggested, QFileInfo(referencePhoto()).absolutePath() + "/lesion.marks.json");
             QCOMPARE(readText(marksFile).toStdString(), marksText(marksOf(*fx.session)));
             QCOMPARE(readMarks(marksFile.toStdString()).seed, fx.session->lastRunSeed());
-            for (int n : {1, 2, 3, 4, 10, 11, 12}) texts.push_back(fx.session->text(n));
+            for (int n : {1, 2, 3, 4, 10, 11, 12}) texts.push_back(*lesionmeter::app::sessionText(*fx.session, n));
             fx.session->end();
             rgbLines = readText(fx.homeFile("RGBa.txt"));
         }
@@ -181,7 +181,7 @@ private slots:
         // The next "Calc + Draw" repeats the saved one.
         QTest::mouseClick(f.command(5), Qt::LeftButton);
         std::vector<std::string> replayed;
-        for (int n : {1, 2, 3, 4, 10, 11, 12}) replayed.push_back(fx.session->text(n));
+        for (int n : {1, 2, 3, 4, 10, 11, 12}) replayed.push_back(*lesionmeter::app::sessionText(*fx.session, n));
         QVERIFY(replayed == texts);
         fx.session->end();
         QCOMPARE(readText(fx.homeFile("RGBa.txt")), rgbLines);
@@ -214,7 +214,7 @@ private slots:
         QVERIFY(loadThroughChooser(f, big));
         QCOMPARE(questions.size(), 1);
         QVERIFY2(questions[0].contains(QStringLiteral("640 x 480")), qPrintable(questions[0]));
-        QCOMPARE(fx.session->picture(1).width(), 640);
+        QCOMPARE(fx.session->pictures().photo.width(), 640);
         QCOMPARE(f.windowTitle(), QStringLiteral("Morphex 5.9c3"));
         QTest::mouseClick(f.picture(1), Qt::LeftButton, Qt::NoModifier, QPoint(300, 200));
         clickOption(f.option(2));
@@ -226,8 +226,8 @@ private slots:
         answer = true;
         QVERIFY(loadThroughChooser(f, big));
         QCOMPARE(questions.size(), 2);
-        QCOMPARE(fx.session->picture(1).width(), 500);
-        QCOMPARE(fx.session->picture(1).height(), 375);
+        QCOMPARE(fx.session->pictures().photo.width(), 500);
+        QCOMPARE(fx.session->pictures().photo.height(), 375);
         QCOMPARE(f.picture(1)->size(), QSize(500, 375));
         QVERIFY2(f.windowTitle().contains(QStringLiteral("scale 0.78125")), qPrintable(f.windowTitle()));
         QTest::mouseClick(f.picture(1), Qt::LeftButton, Qt::NoModifier, QPoint(234, 156));

@@ -269,7 +269,7 @@ private slots:
         QCOMPARE(int(fx.session->state().inCount), 50);
         QCOMPARE(fx.session->state().inX[50], 149.0f);
         QVERIFY(f.isVisible());
-        QCOMPARE(fx.session->picture(3).printedLines(), std::vector<std::string>{imaging::printForm(50)});
+        QCOMPARE(fx.session->pictures().sampleCount.printedLines(), std::vector<std::string>{imaging::printForm(50)});
     }
 
     void typedTextsStayAndReachTheSession() {
@@ -278,7 +278,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         f.text(14)->clear();
         QTest::keyClicks(f.text(14), "12.5");
-        QCOMPARE(qs(fx.session->text(14)), QStringLiteral("12.5"));
+        QCOMPARE(qs(fx.session->texts().centroidX), QStringLiteral("12.5"));
         // Later commands bring the controls in line with the session and keep the typed text.
         QTest::mouseClick(f.command(7), Qt::LeftButton);
         QCOMPARE(f.text(14)->text(), QStringLiteral("12.5"));

@@ -135,7 +135,7 @@ inline bool followsSession(Form1& form, QString* why) {
         QWidget* w = form.widgetOf(Control(c));
         if (!w) continue;
         const bool shown = !w->isHidden();
-        if (shown != form.session().visible(Control(c)) || w->isEnabled() != form.session().enabled(Control(c))) {
+        if (shown != controlShown(form.session(), Control(c)) || w->isEnabled() != controlEnabled(form.session(), Control(c))) {
             *why = w->objectName();
             return false;
         }

@@ -44,8 +44,8 @@ int main(int argc, char** argv) {
     app.add_flag("--fit", script.fit, "reduce a photograph larger than 500 x 503 pixels to fit (area averaging)");
     app.add_option("--jobs", jobs, "photographs analysed at once (default: one per core)")
         ->check(CLI::Range(1u, 1024u));
-    app.add_option("--save-map", script.saveMap, "write the lesion map (Picture2) as BMP");
-    app.add_option("--save-outline", script.saveOutline, "write the outline (Picture12) as BMP");
+    app.add_option("--save-map", script.saveMap, "write the lesion map (the \"B+W\" view, 313 x 305) as BMP");
+    app.add_option("--save-outline", script.saveOutline, "write the outline (the \"LINE\" view, 313 x 305) as BMP");
     app.add_option("--csv", csv, "append the results as one row per photograph (header when the file is new)");
     CLI11_PARSE(app, argc, argv);
 

@@ -60,44 +60,53 @@ AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script) {
     }
     AnalysisResults r;
     r.axisError = analyseWithMarks(session, script.image, marks, script.fit);
-    if (!script.saveMap.empty()) imaging::savePicture(session.picture(2).image(), script.saveMap);
-    if (!script.saveOutline.empty()) imaging::savePicture(session.picture(12).image(), script.saveOutline);
-    if (r.axisError.empty()) {
-        r.centroidX = session.axisResults().centroidX;
-        r.centroidY = session.axisResults().centroidY;
-    }
+    if (!script.saveMap.empty()) imaging::savePicture(session.pictures().lesionMap.image(), script.saveMap);
+    if (!script.saveOutline.empty()) imaging::savePicture(session.pictures().outline.image(), script.saveOutline);
     r.image = script.image;
-    r.weights = session.chosenDiscriminant();
-    r.text10 = session.text(10);
-    r.text11 = session.text(11);
-    r.fractal = session.fractalResults();
+    r.measurements = session.measurements();
     r.record = resultsOf(session, localDateTime());
     return r;
 }
 
 std::string fullPrecision(double v) { return imaging::exactText(v); }
 
-// A centroid coordinate, or nothing when "axis" found no dark pixel.
-std::string centroidText(const AnalysisResults& r, double v) { return r.axisError.empty() ? fullPrecision(v) : ""; }
+std::vector<std::pair<std::string, std::string>> namedValues(const LesionMeasurements& m) {
+    std::vector<std::pair<std::string, std::string>> values;
+    auto add = [&values](const char* name, bool present, auto value) {
+        values.emplace_back(name, present ? imaging::exactText(value) : std::string());
+    };
+    const Discriminant w = m.weights.value_or(Discriminant{});
+    const bool weighed = m.weights.has_value();
+    add("weightRed", weighed, w.weightRed);
+    add("weightGreen", weighed, w.weightGreen);
+    add("weightBlue", weighed, w.weightBlue);
+    add("squareWeightRed", weighed, w.squareWeightRed);
+    add("squareWeightGreen", weighed, w.squareWeightGreen);
+    add("squareWeightBlue", weighed, w.squareWeightBlue);
+    const SampleMeans means = m.means.value_or(SampleMeans{});
+    const bool sampled = m.means.has_value();
+    add("inMeanRed", sampled, means.inRed);
+    add("inMeanGreen", sampled, means.inGreen);
+    add("inMeanBlue", sampled, means.inBlue);
+    add("outMeanRed", sampled, means.outRed);
+    add("outMeanGreen", sampled, means.outGreen);
+    add("outMeanBlue", sampled, means.outBlue);
+    const FractalResults f = m.fractal.value_or(FractalResults{});
+    const bool measured = m.fractal.has_value();
+    add("outlineDimension", measured, f.outlineDimension);
+    add("profileRow140", measured, f.profiles.upperRow);
+    add("profileRow170", measured, f.profiles.lowerRow);
+    add("profileColumn140", measured, f.profiles.leftColumn);
+    add("profileColumn170", measured, f.profiles.rightColumn);
+    add("profileDimension", measured, f.profileDimension);
+    const AxisResults a = m.axis.value_or(AxisResults{});
+    add("centroidX", m.axis.has_value(), a.centroidX);
+    add("centroidY", m.axis.has_value(), a.centroidY);
+    return values;
+}
 
 void printResults(std::ostream& os, const AnalysisResults& r) {
-    const Discriminant& w = r.weights;
-    os << "weightRed: " << fullPrecision(w.weightRed) << "\n"
-       << "weightGreen: " << fullPrecision(w.weightGreen) << "\n"
-       << "weightBlue: " << fullPrecision(w.weightBlue) << "\n"
-       << "squareWeightRed: " << fullPrecision(w.squareWeightRed) << "\n"
-       << "squareWeightGreen: " << fullPrecision(w.squareWeightGreen) << "\n"
-       << "squareWeightBlue: " << fullPrecision(w.squareWeightBlue) << "\n"
-       << "Text10: " << r.text10 << "\n"
-       << "Text11: " << r.text11 << "\n"
-       << "FRD1: " << fullPrecision(r.fractal.frd1) << "\n"
-       << "Picture16: " << fullPrecision(r.fractal.picture16) << "\n"
-       << "Picture15: " << fullPrecision(r.fractal.picture15) << "\n"
-       << "Picture17: " << fullPrecision(r.fractal.picture17) << "\n"
-       << "Picture18: " << fullPrecision(r.fractal.picture18) << "\n"
-       << "FRD2: " << fullPrecision(r.fractal.frd2) << "\n"
-       << "Text14: " << centroidText(r, r.centroidX) << "\n"
-       << "Text15: " << centroidText(r, r.centroidY) << "\n";
+    for (const auto& [name, value] : namedValues(r.measurements)) os << name << ": " << value << "\n";
 }
 
 void appendCsv(const std::string& path, const AnalysisResults& r) { appendResultsRow(path, r.record); }

@@ -11,6 +11,7 @@
 
 #include "lesionmeter/lesion_session.hpp"
 #include "lesionmeter/marks.hpp"
+#include "lesionmeter/measurements.hpp"
 #include "lesionmeter/results_row.hpp"
 
 namespace lesionmeter::cli {
@@ -34,10 +35,8 @@ struct ScriptedAnalysis {
 
 struct AnalysisResults {
     std::string image;
-    Discriminant weights;
-    std::string text10, text11;
-    FractalResults fractal;
-    double centroidX = 0.0, centroidY = 0.0;
+    // The named measurements; "axis" leaves no centroid when the outline had no dark pixel.
+    LesionMeasurements measurements;
     // Why "axis" gave no centroid (no dark pixel in the outline); empty when it did. The other
     // results are kept and reported all the same.
     std::string axisError;
@@ -57,6 +56,10 @@ AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script);
 // The shortest text that reads back as the same double.
 std::string fullPrecision(double v);
 
+// The measurement names and values as printed: one "name: value" line each, in the order of the
+// results file's columns; a value not measured is empty. Values held in single precision are
+// written as the shortest text that reads back to the same float, doubles to the same double.
+std::vector<std::pair<std::string, std::string>> namedValues(const LesionMeasurements& m);
 // One "name: value" line per result.
 void printResults(std::ostream& os, const AnalysisResults& r);
 // Appends the results row to the file, writing the header first when the file is new or empty

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -90,44 +92,107 @@ TEST(LesionmeterCli, SameSeedGivesTheSameOutputTwice) {
     std::filesystem::remove_all(folder);
 }
 
+// The measurement names, in the order of the results file's columns.
+const std::vector<std::string> kMeasurementNames = {
+    "weightRed",        "weightGreen",     "weightBlue",       "squareWeightRed",  "squareWeightGreen",
+    "squareWeightBlue", "inMeanRed",       "inMeanGreen",      "inMeanBlue",       "outMeanRed",
+    "outMeanGreen",     "outMeanBlue",     "outlineDimension", "profileRow140",    "profileRow170",
+    "profileColumn140", "profileColumn170", "profileDimension", "centroidX",        "centroidY"};
+
+// The value of each "name: value" line, checked to come in the order of kMeasurementNames.
+std::vector<std::string> printedValues(const std::string& out) {
+    const auto got = lines(out);
+    EXPECT_EQ(got.size(), kMeasurementNames.size()) << out;
+    std::vector<std::string> values;
+    for (std::size_t i = 0; i < got.size() && i < kMeasurementNames.size(); ++i) {
+        const std::string prefix = kMeasurementNames[i] + ": ";
+        EXPECT_EQ(got[i].rfind(prefix, 0), 0u) << got[i];
+        values.push_back(got[i].substr(std::min(prefix.size(), got[i].size())));
+    }
+    return values;
+}
+
+// The numbers of a sample means text ("皮疹内-- R: 103  G: 67  B: 49.66667"), after each ":".
+std::vector<double> meansOfText(const std::string& text) {
+    std::vector<double> numbers;
+    for (std::size_t colon = text.find(':'); colon != std::string::npos; colon = text.find(':', colon + 1))
+        numbers.push_back(std::stod(text.substr(colon + 1)));
+    return numbers;
+}
+
 TEST(LesionmeterCli, PrintsEveryResultAsNameValueInOrder) {
     const auto folder = scratchFolder("names");
     const ToolRun run = runTool(folder, sampleArguments());
     ASSERT_EQ(run.status, 0) << run.err;
-    const std::vector<std::string> expectedNames = {
-        "weightRed", "weightGreen", "weightBlue", "squareWeightRed", "squareWeightGreen", "squareWeightBlue",
-        "Text10", "Text11", "FRD1", "Picture16", "Picture15", "Picture17", "Picture18", "FRD2", "Text14", "Text15"};
-    const auto got = lines(run.out);
-    ASSERT_EQ(got.size(), expectedNames.size()) << run.out;
-    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i].rfind(expectedNames[i] + ": ", 0), 0u) << got[i];
-    // Five IN samples: the means are sums of five whole numbers over 5.
-    EXPECT_EQ(got[6].rfind("Text10: 皮疹内-- R: ", 0), 0u) << got[6];
-    EXPECT_EQ(got[7].rfind("Text11: 皮疹外--R: ", 0), 0u) << got[7];
+    const std::vector<std::string> values = printedValues(run.out);
+    ASSERT_EQ(values.size(), 20u);
+    // Every value is a plain number that reads back as itself (no display text around it).
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        ASSERT_FALSE(values[i].empty()) << kMeasurementNames[i];
+        std::size_t used = 0;
+        std::stod(values[i], &used);
+        EXPECT_EQ(used, values[i].size()) << kMeasurementNames[i] << ": " << values[i];
+    }
     std::filesystem::remove_all(folder);
 }
 
 // The reference photograph with the reference clicks: the sample means and the four strip
 // dimensions depend on the photograph and the clicks only, so every seed prints them exactly,
-// each under its own name and the strips in the order Picture16, Picture15, Picture17, Picture18.
+// each under its own name.
 TEST(LesionmeterCli, ReferencePhotographPrintsTheReferenceMeansAndStrips) {
     const auto folder = scratchFolder("reference");
     const morph::testdata::LesionReference& reference = morph::testdata::lesionReference();
     const ToolRun run = runTool(folder, scenarioArguments(reference));
     ASSERT_EQ(run.status, 0) << run.err;
-    const auto got = lines(run.out);
-    ASSERT_EQ(got.size(), 16u) << run.out;
-    EXPECT_EQ(got[6], "Text10: " + reference.inMeansText);
-    EXPECT_EQ(got[7], "Text11: " + reference.outMeansText);
-    const std::array<std::pair<const char*, double>, 5> strips = {{{"Picture16: ", reference.strips[0]},
-                                                                   {"Picture15: ", reference.strips[1]},
-                                                                   {"Picture17: ", reference.strips[2]},
-                                                                   {"Picture18: ", reference.strips[3]},
-                                                                   {"FRD2: ", reference.frd2}}};
-    for (std::size_t i = 0; i < strips.size(); ++i) {
-        const std::string& line = got[9 + i];
-        const std::string name = strips[i].first;
-        ASSERT_EQ(line.rfind(name, 0), 0u) << line;
-        EXPECT_NEAR(std::stod(line.substr(name.size())), strips[i].second, 1e-12) << line;
+    const std::vector<std::string> values = printedValues(run.out);
+    ASSERT_EQ(values.size(), 20u);
+    // The means as numbers: the window shows them with 7 significant digits.
+    const std::vector<double> in = meansOfText(reference.inMeansText);
+    const std::vector<double> out = meansOfText(reference.outMeansText);
+    ASSERT_EQ(in.size(), 3u);
+    ASSERT_EQ(out.size(), 3u);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_NEAR(std::stod(values[6 + c]), in[c], 5e-7 * std::abs(in[c]) + 1e-9) << kMeasurementNames[6 + c];
+        EXPECT_NEAR(std::stod(values[9 + c]), out[c], 5e-7 * std::abs(out[c]) + 1e-9) << kMeasurementNames[9 + c];
+    }
+    // Rows 140 and 170, then columns 140 and 170; the reference lists upper row, left column,
+    // lower row, right column.
+    const std::array<std::pair<std::size_t, double>, 5> strips = {{{13, reference.strips[0]},
+                                                                   {14, reference.strips[2]},
+                                                                   {15, reference.strips[1]},
+                                                                   {16, reference.strips[3]},
+                                                                   {17, reference.frd2}}};
+    for (const auto& [index, expected] : strips)
+        EXPECT_NEAR(std::stod(values[index]), expected, 1e-12) << kMeasurementNames[index];
+    std::filesystem::remove_all(folder);
+}
+
+// Printed values and the results file's cells are the same texts.
+TEST(LesionmeterCli, PrintedValuesAreTheCellsOfTheResultsRow) {
+    const auto folder = scratchFolder("printed-row");
+    auto args = sampleArguments();
+    args.insert(args.end(), {"--csv", "results.csv"});
+    const ToolRun run = runTool(folder, args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> values = printedValues(run.out);
+    const auto rows = lines(readFile(folder / "results.csv"));
+    ASSERT_EQ(rows.size(), 2u);
+    std::vector<std::string> header, cells;
+    for (std::stringstream h(rows[0]); h.good();) header.emplace_back(), std::getline(h, header.back(), ',');
+    // The sample positions "x y;x y" hold no comma, and the photo name is plain here.
+    for (std::stringstream r(rows[1]); r.good();) cells.emplace_back(), std::getline(r, cells.back(), ',');
+    ASSERT_EQ(header.size(), cells.size());
+    // The columns that hold measurements, by the results file's own names.
+    const std::vector<std::string> columns = {
+        "weightRed", "weightGreen", "weightBlue", "squareWeightRed", "squareWeightGreen", "squareWeightBlue",
+        "inMeanRed", "inMeanGreen", "inMeanBlue", "outMeanRed", "outMeanGreen", "outMeanBlue",
+        "FRD1", "profileRow140", "profileRow170", "profileColumn140", "profileColumn170", "FRD2",
+        "centroidX", "centroidY"};
+    ASSERT_EQ(values.size(), columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const auto at = std::find(header.begin(), header.end(), columns[i]);
+        ASSERT_NE(at, header.end()) << columns[i];
+        EXPECT_EQ(cells[std::size_t(at - header.begin())], values[i]) << columns[i];
     }
     std::filesystem::remove_all(folder);
 }
@@ -144,7 +209,7 @@ TEST(LesionmeterCli, CsvGetsOneHeaderAndOneRowPerRun) {
     // The same row twice but for the date and time.
     EXPECT_EQ(rows[1].substr(rows[1].find(",1,1,")), rows[2].substr(rows[2].find(",1,1,")));
     EXPECT_EQ(rows[1].rfind("lesion_sample.jpg,", 0), 0u);
-    // The saved pictures are Picture2 and Picture12 (313 x 305).
+    // The saved pictures are the lesion map and the outline (313 x 305).
     const imaging::Image map = imaging::loadImageFile((folder / "map.bmp").string());
     const imaging::Image outline = imaging::loadImageFile((folder / "outline.bmp").string());
     EXPECT_EQ(map.width, 313);
@@ -163,10 +228,10 @@ TEST(LesionmeterCli, OutlineWithoutDarkPixelKeepsTheOtherResults) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("no dark pixel"), std::string::npos) << run.err;
     const auto printed = lines(run.out);
-    ASSERT_EQ(printed.size(), 16u) << run.out;
-    EXPECT_EQ(printed[8], "FRD1: -0.09");
-    EXPECT_EQ(printed[14], "Text14: ");
-    EXPECT_EQ(printed[15], "Text15: ");
+    ASSERT_EQ(printed.size(), 20u) << run.out;
+    EXPECT_EQ(printed[12], "outlineDimension: -0.09");
+    EXPECT_EQ(printed[18], "centroidX: ");
+    EXPECT_EQ(printed[19], "centroidY: ");
     const auto rows = lines(readFile(folder / "results.csv"));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].substr(rows[1].size() - 2), ",,");

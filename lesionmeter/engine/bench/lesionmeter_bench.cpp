@@ -85,7 +85,7 @@ void Line(benchmark::State& state) {
     auto a = analysedLesion();
     for (auto _ : state) {
         a->session.selectLine();
-        benchmark::DoNotOptimize(a->session.picture(12).revision());
+        benchmark::DoNotOptimize(a->session.pictures().outline.revision());
     }
 }
 BENCHMARK(Line)->Unit(benchmark::kMillisecond);
@@ -95,7 +95,7 @@ void FractalCalc(benchmark::State& state) {
     a->session.selectLine();
     for (auto _ : state) {
         a->session.fractalCalc();
-        benchmark::DoNotOptimize(a->session.fractalResults().frd1);
+        benchmark::DoNotOptimize(a->session.fractalResults().outlineDimension);
     }
 }
 BENCHMARK(FractalCalc)->Unit(benchmark::kMillisecond);

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static lesionmeter::LesionSession session(random);
     session.state().scanWidth = scanWidth;
     session.state().scanHeight = scanHeight;
-    session.setText(22, outlineFile());
+    session.texts().outlineFileName = outlineFile();
     try {
         session.loadcal();
     } catch (const imaging::RunError&) {
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     // A redrawn outline is the fixed-size Picture12, and the file is gone.
-    const imaging::PictureSurface& outline = session.picture(12);
+    const imaging::PictureSurface& outline = session.pictures().outline;
     if (outline.width() != 313 || outline.height() != 305) std::abort();
     if (access(outlineFile().c_str(), F_OK) == 0) std::abort();
     return 0;

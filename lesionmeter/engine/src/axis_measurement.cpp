@@ -19,11 +19,11 @@ struct DarkPixels {
 };
 
 // Every pixel of x, y = 1..300 whose mean grey is below 30, in scan order.
-DarkPixels collectDarkPixels(const imaging::PictureSurface& picture12) {
+DarkPixels collectDarkPixels(const imaging::PictureSurface& outline) {
     DarkPixels d;
     for (int y = 1; y <= 300; ++y) {
         for (int x = 1; x <= 300; ++x) {
-            if (imaging::meanGreyOf(picture12.pointAt(x, y)) < 30.0) {
+            if (imaging::meanGreyOf(outline.pointAt(x, y)) < 30.0) {
                 d.x.push_back(x);
                 d.y.push_back(y);
                 d.sumX += x;
@@ -35,13 +35,13 @@ DarkPixels collectDarkPixels(const imaging::PictureSurface& picture12) {
 }
 
 // The red cross: the centroid and its four diagonal neighbours, each coordinate as a float.
-void markCentroid(imaging::PictureSurface& picture13, double cx, double cy) {
+void markCentroid(imaging::PictureSurface& axisView, double cx, double cy) {
     auto f = [](double v) { return static_cast<double>(static_cast<float>(v)); };
-    picture13.pset(f(cx), f(cy), kRed);
-    picture13.pset(f(cx - 1), f(cy - 1), kRed);
-    picture13.pset(f(cx + 1), f(cy + 1), kRed);
-    picture13.pset(f(cx - 1), f(cy + 1), kRed);
-    picture13.pset(f(cx + 1), f(cy - 1), kRed);
+    axisView.pset(f(cx), f(cy), kRed);
+    axisView.pset(f(cx - 1), f(cy - 1), kRed);
+    axisView.pset(f(cx + 1), f(cy + 1), kRed);
+    axisView.pset(f(cx - 1), f(cy + 1), kRed);
+    axisView.pset(f(cx + 1), f(cy - 1), kRed);
 }
 
 // Distances from the centroid, each with a random tie-breaker below 1/5000, in single precision;
@@ -69,16 +69,16 @@ void findRadii(const DarkPixels& d, double cx, double cy, Random& random, std::s
 
 }  // namespace
 
-AxisResults measureAxis(const imaging::PictureSurface& picture12, imaging::PictureSurface& picture13,
+AxisResults measureAxis(const imaging::PictureSurface& outline, imaging::PictureSurface& axisView,
                         imaging::UniformRandom& random) {
     AxisResults r;
-    const DarkPixels d = collectDarkPixels(picture12);
+    const DarkPixels d = collectDarkPixels(outline);
     r.darkPixels = static_cast<long long>(d.x.size());
     if (d.x.empty()) return r;
     const double n = static_cast<double>(d.x.size());
     r.centroidX = static_cast<double>(d.sumX) / n;
     r.centroidY = static_cast<double>(d.sumY) / n;
-    markCentroid(picture13, r.centroidX, r.centroidY);
+    markCentroid(axisView, r.centroidX, r.centroidY);
 
     std::size_t kMax = 0, kMin = 0;
     if (auto* fast = dynamic_cast<imaging::FastRandom*>(&random))
@@ -89,8 +89,8 @@ AxisResults measureAxis(const imaging::PictureSurface& picture12, imaging::Pictu
     r.farthestY = d.y[kMax];
     r.nearestX = d.x[kMin];
     r.nearestY = d.y[kMin];
-    picture13.line(r.centroidX, r.centroidY, r.farthestX, r.farthestY, kMagenta);
-    picture13.line(r.centroidX, r.centroidY, r.nearestX, r.nearestY, kMagenta);
+    axisView.line(r.centroidX, r.centroidY, r.farthestX, r.farthestY, kMagenta);
+    axisView.line(r.centroidX, r.centroidY, r.nearestX, r.nearestY, kMagenta);
     return r;
 }
 

@@ -14,7 +14,7 @@ namespace {
 constexpr int kProfileSamples = 161;
 using ProfileList = std::array<float, kProfileSamples + 1>;
 
-// Luminance of a point of Picture1, computed in double and kept in single precision.
+// Luminance of a point of the photo, computed in double and kept in single precision.
 float luminanceAt(const imaging::PictureSurface& picture, double x, double y) {
     return static_cast<float>(imaging::greyOf(picture.point(x, y)));
 }
@@ -46,13 +46,13 @@ std::string rgbOutputLine(const std::string& fileName, SampleClass sampleClass, 
     return line;
 }
 
-void drawClickProfiles(const imaging::PictureSurface& picture1, float x, float y, imaging::PictureSurface& picture16,
-                       imaging::PictureSurface& picture15, imaging::PictureSurface& picture17,
-                       imaging::PictureSurface& picture18) {
-    picture16.cls();
-    picture15.cls();
-    picture17.cls();
-    picture18.cls();
+void drawClickProfiles(const imaging::PictureSurface& photo, float x, float y, imaging::PictureSurface& upperRow,
+                       imaging::PictureSurface& leftColumn, imaging::PictureSurface& lowerRow,
+                       imaging::PictureSurface& rightColumn) {
+    upperRow.cls();
+    leftColumn.cls();
+    lowerRow.cls();
+    rightColumn.cls();
 
     ProfileList rowA{}, rowB{}, columnA{}, columnB{};
     const float rowBelow = y + 30.0f;
@@ -60,20 +60,20 @@ void drawClickProfiles(const imaging::PictureSurface& picture1, float x, float y
     int n = 0;
     for (int px = 70; px <= 230; ++px) {
         ++n;
-        rowA[n] = luminanceAt(picture1, px, y);
-        rowB[n] = luminanceAt(picture1, px, rowBelow);
+        rowA[n] = luminanceAt(photo, px, y);
+        rowB[n] = luminanceAt(photo, px, rowBelow);
     }
-    drawProfile(picture16, rowA);
-    drawProfile(picture17, rowB);
+    drawProfile(upperRow, rowA);
+    drawProfile(lowerRow, rowB);
 
     n = 0;
     for (int py = 70; py <= 230; ++py) {
         ++n;
-        columnA[n] = luminanceAt(picture1, x, py);
-        columnB[n] = luminanceAt(picture1, columnRight, py);
+        columnA[n] = luminanceAt(photo, x, py);
+        columnB[n] = luminanceAt(photo, columnRight, py);
     }
-    drawProfile(picture15, columnA);
-    drawProfile(picture18, columnB);
+    drawProfile(leftColumn, columnA);
+    drawProfile(rightColumn, columnB);
 }
 
 }  // namespace lesionmeter

@@ -6,11 +6,11 @@
 
 namespace lesionmeter {
 
-FractalResults measureFractalDimensions(const imaging::PictureSurface& picture12,
-                                        const imaging::PictureSurface& picture16,
-                                        const imaging::PictureSurface& picture15,
-                                        const imaging::PictureSurface& picture17,
-                                        const imaging::PictureSurface& picture18, FractalFits* fits) {
+FractalResults measureFractalDimensions(const imaging::PictureSurface& outline,
+                                        const imaging::PictureSurface& upperRow,
+                                        const imaging::PictureSurface& leftColumn,
+                                        const imaging::PictureSurface& lowerRow,
+                                        const imaging::PictureSurface& rightColumn, FractalFits* fits) {
     // One box count: its dimension, and its fit when asked for.
     const auto measure = [fits](const imaging::PictureSurface& picture, const imaging::BoxCountingParameters& p,
                                 imaging::Fit FractalFits::*fit) {
@@ -19,12 +19,13 @@ FractalResults measureFractalDimensions(const imaging::PictureSurface& picture12
         return result.dimension;
     };
     FractalResults r;
-    r.frd1 = measure(picture12, imaging::kViewBoxSides, &FractalFits::outline);
-    r.picture16 = measure(picture16, imaging::kStripBoxSides, &FractalFits::row140);
-    r.picture15 = measure(picture15, imaging::kStripBoxSides, &FractalFits::column140);
-    r.picture17 = measure(picture17, imaging::kStripBoxSides, &FractalFits::row170);
-    r.picture18 = measure(picture18, imaging::kStripBoxSides, &FractalFits::column170);
-    r.frd2 = (r.picture16 + r.picture15 + r.picture17 + r.picture18) / 4.0;
+    r.outlineDimension = measure(outline, imaging::kViewBoxSides, &FractalFits::outline);
+    r.profiles.upperRow = measure(upperRow, imaging::kStripBoxSides, &FractalFits::row140);
+    r.profiles.leftColumn = measure(leftColumn, imaging::kStripBoxSides, &FractalFits::column140);
+    r.profiles.lowerRow = measure(lowerRow, imaging::kStripBoxSides, &FractalFits::row170);
+    r.profiles.rightColumn = measure(rightColumn, imaging::kStripBoxSides, &FractalFits::column170);
+    r.profileDimension = (r.profiles.upperRow + r.profiles.leftColumn + r.profiles.lowerRow +
+                          r.profiles.rightColumn) / 4.0;
     return r;
 }
 

@@ -1,5 +1,5 @@
 // The lesion map: every pixel of the photograph scored with the colour discriminant into greyMap
-// and Picture2, then trimmed around the reference centre by the nearest OUT mark.
+// and the lesion map view, then trimmed around the reference centre by the nearest OUT mark.
 
 #include <cmath>
 #include <vector>
@@ -36,18 +36,18 @@ struct ScoreTerms {
 };
 
 // First pass: 255 where the score is positive, else 0.
-void scoreIntoMap(const imaging::PictureSurface& picture1, const ScoreTerms& terms, int w, int h,
+void scoreIntoMap(const imaging::PictureSurface& photo, const ScoreTerms& terms, int w, int h,
                   imaging::FloatGrid& map) {
     for (int y = 1; y <= h + 1; ++y) {
         for (int x = 1; x <= w + 1; ++x) {
-            const double s = terms.score(imaging::splitColour(picture1.pointAt(x, y)));
+            const double s = terms.score(imaging::splitColour(photo.pointAt(x, y)));
             map(x - 1, y - 1) = s > 0.0 ? 255.0f : 0.0f;
         }
     }
 }
 
-// Second pass: invert when the probes say the background came out dark, and paint Picture2.
-void settlePolarityAndPaint(imaging::FloatGrid& map, int w, int h, imaging::PictureSurface& picture2) {
+// Second pass: invert when the probes say the background came out dark, and paint the lesion map view.
+void settlePolarityAndPaint(imaging::FloatGrid& map, int w, int h, imaging::PictureSurface& lesionMap) {
     const float probeSum = map(4, 4) + map(4, 100) + map(150, 10);
     const bool invert = probeSum <= 255.0f;
     for (int r = 0; r <= h; ++r) {
@@ -60,13 +60,13 @@ void settlePolarityAndPaint(imaging::FloatGrid& map, int w, int h, imaging::Pict
                     cell = 0.0f;
             }
             const int g = static_cast<int>(cell);
-            picture2.psetAt(c, r, imaging::greyColour(g));
+            lesionMap.psetAt(c, r, imaging::greyColour(g));
         }
     }
 }
 
 template <typename Random>
-void trimPixels(AnalysisState& state, imaging::PictureSurface& picture2, Random& random) {
+void trimPixels(AnalysisState& state, imaging::PictureSurface& lesionMap, Random& random) {
     const int marks = state.outCount;
     const double cx = state.centreX;
     const double cy = state.centreY;
@@ -106,7 +106,7 @@ void trimPixels(AnalysisState& state, imaging::PictureSurface& picture2, Random&
                 whiten = e * random.next() > 4.0;
             }
             if (whiten) {
-                picture2.psetAt(x, y, imaging::kWhite);
+                lesionMap.psetAt(x, y, imaging::kWhite);
                 state.greyMap(x, y) = 255.0f;
             }
         }
@@ -115,27 +115,27 @@ void trimPixels(AnalysisState& state, imaging::PictureSurface& picture2, Random&
 
 }  // namespace
 
-void classifyPicture(const imaging::PictureSurface& picture1, const Discriminant& d, AnalysisState& state,
-                     imaging::PictureSurface& picture2) {
-    const int w = static_cast<int>(picture1.scaleWidth());
-    const int h = static_cast<int>(picture1.scaleHeight()) - 3;
+void classifyPicture(const imaging::PictureSurface& photo, const Discriminant& d, AnalysisState& state,
+                     imaging::PictureSurface& lesionMap) {
+    const int w = static_cast<int>(photo.scaleWidth());
+    const int h = static_cast<int>(photo.scaleHeight()) - 3;
     if (w > kMaxMapWidth || h > kMaxMapHeight - 3) throw imaging::RunError::subscriptOutOfRange();
     const ScoreTerms terms(d);
-    scoreIntoMap(picture1, terms, w, h, state.greyMap);
-    settlePolarityAndPaint(state.greyMap, w, h, picture2);
+    scoreIntoMap(photo, terms, w, h, state.greyMap);
+    settlePolarityAndPaint(state.greyMap, w, h, lesionMap);
     state.scanWidth = static_cast<float>(w);
     state.scanHeight = static_cast<float>(h);
 }
 
-void trimOutside(AnalysisState& state, imaging::PictureSurface& picture2, imaging::UniformRandom& random) {
+void trimOutside(AnalysisState& state, imaging::PictureSurface& lesionMap, imaging::UniformRandom& random) {
     if (state.outCount < 1) return;
     if (state.centreX < 20.0f) state.centreX = 155.0f;
     if (state.centreY < 20.0f) state.centreY = 155.0f;
     if (state.scanWidth > kMaxMapWidth || state.scanHeight > kMaxMapWidth) throw imaging::RunError::subscriptOutOfRange();
     if (auto* fast = dynamic_cast<imaging::FastRandom*>(&random))
-        trimPixels(state, picture2, *fast);
+        trimPixels(state, lesionMap, *fast);
     else
-        trimPixels(state, picture2, random);
+        trimPixels(state, lesionMap, random);
 }
 
 }  // namespace lesionmeter

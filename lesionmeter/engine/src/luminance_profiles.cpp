@@ -35,33 +35,33 @@ void plotProfile(imaging::PictureSurface& strip, const Profile& p, float baselin
 
 }  // namespace
 
-void plotLuminanceProfiles(const imaging::PictureSurface& picture1, imaging::PictureSurface& picture16,
-                           imaging::PictureSurface& picture15, imaging::PictureSurface& picture17,
-                           imaging::PictureSurface& picture18) {
-    picture16.cls();
-    picture15.cls();
-    picture17.cls();
-    picture18.cls();
+void plotLuminanceProfiles(const imaging::PictureSurface& photo, imaging::PictureSurface& upperRow,
+                           imaging::PictureSurface& leftColumn, imaging::PictureSurface& lowerRow,
+                           imaging::PictureSurface& rightColumn) {
+    upperRow.cls();
+    leftColumn.cls();
+    lowerRow.cls();
+    rightColumn.cls();
 
     Profile p1{}, p2{}, p3{}, p4{};
     int k = 0;
     for (int x = 70; x <= 230; ++x) {
         ++k;
-        p1[k] = luminance(picture1, x, 140);
-        p2[k] = luminance(picture1, x, 140 + 30);
+        p1[k] = luminance(photo, x, 140);
+        p2[k] = luminance(photo, x, 140 + 30);
     }
     const float baseline = plotBaseline(p1);
-    plotProfile(picture16, p1, baseline);
-    plotProfile(picture17, p2, baseline);
+    plotProfile(upperRow, p1, baseline);
+    plotProfile(lowerRow, p2, baseline);
 
     k = 0;
     for (int y = 70; y <= 230; ++y) {
         ++k;
-        p3[k] = luminance(picture1, 140, y);
-        p4[k] = luminance(picture1, 140 + 30, y);
+        p3[k] = luminance(photo, 140, y);
+        p4[k] = luminance(photo, 140 + 30, y);
     }
-    plotProfile(picture15, p3, baseline);
-    plotProfile(picture18, p4, baseline);
+    plotProfile(leftColumn, p3, baseline);
+    plotProfile(rightColumn, p4, baseline);
 }
 
 }  // namespace lesionmeter

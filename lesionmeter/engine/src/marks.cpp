@@ -167,8 +167,8 @@ void replayMarks(LesionSession& session, const Marks& marks) {
     if (marks.in.size() > std::size_t(kMaxSamplesPerClass) || marks.out.size() > std::size_t(kMaxSamplesPerClass))
         throw imaging::RunError::refused("Marks: a class holds at most 50 samples");
     // Every position must lie on the photograph, where a click can land.
-    const int width = session.picture(1).width();
-    const int height = session.picture(1).height();
+    const int width = session.pictures().photo.width();
+    const int height = session.pictures().photo.height();
     auto check = [&](const MarkPosition& p, const std::string& what) {
         if (!(p.x >= 0.0f && p.y >= 0.0f && p.x < float(width) && p.y < float(height)))
             throw imaging::RunError::refused("Marks: " + what + " at " + positionText(p) + " lies outside the " +

@@ -1,4 +1,4 @@
-// LINE: the outline of the lesion map drawn into Picture12, and the eraser that cleans it.
+// LINE: the outline of the lesion map drawn into the outline view, and the eraser that cleans it.
 
 #include <cmath>
 
@@ -31,7 +31,7 @@ void markEdgeCandidates(const imaging::FloatGrid& map, float scanWidth, float sc
 // Pass 2: a candidate stays black unless its neighbours in the map are bright on the whole
 // (sum / 7 > 254); every other pixel of the range is white.
 void paintOutline(const imaging::FloatGrid& map, const imaging::FloatGrid& flags, float scanWidth, float scanHeight,
-                  imaging::PictureSurface& picture12) {
+                  imaging::PictureSurface& outline) {
     for (int y = 2; static_cast<float>(y) <= scanHeight - 2.0f; ++y) {
         for (int x = 2; static_cast<float>(x) <= scanWidth - 2.0f; ++x) {
             const float s = flags(x, y);
@@ -39,25 +39,25 @@ void paintOutline(const imaging::FloatGrid& map, const imaging::FloatGrid& flags
             for (int i = 0; i < 8; ++i) sum += map(x + kNeighbourDx[i], y + kNeighbourDy[i]);
             imaging::Colour colour = imaging::kWhite;
             if (s == 0.0f && !(sum / 7.0 > 254.0)) colour = imaging::kBlack;
-            picture12.psetAt(x, y, colour);
+            outline.psetAt(x, y, colour);
         }
     }
 }
 
 }  // namespace
 
-void drawOutline(const AnalysisState& state, imaging::PictureSurface& picture12) {
+void drawOutline(const AnalysisState& state, imaging::PictureSurface& outline) {
     imaging::FloatGrid edgeFlags = imaging::makeWorkGrid(0.0f);
     markEdgeCandidates(state.greyMap, state.scanWidth, state.scanHeight, edgeFlags);
-    paintOutline(state.greyMap, edgeFlags, state.scanWidth, state.scanHeight, picture12);
+    paintOutline(state.greyMap, edgeFlags, state.scanWidth, state.scanHeight, outline);
 }
 
-void eraseAt(imaging::PictureSurface& picture12, EraserMode mode, int button, float x, float y) {
+void eraseAt(imaging::PictureSurface& outline, EraserMode mode, int button, float x, float y) {
     if (button != kLeftButton) return;
     if (mode == EraserMode::Narrow) {
-        picture12.line(x - 2.0f, y - 2.0f, x + 1.0f, y + 1.0f, imaging::kWhite, imaging::LineKind::FilledBox);
+        outline.line(x - 2.0f, y - 2.0f, x + 1.0f, y + 1.0f, imaging::kWhite, imaging::LineKind::FilledBox);
     } else if (mode == EraserMode::Wide) {
-        picture12.line(x - 8.0f, y - 8.0f, x + 8.0f, y + 8.0f, imaging::kWhite, imaging::LineKind::FilledBox);
+        outline.line(x - 8.0f, y - 8.0f, x + 8.0f, y + 8.0f, imaging::kWhite, imaging::LineKind::FilledBox);
     }
 }
 

@@ -21,14 +21,14 @@ float meanGreyFloat(imaging::Colour c) {
 }
 
 // First pass: outlineGrid(x, y) for x = 0..scanWidth, y = 0..scanHeight.
-void readOutlineGrid(const imaging::PictureSurface& picture12, AnalysisState& state) {
+void readOutlineGrid(const imaging::PictureSurface& outline, AnalysisState& state) {
     for (int y = 0; static_cast<float>(y) <= state.scanHeight; ++y)
         for (int x = 0; static_cast<float>(x) <= state.scanWidth; ++x)
-            state.outlineGrid(x, y) = meanGreyFloat(picture12.pointAt(x, y));
+            state.outlineGrid(x, y) = meanGreyFloat(outline.pointAt(x, y));
 }
 
 // Second pass over 2..extent-2.
-void redrawBoundary(const AnalysisState& state, imaging::PictureSurface& picture12) {
+void redrawBoundary(const AnalysisState& state, imaging::PictureSurface& outline) {
     const imaging::FloatGrid& grid = state.outlineGrid;
     for (int y = 2; static_cast<float>(y) <= state.scanHeight - 2.0f; ++y) {
         for (int x = 2; static_cast<float>(x) <= state.scanWidth - 2.0f; ++x) {
@@ -39,20 +39,20 @@ void redrawBoundary(const AnalysisState& state, imaging::PictureSurface& picture
                 if (v < 10.0f && std::fabs(c - v) > 110.0f) ++count;
             }
             if (c == 128.0f && count >= 1)
-                picture12.psetAt(x, y, imaging::kBlack);
+                outline.psetAt(x, y, imaging::kBlack);
             else if (count == 0)
-                picture12.psetAt(x, y, imaging::kWhite);
+                outline.psetAt(x, y, imaging::kWhite);
         }
     }
 }
 
 }  // namespace
 
-void redrawReloadedOutline(AnalysisState& state, imaging::PictureSurface& picture12) {
-    readOutlineGrid(picture12, state);
-    picture12.setAutoRedraw(true);
-    picture12.cls();
-    redrawBoundary(state, picture12);
+void redrawReloadedOutline(AnalysisState& state, imaging::PictureSurface& outline) {
+    readOutlineGrid(outline, state);
+    outline.setAutoRedraw(true);
+    outline.cls();
+    redrawBoundary(state, outline);
 }
 
 }  // namespace lesionmeter

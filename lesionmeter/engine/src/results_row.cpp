@@ -100,7 +100,8 @@ std::string resultsRow(const ResultsRecord& r) {
     const SampleMeans m = r.means.value_or(SampleMeans{});
     cells(r.means.has_value(), {m.inRed, m.inGreen, m.inBlue, m.outRed, m.outGreen, m.outBlue});
     const FractalResults f = r.fractal.value_or(FractalResults{});
-    for (double v : {f.frd1, f.picture16, f.picture17, f.picture15, f.picture18, f.frd2})
+    for (double v : {f.outlineDimension, f.profiles.upperRow, f.profiles.lowerRow, f.profiles.leftColumn,
+                     f.profiles.rightColumn, f.profileDimension})
         row += "," + (r.fractal ? imaging::exactText(v) : std::string());
     row += "," + (r.centroid ? imaging::exactText(r.centroid->first) : std::string());
     row += "," + (r.centroid ? imaging::exactText(r.centroid->second) : std::string());

@@ -87,12 +87,12 @@ TEST(LesionFits, FivePhotographsFitTheirOwnPointsAndReportTheDimensions) {
         expectOrdinaryLeastSquares(f.column140, "column 140");
         expectOrdinaryLeastSquares(f.row170, "row 170");
         expectOrdinaryLeastSquares(f.column170, "column 170");
-        EXPECT_EQ(f.outline.dimension, r.frd1);
-        EXPECT_EQ(f.row140.dimension, r.picture16);
-        EXPECT_EQ(f.column140.dimension, r.picture15);
-        EXPECT_EQ(f.row170.dimension, r.picture17);
-        EXPECT_EQ(f.column170.dimension, r.picture18);
-        EXPECT_EQ(session.text(7), imaging::numberText(f.outline.dimension));
+        EXPECT_EQ(f.outline.dimension, r.outlineDimension);
+        EXPECT_EQ(f.row140.dimension, r.profiles.upperRow);
+        EXPECT_EQ(f.column140.dimension, r.profiles.leftColumn);
+        EXPECT_EQ(f.row170.dimension, r.profiles.lowerRow);
+        EXPECT_EQ(f.column170.dimension, r.profiles.rightColumn);
+        EXPECT_EQ(session.texts().outlineDimension, imaging::numberText(f.outline.dimension));
         EXPECT_EQ(f.outline.logSize[0], std::log(3.0));
         // An outline was drawn and the profiles were plotted: neither count is empty.
         EXPECT_GT(f.outline.dimension, 0.9);
@@ -116,11 +116,11 @@ TEST(LesionFits, AllBlackStripAndViewHaveTheWorkedCounts) {
     // An empty strip: every count raised to 1, a flat exact fit at -0.09.
     EXPECT_EQ(fits.column140.dimension, -0.09);
     EXPECT_EQ(fits.column140.rSquared, 1.0);
-    EXPECT_EQ(r.picture15, -0.09);
+    EXPECT_EQ(r.profiles.leftColumn, -0.09);
     // Without `fits` the results are the same.
     const FractalResults plain = measureFractalDimensions(view, strip, white, strip, white);
-    EXPECT_EQ(plain.frd1, r.frd1);
-    EXPECT_EQ(plain.frd2, r.frd2);
+    EXPECT_EQ(plain.outlineDimension, r.outlineDimension);
+    EXPECT_EQ(plain.profileDimension, r.profileDimension);
 }
 
 }  // namespace lesionmeter

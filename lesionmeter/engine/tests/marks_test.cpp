@@ -152,9 +152,9 @@ struct Replay : ::testing::Test {
     LesionSession byHand{randomA}, replayed{randomB};
 
     void start(LesionSession& s, const std::string& rgbName) {
-        s.setText(13, scratch.file(rgbName));
+        s.texts().rgbOutputName = (scratch.file(rgbName));
         s.startUp();
-        s.setCheck1(true);
+        s.setRgbOutputTicked(true);
         s.openChooser();
         s.loadImage(referenceFolder(), "lesion.jpg");
     }
@@ -193,7 +193,9 @@ TEST_F(Replay, GivesTheCountsReadoutsRgbLinesAndProfilesOfTheClicks) {
     EXPECT_EQ(replayed.state().inCount, 6);
     EXPECT_EQ(replayed.state().outCount, 8);
     EXPECT_EQ(replayed.sampleClass(), SampleClass::Out);
-    for (int n : {1, 2, 3, 4, 12}) EXPECT_EQ(replayed.text(n), byHand.text(n)) << "Text" << n;
+    for (auto text : {&LesionTexts::pixelBlue, &LesionTexts::pixelGreen, &LesionTexts::pixelRed,
+                      &LesionTexts::greenPlusRed, &LesionTexts::luminance})
+        EXPECT_EQ(replayed.texts().*text, byHand.texts().*text);
     EXPECT_EQ(replayed.state().inRed, byHand.state().inRed);
     EXPECT_EQ(replayed.state().outBlue, byHand.state().outBlue);
     EXPECT_EQ(replayed.state().outX, byHand.state().outX);
@@ -201,9 +203,11 @@ TEST_F(Replay, GivesTheCountsReadoutsRgbLinesAndProfilesOfTheClicks) {
     const std::string lines = readAll(scratch.file("a.txt"));
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 14);
     EXPECT_EQ(readAll(scratch.file("b.txt")), lines);
-    for (int n : {3, 15, 16, 17, 18}) {
-        EXPECT_EQ(replayed.picture(n).image().pixels, byHand.picture(n).image().pixels) << "Picture" << n;
-        EXPECT_EQ(replayed.picture(n).printedLines(), byHand.picture(n).printedLines()) << "Picture" << n;
+    for (auto view : {&LesionPictures::sampleCount, &LesionPictures::leftColumnProfile,
+                      &LesionPictures::upperRowProfile, &LesionPictures::lowerRowProfile,
+                      &LesionPictures::rightColumnProfile}) {
+        EXPECT_EQ((replayed.pictures().*view).image().pixels, (byHand.pictures().*view).image().pixels);
+        EXPECT_EQ((replayed.pictures().*view).printedLines(), (byHand.pictures().*view).printedLines());
     }
 }
 
@@ -228,14 +232,20 @@ TEST_F(Replay, AWholeAnalysisRepeatsFromTheMarksAndTheirSeed) {
     analyse(replayed);
     EXPECT_EQ(replayed.lastRunSeed(), byHand.lastRunSeed());
     EXPECT_FALSE(replayed.nextRunSeed().has_value());  // used once
-    for (int n : {7, 10, 11, 14, 15, 16, 17, 18, 19, 20}) EXPECT_EQ(replayed.text(n), byHand.text(n)) << "Text" << n;
+    for (auto text : {&LesionTexts::outlineDimension, &LesionTexts::inMeans, &LesionTexts::outMeans,
+                      &LesionTexts::centroidX, &LesionTexts::centroidY, &LesionTexts::upperRowProfileDimension,
+                      &LesionTexts::leftColumnProfileDimension, &LesionTexts::lowerRowProfileDimension,
+                      &LesionTexts::rightColumnProfileDimension, &LesionTexts::profileDimension})
+        EXPECT_EQ(replayed.texts().*text, byHand.texts().*text);
     const Discriminant& a = byHand.chosenDiscriminant();
     const Discriminant& b = replayed.chosenDiscriminant();
     EXPECT_EQ(a.weightRed, b.weightRed);
     EXPECT_EQ(a.squareWeightBlue, b.squareWeightBlue);
-    EXPECT_EQ(replayed.picture(2).image().pixels, byHand.picture(2).image().pixels);
-    EXPECT_EQ(replayed.picture(13).image().pixels, byHand.picture(13).image().pixels);
-    for (int n : {4, 6, 7, 8, 9}) EXPECT_EQ(replayed.picture(n).printedLines(), byHand.picture(n).printedLines());
+    EXPECT_EQ(replayed.pictures().lesionMap.image().pixels, byHand.pictures().lesionMap.image().pixels);
+    EXPECT_EQ(replayed.pictures().axisView.image().pixels, byHand.pictures().axisView.image().pixels);
+    for (auto view : {&LesionPictures::acceptedCount, &LesionPictures::weightRed, &LesionPictures::weightGreen,
+                      &LesionPictures::weightBlue, &LesionPictures::minimumMargin})
+        EXPECT_EQ((replayed.pictures().*view).printedLines(), (byHand.pictures().*view).printedLines());
 }
 
 TEST_F(Replay, IsRefusedBeforeAnyClickWhenItCannotBeTheSameClicks) {
@@ -271,14 +281,14 @@ TEST(RunSeeds, AGivenSeedDecidesTheRunWhateverTheSessionsGenerator) {
         s->calcAndDraw();
         EXPECT_EQ(s->lastRunSeed(), uint64_t(12345));
     }
-    EXPECT_EQ(a.text(10), b.text(10));
+    EXPECT_EQ(a.texts().inMeans, b.texts().inMeans);
     EXPECT_EQ(a.chosenDiscriminant().weightGreen, b.chosenDiscriminant().weightGreen);
-    EXPECT_EQ(a.picture(2).image().pixels, b.picture(2).image().pixels);
+    EXPECT_EQ(a.pictures().lesionMap.image().pixels, b.pictures().lesionMap.image().pixels);
     // The same seed again gives the same run; the fixed seed beats a seed from marks.
     a.setNextRunSeed(7);
     a.calcAndDraw();
     EXPECT_EQ(a.lastRunSeed(), uint64_t(12345));
-    EXPECT_EQ(a.picture(2).image().pixels, b.picture(2).image().pixels);
+    EXPECT_EQ(a.pictures().lesionMap.image().pixels, b.pictures().lesionMap.image().pixels);
     // Without a seed every run draws a new one below 2^53, and loading forgets it.
     a.setSeed(std::nullopt);
     a.calcAndDraw();
@@ -309,9 +319,9 @@ TEST(FitToMap, ALargePhotographIsReducedOnlyWhenAsked) {
     s.loadImage(scratch.path().string(), "big.bmp", true);
     EXPECT_FALSE(s.photographTooLarge());
     EXPECT_EQ(s.photographScale(), 0.78125);
-    EXPECT_EQ(s.picture(1).width(), 500);
-    EXPECT_EQ(s.picture(1).height(), 375);
-    EXPECT_EQ(s.picture(1).point(499, 374), imaging::rgbColour(200, 150, 120));
+    EXPECT_EQ(s.pictures().photo.width(), 500);
+    EXPECT_EQ(s.pictures().photo.height(), 375);
+    EXPECT_EQ(s.pictures().photo.point(499, 374), imaging::rgbColour(200, 150, 120));
     EXPECT_EQ(marksOf(s).scale, 0.78125);
     s.leftClick(10, 10);
     s.selectOut();
@@ -321,7 +331,7 @@ TEST(FitToMap, ALargePhotographIsReducedOnlyWhenAsked) {
     // A photograph that fits is never changed, asked or not.
     s.loadImage(referenceFolder(), "lesion.jpg", true);
     EXPECT_EQ(s.photographScale(), 1.0);
-    EXPECT_EQ(s.picture(1).width(), 320);
+    EXPECT_EQ(s.pictures().photo.width(), 320);
 }
 
 }  // namespace

@@ -21,8 +21,7 @@ struct SessionFixture : ::testing::Test {
     testing::ScratchFolder scratch;
     imaging::FastRandom random{9};
     LesionSession session{random};
-    void fill(int n, imaging::Colour c) {
-        auto& p = session.picture(n);
+    static void fill(imaging::PictureSurface& p, imaging::Colour c) {
         p.line(0, 0, p.width() - 1, p.height() - 1, c, imaging::LineKind::FilledBox);
     }
 };
@@ -30,45 +29,46 @@ struct SessionFixture : ::testing::Test {
 using FractalCalc = SessionFixture;
 
 TEST_F(FractalCalc, AllBlackPictures) {
-    for (int n : {12, 15, 16, 17, 18}) fill(n, imaging::kBlack);
+    LesionPictures& p = session.pictures();
+    for (imaging::PictureSurface* view :
+         {&p.outline, &p.leftColumnProfile, &p.upperRowProfile, &p.lowerRowProfile, &p.rightColumnProfile})
+        fill(*view, imaging::kBlack);
     session.fractalCalc();
-    EXPECT_EQ(session.fractalResults().frd1, 1.930777687670256);
-    EXPECT_EQ(session.text(7), "1.93077768767026");
-    EXPECT_EQ(session.fractalResults().picture16, 1.9619777055796217);
-    EXPECT_EQ(session.fractalResults().picture18, 1.9619777055796217);
-    EXPECT_EQ(session.text(16), imaging::numberText(1.9619777055796217));
-    EXPECT_EQ(session.fractalResults().frd2, 1.9619777055796217);
-    EXPECT_FALSE(session.enabled(Control::Text7));
-    for (Control c : {Control::Picture12, Control::Picture15, Control::Picture16, Control::Picture17,
-                      Control::Picture18})
-        EXPECT_TRUE(session.visible(c));
-    EXPECT_FALSE(session.visible(Control::Picture13));
+    EXPECT_EQ(session.fractalResults().outlineDimension, 1.930777687670256);
+    EXPECT_EQ(session.texts().outlineDimension, "1.93077768767026");
+    EXPECT_EQ(session.fractalResults().profiles.upperRow, 1.9619777055796217);
+    EXPECT_EQ(session.fractalResults().profiles.rightColumn, 1.9619777055796217);
+    EXPECT_EQ(session.texts().upperRowProfileDimension, imaging::numberText(1.9619777055796217));
+    EXPECT_EQ(session.fractalResults().profileDimension, 1.9619777055796217);
+    EXPECT_TRUE(session.outlineShown());
+    EXPECT_TRUE(session.profilesShown());
+    EXPECT_FALSE(session.axisViewShown());
 }
 
 TEST_F(FractalCalc, WhitePicturesGiveMinus009) {
     session.fractalCalc();
-    EXPECT_EQ(session.fractalResults().frd1, -0.09);
-    EXPECT_EQ(session.text(7), "-0.09");
-    EXPECT_EQ(session.text(20), "-0.09");
+    EXPECT_EQ(session.fractalResults().outlineDimension, -0.09);
+    EXPECT_EQ(session.texts().outlineDimension, "-0.09");
+    EXPECT_EQ(session.texts().profileDimension, "-0.09");
 }
 
 TEST_F(FractalCalc, OneRowStripsAndTheirPlainMean) {
-    session.picture(16).line(1, 30, 300, 30, imaging::kBlack);
-    session.picture(15).line(1, 30, 300, 30, imaging::kBlack);
+    session.pictures().upperRowProfile.line(1, 30, 300, 30, imaging::kBlack);
+    session.pictures().leftColumnProfile.line(1, 30, 300, 30, imaging::kBlack);
     session.fractalCalc();
     const FractalResults& r = session.fractalResults();
-    EXPECT_EQ(r.picture16, 1.1313841267919178);
-    EXPECT_EQ(r.picture15, 1.1313841267919178);
-    EXPECT_EQ(r.picture17, -0.09);
-    EXPECT_EQ(r.frd2, (1.1313841267919178 + 1.1313841267919178 + -0.09 + -0.09) / 4.0);
-    EXPECT_EQ(session.text(17), imaging::numberText(1.1313841267919178));
+    EXPECT_EQ(r.profiles.upperRow, 1.1313841267919178);
+    EXPECT_EQ(r.profiles.leftColumn, 1.1313841267919178);
+    EXPECT_EQ(r.profiles.lowerRow, -0.09);
+    EXPECT_EQ(r.profileDimension, (1.1313841267919178 + 1.1313841267919178 + -0.09 + -0.09) / 4.0);
+    EXPECT_EQ(session.texts().leftColumnProfileDimension, imaging::numberText(1.1313841267919178));
 }
 
 TEST_F(FractalCalc, SnapshotMakesTheDrawingTheBackground) {
-    session.picture(12).psetAt(100, 100, imaging::kBlack);
+    session.pictures().outline.psetAt(100, 100, imaging::kBlack);
     session.fractalCalc();
-    session.picture(12).cls();
-    EXPECT_EQ(session.picture(12).pointAt(100, 100), imaging::kBlack);
+    session.pictures().outline.cls();
+    EXPECT_EQ(session.pictures().outline.pointAt(100, 100), imaging::kBlack);
 }
 
 // The snapshot of "Fractal calc" and the copy of "axis" are made in memory: a user's own
@@ -80,12 +80,12 @@ TEST_F(FractalCalc, WorkingFolderFilesAreNeverTouched) {
     for (const char* name : {"testt.bmp", "testt2.bmp"}) {
         std::ofstream(name, std::ios::binary) << mine;
     }
-    session.picture(12).psetAt(10, 20, imaging::kBlack);
+    session.pictures().outline.psetAt(10, 20, imaging::kBlack);
     session.fractalCalc();
     session.axis();
     std::filesystem::current_path(previous);
 
-    EXPECT_EQ(session.text(14), "10");
+    EXPECT_EQ(session.texts().centroidX, "10");
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(scratch.path())) {
         ++files;
@@ -99,27 +99,27 @@ TEST_F(FractalCalc, WorkingFolderFilesAreNeverTouched) {
 using Axis = SessionFixture;
 
 TEST_F(Axis, SingleDarkPixel) {
-    session.picture(12).psetAt(10, 20, imaging::kBlack);
+    session.pictures().outline.psetAt(10, 20, imaging::kBlack);
     session.axis();
-    EXPECT_EQ(session.text(14), "10");
-    EXPECT_EQ(session.text(15), "20");
+    EXPECT_EQ(session.texts().centroidX, "10");
+    EXPECT_EQ(session.texts().centroidY, "20");
     const AxisResults& r = session.axisResults();
     EXPECT_EQ(r.darkPixels, 1);
     EXPECT_EQ(r.farthestX, 10);
     EXPECT_EQ(r.nearestY, 20);
-    const auto& p13 = session.picture(13);
+    const auto& p13 = session.pictures().axisView;
     EXPECT_EQ(p13.pointAt(9, 19), imaging::rgbColour(255, 0, 0));
     EXPECT_EQ(p13.pointAt(11, 21), imaging::rgbColour(255, 0, 0));
     EXPECT_EQ(p13.pointAt(9, 21), imaging::rgbColour(255, 0, 0));
     EXPECT_EQ(p13.pointAt(11, 19), imaging::rgbColour(255, 0, 0));
     // The two zero-length radii are drawn last, over the cross's centre.
     EXPECT_EQ(p13.pointAt(10, 20), imaging::rgbColour(255, 0, 255));
-    EXPECT_TRUE(session.visible(Control::Picture13));
-    EXPECT_FALSE(session.visible(Control::Picture12));
+    EXPECT_TRUE(session.axisViewShown());
+    EXPECT_FALSE(session.outlineShown());
 }
 
 TEST_F(Axis, OnlyDarkPixelsInside1To300CountAndGrey30IsNotDark) {
-    auto& p12 = session.picture(12);
+    auto& p12 = session.pictures().outline;
     p12.psetAt(10, 20, imaging::kBlack);
     p12.psetAt(30, 40, imaging::kBlack);
     p12.psetAt(0, 50, imaging::kBlack);
@@ -137,20 +137,20 @@ TEST_F(Axis, OnlyDarkPixelsInside1To300CountAndGrey30IsNotDark) {
 }
 
 TEST_F(Axis, MoreThan5000DarkPixelsAreMeasured) {
-    fill(12, imaging::kBlack);
+    fill(session.pictures().outline, imaging::kBlack);
     session.axis();
     EXPECT_EQ(session.axisResults().darkPixels, 90000);
-    EXPECT_EQ(session.text(14), "150.5");
-    EXPECT_EQ(session.text(15), "150.5");
+    EXPECT_EQ(session.texts().centroidX, "150.5");
+    EXPECT_EQ(session.texts().centroidY, "150.5");
 }
 
 TEST_F(Axis, NoDarkPixelGivesAMessageAndKeepsTheCentroidBoxes) {
-    session.setText(14, "old x");
-    session.setText(15, "old y");
+    session.texts().centroidX = ("old x");
+    session.texts().centroidY = ("old y");
     EXPECT_THROW(session.axis(), imaging::RunError);
-    EXPECT_EQ(session.text(14), "old x");
-    EXPECT_EQ(session.text(15), "old y");
-    EXPECT_TRUE(session.visible(Control::Picture13));
+    EXPECT_EQ(session.texts().centroidX, "old x");
+    EXPECT_EQ(session.texts().centroidY, "old y");
+    EXPECT_TRUE(session.axisViewShown());
 }
 
 TEST(LuminanceProfiles, UniformPhotographGivesFourFlatLinesAtY30) {

@@ -75,21 +75,21 @@ TEST(SaveAndLoadcal, RoundTripThenTheSecondLoadcalFailsNamingTheFile) {
     imaging::FastRandom random(1);
     LesionSession session(random);
     const std::string name = scratch.file("outlineU.bmp");
-    session.setText(22, name);
-    session.picture(12).line(20, 20, 60, 20, imaging::kBlack);
+    session.texts().outlineFileName = (name);
+    session.pictures().outline.line(20, 20, 60, 20, imaging::kBlack);
     session.save1();
     ASSERT_TRUE(std::filesystem::exists(name));
     session.loadcal();
     EXPECT_FALSE(std::filesystem::exists(name));
     EXPECT_EQ(session.state().scanWidth, 300.0f);
     EXPECT_EQ(session.state().scanHeight, 300.0f);
-    EXPECT_TRUE(session.visible(Control::Picture12));
-    EXPECT_TRUE(session.enabled(Control::Command4));
+    EXPECT_TRUE(session.outlineShown());
+    EXPECT_TRUE(session.save2Enabled());
     // A thin black line on white: the line's pixels touch only black or white, never grey 128.
-    EXPECT_EQ(session.picture(12).pointAt(40, 21), imaging::kWhite);
+    EXPECT_EQ(session.pictures().outline.pointAt(40, 21), imaging::kWhite);
 
     session.state().scanWidth = 123.0f;
-    session.picture(12).psetAt(5, 5, imaging::kBlack);
+    session.pictures().outline.psetAt(5, 5, imaging::kBlack);
     try {
         session.loadcal();
         FAIL() << "the second loadcal must fail";
@@ -98,7 +98,7 @@ TEST(SaveAndLoadcal, RoundTripThenTheSecondLoadcalFailsNamingTheFile) {
         EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << e.what();
     }
     EXPECT_EQ(session.state().scanWidth, 123.0f);
-    EXPECT_EQ(session.picture(12).pointAt(5, 5), imaging::kBlack);
+    EXPECT_EQ(session.pictures().outline.pointAt(5, 5), imaging::kBlack);
 }
 
 // "save1" never replaces the photograph: Text22 naming it (in any spelling) is refused and
@@ -112,7 +112,7 @@ TEST(SaveAndLoadcal, AnOutlineFileThatIsThePhotographIsRefused) {
     const std::string bytes((std::istreambuf_iterator<char>(before)), std::istreambuf_iterator<char>());
     session.openChooser();
     session.loadImage(scratch.path().string(), "me.bmp");
-    session.setText(22, (scratch.path() / "." / "me.bmp").string());
+    session.texts().outlineFileName = ((scratch.path() / "." / "me.bmp").string());
     try {
         session.save1();
         FAIL() << "the outline replaced the photograph";

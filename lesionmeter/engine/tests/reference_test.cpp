@@ -33,36 +33,36 @@ struct ReferenceRun {
 
 TEST(ReferenceAnalysis, SampleMeansAreTheExactTexts) {
     ReferenceRun run;
-    EXPECT_EQ(run.session.text(10), reference().inMeansText);
-    EXPECT_EQ(run.session.text(11), reference().outMeansText);
+    EXPECT_EQ(run.session.texts().inMeans, reference().inMeansText);
+    EXPECT_EQ(run.session.texts().outMeans, reference().outMeansText);
 }
 
 TEST(ReferenceAnalysis, StripDimensionsAndFrd2MatchTo1e12) {
     ReferenceRun run;
     const FractalResults& f = run.session.fractalResults();
-    EXPECT_NEAR(f.picture16, reference().strips[0], 1e-12);
-    EXPECT_NEAR(f.picture15, reference().strips[1], 1e-12);
-    EXPECT_NEAR(f.picture17, reference().strips[2], 1e-12);
-    EXPECT_NEAR(f.picture18, reference().strips[3], 1e-12);
-    EXPECT_NEAR(f.frd2, reference().frd2, 1e-12);
-    EXPECT_EQ(run.session.text(20), imaging::numberText(f.frd2));
+    EXPECT_NEAR(f.profiles.upperRow, reference().strips[0], 1e-12);
+    EXPECT_NEAR(f.profiles.leftColumn, reference().strips[1], 1e-12);
+    EXPECT_NEAR(f.profiles.lowerRow, reference().strips[2], 1e-12);
+    EXPECT_NEAR(f.profiles.rightColumn, reference().strips[3], 1e-12);
+    EXPECT_NEAR(f.profileDimension, reference().frd2, 1e-12);
+    EXPECT_EQ(run.session.texts().profileDimension, imaging::numberText(f.profileDimension));
 }
 
 TEST(ReferenceAnalysis, Frd1AndCentroidAreExactForEveryDither) {
     // The reference saw no spread over 100 fringe dithers; neither may a few seeds here.
     for (uint64_t seed : {1u, 2u, 3u}) {
         ReferenceRun run(seed);
-        EXPECT_DOUBLE_EQ(run.session.fractalResults().frd1, reference().frd1) << "seed " << seed;
+        EXPECT_DOUBLE_EQ(run.session.fractalResults().outlineDimension, reference().frd1) << "seed " << seed;
         EXPECT_DOUBLE_EQ(run.session.axisResults().centroidX, reference().centroidX) << "seed " << seed;
         EXPECT_DOUBLE_EQ(run.session.axisResults().centroidY, reference().centroidY) << "seed " << seed;
-        EXPECT_EQ(run.session.text(14), imaging::numberText(reference().centroidX));
-        EXPECT_EQ(run.session.text(15), imaging::numberText(reference().centroidY));
+        EXPECT_EQ(run.session.texts().centroidX, imaging::numberText(reference().centroidX));
+        EXPECT_EQ(run.session.texts().centroidY, imaging::numberText(reference().centroidY));
     }
 }
 
 TEST(ReferenceAnalysis, MapExtentsFollowThePictureSize) {
     ReferenceRun run;
-    EXPECT_EQ(run.session.picture(1).width(), 320);
+    EXPECT_EQ(run.session.pictures().photo.width(), 320);
     EXPECT_EQ(run.session.state().scanWidth, 320.0f);
     EXPECT_EQ(run.session.state().scanHeight, 237.0f);
 }

@@ -53,12 +53,12 @@ TEST(ResultsRow, ExactCellsOfARecord) {
     r.weights = Discriminant{0.5f, -0.25f, 0.1f, 0.2f, 0.3f, -0.4f};
     r.means = SampleMeans{122.83333f, 72.833336f, 52.833332f, 219.16667f, 169.16667f, 149.5f};
     FractalResults f;
-    f.frd1 = 1.011585121420402;
-    f.picture16 = 1.2102956067826243;
-    f.picture17 = 1.211870929423192;
-    f.picture15 = 1.2217155228580636;
-    f.picture18 = 1.2457757544535364;
-    f.frd2 = 1.222414453379354;
+    f.outlineDimension = 1.011585121420402;
+    f.profiles.upperRow = 1.2102956067826243;
+    f.profiles.lowerRow = 1.211870929423192;
+    f.profiles.leftColumn = 1.2217155228580636;
+    f.profiles.rightColumn = 1.2457757544535364;
+    f.profileDimension = 1.222414453379354;
     r.fractal = f;
     r.centroid = std::make_pair(159.5047619047619, 118.31238095238095);
     EXPECT_EQ(resultsRow(r),
@@ -83,7 +83,7 @@ struct Save2 : ::testing::Test {
 };
 
 TEST_F(Save2, AppendsARowToTheFileInTheBoxHeaderOnce) {
-    EXPECT_EQ(session.text(9), "c:\\10esult.txt");
+    EXPECT_EQ(session.texts().resultsFileName, "c:\\10esult.txt");
     testing::loadAndSample(session, morph::testdata::lesionReference());
     session.calcAndDraw();
     session.selectLine();
@@ -112,8 +112,8 @@ TEST_F(Save2, AppendsARowToTheFileInTheBoxHeaderOnce) {
     EXPECT_EQ(b[8], "160");
     EXPECT_EQ(b[16], "122.833336");  // the float behind 皮疹内-- R: 122.8333
     EXPECT_EQ(b[21], "149.5");
-    EXPECT_EQ(std::stod(b[22]), session.fractalResults().frd1);
-    EXPECT_EQ(std::stod(b[27]), session.fractalResults().frd2);
+    EXPECT_EQ(std::stod(b[22]), session.fractalResults().outlineDimension);
+    EXPECT_EQ(std::stod(b[27]), session.fractalResults().profileDimension);
     EXPECT_EQ(std::stod(b[28]), session.axisResults().centroidX);
     for (int k = 0; k < 22; ++k) EXPECT_EQ(a[std::size_t(k)], b[std::size_t(k)]) << "column " << k;
     for (int k = 22; k < 30; ++k) EXPECT_EQ(a[std::size_t(k)], "") << "column " << k;
@@ -125,13 +125,13 @@ TEST_F(Save2, NeverRewritesEarlierRowsAndAFailureKeepsTheSession) {
         std::ofstream f(file, std::ios::binary);
         f << "earlier content, kept\n";
     }
-    session.setText(9, file);
+    session.texts().resultsFileName = (file);
     testing::loadAndSample(session, morph::testdata::lesionReference());
     session.save2();
     const std::string text = readAll(file);
     EXPECT_EQ(text.rfind("earlier content, kept\nlesion.jpg,", 0), 0u) << text;  // no header for an old file
 
-    session.setText(9, "c:\\no such folder\\r.txt");
+    session.texts().resultsFileName = ("c:\\no such folder\\r.txt");
     try {
         session.save2();
         FAIL() << "no error";
@@ -141,7 +141,7 @@ TEST_F(Save2, NeverRewritesEarlierRowsAndAFailureKeepsTheSession) {
     }
     EXPECT_EQ(session.state().inCount, 6);
     EXPECT_EQ(readAll(file), text);
-    session.setText(9, "");
+    session.texts().resultsFileName = ("");
     EXPECT_THROW(session.save2(), imaging::RunError);
 }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -45,19 +47,19 @@ TEST(RgbOutputLine, ExactFormatWithCrLf) {
 
 TEST_F(Session, SamplesAreAppendedToTheRgbOutputFileOnlyWhenTicked) {
     const std::string rgb = scratch.file("RGBa.txt");
-    session.setText(13, rgb);
+    session.texts().rgbOutputName = (rgb);
     session.startUp();
     EXPECT_TRUE(session.rgbOutputOpen());
-    session.setText(13, scratch.file("other.txt"));  // the name was read at start-up
+    session.texts().rgbOutputName = (scratch.file("other.txt"));  // the name was read at start-up
     session.openChooser();
     session.loadImage(scratch.path().string(), writePhoto("lesion01.bmp", 50, 40, imaging::rgbColour(200, 150, 120)));
     session.leftClick(3, 3);  // unticked: stored, not written
-    session.setCheck1(true);
+    session.setRgbOutputTicked(true);
     session.leftClick(4, 3);
     session.selectOut();
     session.leftClick(5, 3);
     session.leftClick(80, 3);  // outside the picture: white
-    EXPECT_EQ(session.text(12), "255");
+    EXPECT_EQ(session.texts().luminance, "255");
     session.end();
     EXPECT_FALSE(session.rgbOutputOpen());
     EXPECT_EQ(readAll(rgb),
@@ -70,17 +72,17 @@ TEST_F(Session, SamplesAreAppendedToTheRgbOutputFileOnlyWhenTicked) {
 }
 
 TEST_F(Session, ReadoutShowsChannelsSumAndLuminance) {
-    session.picture(1).psetAt(7, 8, 0x00050A0F);
+    session.pictures().photo.psetAt(7, 8, 0x00050A0F);
     session.pointerMove(7.4f, 8.0f);
-    EXPECT_EQ(session.text(1), "5");
-    EXPECT_EQ(session.text(2), "10");
-    EXPECT_EQ(session.text(3), "15");
-    EXPECT_EQ(session.text(4), "25");
-    EXPECT_EQ(session.text(12), imaging::numberText(0.11 * 5 + 0.59 * 10 + 0.3 * 15));
+    EXPECT_EQ(session.texts().pixelBlue, "5");
+    EXPECT_EQ(session.texts().pixelGreen, "10");
+    EXPECT_EQ(session.texts().pixelRed, "15");
+    EXPECT_EQ(session.texts().greenPlusRed, "25");
+    EXPECT_EQ(session.texts().luminance, imaging::numberText(0.11 * 5 + 0.59 * 10 + 0.3 * 15));
 }
 
 TEST_F(Session, The51stSampleIsRefusedAndTheFiftyStay) {
-    session.picture(1).psetAt(1, 1, imaging::rgbColour(10, 20, 30));
+    session.pictures().photo.psetAt(1, 1, imaging::rgbColour(10, 20, 30));
     for (int i = 0; i < 50; ++i) session.leftClick(1, 1);
     EXPECT_EQ(session.state().inCount, 50);
     try {
@@ -92,7 +94,7 @@ TEST_F(Session, The51stSampleIsRefusedAndTheFiftyStay) {
     EXPECT_EQ(session.state().inCount, 50);
     EXPECT_EQ(session.state().inRed[50], 10.0f);
     EXPECT_EQ(session.state().inX[50], 1.0f);
-    EXPECT_EQ(session.picture(3).printedLines(), std::vector<std::string>{" 50 "});
+    EXPECT_EQ(session.pictures().sampleCount.printedLines(), std::vector<std::string>{" 50 "});
     session.selectIn();  // reselecting starts the class anew
     session.leftClick(2, 2);
     EXPECT_EQ(session.state().inCount, 1);
@@ -100,9 +102,9 @@ TEST_F(Session, The51stSampleIsRefusedAndTheFiftyStay) {
 
 TEST_F(Session, SelectingOutAfterFiveInSamplesShowsZero) {
     for (int i = 0; i < 5; ++i) session.leftClick(1, 1);
-    EXPECT_EQ(session.picture(3).printedLines(), std::vector<std::string>{" 5 "});
+    EXPECT_EQ(session.pictures().sampleCount.printedLines(), std::vector<std::string>{" 5 "});
     session.selectOut();
-    EXPECT_EQ(session.picture(3).printedLines(), std::vector<std::string>{" 0 "});
+    EXPECT_EQ(session.pictures().sampleCount.printedLines(), std::vector<std::string>{" 0 "});
     EXPECT_EQ(session.state().inCount, 5);
     session.rightClick(160, 120);  // records nothing
     EXPECT_EQ(session.state().outCount, 0);
@@ -140,14 +142,14 @@ TEST_F(Session, LoadingAnImageResetsTheStateButKeepsTheMapAndCentre) {
     EXPECT_EQ(s.centreX, 100.0f);
     EXPECT_EQ(s.centreY, 90.0f);
     EXPECT_EQ(session.sampleClass(), SampleClass::In);
-    EXPECT_TRUE(session.picture(3).printedLines().empty());
-    EXPECT_TRUE(session.picture(14).printedLines().empty());
-    EXPECT_EQ(session.picture(1).width(), 100);
-    EXPECT_EQ(session.text(5), scratch.path().string() + "/a.b.bmp");
-    EXPECT_EQ(session.text(6), "c:\\a.bmp");
-    EXPECT_EQ(session.text(21), "c:\\aP.bmp");
-    EXPECT_EQ(session.text(22), "c:\\aU.bmp");
-    EXPECT_FALSE(session.visible(Control::Picture10));
+    EXPECT_TRUE(session.pictures().sampleCount.printedLines().empty());
+    EXPECT_TRUE(session.pictures().information.printedLines().empty());
+    EXPECT_EQ(session.pictures().photo.width(), 100);
+    EXPECT_EQ(session.texts().imagePath, scratch.path().string() + "/a.b.bmp");
+    EXPECT_EQ(session.texts().mapFileName, "c:\\a.bmp");
+    EXPECT_EQ(session.texts().profileFileName, "c:\\aP.bmp");
+    EXPECT_EQ(session.texts().outlineFileName, "c:\\aU.bmp");
+    EXPECT_FALSE(session.chooserShown());
 }
 
 // Every picture that a whole analysis drew or printed into is blank after loading the next
@@ -155,66 +157,75 @@ TEST_F(Session, LoadingAnImageResetsTheStateButKeepsTheMapAndCentre) {
 TEST_F(Session, LoadingAnImageClearsEveryPictureButKeepsTheResultTexts) {
     session.openChooser();
     session.loadImage(scratch.path().string(), writePhoto("first.bmp", 320, 240, imaging::rgbColour(120, 70, 50)));
-    session.picture(1).line(100, 60, 220, 180, imaging::rgbColour(20, 10, 5), imaging::LineKind::FilledBox);
+    session.pictures().photo.line(100, 60, 220, 180, imaging::rgbColour(20, 10, 5), imaging::LineKind::FilledBox);
     session.leftClick(160, 120);
     session.selectOut();
     session.leftClick(20, 20);
     session.rightClick(160, 120);
-    session.calcAndDraw();  // prints the counters into Picture4 and Picture6..Picture9
+    session.calcAndDraw();  // prints the accepted count, the weights and the minimum margin
     // Then a discriminant that surely separates the dark square (red 20) from the skin (red 120).
     session.calcAndDrawWithWeights(Discriminant{1.0f, 0, 0, -1.0f / 70.0f, 0, 0});
     session.selectLine();
     session.fractalCalc();
     session.axis();
     session.showInformation();
-    for (int n : {4, 6, 7, 8, 9, 14}) ASSERT_FALSE(session.picture(n).printedLines().empty()) << n;
-    auto blackPixels = [&](int n) {
-        const imaging::PictureSurface& p = session.picture(n);
+    LesionPictures& views = session.pictures();
+    for (const imaging::PictureSurface* p : {&views.acceptedCount, &views.weightRed, &views.weightGreen,
+                                             &views.weightBlue, &views.minimumMargin, &views.information})
+        ASSERT_FALSE(p->printedLines().empty());
+    const std::vector<const imaging::PictureSurface*> drawn = {&views.lesionMap, &views.upperRowProfile,
+                                                               &views.leftColumnProfile, &views.lowerRowProfile,
+                                                               &views.rightColumnProfile};
+    auto blackPixels = [&](const imaging::PictureSurface& p) {
         int count = 0;
         for (int y = 0; y < p.height(); ++y)
             for (int x = 0; x < p.width(); ++x) count += p.pointAt(x, y) == imaging::kBlack;
         return count;
     };
-    for (int n : {2, 16, 15, 17, 18}) ASSERT_GT(blackPixels(n), 0) << n;
-    const std::string text7 = session.text(7), text10 = session.text(10), text14 = session.text(14),
-                      text20 = session.text(20);
+    for (const imaging::PictureSurface* p : drawn) ASSERT_GT(blackPixels(*p), 0);
+    const std::string text7 = session.texts().outlineDimension, text10 = session.texts().inMeans, text14 = session.texts().centroidX,
+                      text20 = session.texts().profileDimension;
     ASSERT_FALSE(text7.empty());
     ASSERT_FALSE(text14.empty());
 
-    // Picture12 and Picture13 now hold their snapshot and copy as background pictures, which
+    // The outline and the axis view now hold their snapshot and copy as background pictures, which
     // clearing keeps; every drawing and printed number goes.
     session.loadImage(scratch.path().string(), writePhoto("second.bmp", 200, 150, imaging::kWhite));
-    for (int n = 1; n <= 18; ++n) EXPECT_TRUE(session.picture(n).printedLines().empty()) << n;
-    for (int n : {2, 16, 15, 17, 18}) EXPECT_EQ(blackPixels(n), 0) << n;
-    EXPECT_EQ(session.picture(13).pointAt(160, 120), session.picture(13).picture().at(160, 120));
-    EXPECT_EQ(session.picture(1).pointAt(150, 100), imaging::kWhite);
-    EXPECT_EQ(session.text(7), text7);
-    EXPECT_EQ(session.text(10), text10);
-    EXPECT_EQ(session.text(14), text14);
-    EXPECT_EQ(session.text(20), text20);
+    for (const imaging::PictureSurface* p :
+         {&views.photo, &views.lesionMap, &views.sampleCount, &views.acceptedCount, &views.weightRed, &views.weightGreen,
+          &views.weightBlue, &views.minimumMargin, &views.outline, &views.axisView, &views.information,
+          &views.leftColumnProfile, &views.upperRowProfile, &views.lowerRowProfile, &views.rightColumnProfile})
+        EXPECT_TRUE(p->printedLines().empty());
+    for (const imaging::PictureSurface* p : drawn) EXPECT_EQ(blackPixels(*p), 0);
+    EXPECT_EQ(session.pictures().axisView.pointAt(160, 120), session.pictures().axisView.picture().at(160, 120));
+    EXPECT_EQ(session.pictures().photo.pointAt(150, 100), imaging::kWhite);
+    EXPECT_EQ(session.texts().outlineDimension, text7);
+    EXPECT_EQ(session.texts().inMeans, text10);
+    EXPECT_EQ(session.texts().centroidX, text14);
+    EXPECT_EQ(session.texts().profileDimension, text20);
     // "File" empties Text7 only.
     session.openChooser();
-    EXPECT_EQ(session.text(7), "");
-    EXPECT_EQ(session.text(20), text20);
+    EXPECT_EQ(session.texts().outlineDimension, "");
+    EXPECT_EQ(session.texts().profileDimension, text20);
 }
 
 TEST_F(Session, OpeningTheChooserMarksEveryMapCellUnset) {
     session.state().greyMap(0, 0) = 0.0f;
     session.state().greyMap(500, 500) = 0.0f;
-    session.setText(7, "1.5");
+    session.texts().outlineDimension = ("1.5");
     session.openChooser();
     EXPECT_EQ(session.state().greyMap(0, 0), 256.0f);
     EXPECT_EQ(session.state().greyMap(500, 500), 256.0f);
-    EXPECT_TRUE(session.visible(Control::Picture10));
-    EXPECT_TRUE(session.visible(Control::Picture2));
-    EXPECT_FALSE(session.visible(Control::Picture12));
-    EXPECT_EQ(session.text(7), "");
+    EXPECT_TRUE(session.chooserShown());
+    EXPECT_TRUE(session.lesionMapShown());
+    EXPECT_FALSE(session.outlineShown());
+    EXPECT_EQ(session.texts().outlineDimension, "");
 }
 
 TEST_F(Session, AnUnreadableImageChangesNothing) {
-    session.setText(5, "before");
+    session.texts().imagePath = ("before");
     EXPECT_THROW(session.loadImage(scratch.path().string(), "missing.jpg"), imaging::RunError);
-    EXPECT_EQ(session.text(5), "before");
+    EXPECT_EQ(session.texts().imagePath, "before");
 }
 
 TEST_F(Session, CalcAndDrawRefusesWithoutSamplesOfBothClasses) {
@@ -228,11 +239,11 @@ TEST_F(Session, CalcAndDrawRefusesWithoutSamplesOfBothClasses) {
         EXPECT_NE(std::string(e.what()).find("\"OUT\""), std::string::npos);
     }
     EXPECT_EQ(session.state().greyMap(3, 3), 42.0f);
-    EXPECT_EQ(session.text(10), "");
+    EXPECT_EQ(session.texts().inMeans, "");
 }
 
 TEST_F(Session, CalcAndDrawRefusesAPhotographTooLargeForTheMap) {
-    session.picture(1).setPicture(imaging::Image(501, 200, imaging::kWhite));
+    session.pictures().photo.setPicture(imaging::Image(501, 200, imaging::kWhite));
     session.leftClick(10, 10);
     session.selectOut();
     session.leftClick(20, 20);
@@ -244,15 +255,15 @@ TEST_F(Session, CalcAndDrawRefusesAPhotographTooLargeForTheMap) {
         EXPECT_NE(std::string(e.what()).find("500 x 503"), std::string::npos) << e.what();
     }
     EXPECT_EQ(session.state().greyMap(3, 3), 42.0f);
-    EXPECT_EQ(session.text(10), "");
+    EXPECT_EQ(session.texts().inMeans, "");
     // 500 x 503 is the largest that fits.
-    session.picture(1).setPicture(imaging::Image(500, 503, imaging::kWhite));
+    session.pictures().photo.setPicture(imaging::Image(500, 503, imaging::kWhite));
     EXPECT_NO_THROW(session.calcAndDrawWithWeights(Discriminant{}));
     EXPECT_EQ(session.state().scanHeight, 500.0f);
 }
 
 TEST_F(Session, SearchWithoutAnyAcceptedSetStoresAndPrintsZeros) {
-    session.picture(1).setPicture(imaging::Image(320, 240, imaging::rgbColour(100, 100, 100)));
+    session.pictures().photo.setPicture(imaging::Image(320, 240, imaging::rgbColour(100, 100, 100)));
     for (int i = 0; i < 3; ++i) session.leftClick(10, 10);
     session.selectOut();
     for (int i = 0; i < 3; ++i) session.leftClick(20, 20);  // same colour: never separated
@@ -261,106 +272,103 @@ TEST_F(Session, SearchWithoutAnyAcceptedSetStoresAndPrintsZeros) {
     EXPECT_EQ(accepted, 0);
     EXPECT_EQ(beeps, 2);
     EXPECT_EQ(session.acceptedSetCount(), 0);
-    EXPECT_EQ(session.picture(9).printedLines(), std::vector<std::string>{" 0 "});
-    EXPECT_EQ(session.picture(6).printedLines(), std::vector<std::string>{" 0 "});
+    EXPECT_EQ(session.pictures().minimumMargin.printedLines(), std::vector<std::string>{" 0 "});
+    EXPECT_EQ(session.pictures().weightRed.printedLines(), std::vector<std::string>{" 0 "});
     EXPECT_EQ(session.chosenDiscriminant().squareWeightRed, 0.0f);
     EXPECT_EQ(session.state().greyMap(50, 50), 255.0f);  // zero weights: all white
 }
 
 TEST_F(Session, SearchReportsEachAcceptedSetAfterReprintingTheCounters) {
-    session.picture(1).setPicture(imaging::Image(320, 240, imaging::rgbColour(100, 60, 40)));
-    session.picture(1).psetAt(20, 20, imaging::rgbColour(230, 180, 160));
+    session.pictures().photo.setPicture(imaging::Image(320, 240, imaging::rgbColour(100, 60, 40)));
+    session.pictures().photo.psetAt(20, 20, imaging::rgbColour(230, 180, 160));
     session.leftClick(10, 10);
     session.selectOut();
     session.leftClick(20, 20);
     std::vector<std::string> shown;
     session.calcAndDraw({[&](const AcceptedSet& a) {
-                             shown.push_back(session.picture(4).printedLines().at(0));
-                             EXPECT_EQ(session.picture(6).printedLines().at(0), imaging::printForm(a.weightRed));
+                             shown.push_back(session.pictures().acceptedCount.printedLines().at(0));
+                             EXPECT_EQ(session.pictures().weightRed.printedLines().at(0), imaging::printForm(a.weightRed));
                          },
                          nullptr});
     EXPECT_EQ(shown, (std::vector<std::string>{" 1 ", " 2 ", " 3 ", " 4 ", " 5 ", " 6 ", " 7 "}));
-    EXPECT_EQ(session.picture(6).printedLines().at(0), imaging::printForm(session.state().weightRed));
+    EXPECT_EQ(session.pictures().weightRed.printedLines().at(0), imaging::printForm(session.state().weightRed));
     EXPECT_EQ(session.chosenDiscriminant().weightRed, session.state().weightRed);
 }
 
 TEST_F(Session, VisibilityAndSave2Tables) {
     session.startUp(false);
-    EXPECT_TRUE(session.visible(Control::Picture2));
-    EXPECT_FALSE(session.visible(Control::Picture12));
-    EXPECT_FALSE(session.visible(Control::Picture13));
-    EXPECT_FALSE(session.enabled(Control::Command4));
+    EXPECT_TRUE(session.lesionMapShown());
+    EXPECT_FALSE(session.outlineShown());
+    EXPECT_FALSE(session.axisViewShown());
+    EXPECT_FALSE(session.save2Enabled());
 
     session.selectLine();
-    EXPECT_FALSE(session.visible(Control::Picture2));
-    EXPECT_TRUE(session.visible(Control::Picture12));
-    EXPECT_TRUE(session.enabled(Control::Command4));
+    EXPECT_FALSE(session.lesionMapShown());
+    EXPECT_TRUE(session.outlineShown());
+    EXPECT_TRUE(session.save2Enabled());
 
-    session.picture(12).psetAt(50, 50, imaging::kBlack);
+    session.pictures().outline.psetAt(50, 50, imaging::kBlack);
     session.axis();
-    EXPECT_FALSE(session.visible(Control::Picture2));  // unchanged
-    EXPECT_FALSE(session.visible(Control::Picture12));
-    EXPECT_TRUE(session.visible(Control::Picture13));
-    EXPECT_TRUE(session.enabled(Control::Command4));  // unchanged
+    EXPECT_FALSE(session.lesionMapShown());  // unchanged
+    EXPECT_FALSE(session.outlineShown());
+    EXPECT_TRUE(session.axisViewShown());
+    EXPECT_TRUE(session.save2Enabled());  // unchanged
 
-    session.picture(1).setPicture(imaging::Image(100, 100, imaging::kWhite));
+    session.pictures().photo.setPicture(imaging::Image(100, 100, imaging::kWhite));
     session.leftClick(1, 1);
     session.selectOut();
     session.leftClick(2, 2);
     session.calcAndDrawWithWeights(Discriminant{});
-    EXPECT_TRUE(session.visible(Control::Picture2));
-    EXPECT_FALSE(session.visible(Control::Picture12));  // unchanged
-    EXPECT_FALSE(session.visible(Control::Picture13));
-    EXPECT_FALSE(session.enabled(Control::Command4));
+    EXPECT_TRUE(session.lesionMapShown());
+    EXPECT_FALSE(session.outlineShown());  // unchanged
+    EXPECT_FALSE(session.axisViewShown());
+    EXPECT_FALSE(session.save2Enabled());
 
     session.selectBlackWhite();
-    EXPECT_TRUE(session.visible(Control::Picture2));
-    EXPECT_FALSE(session.enabled(Control::Command4));
-    EXPECT_FALSE(session.visible(Control::Command6));
-    EXPECT_FALSE(session.visible(Control::Check1));
-    EXPECT_FALSE(session.visible(Control::Option7));
+    EXPECT_TRUE(session.lesionMapShown());
+    EXPECT_FALSE(session.save2Enabled());
 }
 
 TEST_F(Session, PaintingCommandsCountAsChangesForTheWindow) {
-    session.picture(1).setPicture(imaging::Image(100, 100, imaging::kWhite));
+    session.pictures().photo.setPicture(imaging::Image(100, 100, imaging::kWhite));
     session.leftClick(1, 1);
     session.selectOut();
     session.leftClick(2, 2);
-    const auto before = session.picture(2).revision();
+    const auto before = session.pictures().lesionMap.revision();
     session.calcAndDrawWithWeights(Discriminant{});
-    EXPECT_GT(session.picture(2).revision(), before);
+    EXPECT_GT(session.pictures().lesionMap.revision(), before);
     session.selectLine();
-    const auto afterLine = session.picture(12).revision();
+    const auto afterLine = session.pictures().outline.revision();
     session.eraserMove(kLeftButton, 50, 50);
-    EXPECT_GT(session.picture(12).revision(), afterLine);
+    EXPECT_GT(session.pictures().outline.revision(), afterLine);
 }
 
 TEST_F(Session, InformationPrintsAgainBelowAndAClickHidesIt) {
     session.showInformation();
     session.showInformation();
-    EXPECT_TRUE(session.visible(Control::Picture14));
-    EXPECT_EQ(session.picture(14).printedLines(),
+    EXPECT_TRUE(session.informationShown());
+    EXPECT_EQ(session.pictures().information.printedLines(),
               (std::vector<std::string>{"Morphex 5 for Win2000, XP", "Morphex 5 for Win2000, XP"}));
     session.hideInformation();
-    EXPECT_FALSE(session.visible(Control::Picture14));
+    EXPECT_FALSE(session.informationShown());
 }
 
 TEST_F(Session, PointerOverPicture2FollowsTheEraser) {
     session.selectEraser(EraserMode::Wide);
-    session.pointerOverPicture2(0);
-    EXPECT_EQ(session.picture2Pointer(), PointerShape::Move);
+    session.pointerOverLesionMap(0);
+    EXPECT_EQ(session.lesionMapPointer(), PointerShape::Move);
     session.selectEraser(EraserMode::Put);
-    session.pointerOverPicture2(kLeftButton);
-    EXPECT_EQ(session.picture2Pointer(), PointerShape::Move);
+    session.pointerOverLesionMap(kLeftButton);
+    EXPECT_EQ(session.lesionMapPointer(), PointerShape::Move);
     session.selectEraser(EraserMode::Narrow);
-    session.pointerOverPicture2(kRightButton);
-    EXPECT_EQ(session.picture2Pointer(), PointerShape::Move);
-    session.pointerOverPicture2(kLeftButton);
-    EXPECT_EQ(session.picture2Pointer(), PointerShape::Arrow);
+    session.pointerOverLesionMap(kRightButton);
+    EXPECT_EQ(session.lesionMapPointer(), PointerShape::Move);
+    session.pointerOverLesionMap(kLeftButton);
+    EXPECT_EQ(session.lesionMapPointer(), PointerShape::Arrow);
 }
 
 TEST_F(Session, StartUpFailsClearlyWhenTheRgbFileCannotBeOpened) {
-    session.setText(13, scratch.file("no-such-folder/RGBa.txt"));
+    session.texts().rgbOutputName = (scratch.file("no-such-folder/RGBa.txt"));
     try {
         session.startUp();
         FAIL();

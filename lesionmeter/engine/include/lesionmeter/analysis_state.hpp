@@ -20,7 +20,7 @@ struct AnalysisState {
     // Channel values of sample n at index n.
     std::array<float, 51> inRed{}, inGreen{}, inBlue{};
     std::array<float, 51> outRed{}, outGreen{}, outBlue{};
-    // Click positions in Picture1 of sample n at index n.
+    // Click positions in the photo of sample n at index n.
     std::array<float, 101> inX{}, inY{};
     std::array<float, 101> outX{}, outY{};
     // Reference centre chosen by a right click.

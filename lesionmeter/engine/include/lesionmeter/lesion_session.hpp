@@ -1,9 +1,9 @@
 #pragma once
 // One lesion analysis session: the window's state without the window. It owns AnalysisState,
-// every picture of the window as an off-screen surface, the texts of the text boxes, the option
-// groups, and the visibility and enabled state of the controls that the commands change. It offers
-// one operation per user action; a window only translates its events into these calls and paints
-// the surfaces (picture(n)) and texts (text(n)).
+// every picture as an off-screen surface named by what it shows (LesionPictures), the texts named
+// by what they hold (LesionTexts), the option groups, and which views are shown and whether
+// "Save 2" is enabled. It offers one operation per user action; a window only translates its
+// events into these calls and paints the pictures and texts.
 //
 // Errors: every operation reports a failure by throwing imaging::RunError. The message is meant
 // for the user (a message box in the window, stderr in the command-line tool); the session stays
@@ -23,6 +23,7 @@
 #include "imaging/random.hpp"
 #include "imaging/surface.hpp"
 #include "lesionmeter/analysis_state.hpp"
+#include "lesionmeter/measurements.hpp"
 
 namespace lesionmeter {
 
@@ -34,32 +35,17 @@ inline constexpr const char* kInformationLine = "Morphex 5 for Win2000, XP";
 constexpr int kLeftButton = 1;
 constexpr int kRightButton = 2;
 
-// Every control of the window whose visibility or enabled state a command can change or the
-// layout gives as hidden or disabled.
-enum class Control {
-    Picture1, Picture2, Picture3, Picture4, Picture5, Picture6, Picture7, Picture8, Picture9,
-    Picture10, Picture11, Picture12, Picture13, Picture14, Picture15, Picture16, Picture17, Picture18,
-    Text1, Text2, Text3, Text4, Text5, Text6, Text7, Text8, Text9, Text10, Text11, Text12, Text13,
-    Text14, Text15, Text16, Text17, Text18, Text19, Text20, Text21, Text22,
-    Command1, Command2, Command3, Command4, Command5, Command6, Command7, Command8, Command9,
-    Option1, Option2, Option3, Option4, Option5, Option6, Option7,
-    Check1, Label1, Label2, Frame1,
-};
-// Picture1..Picture18, Text1..Text22 as Control values.
-Control pictureControl(int n);
-Control textControl(int n);
-
-// "IN" (Option1) or "OUT" (Option2).
+// "IN" or "OUT": the class a left click samples.
 enum class SampleClass { In, Out };
-// "B+W" (Option3) or "LINE" (Option4).
+// "B+W" or "LINE": which of the lesion map and the outline is shown.
 enum class DisplayMode { BlackWhite, Line };
-// "nar" (Option5), "wide" (Option6) or "put" (Option7, erasing off).
+// "nar", "wide" or "put" (erasing off).
 enum class EraserMode { Narrow, Wide, Put };
-// The mouse pointer over Picture2: the standard arrow or the four-headed move pointer.
+// The mouse pointer over the lesion map: the standard arrow or the four-headed move pointer.
 enum class PointerShape { Arrow, Move };
 
-// One weight set accepted by the discriminant search, reported as it is accepted (after
-// Picture4 and Picture6..Picture8 have been reprinted) so that a window can repaint them.
+// One weight set accepted by the discriminant search, reported as it is accepted (after the
+// accepted count and the three weight views have been reprinted) so that a window can repaint them.
 struct AcceptedSet {
     int accepted;          // m, 1..7
     long long iteration;   // acceptance-phase iteration t at which it was accepted
@@ -75,14 +61,23 @@ struct CalcCallbacks {
     std::function<void()> beep;
 };
 
-// The results of the last "Fractal calc" as numbers (the texts hold their text form).
-struct FractalResults {
-    double frd1 = 0.0;         // Picture12 (Text7)
-    double picture16 = 0.0;    // Text16
-    double picture15 = 0.0;    // Text17
-    double picture17 = 0.0;    // Text18
-    double picture18 = 0.0;    // Text19
-    double frd2 = 0.0;         // Text20
+// The pictures of a session: what each shows.
+struct LesionPictures {
+    imaging::PictureSurface photo;              // the photograph; pointer readout and colour samples
+    imaging::PictureSurface lesionMap;          // B+W view: the lesion map of "Calc + Draw"
+    imaging::PictureSurface outline;            // LINE view: the outline; eraser, save1, loadcal, FRD1
+    imaging::PictureSurface axisView;           // the outline's copy with centroid and radii ("axis")
+    imaging::PictureSurface sampleCount;        // samples of the class sampled or selected last
+    imaging::PictureSurface acceptedCount;      // weight sets accepted by the search
+    imaging::PictureSurface weightRed;          // the linear red, green and blue weights as printed
+    imaging::PictureSurface weightGreen;
+    imaging::PictureSurface weightBlue;
+    imaging::PictureSurface minimumMargin;      // the smallest margin of the accepted sets
+    imaging::PictureSurface information;        // the information panel
+    imaging::PictureSurface upperRowProfile;    // the four luminance profile strips (ProfileDimensions)
+    imaging::PictureSurface lowerRowProfile;
+    imaging::PictureSurface leftColumnProfile;
+    imaging::PictureSurface rightColumnProfile;
 };
 
 // The fits behind the last "Fractal calc": FRD1's box count of the outline picture and the four
@@ -96,24 +91,33 @@ struct FractalFits {
     imaging::Fit column170;
 };
 
-// The colour means of the samples that took part in the last "Calc + Draw" (Text10, Text11).
-struct SampleMeans {
-    float inRed = 0.0f, inGreen = 0.0f, inBlue = 0.0f;
-    float outRed = 0.0f, outGreen = 0.0f, outBlue = 0.0f;
-};
-
-// The results of the last "axis".
-struct AxisResults {
-    long long darkPixels = 0;
-    double centroidX = 0.0;    // Text14
-    double centroidY = 0.0;    // Text15
-    int farthestX = 0, farthestY = 0;   // end of the long radius
-    int nearestX = 0, nearestY = 0;     // end of the short radius
+// The texts a session shows. The user may edit them; the commands read the file names when they
+// need them.
+struct LesionTexts {
+    // The pixel under the pointer: channel values, green + red, and luminance.
+    std::string pixelBlue, pixelGreen, pixelRed, greenPlusRed, luminance;
+    // File names.
+    std::string imagePath = "c:\\oval02a.jpg";        // the loaded photograph
+    std::string mapFileName = "c:\\outpic.bmp";       // derived from the photo: NAME.bmp
+    std::string profileFileName;                       // derived: NAMEP.bmp
+    std::string outlineFileName;                       // derived: NAMEU.bmp ("save1", "loadcal")
+    std::string rgbOutputName = "c:\\RGBa.txt";       // the RGB output file, opened at start-up
+    std::string resultsFileName = "c:\\10esult.txt";  // the file "Save 2" appends to
+    // Results.
+    std::string inMeans;                               // "皮疹内-- R: ..." ("Calc + Draw")
+    std::string outMeans;                              // "皮疹外--R: ..."
+    std::string outlineDimension;                      // FRD1 ("Fractal calc")
+    std::string upperRowProfileDimension;
+    std::string leftColumnProfileDimension;
+    std::string lowerRowProfileDimension;
+    std::string rightColumnProfileDimension;
+    std::string profileDimension;                      // FRD2
+    std::string centroidX, centroidY;                  // "axis"
 };
 
 class LesionSession {
 public:
-    // The window as it opens: the layout's sizes, default texts, visibility and enabled states.
+    // The window as it opens: the pictures' sizes, the default texts, which views are shown.
     // `random` serves the discriminant search, the fringe dither and the axis radii; it must
     // outlive the session.
     explicit LesionSession(imaging::UniformRandom& random);
@@ -123,32 +127,33 @@ public:
 
     // ---- Window and file handling ------------------------------------------------------------
 
-    // Start-up: counts 0, "Save 2" disabled, Picture13 hidden, Text7 emptied, and (when asked)
-    // the RGB output file named by Text13 opened for appending; it keeps that name until "END".
+    // Start-up: counts 0, "Save 2" disabled, the axis view hidden, FRD1 emptied, and (when asked)
+    // the RGB output file named by its text opened for appending; it keeps that name until "END".
     void startUp(bool openRgbOutputFile = true);
-    // "File": greyMap all 256, the chooser panel Picture10 shown, Picture2/Picture12 cleared,
-    // B+W selected, "Save 2" disabled, Text7 emptied.
+    // "File": greyMap all 256, the chooser shown, lesion map and outline cleared and hidden, B+W
+    // selected, "Save 2" disabled, FRD1 emptied.
     void openChooser();
     // A click on a file name in the chooser: the path is folder + separator + fileName (no added
-    // separator when the folder already ends in one); loads it into Picture1 (which grows to the
-    // image), selects IN and B+W, clears the pictures, fills Text5, Text6, Text21, Text22 and
-    // resets AnalysisState (greyMap and the reference centre stay). With `fitToMap`, a photograph
-    // larger than the lesion map (500 x 503) is first reduced to fit by area averaging.
+    // separator when the folder already ends in one); loads it into the photo (which grows to the
+    // image), hides the chooser, selects IN and B+W, clears the pictures, fills the image path and
+    // the derived file names and resets AnalysisState (greyMap and the reference centre stay).
+    // With `fitToMap`, a photograph larger than the lesion map (500 x 503) is first reduced to fit
+    // by area averaging.
     void loadImage(const std::string& folder, const std::string& fileName, bool fitToMap = false);
-    // Whether the photograph in Picture1 is too large for "Calc + Draw" (more than 500 x 503).
+    // Whether the photograph is too large for "Calc + Draw" (more than 500 x 503).
     bool photographTooLarge() const;
     // The reduction factor of the loaded photograph (1 when it was not reduced); a position in
-    // Picture1 divided by it is the position in the photograph's file.
+    // the photo divided by it is the position in the photograph's file.
     double photographScale() const { return photographScale_; }
-    // "Information": shows Picture14 and prints the information line into it (again below on
-    // every press).
+    // "Information": shows the information panel and prints the information line into it (again
+    // below on every press).
     void showInformation();
-    // A click on Picture14 hides it.
+    // A click on the information panel hides it.
     void hideInformation();
     // "END": closes the RGB output file. The session can still be queried afterwards.
     void end();
-    // "Save 2" (Command4): appends the results of the analysis as one row to the file named by
-    // Text9 ("c:\10esult.txt", $HOME/10esult.txt), after a header when the file is new or empty.
+    // "Save 2": appends the results of the analysis as one row to the results file named by its
+    // text ("c:\10esult.txt", $HOME/10esult.txt), after a header when the file is new or empty.
     // Earlier rows are never rewritten; a failure changes nothing in the session.
     void save2();
     // The clock that dates the rows of "Save 2" (local time "YYYY-MM-DD HH:MM:SS" by default).
@@ -178,31 +183,31 @@ public:
 
     // ---- Colour sampling and profiles --------------------------------------------------------
 
-    // "IN" / "OUT" selected: that class's count becomes 0, Picture3 cleared and shows 0.
+    // "IN" / "OUT" selected: that class's count becomes 0, the sample count cleared and shows 0.
     void selectIn();
     void selectOut();
     SampleClass sampleClass() const { return sampleClass_; }
-    // The pointer moves over Picture1 (any button state): Text1..Text4 and Text12 readout.
+    // The pointer moves over the photo (any button state): the pixel readout texts.
     void pointerMove(float x, float y);
-    // A button pressed over Picture1: left alone records a sample of the selected class (the
+    // A button pressed over the photo: left alone records a sample of the selected class (the
     // 51st of a class is refused with "at most 50 samples per class"; the 50 stay), right alone
     // draws the four grey profiles and sets the reference centre; other states do nothing.
     void mouseDown(int button, float x, float y);
     void leftClick(float x, float y) { mouseDown(kLeftButton, x, y); }
     void rightClick(float x, float y) { mouseDown(kRightButton, x, y); }
-    // "RGB output " (Check1): when ticked every sample is appended to the RGB output file.
-    bool check1() const { return check1_; }
-    void setCheck1(bool ticked) { check1_ = ticked; }
+    // "RGB output ": when ticked every sample is appended to the RGB output file.
+    bool rgbOutputTicked() const { return rgbOutputTicked_; }
+    void setRgbOutputTicked(bool ticked) { rgbOutputTicked_ = ticked; }
 
     // ---- Calc + Draw -------------------------------------------------------------------------
 
-    // "Calc + Draw": discriminant search (the generator reseeded from the clock), lesion map in
-    // greyMap and Picture2, outside trimming, luminance profiles. Refused before any change when
-    // a class has no sample or the photograph is too large for the 0..500 map.
+    // "Calc + Draw": discriminant search (the generator reseeded from the run's seed), lesion map
+    // in greyMap and the lesion map view, outside trimming, luminance profiles. Refused before any
+    // change when a class has no sample or the photograph is too large for the 0..500 map.
     void calcAndDraw(const CalcCallbacks& callbacks = {});
     // The same with a given discriminant instead of the random search: the sample means are
-    // still shown, Picture6..Picture8 show the weights, Picture4 and Picture9 stay as they were,
-    // the beep still sounds twice.
+    // still shown, the weight views show the weights, the accepted count and the minimum margin
+    // stay as they were, the beep still sounds twice.
     void calcAndDrawWithWeights(const Discriminant& weights, const CalcCallbacks& callbacks = {});
     // The six weights chosen by the last "Calc + Draw" (all 0 before the first, or when the
     // search accepted no set).
@@ -214,58 +219,66 @@ public:
 
     // ---- Outline drawing ---------------------------------------------------------------------
 
-    // "B+W" selected: "Save 2" disabled, Picture12/Picture13 hidden, Picture2 shown.
+    // "B+W" selected: "Save 2" disabled, outline and axis view hidden, lesion map shown.
     void selectBlackWhite();
-    // "LINE" selected: Picture12 shown with the outline of greyMap, Picture2/Picture13 hidden,
+    // "LINE" selected: the outline of greyMap drawn and shown, lesion map and axis view hidden,
     // "Save 2" enabled.
     void selectLine();
     DisplayMode displayMode() const { return displayMode_; }
     // "nar", "wide", "put".
     void selectEraser(EraserMode mode) { eraserMode_ = mode; }
     EraserMode eraserMode() const { return eraserMode_; }
-    // The pointer moves over Picture12 with this button state: the eraser whitens a 4 x 4
+    // The pointer moves over the outline with this button state: the eraser whitens a 4 x 4
     // ("nar") or 17 x 17 ("wide") square while the left button alone is held.
     void eraserMove(int button, float x, float y);
-    // The pointer moves over Picture2 with this button state (no button or left alone): the
+    // The pointer moves over the lesion map with this button state (no button or left alone): the
     // pointer becomes the arrow for "nar", the move pointer for "wide", unchanged for "put".
-    void pointerOverPicture2(int button);
-    PointerShape picture2Pointer() const { return picture2Pointer_; }
+    void pointerOverLesionMap(int button);
+    PointerShape lesionMapPointer() const { return lesionMapPointer_; }
 
     // ---- Outline save and reload -------------------------------------------------------------
 
-    // "save1": writes Picture12 as a BMP file named by Text22.
+    // "save1": writes the outline as a BMP file named by the outline file name.
     void save1();
-    // "loadcal": rereads the file named by Text22, deletes it and redraws Picture12. Without the
-    // file: a message naming it, nothing changed.
+    // "loadcal": rereads that file, deletes it and redraws the outline. Without the file: a
+    // message naming it, nothing changed.
     void loadcal();
 
     // ---- Measurements ------------------------------------------------------------------------
 
-    // "Fractal calc": FRD1 of Picture12 into Text7, the four strip dimensions into
-    // Text16..Text19, FRD2 into Text20; shows Picture12 and the strips. The snapshot of
-    // Picture12 is made in memory; no file is written.
+    // "Fractal calc": FRD1 of the outline, the four profile dimensions and FRD2, as numbers and
+    // texts; shows the outline and the profile strips. The snapshot of the outline is made in
+    // memory; no file is written.
     void fractalCalc();
     const FractalResults& fractalResults() const { return fractal_; }
     // The fits behind fractalResults() (empty before the first "Fractal calc").
     const FractalFits& fractalFits() const { return fractalFits_; }
-    // "axis": centroid of the dark pixels of Picture12 into Text14/Text15, the outline copied to
-    // Picture13 with the centroid cross and the two radii. The copy is made in memory.
-    // With no dark pixel: a message after the copy, Text14/Text15 unchanged.
+    // "axis": the centroid of the outline's dark pixels into its texts, the outline copied to the
+    // axis view with the centroid cross and the two radii. The copy is made in memory. With no
+    // dark pixel: a message after the copy, the centroid texts unchanged.
     void axis();
     const AxisResults& axisResults() const { return axis_; }
+    // Everything measured since the photograph was loaded, under its names: the weights and
+    // sample means of the last "Calc + Draw", the dimensions of the "Fractal calc" and the
+    // centroid and radii of the "axis" after it.
+    LesionMeasurements measurements() const;
 
-    // ---- Controls ----------------------------------------------------------------------------
+    // ---- What the window shows ---------------------------------------------------------------
 
-    // Picture1..Picture18 (Picture5, Picture10, Picture11 are panels). Printed numbers are
-    // picture(n).printedLines().
-    imaging::PictureSurface& picture(int n);
-    const imaging::PictureSurface& picture(int n) const;
-    // Text1..Text22 (Text8 does not exist in the window and stays empty).
-    const std::string& text(int n) const;
-    // The user edits a text box (Text5, Text6, Text13, Text22, ...).
-    void setText(int n, const std::string& value);
-    bool visible(Control c) const;
-    bool enabled(Control c) const;
+    LesionPictures& pictures() { return pictures_; }
+    const LesionPictures& pictures() const { return pictures_; }
+    // The texts; a window hands every edit of a text box to them.
+    LesionTexts& texts() { return texts_; }
+    const LesionTexts& texts() const { return texts_; }
+
+    // Which views are shown, and whether "Save 2" is enabled.
+    bool lesionMapShown() const { return pictures_.lesionMap.visible(); }
+    bool outlineShown() const { return pictures_.outline.visible(); }
+    bool axisViewShown() const { return pictures_.axisView.visible(); }
+    bool profilesShown() const { return pictures_.upperRowProfile.visible(); }
+    bool informationShown() const { return pictures_.information.visible(); }
+    bool chooserShown() const { return chooserShown_; }
+    bool save2Enabled() const { return save2Enabled_; }
 
     // The file name selected in the chooser (without folder), as written in RGB output lines.
     const std::string& selectedFileName() const { return selectedFileName_; }
@@ -276,21 +289,21 @@ public:
     AnalysisState& state() { return state_; }
 
 private:
-    void setVisible(Control c, bool v);
-    void setEnabled(Control c, bool v);
     void runCalcAndDraw(const Discriminant* fixed, const CalcCallbacks& callbacks);
+    void showProfiles(bool shown);
+    void clearPictures();
 
     imaging::UniformRandom& random_;
     AnalysisState state_;
-    std::array<imaging::PictureSurface, 19> pictures_;   // index 1..18
-    std::array<std::string, 23> texts_;                  // index 1..22
-    std::array<bool, 64> visible_{};
-    std::array<bool, 64> enabled_{};
+    LesionPictures pictures_;
+    LesionTexts texts_;
+    bool chooserShown_ = false;
+    bool save2Enabled_ = true;
     SampleClass sampleClass_ = SampleClass::In;
     DisplayMode displayMode_ = DisplayMode::BlackWhite;
     EraserMode eraserMode_ = EraserMode::Narrow;
-    PointerShape picture2Pointer_ = PointerShape::Arrow;
-    bool check1_ = false;
+    PointerShape lesionMapPointer_ = PointerShape::Arrow;
+    bool rgbOutputTicked_ = false;
     std::string selectedFileName_;
     std::string rgbOutputName_;
     std::unique_ptr<imaging::OutputFile> rgbOutput_;

@@ -20,11 +20,11 @@ namespace lesionmeter {
 std::string rgbOutputLine(const std::string& fileName, SampleClass sampleClass, int red, int green, int blue,
                           const std::string& luminanceText);
 
-// The grey profiles of a right click at (x, y) of Picture1: rows y and y + 30 into Picture16 and
-// Picture17, columns x and x + 30 into Picture15 and Picture18 (each cleared first).
-void drawClickProfiles(const imaging::PictureSurface& picture1, float x, float y, imaging::PictureSurface& picture16,
-                       imaging::PictureSurface& picture15, imaging::PictureSurface& picture17,
-                       imaging::PictureSurface& picture18);
+// The grey profiles of a right click at (x, y) of the photo: rows y and y + 30 into the upper and
+// lower row strips, columns x and x + 30 into the left and right column strips (each cleared first).
+void drawClickProfiles(const imaging::PictureSurface& photo, float x, float y, imaging::PictureSurface& upperRow,
+                       imaging::PictureSurface& leftColumn, imaging::PictureSurface& lowerRow,
+                       imaging::PictureSurface& rightColumn);
 
 // ---- Discriminant search -------------------------------------------------------------------
 
@@ -86,7 +86,7 @@ SearchResult searchDiscriminant(const AnalysisState& state, imaging::UniformRand
 // The mean of samples 1..n of one channel, summed and divided in single precision.
 float sampleMean(const std::array<float, 51>& values, int n);
 
-// Text10 / Text11: the prefix, then " R:" style fields of the means of samples 1..n (single
+// The IN / OUT sample means as shown: the prefix, then " R:" style fields of the means of samples 1..n (single
 // precision), e.g. "皮疹内-- R: 200.5  G: 120  B: 98.33334".
 std::string sampleMeansText(const std::string& prefix, const std::array<float, 51>& red,
                             const std::array<float, 51>& green, const std::array<float, 51>& blue, int n);
@@ -99,53 +99,54 @@ inline constexpr const char* kOutsidePrefix = "皮疹外--R:";
 constexpr int kMaxMapWidth = 500;
 constexpr int kMaxMapHeight = 503;
 
-// Scores every pixel of Picture1 into greyMap (255 when S > 0, else 0), inverts the map when at
-// most one of the three probe cells is 255, paints it into Picture2 and sets scanWidth/scanHeight.
-void classifyPicture(const imaging::PictureSurface& picture1, const Discriminant& d, AnalysisState& state,
-                     imaging::PictureSurface& picture2);
+// Scores every pixel of the photo into greyMap (255 when S > 0, else 0), inverts the map when at
+// most one of the three probe cells is 255, paints it into the lesion map view and sets
+// scanWidth/scanHeight.
+void classifyPicture(const imaging::PictureSurface& photo, const Discriminant& d, AnalysisState& state,
+                     imaging::PictureSurface& lesionMap);
 
 // Whitens what lies beyond the nearest OUT mark's distance from the centre, with a dithered
 // fringe 15 pixels wide (one generator reseed per pixel, one number per fringe pixel). No OUT
 // mark: nothing is trimmed.
-void trimOutside(AnalysisState& state, imaging::PictureSurface& picture2, imaging::UniformRandom& random);
+void trimOutside(AnalysisState& state, imaging::PictureSurface& lesionMap, imaging::UniformRandom& random);
 
 // ---- Luminance profiles --------------------------------------------------------------------
 
-// Rows 140 and 170, columns 140 and 170 (x, y = 70..230) of Picture1 into Picture16, Picture17,
-// Picture15 and Picture18, all on the baseline of the third sample of the first row.
-void plotLuminanceProfiles(const imaging::PictureSurface& picture1, imaging::PictureSurface& picture16,
-                           imaging::PictureSurface& picture15, imaging::PictureSurface& picture17,
-                           imaging::PictureSurface& picture18);
+// Rows 140 and 170, columns 140 and 170 (x, y = 70..230) of the photo into the upper row, lower
+// row, left column and right column strips, all on the baseline of the third sample of the first row.
+void plotLuminanceProfiles(const imaging::PictureSurface& photo, imaging::PictureSurface& upperRow,
+                           imaging::PictureSurface& leftColumn, imaging::PictureSurface& lowerRow,
+                           imaging::PictureSurface& rightColumn);
 
 // ---- Outline drawing -----------------------------------------------------------------------
 
 // The two LINE passes: black where a dark cell (c < 50) of greyMap differs by more than 40 from a
 // neighbour and its neighbours are dark enough (sum / 7 <= 254), white elsewhere in 2..extent-2.
-void drawOutline(const AnalysisState& state, imaging::PictureSurface& picture12);
+void drawOutline(const AnalysisState& state, imaging::PictureSurface& outline);
 
-// One eraser step at (x, y) of Picture12 with this button state.
-void eraseAt(imaging::PictureSurface& picture12, EraserMode mode, int button, float x, float y);
+// One eraser step at (x, y) of the outline with this button state.
+void eraseAt(imaging::PictureSurface& outline, EraserMode mode, int button, float x, float y);
 
 // ---- Outline reload ------------------------------------------------------------------------
 
-// The two passes of "loadcal" after the outline file was loaded into Picture12: outlineGrid from
+// The two passes of "loadcal" after the outline file was loaded into the outline view: outlineGrid from
 // the picture, then black for grey-128 pixels touching a near-black one, white for pixels touching
 // none, the reloaded picture elsewhere.
-void redrawReloadedOutline(AnalysisState& state, imaging::PictureSurface& picture12);
+void redrawReloadedOutline(AnalysisState& state, imaging::PictureSurface& outline);
 
 // ---- Measurements --------------------------------------------------------------------------
 
 // FRD1, the four strip dimensions and FRD2 of the pictures as they are; with `fits`, also the
 // fits behind the five dimensions.
-FractalResults measureFractalDimensions(const imaging::PictureSurface& picture12,
-                                        const imaging::PictureSurface& picture16,
-                                        const imaging::PictureSurface& picture15,
-                                        const imaging::PictureSurface& picture17,
-                                        const imaging::PictureSurface& picture18, FractalFits* fits = nullptr);
+FractalResults measureFractalDimensions(const imaging::PictureSurface& outline,
+                                        const imaging::PictureSurface& upperRow,
+                                        const imaging::PictureSurface& leftColumn,
+                                        const imaging::PictureSurface& lowerRow,
+                                        const imaging::PictureSurface& rightColumn, FractalFits* fits = nullptr);
 
-// The centroid and radii of the dark pixels (mean grey < 30) of Picture12 in x, y = 1..300,
-// drawn into Picture13 (red cross, magenta radii). No dark pixel: darkPixels = 0 and nothing drawn.
-AxisResults measureAxis(const imaging::PictureSurface& picture12, imaging::PictureSurface& picture13,
+// The centroid and radii of the dark pixels (mean grey < 30) of the outline in x, y = 1..300,
+// drawn into the axis view (red cross, magenta radii). No dark pixel: darkPixels = 0 and nothing drawn.
+AxisResults measureAxis(const imaging::PictureSurface& outline, imaging::PictureSurface& axisView,
                         imaging::UniformRandom& random);
 
 }  // namespace lesionmeter
