@@ -137,18 +137,61 @@ private slots:
         QVERIFY(s.errors.messages[0].contains(QStringLiteral("Type mismatch")));
     }
 
-    // A side too large for the work grids stops the run after the header was written.
+    // A side too large for the work grids stops the run before the results file is opened.
     void sideBeyondTheGridsIsReported() {
         Selected s;
         s.form.Text12->setText(QStringLiteral("600"));
         QTest::mouseClick(s.form.Command3, Qt::LeftButton);
         QCOMPARE(s.errors.messages.size(), 1);
-        QVERIFY2(s.errors.messages[0].contains(QStringLiteral("Subscript out of range")) ||
-                     s.errors.messages[0].contains(QStringLiteral("600")),
-                 qPrintable(s.errors.messages[0]));
-        QVERIFY(s.results().startsWith("NAME,"));
+        QCOMPARE(s.errors.messages[0], QStringLiteral("Subscript out of range"));
+        QVERIFY(!QFile::exists(s.form.Text5->text()));
         QCOMPARE(s.beeps, 0);
         QVERIFY(s.form.isVisible());
+    }
+
+    // After a good run, "abc" in "Length of one side" (Text6) or in the neighbour box (Text19)
+    // stops the next run before the results file is opened: the message box names the error,
+    // the previous results stay byte for byte and no derived image is left beside the photo.
+    void parameterErrorsLeaveThePreviousResultsAlone() {
+        Selected s;
+        QTest::mouseClick(s.form.Command3, Qt::LeftButton);
+        QVERIFY(s.lastSucceeded);
+        const QByteArray previous = s.results();
+        QCOMPARE(previous.count("\r\n"), 3);
+        for (QLineEdit* box : {s.form.Text6, s.form.Text19}) {
+            const QString kept = box->text();
+            box->setText(QStringLiteral("abc"));
+            QTest::mouseClick(s.form.Command3, Qt::LeftButton);
+            box->setText(kept);
+            QCOMPARE(s.errors.messages.last(), QStringLiteral("Type mismatch: \"abc\" is not a number"));
+            QVERIFY(!s.lastSucceeded);
+            QCOMPARE(s.results(), previous);
+            QCOMPARE(QDir(s.dir.path()).entryList({QStringLiteral("*.bmp")}, QDir::Files), QStringList());
+        }
+        QCOMPARE(s.errors.messages.size(), 2);
+        QCOMPARE(s.beeps, 1);
+    }
+
+    // A derived-image name equal to the photograph (here typed into Text13) is refused in a
+    // message box before anything is written: the photograph is neither overwritten nor deleted.
+    void aDerivedNameEqualToThePhotographIsRefused() {
+        Selected s;
+        const QString photo = s.dir.filePath(QStringLiteral("Pskin.jpg"));
+        QFile original(photo);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        const QByteArray bytes = original.readAll();
+        original.close();
+        s.form.Text13->setText(photo);
+        QTest::mouseClick(s.form.Command3, Qt::LeftButton);
+        QCOMPARE(s.errors.messages.size(), 1);
+        QVERIFY2(s.errors.messages[0].contains(QStringLiteral("Text13")) &&
+                     s.errors.messages[0].contains(QStringLiteral("is the photograph itself")),
+                 qPrintable(s.errors.messages[0]));
+        QVERIFY(!s.lastSucceeded);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        QCOMPARE(original.readAll(), bytes);
+        QVERIFY(!QFile::exists(s.form.Text5->text()));
+        QCOMPARE(s.beeps, 0);
     }
 
     // A results file that cannot be created: the error names it.

@@ -8,10 +8,15 @@
 
 namespace texturemeter {
 
-GridLoad loadGreyGrid(const PictureSurface& source, int16_t regionSide, FloatGrid& gridA, FloatGrid& gridB) {
+void checkGreyGridSide(int16_t regionSide) {
     // The square with one extra row and column: indices 0..regionSide + 1.
     const int16_t end = imaging::add16(regionSide, 1);
     if (end > imaging::kGridMax) throw imaging::RunError::subscriptOutOfRange();
+}
+
+GridLoad loadGreyGrid(const PictureSurface& source, int16_t regionSide, FloatGrid& gridA, FloatGrid& gridB) {
+    checkGreyGridSide(regionSide);
+    const int16_t end = static_cast<int16_t>(regionSide + 1);
     const double side = regionSide;
     GridLoad load;
     int ix = -1, iy = -1;

@@ -47,6 +47,11 @@ void checkSquare(RegionSquare region, int16_t& xEnd, int16_t& yEnd) {
 
 }  // namespace
 
+void checkRegionSquare(RegionSquare region) {
+    int16_t xEnd = 0, yEnd = 0;
+    checkSquare(region, xEnd, yEnd);
+}
+
 GreyImageSums prepareGreyImage(PhotoView photo, RegionSquare region, Variant variant, FloatGrid& gridA,
                                FloatGrid& gridB, PictureSurface& monochromeImage) {
     int16_t xEnd = 0, yEnd = 0;

@@ -2,10 +2,8 @@
 
 #include "texturemeter/results_file.hpp"
 
-#include <cerrno>
-#include <cstring>
-
 #include "imaging/errors.hpp"
+#include "imaging/file_output.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/paths.hpp"
 
@@ -24,8 +22,18 @@ std::string cell(float v) { return "," + imaging::printForm(v); }
 
 }  // namespace
 
+std::string nameField(const std::string& imageFileName) {
+    if (imageFileName.find_first_of(",\"\r\n") == std::string::npos) return imageFileName;
+    std::string quoted = "\"";
+    for (char c : imageFileName) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
 std::string resultRowText(const std::string& imageFileName, const TextureMeasurements& m) {
-    std::string line = imageFileName;
+    std::string line = nameField(imageFileName);
     line += cell(m.monochrome.meanDimension);   // Monochrome--FR-AVE
     line += cell(m.monochrome.dimensionSd);     // FR-Standard deviation
     line += cell(m.monochrome.sdToMean);        // FR-Standard deviation/FR-AVE
@@ -53,34 +61,21 @@ std::string samplingLineText(const TextureSampling& s) {
     return line;
 }
 
-ResultsFile::~ResultsFile() {
-    if (file_) std::fclose(file_);
-}
-
 void ResultsFile::open(const std::string& resultsName) {
     close();
     if (resultsName.empty())
         throw imaging::RunError(imaging::ErrorKind::FileError,
                                 "Cannot open results file: no file name given (Output File, Text5)");
     path_ = imaging::hostPath(resultsName);
-    file_ = std::fopen(path_.c_str(), "wb");
-    if (!file_)
-        throw imaging::RunError::fileError(std::string("Cannot open results file (") + std::strerror(errno) + ")",
-                                           resultsName);
+    file_.open(resultsName, imaging::OutputFile::Mode::Replace, "results file");
 }
 
 void ResultsFile::writeLine(const std::string& line) {
-    if (!file_) throw imaging::RunError::fileError("Results file not open", path_);
-    const std::string text = line + std::string(kLineEnd);
-    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0)
-        throw imaging::RunError::fileError("Cannot write results file", path_);
+    if (!file_.isOpen()) throw imaging::RunError::fileError("Results file not open", path_);
+    // The line and its end in one write, so a row is in the file whole or not at all.
+    file_.write(line + std::string(kLineEnd));
 }
 
-void ResultsFile::close() {
-    if (!file_) return;
-    const int rc = std::fclose(file_);
-    file_ = nullptr;
-    if (rc != 0) throw imaging::RunError::fileError("Cannot close results file", path_);
-}
+void ResultsFile::close() { file_.close(); }
 
 }  // namespace texturemeter

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "imaging/errors.hpp"
+#include "imaging/file_output.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/paths.hpp"
 
@@ -26,6 +28,13 @@ DerivedNames derivedNames(const std::string& directory, const std::string& fileN
 
 namespace {
 
+// The five derived images a run writes, with the boxes that name them.
+std::vector<std::pair<const std::string*, const char*>> writtenDerivedImages(const DerivedNames& n) {
+    return {{&n.hessian, "Text11 (Hessian image)"},  {&n.monochrome, "Text13 (monochrome image)"},
+            {&n.lineFigure, "Text14 (line figure)"}, {&n.dotFigure, "Text15 (dot figure)"},
+            {&n.outline, "Text18 (outline figure)"}};
+}
+
 // One run: the run state of the window's handler and its steps.
 class TextureRun {
 public:
@@ -36,6 +45,8 @@ public:
 
     RunOutcome execute() {
         refuseUnnamedDerivedImages();
+        refuseOutputsOverInputs(request_);
+        checkRunParameters(request_);
         startRun();
         analyseImage();
         sampleImage();
@@ -49,12 +60,7 @@ private:
     // after replacing the results file, so it is refused before anything is written.
     void refuseUnnamedDerivedImages() const {
         if (request_.derived.freeze != FreezeStrategy::ThroughFiles) return;
-        const DerivedNames& n = request_.derived.names;
-        const std::pair<const std::string*, const char*> written[] = {
-            {&n.hessian, "Text11 (Hessian image)"},   {&n.monochrome, "Text13 (monochrome image)"},
-            {&n.lineFigure, "Text14 (line figure)"},  {&n.dotFigure, "Text15 (dot figure)"},
-            {&n.outline, "Text18 (outline figure)"}};
-        for (const auto& [name, box] : written) {
+        for (const auto& [name, box] : writtenDerivedImages(request_.derived.names)) {
             if (name->empty())
                 throw imaging::RunError::refused(std::string("No derived image name in ") + box +
                                                  ": select the photograph in the file list first");
@@ -235,6 +241,36 @@ private:
 };
 
 }  // namespace
+
+int16_t checkRunParameters(const RunRequest& request) {
+    const int16_t regionSide = imaging::parseInt16(request.texts.regionSide);
+    checkRegionSquare({request.regionX, request.regionY, regionSide});
+    const double windowSize = imaging::parseNumber(request.texts.tileSide);
+    checkGreyGridSide(regionSide);
+    checkTileLayout(regionSide, windowSize);
+    imaging::parseNumber(request.texts.neighbourDistance);
+    return regionSide;
+}
+
+void refuseOutputsOverInputs(const RunRequest& request) {
+    const std::string& results = request.texts.resultsName;
+    const std::string& photo = request.photographPath;
+    if (!photo.empty() && !results.empty() && imaging::sameFile(results, photo))
+        throw imaging::RunError::refused("The results file " + results + " (Output File, Text5) is the photograph " +
+                                         photo + " itself: the run would overwrite it; choose another results file");
+    if (request.derived.freeze != FreezeStrategy::ThroughFiles) return;
+    for (const auto& [name, box] : writtenDerivedImages(request.derived.names)) {
+        if (name->empty()) continue;
+        if (!photo.empty() && imaging::sameFile(*name, photo))
+            throw imaging::RunError::refused("The derived image name in " + std::string(box) + ", " + *name +
+                                             ", is the photograph itself: the run would overwrite it and then "
+                                             "delete it; rename the photograph or change the name");
+        if (request.derived.deleteAtEnd && !results.empty() && imaging::sameDestination(*name, results))
+            throw imaging::RunError::refused("The results file " + results + " (Output File, Text5) is also the "
+                                             "derived image name in " + std::string(box) +
+                                             ": the run would delete it at its end; choose another results file");
+    }
+}
 
 RunOutcome runAnalysis(PhotoView photo, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
                        imaging::UniformRandom& random, RunObserver* observer) {

@@ -121,6 +121,7 @@ RunOutcome TextureSession::run(Variant variant, const RunTexts& texts, RunObserv
     request.regionX = regionX;
     request.regionY = regionY;
     request.imageFileName = imageFileName;
+    request.photographPath = imagePath;
     request.texts = texts;
     request.derived.freeze = freeze;
     request.derived.names = derivedImageNames;

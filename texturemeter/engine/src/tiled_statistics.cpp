@@ -44,6 +44,18 @@ TileStatistics tiledDimensionStatistics(const FloatGrid& gridA, int extentX, int
     return stats;
 }
 
+void checkTileLayout(int16_t regionSide, double windowSize) {
+    // Whether a tile or one of its boxes leaves the grid, the tiles are too many, or a box size
+    // finds no box, depends on the positions only: on a flat surface every box still has an
+    // area (at least its side squared), so the same errors arise as on any picture.
+    const FloatGrid flat = imaging::makeWorkGrid();
+    BoxSizes boxSizes{};
+    std::array<float, 201> areaTable{};
+    std::array<float, 501> tileDimensions{};
+    tiledDimensionStatistics(flat, regionSide, regionSide, windowSize, boxSizes, areaTable, tileDimensions);
+    wholeWindowDimension(flat, windowSize, boxSizes);
+}
+
 GreySurfaceResults greySurfaceStage(const PictureSurface& monochromeImage, const PictureSurface& hessianImage,
                                     int16_t regionSide, const std::string& windowText, WorkGrids& grids,
                                     BoxSizes& boxSizes, std::array<float, 201>& areaTable,

@@ -136,6 +136,89 @@ TEST(ResultsFile, EmptyResultsNameSaysSo) {
     }
 }
 
+// A minimal RFC 4180 reader: the records of a text, each a list of fields.
+std::vector<std::vector<std::string>> readCsv(const std::string& text) {
+    std::vector<std::vector<std::string>> records(1, std::vector<std::string>(1));
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        std::string& field = records.back().back();
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            records.back().emplace_back();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+            if (i + 1 < text.size()) records.emplace_back(1);
+        } else {
+            field += c;
+        }
+    }
+    return records;
+}
+
+TEST(ResultsFile, NameIsQuotedOnlyWhenItHoldsACommaAQuoteOrALineBreak) {
+    EXPECT_EQ(nameField("P1234.jpg"), "P1234.jpg");
+    EXPECT_EQ(nameField("skin sample ü 'x'; 1.jpg"), "skin sample ü 'x'; 1.jpg");
+    EXPECT_EQ(nameField("P1,2.jpg"), "\"P1,2.jpg\"");
+    EXPECT_EQ(nameField("say \"cheese\".jpg"), "\"say \"\"cheese\"\".jpg\"");
+    EXPECT_EQ(nameField("two\nlines.jpg"), "\"two\nlines.jpg\"");
+    EXPECT_EQ(nameField("cr\r.jpg"), "\"cr\r.jpg\"");
+
+    TextureMeasurements row;
+    row.monochrome.meanDimension = 1.5f;
+    EXPECT_EQ(resultRowText("P1234.jpg", row).rfind("P1234.jpg, 1.5 ,", 0), 0u);
+    for (const std::string name : {"P1,2.jpg", "a\"b\".jpg", "two\r\nlines,\".jpg"}) {
+        const std::string file = std::string(kResultsHeader) + "\r\n" + resultRowText(name, row) + "\r\n";
+        const auto records = readCsv(file);
+        ASSERT_EQ(records.size(), 2u) << name;
+        EXPECT_EQ(records[0].size(), 14u);
+        ASSERT_EQ(records[1].size(), 14u) << name;
+        EXPECT_EQ(records[1][0], name);
+        EXPECT_EQ(records[1][1], " 1.5 ");
+    }
+}
+
+// A whole run on photographs whose names hold a comma and a line break: the results file reads
+// back as three records of 14, 14 and 12 fields with the names as they are.
+TEST_F(SessionRun, PhotoNamesWithACommaOrALineBreakKeepTheFileParseable) {
+    for (const std::string name : {"P1,2.jpg", "Pline\nbreak.jpg"}) {
+        SCOPED_TRACE(name);
+        fs::copy_file(dir_ / "P1234.jpg", dir_ / name);
+        imaging::FastRandom random(1);
+        TextureSession s(random);
+        s.selectImage(dir_.string(), name);
+        s.run(Variant::A, texts_, nullptr, FreezeStrategy::InMemory);
+        const auto records = readCsv(readFile(dir_ / "results.txt"));
+        ASSERT_EQ(records.size(), 3u);
+        EXPECT_EQ(records[0].size(), 14u);
+        ASSERT_EQ(records[1].size(), 14u);
+        EXPECT_EQ(records[1][0], name);
+        EXPECT_EQ(records[2].size(), 12u);
+    }
+}
+
+TEST(ResultsFile, AFullDiskNamesTheFileAndTheReason) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    ResultsFile f;
+    f.open("/dev/full");
+    try {
+        f.writeLine(std::string(kResultsHeader));
+        FAIL() << "wrote to a full device";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot write results file (No space left on device): /dev/full");
+    }
+}
+
 TEST(DerivedNames, DropFirstCharacterAndExtension) {
     const DerivedNames n = derivedNames("/img/set1", "P1234.jpg");
     EXPECT_EQ(n.hessian, "/img/set1/1234h.bmp");
@@ -315,14 +398,6 @@ TEST_F(SessionRun, ErrorsStopTheRunAndKeepWhatWasWritten) {
     EXPECT_FALSE(fs::exists(dir_ / "results.txt"));  // stopped before the file was opened
 
     t = texts_;
-    t.tileSide = "19";
-    EXPECT_THROW(s.run(Variant::A, t), imaging::RunError);
-    // The header and the two frozen images were written before the error and stay.
-    EXPECT_EQ(crlfLines(readFile(dir_ / "results.txt")).size(), 1u);
-    EXPECT_TRUE(fs::exists(dir_ / "1234h.bmp"));
-    EXPECT_TRUE(fs::exists(dir_ / "1234a.bmp"));
-
-    t = texts_;
     t.regionSide = "500";
     EXPECT_THROW(s.run(Variant::A, t), imaging::RunError);
     t.regionSide = "0";
@@ -330,7 +405,121 @@ TEST_F(SessionRun, ErrorsStopTheRunAndKeepWhatWasWritten) {
     t = texts_;
     t.neighbourDistance = "four";
     EXPECT_THROW(s.run(Variant::A, t), imaging::RunError);
+    EXPECT_FALSE(fs::exists(dir_ / "results.txt"));
+}
 
+// After a good run, a run that fails on one of its own parameters fails before the results file
+// is opened: the previous file stays byte for byte, no derived image is left beside the photo, no
+// status word is printed. The error text is the one the run would give at that parameter.
+TEST_F(SessionRun, ParameterErrorsComeBeforeTheResultsFileIsOpened) {
+    imaging::FastRandom random(1);
+    TextureSession s(random);
+    s.selectImage(dir_.string(), "P1234.jpg");
+    s.run(Variant::A, texts_);
+    const std::string previous = readFile(dir_ / "results.txt");
+    ASSERT_EQ(crlfLines(previous).size(), 3u);
+
+    struct Case {
+        std::string RunTexts::*box;
+        std::string text;
+        imaging::ErrorKind kind;
+        std::string message;
+    };
+    const Case cases[] = {
+        {&RunTexts::tileSide, "abc", imaging::ErrorKind::TypeMismatch, "Type mismatch: \"abc\" is not a number"},
+        {&RunTexts::neighbourDistance, "abc", imaging::ErrorKind::TypeMismatch, "Type mismatch: \"abc\" is not a number"},
+        {&RunTexts::regionSide, "abc", imaging::ErrorKind::TypeMismatch, "Type mismatch: \"abc\" is not a number"},
+        {&RunTexts::tileSide, "19", imaging::ErrorKind::InvalidArgument,
+         "Invalid procedure call or argument: logarithm of 0"},
+        {&RunTexts::regionSide, "500", imaging::ErrorKind::SubscriptOutOfRange, "Subscript out of range"},
+        {&RunTexts::regionSide, "481", imaging::ErrorKind::SubscriptOutOfRange, "Subscript out of range"},
+        {&RunTexts::regionSide, "0", imaging::ErrorKind::DivisionByZero, "Division by zero"},
+        {&RunTexts::regionSide, "40000", imaging::ErrorKind::Overflow, "Overflow"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        RunTexts t = texts_;
+        t.*c.box = c.text;
+        RecordingObserver observer;
+        try {
+            s.run(Variant::A, t, &observer);
+            FAIL() << "ran";
+        } catch (const imaging::RunError& e) {
+            EXPECT_EQ(e.kind(), c.kind);
+            EXPECT_EQ(std::string(e.what()), c.message);
+        }
+        EXPECT_TRUE(observer.words.empty());
+        EXPECT_EQ(readFile(dir_ / "results.txt"), previous);
+        for (const char* derived : {"1234h.bmp", "1234a.bmp", "1234b.bmp", "1234c.bmp", "1234e.bmp"})
+            EXPECT_FALSE(fs::exists(dir_ / derived)) << derived;
+    }
+    // The same parameters in the engine's own check, as the command line uses it.
+    RunRequest request;
+    request.texts.tileSide = "abc";
+    EXPECT_THROW(checkRunParameters(request), imaging::RunError);
+    request.texts = {};
+    EXPECT_EQ(checkRunParameters(request), 200);
+}
+
+// A photograph whose own name is one of its derived names ("aa.bmp" -> "a" + "a.bmp", "hhh.bmp"
+// -> "hh" + "h.bmp") would be overwritten by the run and deleted at its end: refused before
+// anything is written, the photograph and the earlier results file untouched.
+TEST_F(SessionRun, ADerivedNameEqualToThePhotographIsRefused) {
+    const imaging::Image photo = imaging::loadImageFile((dir_ / "P1234.jpg").string());
+    std::ofstream(dir_ / "results.txt", std::ios::binary) << "earlier results\r\n";
+    for (const auto& [name, box] : {std::pair<std::string, std::string>{"aa.bmp", "Text13"}, {"hhh.bmp", "Text11"},
+                                    {"bb.bmp", "Text14"}, {"ee.bmp", "Text18"}}) {
+        SCOPED_TRACE(name);
+        imaging::saveBmp(photo, (dir_ / name).string());
+        const std::string bytes = readFile(dir_ / name);
+        imaging::FastRandom random(1);
+        TextureSession s(random);
+        s.selectImage(dir_.string(), name);
+        RecordingObserver observer;
+        try {
+            s.run(Variant::A, texts_, &observer);
+            FAIL() << "ran over its own photograph";
+        } catch (const imaging::RunError& e) {
+            EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+            EXPECT_NE(std::string(e.what()).find(box), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("is the photograph itself"), std::string::npos) << e.what();
+        }
+        EXPECT_TRUE(observer.words.empty());
+        EXPECT_EQ(readFile(dir_ / name), bytes);
+        EXPECT_EQ(readFile(dir_ / "results.txt"), "earlier results\r\n");
+    }
+}
+
+// The results file named as the photograph (in any spelling), or as one of the derived images
+// the run deletes at its end, is refused before anything is written.
+TEST_F(SessionRun, AResultsFileThatIsThePhotographOrADerivedImageIsRefused) {
+    const std::string photoBytes = readFile(dir_ / "P1234.jpg");
+    imaging::FastRandom random(1);
+    TextureSession s(random);
+    s.selectImage(dir_.string(), "P1234.jpg");
+    fs::create_directory(dir_ / "sub");
+    for (const fs::path& spelling : {dir_ / "P1234.jpg", dir_ / "sub" / ".." / "P1234.jpg", dir_ / "." / "P1234.jpg"}) {
+        RunTexts t = texts_;
+        t.resultsName = spelling.string();
+        try {
+            s.run(Variant::A, t);
+            FAIL() << "wrote the results over the photograph";
+        } catch (const imaging::RunError& e) {
+            EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+            EXPECT_NE(std::string(e.what()).find("Text5"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(readFile(dir_ / "P1234.jpg"), photoBytes);
+    }
+    RunTexts t = texts_;
+    t.resultsName = s.derivedImageNames.monochrome;
+    try {
+        s.run(Variant::A, t);
+        FAIL() << "the results file would be deleted as a derived image";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+        EXPECT_NE(std::string(e.what()).find("Text13"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(s.derivedImageNames.monochrome));
 }
 
 TEST_F(SessionRun, RunWithoutAPhotographIsRefusedAndLeavesTheResultsFileAlone) {
@@ -415,39 +604,25 @@ TEST(RunDriver, EmptyDerivedNameIsRefusedBeforeAnythingIsWritten) {
     EXPECT_NO_THROW(runAnalysis(PhotoView(photo), request, RunSurfaces{p2, p3, p7, p8}, lines, random));
 }
 
-TEST(RunDriver, SideBeyondTheGridsFailsWithoutPicturesOfThatSize) {
+TEST(RunDriver, SideBeyondTheGridsFailsBeforeAnythingIsDrawnOrWritten) {
     const imaging::Image photo = imaging::loadImageFile(kSkinPhoto);
     imaging::FastRandom random(1);
     PictureSurface p2, p3, p7, p8;
     RunRequest request;
     request.imageFileName = "P1234.jpg";
     CollectedLines lines;
-    for (const char* side : {"2000", "501"}) {
+    for (const char* side : {"2000", "501", "500"}) {
         request.texts.regionSide = side;
-        lines.lines.clear();
         try {
             runAnalysis(PhotoView(photo), request, RunSurfaces{p2, p3, p7, p8}, lines, random);
             FAIL() << "side " << side << " ran";
         } catch (const imaging::RunError& e) {
             EXPECT_EQ(e.kind(), imaging::ErrorKind::SubscriptOutOfRange) << e.what();
         }
-        // The header was written before the error, as in every failed run.
-        ASSERT_EQ(lines.lines.size(), 1u);
-        EXPECT_EQ(lines.lines[0], std::string(kResultsHeader));
-        // The pictures are never larger than the work grids (indices 0..500).
-        for (const PictureSurface* p : {&p2, &p3, &p7}) {
-            EXPECT_EQ(p->width(), 501) << side;
-            EXPECT_EQ(p->height(), 501) << side;
-        }
+        EXPECT_TRUE(lines.name.empty());  // the results file was not opened
+        EXPECT_TRUE(lines.lines.empty());
+        for (const PictureSurface* p : {&p2, &p3, &p7, &p8}) EXPECT_EQ(p->width(), 0) << side;
     }
-    // A side of 500 still gets its full 501 x 501 pictures (it fails only at the later grid load).
-    request.texts.regionSide = "500";
-    EXPECT_THROW(runAnalysis(PhotoView(photo), request, RunSurfaces{p2, p3, p7, p8}, lines, random),
-                 imaging::RunError);
-    EXPECT_EQ(p2.width(), 501);
-    EXPECT_EQ(p2.pointAt(0, 0), imaging::greyColour(imaging::roundToInt(
-                                    static_cast<double>(static_cast<float>(imaging::greyOf(photo.at(0, 0)) / 255 * 500)) /
-                                    500 * 255)));
 }
 
 TEST_F(SessionRun, UnreadablePhotoIsAnErrorAfterTheReset) {

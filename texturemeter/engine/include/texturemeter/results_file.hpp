@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "imaging/file_output.hpp"
 #include "texturemeter/measurements.hpp"
 
 namespace texturemeter {
@@ -24,6 +25,10 @@ std::string resultRowText(const std::string& imageFileName, const TextureMeasure
 // The sampling line: the twelve sampling values in print form, separated by commas.
 std::string samplingLineText(const TextureSampling& s);
 
+// The NAME field: the image's file name as it is, or, when it holds a comma, a double quote or a
+// line break, enclosed in double quotes with each double quote doubled (RFC 4180).
+std::string nameField(const std::string& imageFileName);
+
 // Where a run writes its lines.
 class ResultsSink {
 public:
@@ -36,12 +41,12 @@ public:
 };
 
 // The results file on disk. The name goes through imaging::hostPath ("C:\x.txt" -> $HOME/x.txt).
-// Each line is flushed, so whatever was written before an error stays. Open/write failures throw
-// RunError (FileError) naming the file.
+// Each line goes to the file whole as soon as it is written, so whatever was written before an
+// error stays. Open, write and close failures throw RunError (FileError) naming the file and the
+// system's reason ("Cannot write results file (No space left on device): NAME").
 class ResultsFile final : public ResultsSink {
 public:
     ResultsFile() = default;
-    ~ResultsFile() override;
     ResultsFile(const ResultsFile&) = delete;
     ResultsFile& operator=(const ResultsFile&) = delete;
 
@@ -51,7 +56,7 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    std::FILE* file_ = nullptr;
+    imaging::OutputFile file_;
     std::string path_;
 };
 

@@ -93,10 +93,25 @@ struct RunRequest {
     int16_t regionX = 0;
     int16_t regionY = 0;
     std::string imageFileName;   // the NAME column
+    // The photograph's file: neither the results file nor a derived image may be it (compared
+    // as files, not as texts). Empty: not checked.
+    std::string photographPath;
     RunTexts texts;
     DerivedImageHandling derived;
     bool captureFits = true;  // keep the fits behind the dimensions (RunOutcome::fits)
 };
+
+// The run's own parameters checked before anything is printed or written, in the order the run
+// meets them, each failing with the error the run would raise there: the region side read as a
+// 16-bit number, the square (corner + side), the tile side read as a number, the grey grids'
+// side, the tiles within the square, the neighbour distance read as a number. So a run that would fail on a parameter
+// leaves the previous results file untouched. Returns regionSide.
+int16_t checkRunParameters(const RunRequest& request);
+
+// Refuses (ErrorKind::Refused) a run whose results file or one of whose written derived images
+// is the photograph itself, or whose results file is also a derived image name (the run would
+// delete it at its end).
+void refuseOutputsOverInputs(const RunRequest& request);
 
 // What a run leaves besides the results file.
 struct RunOutcome {
@@ -111,8 +126,10 @@ struct RunOutcome {
 // The whole run, steps 1 to 41: opens `results` with the results name, writes header, result row and
 // sampling line, and, at the end, prints "END", closes the file, deletes the derived images (when
 // asked) and beeps. Throws imaging::RunError at the first run-time error; lines and images
-// written before stay. When the derived images go through files and one of the five written
-// names is empty, the run is refused (ErrorKind::Refused) before anything is printed or written.
+// written before stay. Before anything is printed or written, the run is refused
+// (ErrorKind::Refused) when the derived images go through files and one of the five written
+// names is empty, or when an output is the photograph (refuseOutputsOverInputs), and fails on its
+// own parameters (checkRunParameters).
 RunOutcome runAnalysis(PhotoView photo, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
                        imaging::UniformRandom& random, RunObserver* observer = nullptr);
 

@@ -89,6 +89,10 @@ double greyHeight(double g0, int16_t regionSide, Variant variant);
 GreyImageSums prepareGreyImage(PhotoView photo, RegionSquare region, Variant variant, FloatGrid& gridA,
                                FloatGrid& gridB, PictureSurface& monochromeImage);
 
+// The errors prepareGreyImage raises for the square alone (corner + side beyond 16 bits, side
+// above 500, negative or 0), before any pixel is read.
+void checkRegionSquare(RegionSquare region);
+
 // Start(C)'s normalization of gridA and gridB over 0..extentX x 0..extentY to mean 125 and
 // 10 levels per standard deviation, cut to 30..220, stored as v / side x 255.
 // Throws "Division by zero" when the standard deviation is 0.
@@ -101,6 +105,9 @@ struct GridLoad {
     int extentY = 0;           // = regionSide
     long long pointCount = 0;  // (regionSide + 2)^2
 };
+
+// The error loadGreyGrid raises for a side above 499 ("Subscript out of range").
+void checkGreyGridSide(int16_t regionSide);
 
 // Samples (regionSide + 2)^2 pixels of `source` from its top-left into gridA and gridB as heights
 // greyOf / 255 x regionSide. Throws "Subscript out of range" for a side above 499.
@@ -168,6 +175,12 @@ TileStatistics tiledDimensionStatistics(const FloatGrid& gridA, int extentX, int
                                         BoxSizes& boxSizes, std::array<float, 201>& areaTable,
                                         std::array<float, 501>& tileDimensions,
                                         std::vector<TileFit>* tileFits = nullptr, imaging::Fit* originFit = nullptr);
+
+// The errors the tiled statistics and the whole-window dimension raise for a square of side
+// `regionSide` and tiles of side `windowSize` whatever the picture ("Subscript out of range" for
+// tiles or boxes beyond the grid or more than 500 tiles, "Invalid procedure call or argument"
+// for a window below 20, "Division by zero" for no tile).
+void checkTileLayout(int16_t regionSide, double windowSize);
 
 // The surface-area dimensions of both images (the result row's first seven numbers).
 struct GreySurfaceResults {
