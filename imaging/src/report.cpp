@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "imaging/errors.hpp"
+#include "imaging/file_output.hpp"
 
 namespace imaging {
 
@@ -87,11 +88,8 @@ Json imageEntry(const std::string& name, const std::string& path) {
 std::string_view programVersion() { return MORPH_VERSION; }
 
 void writeJsonFile(const std::string& path, const Json& document) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) throw RunError::fileError(std::string("Cannot open the JSON file (") + std::strerror(errno) + ")", path);
-    file << document.dump(2) << "\n";
-    file.close();
-    if (!file) throw RunError::fileError("Cannot write the JSON file", path);
+    // As one whole through a temporary file beside it: a failed write leaves the previous report.
+    writeWholeFile(path, document.dump(2) + "\n", "JSON file");
 }
 
 }  // namespace imaging

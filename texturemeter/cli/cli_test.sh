@@ -79,15 +79,23 @@ expect_error() {  # expect_error STATUS PATTERN ARGS...
   [ "$got" -eq "$want" ] || fail "exit $got (want $want) for: $*"
   grep -q -- "$pattern" "$work/err.txt" || fail "message '$pattern' missing for: $* (got: $(cat "$work/err.txt"))"
 }
-expect_error 1 "Subscript out of range" --side 500 --output "$work/e.csv" "$skin"
-[ "$(wc -l < "$work/e.csv")" -eq 1 ] || fail "the header written before the error should stay"
-expect_error 1 "Division by zero" --side 0 --output "$work/e.csv" "$skin"
+# The run's own parameters are checked before the results file is opened: exit 2, the error the
+# run would give, and an earlier results file left byte for byte.
+"$cli" --seed 1 --output "$work/e.csv" "$skin" || fail "good run before the parameter errors exited $?"
+cp "$work/e.csv" "$work/e.before"
+expect_error 2 "Subscript out of range" --side 500 --output "$work/e.csv" "$skin"
+expect_error 2 "Division by zero" --side 0 --output "$work/e.csv" "$skin"
 # 0.5 rounds to 0 (halves to even), so it is the same error with the same hint.
-expect_error 1 "must not be 0" --side 0.5 --output "$work/e.csv" "$skin"
-expect_error 1 "Type mismatch" --side abc --output "$work/e.csv" "$skin"
-expect_error 1 "Type mismatch" --window forty --output "$work/e.csv" "$skin"
-expect_error 1 "Type mismatch" --neighbour x --output "$work/e.csv" "$skin"
-expect_error 1 "Invalid procedure call or argument" --window 19 --output "$work/e.csv" "$skin"
+expect_error 2 "must not be 0" --side 0.5 --output "$work/e.csv" "$skin"
+expect_error 2 'Type mismatch: "abc" is not a number' --side abc --output "$work/e.csv" "$skin"
+expect_error 2 'Type mismatch: "abc" is not a number' --window abc --output "$work/e.csv" "$skin"
+expect_error 2 "Type mismatch" --neighbour x --output "$work/e.csv" "$skin"
+expect_error 2 "Invalid procedure call or argument" --window 19 --output "$work/e.csv" "$skin"
+# 481..499 do not fit the default tile side: the hint names the pair and the largest side that fits.
+expect_error 2 "--side 481 with --window 40: .*use --side 480 or less" --side 481 --output "$work/e.csv" "$skin"
+expect_error 2 "--side 200 with --window 0.5" --window 0.5 --output "$work/e.csv" "$skin"
+cmp -s "$work/e.csv" "$work/e.before" || fail "a parameter error changed the earlier results file"
+"$cli" --seed 1 --side 480 --output "$work/e480.csv" "$skin" || fail "--side 480 with --window 40 should fit"
 black_bmp "$work/black.bmp"
 expect_error 1 "Division by zero" --variant C --side 40 --output "$work/e.csv" "$work/black.bmp"
 # Start(A) on a black square works up to the sampling line, whose rings leave a square below 121.
@@ -97,7 +105,6 @@ expect_error 1 "File not found" --seed 1 --output "$work/e.csv" "$skin" "$work/m
 [ "$(wc -l < "$work/e.csv")" -eq 5 ] || fail "the images around a failing one should still be written"
 echo "not a picture" > "$work/text.jpg"
 expect_error 1 "Invalid picture" --output "$work/e.csv" "$work/text.jpg"
-expect_error 2 "Cannot open results file" --output "$work/no/such/dir/r.csv" "$skin"
 # Two inputs whose derived names coincide (the first character of the name is dropped) would
 # write and read back each other's derived images: refused before anything is written.
 cp "$skin" "$work/P77.jpg"; cp "$lesion" "$work/Q77.jpg"; mkdir -p "$work/kept"
@@ -107,6 +114,92 @@ expect_error 2 "would both write their derived images as 77h.bmp" --seed 1 --out
 [ -z "$(ls -A "$work/kept")" ] || fail "a refused batch should not write derived images"
 "$cli" --seed 1 --output "$work/clash.csv" "$work/P77.jpg" "$work/Q77.jpg" || fail "without --keep-derived the same names are fine"
 "$cli" --variant D "$skin" 2>/dev/null && fail "an unknown variant should be refused"
+
+# 5. No output replaces an input: the results file or a derived image that is an input
+#    photograph (in any spelling) is refused before any work and the photograph stays.
+mkdir -p "$work/in" "$work/in/sub"; cp "$skin" "$work/in/same.jpg"; cp "$lesion" "$work/in/other.jpg"
+for spelling in "$work/in/same.jpg" "$work/in/./same.jpg" "$work/in/sub/../same.jpg"; do
+  expect_error 2 "--output .* is the input photograph" --output "$spelling" "$work/in/same.jpg"
+  cmp -s "$work/in/same.jpg" "$skin" || fail "--output $spelling replaced the photograph"
+done
+# A shell pattern as --output's value: its first match becomes the output.
+(cd "$work/in" && "$cli" --seed 1 --output *.jpg) 2> "$work/err.txt"; got=$?
+[ "$got" -eq 2 ] || fail "--output *.jpg exited $got (want 2)"
+grep -q -- "--output other.jpg is a JPEG picture, not a results file" "$work/err.txt" || fail "--output *.jpg: $(cat "$work/err.txt")"
+cmp -s "$work/in/other.jpg" "$lesion" && cmp -s "$work/in/same.jpg" "$skin" || fail "--output *.jpg replaced a photograph"
+# A photograph whose derived name is its own ("aa.bmp" writes "a" + "a.bmp").
+mkdir -p "$work/kd"; black_bmp "$work/kd/aa.bmp"; cp "$work/kd/aa.bmp" "$work/aa.before"
+(cd "$work/kd" && "$cli" --seed 1 --output r.csv --keep-derived . aa.bmp) 2> "$work/err.txt"; got=$?
+[ "$got" -eq 2 ] || fail "--keep-derived . aa.bmp exited $got (want 2)"
+grep -q "derived image .*aa.bmp.* is the input photograph" "$work/err.txt" || fail "aa.bmp: $(cat "$work/err.txt")"
+cmp -s "$work/kd/aa.bmp" "$work/aa.before" || fail "--keep-derived replaced aa.bmp"
+[ ! -e "$work/kd/r.csv" ] || fail "a refused batch should not write the results file"
+# The results file may not be a derived image either.
+expect_error 2 "is also --output" --output "$work/kept/77a.bmp" --keep-derived "$work/kept" "$work/P77.jpg"
+
+# 6. Write errors: a full device names the file and the system's reason.
+if [ -c /dev/full ]; then
+  expect_error 2 "Cannot write results file (No space left on device): /dev/full" --output /dev/full "$skin"
+fi
+expect_error 2 "Cannot write file (No such file or directory)" --output "$work/no/such/dir/r.csv" "$skin"
+
+# 7. Positions: a square entirely outside the photograph (640 x 480) is refused; one reaching past
+#    an edge is analysed as the window does, with a warning naming the overhang.
+expect_error 1 "lies entirely outside the photograph (640 x 480)" --x -500 --output "$work/p.csv" "$skin"
+expect_error 1 "lies entirely outside" --x 700 --output "$work/p.csv" "$skin"
+"$cli" --seed 1 --x 500 --output "$work/p.csv" "$skin" 2> "$work/err.txt" || fail "an overhanging square exited $?"
+grep -q "warning: the square --x 500 --y 0 --side 200 (pixels 500..700, 0..200) reaches 61 pixels past the right edge" \
+  "$work/err.txt" || fail "overhang warning: $(cat "$work/err.txt")"
+[ "$(wc -l < "$work/p.csv")" -eq 3 ] || fail "an overhanging square should still give its rows"
+
+# 8. Names with a comma or a line break are quoted, so the file stays comma-separated values.
+cp "$skin" "$work/P1,2.jpg"; cp "$skin" "$work/Pline"$'\n'"break.jpg"
+"$cli" --seed 1 --output "$work/q.csv" "$work/P1,2.jpg" "$work/Pline"$'\n'"break.jpg" || fail "odd names exited $?"
+[ "$(sed -n 2p "$work/q.csv" | cut -c1-11)" = '"P1,2.jpg",' ] || fail "comma name not quoted: $(sed -n 2p "$work/q.csv")"
+[ "$(sed -n 4p "$work/q.csv")" = '"Pline' ] && [ "$(sed -n 5p "$work/q.csv" | cut -c1-11)" = 'break.jpg",' ] ||
+  fail "line-break name not quoted: $(sed -n 4,5p "$work/q.csv")"
+[ "$(sed -n 2p "$work/q.csv" | cut -d, -f3- | awk -F, '{print NF}')" -eq 13 ] || fail "quoted row lost a field"
+# Read back by Python's csv module: five records of 14, 12, 14 and 12 fields, the names as they are.
+if command -v python3 > /dev/null; then
+  python3 - "$work/q.csv" <<'PY' || fail "Python's csv module reads the quoted names wrongly"
+import csv, sys
+with open(sys.argv[1], newline="") as f:
+    rows = list(csv.reader(f))
+assert [len(r) for r in rows] == [14, 14, 12, 14, 12], [len(r) for r in rows]
+assert rows[1][0] == "P1,2.jpg" and rows[3][0] == "Pline\nbreak.jpg", (rows[1][0], rows[3][0])
+PY
+fi
+
+# 9. Plain messages for the options.
+"$cli" --jobs 0 "$skin" 2> "$work/err.txt" && fail "--jobs 0 should be refused"
+grep -q 'must be a whole number from 1..4096, not "0"' "$work/err.txt" || fail "--jobs 0: $(cat "$work/err.txt")"
+"$cli" --seed -1 "$skin" 2> "$work/err.txt" && fail "--seed -1 should be refused"
+grep -q 'must be a whole number from 0..18446744073709551615, not "-1"' "$work/err.txt" || fail "--seed -1: $(cat "$work/err.txt")"
+mkdir -p "$work/folder.jpg"
+expect_error 1 "Cannot read file (Is a directory)" --output "$work/f.csv" "$work/folder.jpg"
+"$cli" --seed 1 --jobs 1000 --output "$work/j.csv" "$skin" "$lesion" 2> "$work/err.txt" || fail "--jobs 1000 exited $?"
+grep -q -- "--jobs 1000 reduced to [12] (2 images, [0-9]* core" "$work/err.txt" || fail "--jobs 1000: $(cat "$work/err.txt")"
+
+# 10. Ctrl-C in a batch: no new image is started, the finished rows are written, stderr says how
+#     many images were not analysed, exit status 130.
+mkdir -p "$work/batch"
+for i in $(seq 10 49); do cp "$skin" "$work/batch/P$i.jpg"; done
+"$cli" --seed 1 --jobs 1 --output "$work/int.csv" "$work/batch/"*.jpg 2> "$work/int.err" &
+pid=$!
+for _ in $(seq 1 1200); do
+  [ "$(cat "$work/int.csv" 2>/dev/null | wc -l)" -ge 5 ] && break
+  sleep 0.05
+done
+kill -INT "$pid"; wait "$pid"; got=$?
+[ "$got" -eq 130 ] || fail "an interrupted batch exited $got (want 130)"
+skipped=$(sed -n 's/.*interrupted: \([0-9]*\) of 40 images were not analysed.*/\1/p' "$work/int.err")
+if [ -z "$skipped" ] || [ "$skipped" -le 0 ]; then
+  fail "interrupted batch: $(cat "$work/int.err")"
+else
+  [ "$(wc -l < "$work/int.csv")" -eq $((1 + 2 * (40 - skipped))) ] ||
+    fail "interrupted batch should hold the rows of the $((40 - skipped)) analysed images: $(wc -l < "$work/int.csv") lines"
+  [ "$(tail -c 2 "$work/int.csv" | od -An -c | tr -d ' ')" = '\r\n' ] || fail "interrupted batch ends inside a line"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2

@@ -7,21 +7,25 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "batch_checks.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
+#include "imaging/paths.hpp"
 #include "imaging/random.hpp"
 #include "imaging/report.hpp"
 #include "texturemeter/measurements_json.hpp"
@@ -31,6 +35,7 @@
 namespace {
 
 using namespace texturemeter;
+using namespace texturemeter::cli;
 using imaging::Json;
 
 struct Options {
@@ -52,6 +57,7 @@ struct Options {
 struct ImageResult {
     bool done = false;
     bool failed = false;
+    std::optional<std::string> warning;  // the square reaches past the photograph's edge
     std::vector<std::string> lines;
     std::optional<TextureMeasurements> measurements;
     TextureFits fits;  // behind the measurements' dimensions
@@ -76,11 +82,14 @@ ImageResult analyseOne(const Options& o, std::size_t index) {
     };
     try {
         const imaging::Image photo = imaging::loadImageFile(o.images[index]);
+        result.warning = squareOverhang(imaging::parseInt16(o.x), imaging::parseInt16(o.y),
+                                        imaging::parseInt16(o.texts.regionSide), photo.width, photo.height);
         RunRequest request;
         request.variant = parseVariant(o.variant);
         request.regionX = imaging::parseInt16(o.x);
         request.regionY = imaging::parseInt16(o.y);
         request.imageFileName = fileNameOf(o.images[index]);
+        request.photographPath = o.images[index];
         request.texts = o.texts;
         if (!o.keepDerived.empty()) {
             request.derived.freeze = FreezeStrategy::ThroughFiles;
@@ -137,24 +146,22 @@ private:
     bool enabled_;
 };
 
-// With --keep-derived every image writes five images named from its file name without its first
-// character and extension, so "P1234.jpg" and "Q1234.jpg" (or one image given twice) would write,
-// and read back, the same files, at the same time when analysed in parallel. Such a batch is
-// refused before anything is written.
-bool derivedNamesCollide(const Options& o) {
-    if (o.keepDerived.empty()) return false;
-    std::map<std::string, std::size_t> owner;
-    for (std::size_t i = 0; i < o.images.size(); ++i) {
-        const std::string name = derivedNames(o.keepDerived, fileNameOf(o.images[i])).hessian;
-        const auto [at, fresh] = owner.emplace(name, i);
-        if (!fresh) {
-            std::fprintf(stderr,
-                         "texturemeter-cli: %s and %s would both write their derived images as %s and the like "
-                         "in %s; analyse them with different --keep-derived directories\n",
-                         o.images[at->second].c_str(), o.images[i].c_str(),
-                         std::filesystem::path(name).filename().string().c_str(), o.keepDerived.c_str());
-            return true;
-        }
+// Everything that would make the batch fail as a whole is refused before the results file is
+// opened: outputs over inputs or over each other, the run's own parameters, unwritable outputs.
+bool refusedBeforeAnyWork(const Options& o) {
+    std::vector<NamedOutput> outputs = {{"--output", imaging::hostPath(o.texts.resultsName)}};
+    if (!o.json.empty()) outputs.push_back({"--json", o.json});
+    try {
+        refuseOutputsOverInputs(o.images, outputs, o.keepDerived);
+        RunRequest request;
+        request.regionX = imaging::parseInt16(o.x);
+        request.regionY = imaging::parseInt16(o.y);
+        request.texts = o.texts;
+        checkRunParameters(request);
+        checkOutputsWritable(outputs, o.keepDerived);
+    } catch (const imaging::RunError& e) {
+        std::fprintf(stderr, "texturemeter-cli: %s\n", runErrorMessage(e, o.texts, parseVariant(o.variant)).c_str());
+        return true;
     }
     return false;
 }
@@ -201,7 +208,7 @@ Json reportImage(const Options& o, std::size_t index, const ImageResult& r) {
 }
 
 int run(const Options& o) {
-    if (derivedNamesCollide(o)) return 2;
+    if (refusedBeforeAnyWork(o)) return 2;
     if (!o.seed)
         std::fprintf(stderr, "texturemeter-cli: seed %llu (from the clock; --seed %llu repeats this run)\n",
                      static_cast<unsigned long long>(o.baseSeed), static_cast<unsigned long long>(o.baseSeed));
@@ -219,18 +226,25 @@ int run(const Options& o) {
     std::mutex mutex;
     std::condition_variable finished;
     std::atomic<std::size_t> next{0};
-    const unsigned jobs = std::max(1u, std::min<unsigned>(o.jobs ? o.jobs : std::max(1u, std::thread::hardware_concurrency()),
-                                                          static_cast<unsigned>(count)));
+    std::string jobsNote;
+    const unsigned jobs = parallelJobs(o.jobs, count, std::thread::hardware_concurrency(), jobsNote);
+    if (!jobsNote.empty()) std::fprintf(stderr, "texturemeter-cli: %s\n", jobsNote.c_str());
+    installInterruptHandler();
+    unsigned workersLeft = jobs;
     std::vector<std::thread> workers;
     for (unsigned j = 0; j < jobs; ++j) {
         workers.emplace_back([&] {
-            for (std::size_t i = next++; i < count; i = next++) {
+            // After Ctrl-C no new image is started; the ones under way finish.
+            for (std::size_t i = next++; i < count && !interrupted(); i = next++) {
                 ImageResult r = analyseOne(o, i);
                 r.done = true;
                 std::lock_guard<std::mutex> lock(mutex);
                 outcomes[i] = std::move(r);
                 finished.notify_all();
             }
+            std::lock_guard<std::mutex> lock(mutex);
+            --workersLeft;
+            finished.notify_all();
         });
     }
 
@@ -238,13 +252,22 @@ int run(const Options& o) {
     ProgressBar progress(count);
     bool anyFailed = false;
     bool writeFailed = false;
+    std::size_t notAnalysed = 0;
     Json report = o.json.empty() ? Json() : reportHead(o);
     for (std::size_t i = 0; i < count; ++i) {
         ImageResult r;
         {
             std::unique_lock<std::mutex> lock(mutex);
-            finished.wait(lock, [&] { return outcomes[i].done; });
+            finished.wait(lock, [&] { return outcomes[i].done || workersLeft == 0; });
+            if (!outcomes[i].done) {
+                ++notAnalysed;  // never started: the batch was interrupted
+                continue;
+            }
             r = std::move(outcomes[i]);
+        }
+        if (r.warning) {
+            progress.pause();
+            std::fprintf(stderr, "texturemeter-cli: %s: warning: %s\n", o.images[i].c_str(), r.warning->c_str());
         }
         if (r.failed) {
             anyFailed = true;
@@ -279,8 +302,30 @@ int run(const Options& o) {
             writeFailed = true;
         }
     }
+    if (notAnalysed > 0) {
+        std::fprintf(stderr,
+                     "texturemeter-cli: interrupted: %zu of %zu images were not analysed; the rows of the %zu "
+                     "analysed are in %s\n",
+                     notAnalysed, count, count - notAnalysed, o.texts.resultsName.c_str());
+        return 130;
+    }
     if (writeFailed) return 2;
     return anyFailed ? 1 : 0;
+}
+
+// A check that an option's text is a plain whole number within [low, high], with a plain message.
+CLI::Validator wholeNumberIn(uint64_t low, uint64_t high) {
+    const std::string range = std::to_string(low) + ".." + std::to_string(high);
+    return CLI::Validator(
+        [=](std::string& text) -> std::string {
+            const std::string refusal = "must be a whole number from " + range + ", not \"" + text + "\"";
+            if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return refusal;
+            errno = 0;
+            const unsigned long long v = std::strtoull(text.c_str(), nullptr, 10);
+            if (errno == ERANGE || v < low || v > high) return refusal;
+            return "";
+        },
+        range);
 }
 
 }  // namespace
@@ -292,8 +337,12 @@ int main(int argc, char** argv) {
                  "texture probes of a square, written to a comma-separated results file."};
     app.add_option("--x", o.x, "left edge of the analysed square in the photo")->capture_default_str();
     app.add_option("--y", o.y, "top edge of the analysed square")->capture_default_str();
-    app.add_option("--side", o.texts.regionSide, "side of the square (Sampling width), 1..499")->capture_default_str();
-    app.add_option("--window", o.texts.tileSide, "tile side of the surface dimension (Length of one side), >= 20")
+    app.add_option("--side", o.texts.regionSide,
+                   "side of the square (Sampling width), 121..499; with n = ceil(side / window) tiles per row, "
+                   "n x window <= 500 and n x n <= 500 (with --window 40: up to 480)")
+        ->capture_default_str();
+    app.add_option("--window", o.texts.tileSide,
+                   "tile side of the surface dimension (Length of one side), >= 20; must fit --side (see there)")
         ->capture_default_str();
     app.add_option("--neighbour", o.texts.neighbourDistance, "neighbour distance of the bright-region outline")
         ->capture_default_str();
@@ -306,12 +355,15 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--seed", o.seed,
                    "fixed seed: each image's random numbers depend only on it and the image's place "
-                   "(default: a seed from the clock, reported on stderr)");
+                   "(default: a seed from the clock, reported on stderr)")
+        ->check(wholeNumberIn(0, UINT64_MAX));
     app.add_option("--json", o.json,
                    "also write a JSON report: version, parameters, seed, and per image its size, SHA-256 and "
                    "named measurements at full precision (or its error)");
-    app.add_option("--jobs", o.jobs, "images analysed in parallel (default: the number of cores)")
-        ->check(CLI::PositiveNumber);
+    app.add_option("--jobs", o.jobs,
+                   "images analysed in parallel (default: the number of cores; more than the images or the cores "
+                   "is reduced to that, with a note)")
+        ->check(wholeNumberIn(1, 4096));
     app.add_option("--keep-derived", o.keepDerived,
                    "write the derived images (h, a, b, c, e .bmp) into this directory and keep them")
         ->check(CLI::ExistingDirectory);

@@ -41,8 +41,9 @@ Json imageEntry(const std::string& name, const std::string& path);
 // The version of the programs, as the build names it.
 std::string_view programVersion();
 
-// Writes the document (two-space indent, final line end) to `path`. Failures are file errors
-// naming the file.
+// Writes the document (two-space indent, final line end) to `path` as one whole (a temporary
+// file beside it, renamed into place: a failed write leaves the previous file). Failures are
+// file errors naming the file and the system's reason.
 void writeJsonFile(const std::string& path, const Json& document);
 
 }  // namespace imaging

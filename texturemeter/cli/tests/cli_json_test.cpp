@@ -198,11 +198,40 @@ TEST_F(TexturemeterJson, ClockSeededRunReportsItsSeedAndRepeatsExactlyWithIt) {
     EXPECT_EQ(other.err.find("seed " + seed + " "), std::string::npos);
 }
 
+// A report that cannot be written is refused before any work, like an unwritable results file;
+// one whose write fails after the analysis (a full device) is an output error, and the results
+// file is complete all the same.
 TEST_F(TexturemeterJson, UnwritableReportIsAnOutputError) {
     const ToolRun r = run({"--seed", "1", "--output", path("r.csv"), "--json", path("no/such/dir/r.json"), kSkin});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("Cannot open the JSON file"), std::string::npos) << r.err;
-    EXPECT_EQ(lines(readFile(path("r.csv"))).size(), 3u);  // the results file is complete all the same
+    EXPECT_NE(r.err.find("Cannot write file (No such file or directory): " + path("no/such/dir/r.json")),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(path("r.csv")));  // refused before the results file was opened
+
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    const ToolRun full = run({"--seed", "1", "--output", path("f.csv"), "--json", "/dev/full", kSkin});
+    EXPECT_EQ(full.status, 2);
+    EXPECT_NE(full.err.find("Cannot write JSON file (No space left on device): /dev/full"), std::string::npos)
+        << full.err;
+    EXPECT_EQ(lines(readFile(path("f.csv"))).size(), 3u);
+}
+
+// The report never replaces an input photograph (in any spelling) or the results file.
+TEST_F(TexturemeterJson, AReportOverAnInputOrTheResultsFileIsRefused) {
+    fs::copy_file(kSkin, path("photo.jpg"));
+    const std::string photo = readFile(path("photo.jpg"));
+    for (const std::string& spelling : {path("photo.jpg"), path("./photo.jpg")}) {
+        const ToolRun r = run({"--seed", "1", "--output", path("r.csv"), "--json", spelling, path("photo.jpg")});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("--json " + spelling + " is the input photograph"), std::string::npos) << r.err;
+        EXPECT_EQ(readFile(path("photo.jpg")), photo);
+        EXPECT_FALSE(fs::exists(path("r.csv")));
+    }
+    const ToolRun same = run({"--seed", "1", "--output", path("r.csv"), "--json", path("r.csv"), kSkin});
+    EXPECT_EQ(same.status, 2);
+    EXPECT_NE(same.err.find("--output and --json name the same file"), std::string::npos) << same.err;
+    EXPECT_FALSE(fs::exists(path("r.csv")));
 }
 
 }  // namespace

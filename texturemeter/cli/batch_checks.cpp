@@ -1,0 +1,135 @@
+#include "batch_checks.hpp"
+
+#include <csignal>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <map>
+
+#include "imaging/errors.hpp"
+#include "imaging/file_output.hpp"
+#include "imaging/image_file.hpp"
+#include "texturemeter/run_driver.hpp"
+
+namespace texturemeter::cli {
+
+namespace {
+
+std::string fileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+// The five derived images an image writes with --keep-derived.
+std::vector<std::string> writtenDerivedNames(const std::string& folder, const std::string& image) {
+    const DerivedNames n = derivedNames(folder, fileNameOf(image));
+    return {n.hessian, n.monochrome, n.lineFigure, n.dotFigure, n.outline};
+}
+
+std::atomic<bool> interruptRequested{false};
+
+extern "C" void onInterrupt(int) { interruptRequested.store(true); }
+
+}  // namespace
+
+void refuseOutputsOverInputs(const std::vector<std::string>& images, const std::vector<NamedOutput>& outputs,
+                             const std::string& keepDerivedFolder) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const NamedOutput& out = outputs[i];
+        if (out.name.empty()) continue;
+        for (const std::string& image : images)
+            if (imaging::sameFile(out.name, image))
+                throw imaging::RunError::refused(out.option + " " + out.name + " is the input photograph " + image +
+                                                 " itself; choose another file");
+        // A results file is text: replacing a photograph with it is never meant (a shell pattern
+        // such as "--output *.jpg" hands the first photograph of the folder to --output).
+        const std::string format = imaging::pictureFormatOf(out.name);
+        if (!format.empty())
+            throw imaging::RunError::refused(out.option + " " + out.name + " is a " + format +
+                                             " picture, not a results file; it is not replaced");
+        for (std::size_t j = 0; j < i; ++j)
+            if (!outputs[j].name.empty() && imaging::sameDestination(out.name, outputs[j].name))
+                throw imaging::RunError::refused(outputs[j].option + " and " + out.option + " name the same file " +
+                                                 out.name + "; give each its own");
+    }
+    if (keepDerivedFolder.empty()) return;
+    // Two inputs whose names differ only in the first character (or one input given twice)
+    // would write, and read back, the same derived images.
+    std::map<std::string, std::size_t> owner;
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        const std::vector<std::string> derived = writtenDerivedNames(keepDerivedFolder, images[i]);
+        const auto [at, fresh] = owner.emplace(derived.front(), i);
+        if (!fresh)
+            throw imaging::RunError::refused(images[at->second] + " and " + images[i] +
+                                             " would both write their derived images as " +
+                                             fileNameOf(derived.front()) + " and the like in " + keepDerivedFolder +
+                                             "; analyse them with different --keep-derived directories");
+        for (const std::string& name : derived) {
+            for (const std::string& image : images)
+                if (imaging::sameFile(name, image))
+                    throw imaging::RunError::refused("the derived image " + name + " of " + images[i] +
+                                                     " is the input photograph " + image +
+                                                     " itself; choose another --keep-derived directory");
+            for (const NamedOutput& out : outputs)
+                if (!out.name.empty() && imaging::sameDestination(name, out.name))
+                    throw imaging::RunError::refused("the derived image " + name + " of " + images[i] + " is also " +
+                                                     out.option + " " + out.name + "; give each its own");
+        }
+    }
+}
+
+void checkOutputsWritable(const std::vector<NamedOutput>& outputs, const std::string& keepDerivedFolder) {
+    for (const NamedOutput& out : outputs)
+        if (!out.name.empty()) imaging::checkWritable(out.name);
+    if (!keepDerivedFolder.empty()) {
+        if (!std::filesystem::is_directory(keepDerivedFolder))
+            throw imaging::RunError(imaging::ErrorKind::FileError,
+                                    "Cannot write file (" + imaging::systemReason(ENOTDIR) + "): " + keepDerivedFolder);
+        imaging::checkWritable((std::filesystem::path(keepDerivedFolder) / "derived.bmp").string());
+    }
+}
+
+std::optional<std::string> squareOverhang(int x, int y, int side, int width, int height) {
+    const long long right = static_cast<long long>(x) + side, bottom = static_cast<long long>(y) + side;
+    const std::string square = "the square --x " + std::to_string(x) + " --y " + std::to_string(y) + " --side " +
+                               std::to_string(side) + " (pixels " + std::to_string(x) + ".." + std::to_string(right) +
+                               ", " + std::to_string(y) + ".." + std::to_string(bottom) + ")";
+    const std::string photo = "the photograph (" + std::to_string(width) + " x " + std::to_string(height) + ")";
+    if (x > width - 1 || y > height - 1 || right < 0 || bottom < 0)
+        throw imaging::RunError::refused(square + " lies entirely outside " + photo);
+    std::vector<std::string> parts;
+    const auto past = [&](long long n, const char* edge) {
+        if (n > 0) parts.push_back(std::to_string(n) + " pixel" + (n == 1 ? "" : "s") + " past the " + edge);
+    };
+    past(-static_cast<long long>(x), "left edge");
+    past(-static_cast<long long>(y), "top edge");
+    past(right - (width - 1), "right edge");
+    past(bottom - (height - 1), "bottom edge");
+    if (parts.empty()) return std::nullopt;
+    std::string text = square + " reaches ";
+    for (std::size_t i = 0; i < parts.size(); ++i) text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+    return text + " of " + photo + "; it is analysed as the window does, with white beyond the edge";
+}
+
+unsigned parallelJobs(unsigned requested, std::size_t images, unsigned cores, std::string& note) {
+    note.clear();
+    cores = std::max(1u, cores);
+    const unsigned limit =
+        static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(images, std::size_t(cores))));
+    if (requested == 0) return limit;
+    if (requested <= limit) return requested;
+    note = "--jobs " + std::to_string(requested) + " reduced to " + std::to_string(limit) + " (" +
+           std::to_string(images) + " image" + (images == 1 ? "" : "s") + ", " + std::to_string(cores) + " core" +
+           (cores == 1 ? "" : "s") + ")";
+    return limit;
+}
+
+void installInterruptHandler() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | SA_RESTART;  // a second Ctrl-C ends the tool at once
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool interrupted() { return interruptRequested.load(); }
+
+}  // namespace texturemeter::cli
