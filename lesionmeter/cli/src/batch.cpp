@@ -24,6 +24,7 @@ struct Outcome {
     bool done = false;
     std::string error;
     ResultsRecord record;
+    ImageOutcome report;
 };
 
 void showProgress(std::ostream* progress, bool terminal, std::size_t done, std::size_t total, const std::string& name) {
@@ -48,25 +49,32 @@ int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, b
     std::condition_variable finished;
     std::atomic<std::size_t> next{0};
     // Photographs without any seed get one of their own, each from the clock and its position.
-    const uint64_t clockBase = static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    const uint64_t clockBase = imaging::clockSeed();
 
     auto analyseOne = [&](std::size_t i) {
         Outcome outcome;
+        outcome.report.path = batch.photos[i];
         try {
             const std::string& photo = batch.photos[i];
             ScriptedAnalysis script;
             script.image = photo;
             script.marks = readMarks(marksFileFor(photo));
             script.seed = batch.seed ? batch.seed : script.marks->seed;
+            outcome.report.seedSource = batch.seed ? "option" : script.marks->seed ? "marks" : "clock";
             if (!script.seed) script.seed = imaging::deriveSeed(clockBase, i) >> 11;
+            outcome.report.seed = script.seed;
             script.fit = batch.fit;
             AnalysisResults r = runScriptedAnalysis(script);
             if (!r.axisError.empty()) outcome.error = r.axisError;
+            outcome.report.measurements = r.measurements;
+            outcome.report.fits = r.fits;
+            outcome.report.scale = r.record.marks.scale;
             outcome.record = std::move(r.record);
         } catch (const std::exception& e) {
             outcome.error = e.what();
             outcome.record = {};
         }
+        outcome.report.error = outcome.error;
         outcome.done = true;
         {
             const std::lock_guard lock(mutex);
@@ -108,6 +116,7 @@ int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, b
                 writeError = e.what();
             }
         }
+        if (batch.outcomes) batch.outcomes->push_back(outcome.report);
         showProgress(progress, terminal, i + 1, count, photo);
     }
     for (std::thread& t : workers) t.join();

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "report.hpp"
+
 namespace lesionmeter::cli {
 
 struct Batch {
@@ -18,6 +20,8 @@ struct Batch {
     std::optional<uint64_t> seed;
     bool fit = false;
     unsigned jobs = 0;   // 0: one per core
+    // When set, receives each photograph's outcome in input order (the --json report).
+    std::vector<ImageOutcome>* outcomes = nullptr;
 };
 
 // Runs the batch. Rows are appended as soon as every earlier photograph is done; a photograph

@@ -12,10 +12,13 @@
 #include "batch.hpp"
 #include "imaging/errors.hpp"
 #include "lesionmeter/marks.hpp"
+#include "imaging/random.hpp"
+#include "report.hpp"
 #include "scripted_analysis.hpp"
 
 int main(int argc, char** argv) {
     using namespace lesionmeter::cli;
+    using lesionmeter::Json;
     CLI::App app{"Lesion analysis: IN and OUT colour samples, \"Calc + Draw\", \"LINE\", \"Fractal calc\" and "
                  "\"axis\".\n"
                  "  lesionmeter-cli IMAGE --in X,Y ... --out X,Y ... [--centre X,Y]   samples given here\n"
@@ -25,7 +28,7 @@ int main(int argc, char** argv) {
                  "lesionmeter-cli"};
     ScriptedAnalysis script;
     std::vector<std::string> images, in, out;
-    std::string centre, csv, marksFile, saveMarks;
+    std::string centre, csv, marksFile, saveMarks, json;
     uint64_t seed = 0;
     unsigned jobs = 0;
     app.add_option("IMAGE", images, "photograph(s) (JPEG or BMP)")->required();
@@ -47,7 +50,31 @@ int main(int argc, char** argv) {
     app.add_option("--save-map", script.saveMap, "write the lesion map (the \"B+W\" view, 313 x 305) as BMP");
     app.add_option("--save-outline", script.saveOutline, "write the outline (the \"LINE\" view, 313 x 305) as BMP");
     app.add_option("--csv", csv, "append the results as one row per photograph (header when the file is new)");
+    app.add_option("--json", json,
+                   "also write a JSON report: version, parameters, seed, and per photograph its size, SHA-256 and "
+                   "measurements at full precision, or its error");
     CLI11_PARSE(app, argc, argv);
+
+    RunParameters parameters;
+    parameters.marks = marksFile;
+    parameters.fit = script.fit;
+    if (*seedOption) parameters.seed = seed;
+    parameters.jobs = jobs;
+    parameters.csv = csv;
+    parameters.saveMap = script.saveMap;
+    parameters.saveOutline = script.saveOutline;
+    parameters.saveMarks = saveMarks;
+    // Writes the report, if asked for; false (after saying why) when it cannot be written.
+    auto writeReport = [&json](const Json& report) {
+        if (json.empty()) return true;
+        try {
+            imaging::writeJsonFile(json, report);
+            return true;
+        } catch (const std::exception& e) {
+            std::cerr << "lesionmeter-cli: " << e.what() << "\n";
+            return false;
+        }
+    };
 
     // Several photographs, or one without samples: each with the marks file beside it.
     const bool batchMode = images.size() > 1 || (in.empty() && out.empty() && !*marksOption);
@@ -67,35 +94,68 @@ int main(int argc, char** argv) {
         if (*seedOption) batch.seed = seed;
         batch.fit = script.fit;
         batch.jobs = jobs;
+        std::vector<ImageOutcome> outcomes;
+        batch.outcomes = &outcomes;
         const bool terminal = ::isatty(STDERR_FILENO) == 1;
-        return runBatch(batch, std::cerr, &std::cerr, terminal) == 0 ? 0 : 1;
+        const int failures = runBatch(batch, std::cerr, &std::cerr, terminal);
+        Json report = reportHead(parameters, batch.seed, batch.seed ? "option" : "each image");
+        for (const ImageOutcome& outcome : outcomes) report["images"].push_back(reportImage(outcome));
+        const bool reported = writeReport(report);
+        return failures == 0 && reported ? 0 : 1;
     }
 
     if (in.empty() != out.empty() && !*marksOption) {
         std::cerr << "lesionmeter-cli: give both --in and --out samples, or --marks FILE\n";
         return 2;
     }
+    ImageOutcome outcome;
+    outcome.path = images.front();
+    std::string seedSource;
+    int status = 0;
     try {
         script.image = images.front();
         for (const auto& p : in) script.in.push_back(parsePosition(p));
         for (const auto& p : out) script.out.push_back(parsePosition(p));
         if (!centre.empty()) script.centre = parsePosition(centre);
+        parameters.in = script.in;
+        parameters.out = script.out;
+        parameters.centre = script.centre;
         if (*marksOption) script.marks = lesionmeter::readMarks(marksFile);
-        if (*seedOption) script.seed = seed;
+        // The seed of the run: --seed, else the marks', else one drawn from the clock and reported,
+        // so that the run can be repeated with it.
+        if (*seedOption) {
+            script.seed = seed;
+            seedSource = "option";
+        } else if (script.marks && script.marks->seed) {
+            script.seed = script.marks->seed;
+            seedSource = "marks";
+        } else {
+            script.seed = imaging::clockSeed();
+            seedSource = "clock";
+            std::cerr << "lesionmeter-cli: seed " << *script.seed << " (from the clock; --seed " << *script.seed
+                      << " repeats this run)\n";
+        }
+        outcome.seed = script.seed;
+        outcome.seedSource = seedSource;
         const AnalysisResults results = runScriptedAnalysis(script);
+        outcome.measurements = results.measurements;
+        outcome.fits = results.fits;
+        outcome.scale = results.record.marks.scale;
         printResults(std::cout, results);
-        // A seed drawn from the clock is reported, so that the run can be repeated with it.
-        if (!script.seed && !(script.marks && script.marks->seed))
-            std::cerr << "lesionmeter-cli: seed " << results.record.marks.seed.value_or(0) << "\n";
         if (!csv.empty()) appendCsv(csv, results);
         if (!saveMarks.empty()) lesionmeter::writeMarks(saveMarks, results.record.marks);
         if (!results.axisError.empty()) {
+            outcome.error = results.axisError;
             std::cerr << "lesionmeter-cli: " << results.axisError << "\n";
-            return 1;
+            status = 1;
         }
     } catch (const std::exception& e) {
+        outcome.error = e.what();
         std::cerr << "lesionmeter-cli: " << e.what() << "\n";
-        return 1;
+        status = 1;
     }
-    return 0;
+    Json report = reportHead(parameters, outcome.seed, seedSource);
+    report["images"].push_back(reportImage(outcome));
+    if (!writeReport(report)) status = 1;
+    return status;
 }

@@ -64,6 +64,7 @@ AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script) {
     if (!script.saveOutline.empty()) imaging::savePicture(session.pictures().outline.image(), script.saveOutline);
     r.image = script.image;
     r.measurements = session.measurements();
+    if (session.fractalDone()) r.fits = session.fractalFits();
     r.record = resultsOf(session, localDateTime());
     return r;
 }

@@ -37,6 +37,8 @@ struct AnalysisResults {
     std::string image;
     // The named measurements; "axis" leaves no centroid when the outline had no dark pixel.
     LesionMeasurements measurements;
+    // The fits behind the five dimensions, after "Fractal calc".
+    std::optional<FractalFits> fits;
     // Why "axis" gave no centroid (no dark pixel in the outline); empty when it did. The other
     // results are kept and reported all the same.
     std::string axisError;

@@ -129,7 +129,8 @@ TEST(CliMarks, AClockSeededRunReportsItsSeedAndRepeatsWithIt) {
     ASSERT_EQ(first.status, 0) << first.err;
     const std::string prefix = "lesionmeter-cli: seed ";
     ASSERT_EQ(first.err.rfind(prefix, 0), 0u) << first.err;
-    const std::string seed = first.err.substr(prefix.size(), first.err.find('\n') - prefix.size());
+    const std::string seed = first.err.substr(prefix.size(), first.err.find_first_not_of("0123456789", prefix.size()) - prefix.size());
+    EXPECT_NE(first.err.find("(from the clock; --seed " + seed + " repeats this run)"), std::string::npos) << first.err;
     EXPECT_EQ(std::to_string(readMarks(folder.file("out.json")).seed.value()), seed);
     const ToolRun again = folder.run({s.image, "--marks", "m.json", "--seed", seed});
     EXPECT_EQ(again.out, first.out);
