@@ -26,6 +26,13 @@ int main(int argc, char** argv) {
                  "  lesionmeter-cli [--jobs N] --csv OUT.csv PHOTO...                  each PHOTO with its\n"
                  "                                                                     DIR/NAME.marks.json",
                  "lesionmeter-cli"};
+    app.footer(
+        "Which samples take part: \"Calc + Draw\" uses the first min(IN, OUT) samples of each class, at most 6 "
+        "(with 3 --in and 5 --out, the first 3 of each); further samples are recorded (and kept in marks and "
+        "rows) but do not take part. Positions are pixels of the photograph as analysed (0..width-1, "
+        "0..height-1, rounded half to even like a click); one outside it is refused. No output may be one of "
+        "the photographs, and no two outputs may name the same file; every output is checked writable before "
+        "the analysis.");
     ScriptedAnalysis script;
     std::vector<std::string> images, in, out;
     std::string centre, csv, marksFile, saveMarks, json;
@@ -76,6 +83,17 @@ int main(int argc, char** argv) {
         }
     };
 
+    // Outputs are checked against the photographs and each other before any work.
+    auto outputsRefused = [&images](const std::vector<Output>& outputs) {
+        try {
+            checkOutputs(images, outputs);
+            return false;
+        } catch (const std::exception& e) {
+            std::cerr << "lesionmeter-cli: " << e.what() << "\n";
+            return true;
+        }
+    };
+
     // Several photographs, or one without samples: each with the marks file beside it.
     const bool batchMode = images.size() > 1 || (in.empty() && out.empty() && !*marksOption);
     if (batchMode) {
@@ -88,6 +106,7 @@ int main(int argc, char** argv) {
                          "with its samples\n";
             return 2;
         }
+        if (outputsRefused({{"--csv", csv}, {"--json", json}})) return 2;
         Batch batch;
         batch.photos = images;
         batch.csv = csv;
@@ -108,6 +127,12 @@ int main(int argc, char** argv) {
         std::cerr << "lesionmeter-cli: give both --in and --out samples, or --marks FILE\n";
         return 2;
     }
+    if (outputsRefused({{"--csv", csv},
+                        {"--json", json},
+                        {"--save-map", script.saveMap},
+                        {"--save-outline", script.saveOutline},
+                        {"--save-marks", saveMarks}}))
+        return 2;
     ImageOutcome outcome;
     outcome.path = images.front();
     std::string seedSource;

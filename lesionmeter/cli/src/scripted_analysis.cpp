@@ -4,6 +4,8 @@
 #include <fstream>
 
 #include "imaging/errors.hpp"
+#include "imaging/file_output.hpp"
+#include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
 #include "imaging/surface.hpp"
@@ -21,7 +23,56 @@ std::pair<std::string, std::string> splitImagePath(const std::string& image) {
     return {folder, p.filename().string()};
 }
 
+// Whether "Calc + Draw" classified no pixel as lesion (class value 0).
+bool lesionMapIsEmpty(const AnalysisState& state) {
+    const imaging::FloatGrid& map = state.greyMap;
+    for (int y = 0; y <= map.maxY(); ++y)
+        for (int x = 0; x <= map.maxX(); ++x)
+            if (map(x, y) == 0.0f) return false;
+    return true;
+}
+
 }  // namespace
+
+const char* const kNoLesionPixelMessage =
+    "the discriminant found no lesion pixel; add IN and OUT samples (the first min(IN, OUT) of each class, at "
+    "most 6, take part), so the outline is empty and has no centroid";
+const char* const kNoDarkPixelMessage =
+    "the outline has no dark pixel (mean grey below 30) in x, y = 1..300, so it has no centroid";
+
+void checkOutputs(const std::vector<std::string>& photos, const std::vector<Output>& outputs) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const auto& [option, name] = outputs[i];
+        if (name.empty()) continue;
+        for (const std::string& photo : photos)
+            if (imaging::sameFile(name, photo))
+                throw imaging::RunError::refused(option + " " + name + " is the photograph " + photo +
+                                                 " itself; choose another file");
+        for (std::size_t j = 0; j < i; ++j) {
+            const auto& [earlier, earlierName] = outputs[j];
+            if (!earlierName.empty() && imaging::sameDestination(name, earlierName))
+                throw imaging::RunError::refused(earlier + " and " + option + " name the same file " + name +
+                                                 "; give each its own");
+        }
+        imaging::checkWritable(name);
+        // Text outputs never replace or extend a picture that is there under their name.
+        if (option == "--csv" || option == "--json") {
+            const std::string format = imaging::pictureFormatOf(name);
+            if (!format.empty())
+                throw imaging::RunError::refused(option + " " + name + " is a " + format + " picture, not a " +
+                                                 (option == "--csv" ? "CSV" : "JSON") + " file; choose another file");
+        }
+    }
+}
+
+void checkPosition(const std::string& option, Position p, int width, int height) {
+    const double x = imaging::roundHalfEven(p.first), y = imaging::roundHalfEven(p.second);
+    if (x >= 0 && y >= 0 && x < width && y < height) return;
+    throw imaging::RunError::refused(option + " " + imaging::numberText(p.first) + "," + imaging::numberText(p.second) +
+                                     " lies outside the photograph (" + std::to_string(width) + " x " +
+                                     std::to_string(height) + " pixels: X 0.." + std::to_string(width - 1) + ", Y 0.." +
+                                     std::to_string(height - 1) + ")");
+}
 
 Position parsePosition(const std::string& text) {
     const auto comma = text.find(',');
@@ -57,9 +108,17 @@ AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script) {
         const auto [folder, fileName] = splitImagePath(script.image);
         session.loadImage(folder, fileName, script.fit);
         marks.scale = session.photographScale();
+        // Every position on the photograph as analysed, before the first click.
+        const int width = session.pictures().photo.width(), height = session.pictures().photo.height();
+        for (const Position& p : script.in) checkPosition("--in", p, width, height);
+        for (const Position& p : script.out) checkPosition("--out", p, width, height);
+        if (script.centre) checkPosition("--centre", *script.centre, width, height);
     }
     AnalysisResults r;
     r.axisError = analyseWithMarks(session, script.image, marks, script.fit);
+    // Said in the tool's terms: the window's advice (draw the outline, reload it) means nothing here.
+    if (!r.axisError.empty())
+        r.axisError = lesionMapIsEmpty(session.state()) ? kNoLesionPixelMessage : kNoDarkPixelMessage;
     if (!script.saveMap.empty()) imaging::savePicture(session.pictures().lesionMap.image(), script.saveMap);
     if (!script.saveOutline.empty()) imaging::savePicture(session.pictures().outline.image(), script.saveOutline);
     r.image = script.image;

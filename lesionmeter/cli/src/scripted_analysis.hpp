@@ -52,7 +52,30 @@ Marks marksOfScript(const ScriptedAnalysis& script);
 // "X,Y" as a position; anything else is a "Type mismatch" error naming the text.
 Position parsePosition(const std::string& text);
 
-// Runs the script on a fresh session; errors are imaging::RunError.
+// An output of a run: its option and the file it names (empty: not asked for).
+struct Output {
+    std::string option;
+    std::string name;
+};
+
+// Refuses, before any work, an output that is one of the photographs (compared as files, device
+// and inode, whatever the spelling), two outputs naming the same file, an output that could not
+// be written (its folder missing or not writable, a folder given), and a --csv or --json that is
+// a picture.
+void checkOutputs(const std::vector<std::string>& photos, const std::vector<Output>& outputs);
+
+// Refuses a position that lies outside a photograph of width x height pixels: a click at (x, y)
+// reads the pixel (x, y) rounded half to even, which must lie in 0..width-1 x 0..height-1. The
+// message names the option, the position and the photo size.
+void checkPosition(const std::string& option, Position p, int width, int height);
+
+// What the tool says when "axis" finds no centroid: because the discriminant classified no pixel
+// as lesion, or (rarely) because the outline of a lesion map lies outside x, y = 1..300.
+extern const char* const kNoLesionPixelMessage;
+extern const char* const kNoDarkPixelMessage;
+
+// Runs the script on a fresh session; errors are imaging::RunError. Scripted positions are
+// checked against the photograph (as analysed) before the first click.
 AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script);
 
 // The shortest text that reads back as the same double.

@@ -258,14 +258,21 @@ TEST(LesionmeterJson, ABatchReportsEachPhotographInInputOrder) {
     EXPECT_EQ(row.at("FRD1"), imaging::exactText(a.at("measurements").at("outlineDimension").get<double>()));
 }
 
-TEST(LesionmeterJson, AnUnwritableReportIsAnErrorAndTheResultsStay) {
+TEST(LesionmeterJson, AnUnwritableReportIsRefusedFirstAndAFailedOneKeepsTheResults) {
     Folder folder("unwritable");
     const auto& s = morph::testdata::lesionSample();
     std::vector<std::string> args = {s.image, "--seed", "3", "--csv", "r.csv", "--json", "no-such-folder/r.json"};
     for (const auto& a : samples(s)) args.push_back(a);
-    const ToolRun run = folder.run(args);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("no-such-folder/r.json"), std::string::npos) << run.err;
+    const ToolRun refused = folder.run(args);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("no-such-folder/r.json"), std::string::npos) << refused.err;
+    EXPECT_FALSE(fs::exists(folder.file("r.csv")));   // nothing analysed, nothing written
+
+    // A report that fails while it is written: the error is named, the results row stays.
+    args[6] = "/dev/full";
+    const ToolRun full = folder.run(args);
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("No space left on device"), std::string::npos) << full.err;
     EXPECT_EQ(csvRow(folder.file("r.csv")).at("seed"), "3");
 }
 

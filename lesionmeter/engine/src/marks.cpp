@@ -166,11 +166,13 @@ void replayMarks(LesionSession& session, const Marks& marks) {
             (marks.scale < 1.0 ? " (reduce it to fit first)" : ""));
     if (marks.in.size() > std::size_t(kMaxSamplesPerClass) || marks.out.size() > std::size_t(kMaxSamplesPerClass))
         throw imaging::RunError::refused("Marks: a class holds at most 50 samples");
-    // Every position must lie on the photograph, where a click can land.
+    // Every position must lie on the photograph, where a click can land: a click reads the pixel of
+    // its position rounded half to even.
     const int width = session.pictures().photo.width();
     const int height = session.pictures().photo.height();
     auto check = [&](const MarkPosition& p, const std::string& what) {
-        if (!(p.x >= 0.0f && p.y >= 0.0f && p.x < float(width) && p.y < float(height)))
+        const double x = imaging::roundHalfEven(p.x), y = imaging::roundHalfEven(p.y);
+        if (!(x >= 0.0 && y >= 0.0 && x < width && y < height))
             throw imaging::RunError::refused("Marks: " + what + " at " + positionText(p) + " lies outside the " +
                                              std::to_string(width) + " x " + std::to_string(height) + " photograph");
     };

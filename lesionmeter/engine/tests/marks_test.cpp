@@ -255,9 +255,14 @@ TEST_F(Replay, IsRefusedBeforeAnyClickWhenItCannotBeTheSameClicks) {
     start(replayed, "b.txt");
     // Outside the 320 x 240 photograph, where no click can land.
     Marks outside = sampleMarks();
-    outside.out.push_back({319.5f, 239});
+    outside.out.push_back({319.4f, 239.4f});
     replayMarks(replayed, outside);
     EXPECT_EQ(replayed.state().outCount, 2);
+    // 319.5 reads pixel 320 (half to even), one beyond the last column.
+    Marks half = outside;
+    half.out.back() = {319.5f, 10};
+    EXPECT_EQ(messageOf([&] { replayMarks(replayed, half); }),
+              "Marks: OUT sample 2 at (319.5, 10) lies outside the 320 x 240 photograph");
     outside.out.push_back({320, 10});
     replayed.selectIn();
     const std::string message = messageOf([&] { replayMarks(replayed, outside); });
