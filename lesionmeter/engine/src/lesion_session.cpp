@@ -110,7 +110,11 @@ void LesionSession::loadImage(const std::string& folder, const std::string& file
     const bool endsInSeparator = !folder.empty() && (folder.back() == imaging::kPathSeparator || folder.back() == '\\');
     const std::string path = endsInSeparator ? folder + fileName : folder + imaging::kPathSeparator + fileName;
     // Decoded before anything changes, so that an unreadable file leaves the session as it was.
-    imaging::Image photograph = imaging::loadImageFile(imaging::hostPath(path));
+    loadPhotograph(imaging::loadImageFile(imaging::hostPath(path)), path, fileName, fitToMap);
+}
+
+void LesionSession::loadPhotograph(imaging::Image photograph, const std::string& path, const std::string& fileName,
+                                   bool fitToMap) {
     double scale = 1.0;
     if (fitToMap) {
         imaging::FittedImage fitted = imaging::fitWithin(photograph, kMaxMapWidth, kMaxMapHeight);

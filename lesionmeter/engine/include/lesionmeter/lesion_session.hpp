@@ -140,6 +140,10 @@ public:
     // With `fitToMap`, a photograph larger than the lesion map (500 x 503) is first reduced to fit
     // by area averaging.
     void loadImage(const std::string& folder, const std::string& fileName, bool fitToMap = false);
+    // The same for a photograph decoded elsewhere (pixels handed over by a caller that is not a
+    // chooser): `path` stands as the image path, `fileName` names it for the derived file names.
+    void loadPhotograph(imaging::Image photograph, const std::string& path, const std::string& fileName,
+                        bool fitToMap = false);
     // Whether the photograph is too large for "Calc + Draw" (more than 500 x 503).
     bool photographTooLarge() const;
     // The reduction factor of the loaded photograph (1 when it was not reduced); a position in

@@ -15,5 +15,7 @@ namespace lesionmeter {
 // Every other failure is thrown as imaging::RunError.
 std::string analyseWithMarks(LesionSession& session, const std::string& photoPath, const Marks& marks,
                              bool fitToMap);
+// The same for a photograph already decoded (its pixels), loaded under the marks' photo name.
+std::string analyseWithMarks(LesionSession& session, imaging::Image photograph, const Marks& marks, bool fitToMap);
 
 }  // namespace lesionmeter
