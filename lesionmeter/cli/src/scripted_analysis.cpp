@@ -23,22 +23,7 @@ std::pair<std::string, std::string> splitImagePath(const std::string& image) {
     return {folder, p.filename().string()};
 }
 
-// Whether "Calc + Draw" classified no pixel as lesion (class value 0).
-bool lesionMapIsEmpty(const AnalysisState& state) {
-    const imaging::FloatGrid& map = state.greyMap;
-    for (int y = 0; y <= map.maxY(); ++y)
-        for (int x = 0; x <= map.maxX(); ++x)
-            if (map(x, y) == 0.0f) return false;
-    return true;
-}
-
 }  // namespace
-
-const char* const kNoLesionPixelMessage =
-    "the discriminant found no lesion pixel; add IN and OUT samples (the first min(IN, OUT) of each class, at "
-    "most 6, take part), so the outline is empty and has no centroid";
-const char* const kNoDarkPixelMessage =
-    "the outline has no dark pixel (mean grey below 30) in x, y = 1..300, so it has no centroid";
 
 void checkOutputs(const std::vector<std::string>& photos, const std::vector<Output>& outputs) {
     for (std::size_t i = 0; i < outputs.size(); ++i) {
@@ -116,9 +101,6 @@ AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script) {
     }
     AnalysisResults r;
     r.axisError = analyseWithMarks(session, script.image, marks, script.fit);
-    // Said in the tool's terms: the window's advice (draw the outline, reload it) means nothing here.
-    if (!r.axisError.empty())
-        r.axisError = lesionMapIsEmpty(session.state()) ? kNoLesionPixelMessage : kNoDarkPixelMessage;
     if (!script.saveMap.empty()) imaging::savePicture(session.pictures().lesionMap.image(), script.saveMap);
     if (!script.saveOutline.empty()) imaging::savePicture(session.pictures().outline.image(), script.saveOutline);
     r.image = script.image;

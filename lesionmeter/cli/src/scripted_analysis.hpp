@@ -11,6 +11,7 @@
 
 #include "lesionmeter/lesion_session.hpp"
 #include "lesionmeter/marks.hpp"
+#include "lesionmeter/marks_analysis.hpp"
 #include "lesionmeter/measurements.hpp"
 #include "lesionmeter/results_row.hpp"
 
@@ -68,11 +69,6 @@ void checkOutputs(const std::vector<std::string>& photos, const std::vector<Outp
 // reads the pixel (x, y) rounded half to even, which must lie in 0..width-1 x 0..height-1. The
 // message names the option, the position and the photo size.
 void checkPosition(const std::string& option, Position p, int width, int height);
-
-// What the tool says when "axis" finds no centroid: because the discriminant classified no pixel
-// as lesion, or (rarely) because the outline of a lesion map lies outside x, y = 1..300.
-extern const char* const kNoLesionPixelMessage;
-extern const char* const kNoDarkPixelMessage;
 
 // Runs the script on a fresh session; errors are imaging::RunError. Scripted positions are
 // checked against the photograph (as analysed) before the first click.

@@ -106,5 +106,20 @@ TEST(MarksAnalysis, LargePixelsAreReducedToFitOnlyWhenAsked) {
     expectSameMeasurements(fromPixels.measurements, fromFile.measurements);
 }
 
+TEST(MarksAnalysis, AnAxisWithoutLesionIsExplainedInTheToolsTerms) {
+    // One grey: the discriminant classifies no pixel as lesion, the outline is empty.
+    Marks marks;
+    marks.photo = "grey.bmp";
+    marks.in = {{10, 10}};
+    marks.out = {{20, 20}};
+    marks.seed = 1;
+    const Analysed grey = analyse(imaging::Image(320, 240, imaging::rgbColour(128, 128, 128)), marks);
+    EXPECT_EQ(grey.axisError, kNoLesionPixelMessage);
+    // The other results stand; the centroid is not measured.
+    EXPECT_TRUE(grey.measurements.weights.has_value());
+    EXPECT_TRUE(grey.measurements.fractal.has_value());
+    EXPECT_FALSE(grey.measurements.axis.has_value());
+}
+
 }  // namespace
 }  // namespace lesionmeter

@@ -10,9 +10,15 @@
 
 namespace lesionmeter {
 
-// Runs the analysis on `session` (set its seed and temporary folder first). Returns the message
-// of an "axis" that found no dark pixel in the outline (the other results stand), or "".
-// Every other failure is thrown as imaging::RunError.
+// What a tool says when "axis" finds no centroid (the window's advice, to draw the outline or
+// reload it, means nothing without a window): because the discriminant classified no pixel as
+// lesion, or (rarely) because the outline of a lesion map lies outside x, y = 1..300.
+extern const char* const kNoLesionPixelMessage;
+extern const char* const kNoDarkPixelMessage;
+
+// Runs the analysis on `session` (set its seed first). Returns, when "axis" found no dark pixel
+// in the outline (the other results stand), kNoLesionPixelMessage or kNoDarkPixelMessage;
+// otherwise "". Every other failure is thrown as imaging::RunError.
 std::string analyseWithMarks(LesionSession& session, const std::string& photoPath, const Marks& marks,
                              bool fitToMap);
 // The same for a photograph already decoded (its pixels), loaded under the marks' photo name.
