@@ -2,6 +2,7 @@
 
     import skinmeters
     skinmeters.texture("photo.jpg", seed=1)                     # one photograph -> dict
+    skinmeters.lesion("lesion.jpg", "lesion.marks.json")        # one lesion, from its marks -> dict
     skinmeters.batch(paths, seed=1)                             # many -> pandas.DataFrame
     skinmeters.batch(paths, seed=1, client=dask_client)         # spread over a Dask cluster
 
@@ -10,13 +11,14 @@ analyses run without the interpreter lock, so threads analyse photographs in par
 """
 
 import concurrent.futures
+import json
 import numbers
 import os
 
 from . import _skinmeters
 from ._skinmeters import AnalysisError, photo_seed
 
-__all__ = ["texture", "batch", "AnalysisError", "photo_seed"]
+__all__ = ["texture", "lesion", "batch", "AnalysisError", "photo_seed"]
 
 
 def _parameter_text(name, value):
@@ -64,6 +66,52 @@ def texture(image, x=0, y=0, side=200, window=40, neighbour=4, variant="A", seed
     return _texture(image, x, y, side, window, neighbour, variant, seed, 0)
 
 
+def _plain(value):
+    """numpy numbers and arrays in a marks dict as the JSON numbers and lists they stand for."""
+    if hasattr(value, "tolist"):
+        return value.tolist()
+    raise TypeError(f"a marks dict holds numbers, lists, strings and None, not {type(value).__name__}")
+
+
+def _marks_source(marks):
+    """A marks file name, or the text of a marks dict, as the compiled analysis takes them."""
+    if isinstance(marks, dict):
+        return None, json.dumps(marks, default=_plain)
+    if isinstance(marks, (str, bytes, os.PathLike)):
+        return os.fsdecode(marks), None
+    raise TypeError(f"marks must be a marks-file name or a dict, not {type(marks).__name__}")
+
+
+def _lesion(image, marks, seed, fit, fallback_seed=None):
+    """The measurements (with the seed used) and the message of an "axis" that found no outline, or None."""
+    path, text = _marks_source(marks)
+    return _skinmeters.lesion(image, path, text, _seed_value(seed), bool(fit), fallback_seed)
+
+
+def lesion(image, marks, seed=None, fit=False):
+    """The lesion analysis of one photograph from its marks, as lesionmeter-cli IMAGE --marks FILE does it.
+
+    image: a file name (JPEG, BMP or PNG), or a numpy uint8 array of shape (height, width, 3) in
+    RGB order. marks: a marks file's name, or a dict of the same shape as a marks file
+    ({"format": "lesionmeter-marks", "version": 1, "photo": ..., "in": [[x, y], ...], "out": [...],
+    "centre": [x, y] or None, "seed": N or None, "scale": 1.0}). seed: lesionmeter-cli's --seed;
+    without it the marks' seed, without that a seed drawn from the clock. fit: --fit, a photograph
+    larger than 500 x 503 is reduced to fit first.
+
+    Returns the named measurements of the photograph and the seed used. Raises AnalysisError with
+    the tool's message when the analysis fails; when only "axis" failed (no dark pixel in the
+    outline) the error's `measurements` holds the other results.
+    """
+    measurements, problem = _lesion(image, marks, seed, fit)
+    if problem is not None:
+        # "axis" found no dark pixel in the outline: the tool reports the other results and this
+        # message; here they travel with the error.
+        error = AnalysisError(problem)
+        error.measurements = measurements
+        raise error
+    return measurements
+
+
 def _flatten(measurements, prefix=""):
     """Nested measurement names joined by "." ({"hessian": {"meanDimension": v}} -> "hessian.meanDimension")."""
     row = {}
@@ -84,56 +132,89 @@ def _analyse(kind, path, position, seed, parameters):
     try:
         if kind == "texture":
             measurements = _texture(path, seed=seed, position=position, **parameters)
-            # A row holds one number per column; the fits (lists of points and tiles) stay with texture().
-            measurements.pop("fits", None)
+            problem = None
         else:
-            raise ValueError(f"kind must be \"texture\", not {kind!r}")
+            measurements, problem = _lesion(path, **parameters)
+            row["seed"] = measurements.pop("seed")
+        # A row holds one number per column; the fits (lists of points and tiles) stay with
+        # texture() and lesion().
+        measurements.pop("fits", None)
         row.update(_flatten(measurements))
-        row["error"] = None
+        row["error"] = problem
     except AnalysisError as e:
         row["error"] = str(e)
     return row
 
 
 _TEXTURE_DEFAULTS = {"x": 0, "y": 0, "side": 200, "window": 40, "neighbour": 4, "variant": "A"}
+_LESION_DEFAULTS = {"fit": False}
 
 
-def batch(paths, kind="texture", seed=None, client=None, jobs=None, **parameters):
+def _lesion_marks(paths, marks):
+    """The marks of every photograph: its own marks file beside it (NAME.marks.json), one per
+    photograph from a list, or the same file or dict for all."""
+    if marks is None:
+        return [_skinmeters.marks_file_for(p) for p in paths]
+    if isinstance(marks, (dict, str, bytes, os.PathLike)):
+        return [marks] * len(paths)
+    marks = list(marks)
+    if len(marks) != len(paths):
+        raise ValueError(f"marks has {len(marks)} entries for {len(paths)} photographs")
+    return marks
+
+
+def _batch_tasks(paths, kind, seed, marks, parameters):
+    """The arguments of _analyse for every photograph."""
+    if kind == "texture":
+        if marks is not None:
+            raise TypeError("marks belong to kind=\"lesion\"")
+        unknown = set(parameters) - set(_TEXTURE_DEFAULTS)
+        defaults = _TEXTURE_DEFAULTS
+    elif kind == "lesion":
+        unknown = set(parameters) - set(_LESION_DEFAULTS)
+        defaults = _LESION_DEFAULTS
+    else:
+        raise ValueError(f"kind must be \"texture\" or \"lesion\", not {kind!r}")
+    if unknown:
+        raise TypeError(f"unknown parameter(s) for kind={kind!r}: {', '.join(sorted(unknown))}")
+    parameters = {**defaults, **parameters}
+    if kind == "texture":
+        # Without a seed the photographs share one clock seed, so the batch can be repeated with it.
+        base = _clock_seed() if seed is None else seed
+        return [(kind, p, i, base, parameters) for i, p in enumerate(paths)]
+    # As lesionmeter-cli's batch: the batch's seed for every photograph; without one each
+    # photograph's marks' seed, without that a seed of its own from the clock and its place.
+    base = _clock_seed()
+    return [(kind, p, i, seed, {**parameters, "marks": m, "seed": seed, "fallback_seed": photo_seed(base, i) >> 11})
+            for i, (p, m) in enumerate(zip(paths, _lesion_marks(paths, marks)))]
+
+
+def batch(paths, kind="texture", seed=None, client=None, jobs=None, marks=None, **parameters):
     """Analyses many photographs; returns a pandas.DataFrame with one row per photograph, in input order.
 
-    kind: "texture". parameters: those of texture() (x, y, side, window, neighbour, variant).
-    seed: with seed=S every row equals texturemeter-cli --seed S over the same list.
+    kind="texture": parameters are those of texture() (x, y, side, window, neighbour, variant);
+    with seed=S every row equals texturemeter-cli --seed S over the same list.
+    kind="lesion": each photograph is analysed from its marks as lesion() does it. marks: None for
+    the marks file beside each photograph (DIR/NAME.marks.json, as lesionmeter-cli's batch reads
+    them), a list with one marks file or dict per photograph, or one for all; parameter: fit.
+    With seed=S every photograph's run uses S (as lesionmeter-cli --seed S); without it, its
+    marks' seed or one of its own. Either way the row's "seed" is the seed used.
     client: a dask.distributed.Client; the photographs are spread over its workers (each worker
     must be able to import skinmeters and read the files). Without a client, `jobs` local threads
     (default: the number of cores) analyse them.
 
     A photograph that fails keeps its row: its measurements are missing and the column "error"
-    holds the tool's message ("error" is None for the others).
+    holds the tool's message ("error" is None for the others). A lesion whose "axis" finds no
+    outline keeps its other measurements beside the message.
     """
     import pandas
 
     paths = [os.fspath(p) for p in paths]
     seed = _seed_value(seed)
-    if kind != "texture":
-        raise ValueError(f"kind must be \"texture\", not {kind!r}")
-    unknown = set(parameters) - set(_TEXTURE_DEFAULTS)
-    if unknown:
-        raise TypeError(f"unknown parameter(s) for kind={kind!r}: {', '.join(sorted(unknown))}")
-    parameters = {**_TEXTURE_DEFAULTS, **parameters}
-    # Without a seed the photographs share one clock seed, so the batch can be repeated with it.
-    if seed is None:
-        seed = _clock_seed()
+    tasks = _batch_tasks(paths, kind, seed, marks, parameters)
 
     if client is not None:
-        futures = client.map(
-            _analyse,
-            [kind] * len(paths),
-            paths,
-            range(len(paths)),
-            [seed] * len(paths),
-            [parameters] * len(paths),
-            pure=False,
-        )
+        futures = client.map(_analyse, *zip(*tasks), pure=False) if tasks else []
         rows = []
         for path, future in zip(paths, futures):
             try:
@@ -143,7 +224,7 @@ def batch(paths, kind="texture", seed=None, client=None, jobs=None, **parameters
     else:
         workers = jobs or os.cpu_count() or 1
         with concurrent.futures.ThreadPoolExecutor(max_workers=workers) as pool:
-            rows = list(pool.map(lambda i: _analyse(kind, paths[i], i, seed, parameters), range(len(paths))))
+            rows = list(pool.map(lambda task: _analyse(*task), tasks))
 
     # Columns: the photograph, its measurements in the analysis's order, the seed, the error.
     measured = {}

@@ -17,6 +17,11 @@
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
+#include "imaging/report.hpp"
+#include "lesionmeter/lesion_session.hpp"
+#include "lesionmeter/marks.hpp"
+#include "lesionmeter/marks_analysis.hpp"
+#include "lesionmeter/measurements_json.hpp"
 #include "texturemeter/measurements_json.hpp"
 #include "texturemeter/results_file.hpp"
 #include "texturemeter/run_driver.hpp"
@@ -117,6 +122,49 @@ py::object toPython(const nlohmann::json& j) {
     }
 }
 
+// One lesion analysis from marks (a marks file, or the text of a marks document), as
+// lesionmeter-cli IMAGE --marks FILE [--seed S] [--fit] runs it. The seed: `seed`, else the
+// marks' seed, else `fallbackSeed` (a batch's seed for the place), else one drawn from the clock. Returns the measurements with
+// the seed used, and the message of an "axis" that found no dark pixel (None when it did).
+py::tuple lesion(const py::object& image, const std::optional<std::string>& marksPath,
+                 const std::optional<std::string>& marksText, std::optional<uint64_t> seed, bool fit,
+                 std::optional<uint64_t> fallbackSeed) {
+    if (marksPath.has_value() == marksText.has_value())
+        throw py::value_error("give the marks as a file name or as a document, one of the two");
+    const PhotoSource source = photoSource(image);
+    nlohmann::json measurements;
+    std::string axisError, error;
+    uint64_t seedUsed = 0;
+    {
+        py::gil_scoped_release unlocked;
+        try {
+            const lesionmeter::Marks marks =
+                marksPath ? lesionmeter::readMarks(*marksPath) : lesionmeter::parseMarks(*marksText, "(marks dict)");
+            imaging::FastRandom random;
+            lesionmeter::LesionSession session(random);
+            session.setSeed(seed           ? *seed
+                            : marks.seed   ? *marks.seed
+                            : fallbackSeed ? *fallbackSeed
+                                           : imaging::clockSeed());
+            session.startUp(false);
+            axisError = source.path.empty()
+                            ? lesionmeter::analyseWithMarks(session, photoFromArray(source.array), marks, fit)
+                            : lesionmeter::analyseWithMarks(session, source.path, marks, fit);
+            // As lesionmeter-cli --json reports them: with the fits once "Fractal calc" has run.
+            measurements = session.fractalDone()
+                               ? lesionmeter::toJson(session.measurements(), session.fractalFits())
+                               : lesionmeter::toJson(session.measurements());
+            seedUsed = session.lastRunSeed().value_or(0);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+    }
+    if (!error.empty()) throw AnalysisFailed(error);
+    py::dict result = toPython(measurements);
+    result["seed"] = seedUsed;
+    return py::make_tuple(result, axisError.empty() ? py::object(py::none()) : py::object(py::str(axisError)));
+}
+
 // One texture analysis, as texturemeter-cli analyses photograph number `position` of its list
 // with `--seed seed`.
 py::dict texture(const py::object& image, const std::string& x, const std::string& y, const std::string& side,
@@ -172,6 +220,10 @@ PYBIND11_MODULE(_skinmeters, m) {
     });
     m.def("texture", &texture, py::arg("image"), py::arg("x"), py::arg("y"), py::arg("side"), py::arg("window"),
           py::arg("neighbour"), py::arg("variant"), py::arg("seed"), py::arg("position"));
+    m.def("lesion", &lesion, py::arg("image"), py::arg("marks_path"), py::arg("marks_text"), py::arg("seed"),
+          py::arg("fit"), py::arg("fallback_seed"));
+    m.def("marks_file_for", &lesionmeter::marksFileFor, py::arg("photo"),
+          "The marks file lesionmeter-cli's batch reads for a photograph: DIR/NAME.EXT -> DIR/NAME.marks.json.");
     m.def("photo_seed", &imaging::deriveSeed, py::arg("seed"), py::arg("position"),
           "The seed texturemeter-cli --seed SEED gives the photograph at POSITION (0 = first) of its list.");
 }

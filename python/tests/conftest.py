@@ -86,3 +86,56 @@ def assert_identical(measured, reported, where="measurements"):
         else:
             # Whole numbers may come back as floats from a DataFrame column that also holds a gap.
             assert mine == value and isinstance(mine, bool) == isinstance(value, bool), (f"{where}.{name}", mine, value)
+
+
+# The marks of the bundled lesion photographs (clicked on the lesion and on the skin around it).
+LESION_MARKS = {
+    "in": [[160, 120], [140, 105], [180, 130], [150, 145], [175, 100], [135, 125]],
+    "out": [[245, 120], [220, 180], [160, 205], [100, 180], [75, 120], [100, 60], [160, 35], [220, 60]],
+    "centre": [160, 120],
+}
+LESION_PHOTOS = [TESTDATA / "reference" / "lesion.jpg", SAMPLES / "lesion_sample.jpg"]
+
+
+def marks_of(photo_name, seed=None, scale=1.0, **positions):
+    """A marks document for the photograph, with the bundled photographs' positions unless given."""
+    return {"format": "lesionmeter-marks", "version": 1, "photo": photo_name, **LESION_MARKS, **positions,
+            "seed": seed, "scale": scale}
+
+
+def lesion_photo(seed, height=240, width=320):
+    """A brown, irregular lesion on skin tone around (160, 120), different for every seed."""
+    rng = numpy.random.default_rng(1000 + seed)
+    y, x = numpy.mgrid[0:height, 0:width]
+    angle = numpy.arctan2(y - 120, x - 160)
+    radius = 55 + 8 * numpy.sin(3 * angle + seed) + 5 * numpy.cos((5 + seed % 3) * angle)
+    inside = numpy.hypot(x - 160, y - 120) < radius
+    skin = numpy.array([219, 169, 149], float)
+    brown = numpy.array([122, 72, 52], float) + rng.normal(0, 6, size=3)
+    rgb = numpy.where(inside[..., None], brown, skin) + rng.normal(0, 5, size=(height, width, 3))
+    return numpy.clip(numpy.rint(rgb), 0, 255).astype(numpy.uint8)
+
+
+@pytest.fixture(scope="session")
+def made_lesions(tmp_path_factory):
+    """Twenty lesion photographs as BMP files, each with its marks file beside it (NAME.marks.json)."""
+    folder = tmp_path_factory.mktemp("lesions")
+    photos = []
+    for i in range(20):
+        rgb = lesion_photo(i)
+        path = folder / f"lesion{i:02d}.bmp"
+        write_bmp(path, rgb)
+        # Every third photograph carries the seed of an earlier run in its marks.
+        marks = marks_of(path.name, seed=100 + i if i % 3 == 0 else None)
+        (folder / f"lesion{i:02d}.marks.json").write_text(json.dumps(marks))
+        photos.append((path, rgb))
+    return photos
+
+
+def run_lesionmeter_cli(tmp_path, *arguments):
+    """lesionmeter-cli with --json: its exit status, stdout, stderr and the JSON report."""
+    report = tmp_path / "lesion-report.json"
+    report.unlink(missing_ok=True)
+    done = subprocess.run([LESIONMETER_CLI, *map(str, arguments), "--json", str(report)],
+                          capture_output=True, text=True)
+    return done.returncode, done.stdout, done.stderr, json.loads(report.read_text()) if report.exists() else None

@@ -1,13 +1,16 @@
 """skinmeters.batch on local threads and on a two-worker Dask cluster, row for row against the CLI batch."""
 
+import json
 import logging
 import math
 
+import numpy
 import pandas
 import pytest
 
 import skinmeters
-from conftest import SAMPLES, TESTDATA, TEXTURE_PHOTOS, assert_identical, run_texturemeter_cli
+from conftest import (SAMPLES, TESTDATA, TEXTURE_PHOTOS, assert_identical, marks_of, run_lesionmeter_cli,
+                      run_texturemeter_cli, write_bmp)
 
 MEASURED = ["monochrome.meanDimension", "hessian.meanDimension", "totalDimension", "outlineDimension",
             "tone.histogramSpread", "sampling.meanBrightness", "sampling.ringBrightnessR41to47"]
@@ -97,3 +100,95 @@ def test_a_two_worker_dask_cluster_equals_the_cli_batch(tmp_path, made_photos):
         assert len(executed) == 2 and all(count > 0 for count in executed.values())
     assert frame["error"].notna().sum() == 1
     assert_rows_equal_the_cli(frame, photos, *run_texturemeter_cli(tmp_path, photos, "--seed", "12"))
+
+
+def lesion_row(measurements):
+    return skinmeters._flatten({name: value for name, value in measurements.items() if name != "fits"})
+
+
+def assert_lesion_rows_equal_the_cli(frame, photos, status, stderr, report):
+    """Row i is image i of lesionmeter-cli's --json batch report: seed, error and measurements."""
+    assert list(frame["photo"]) == [str(p) for p in photos]
+    images = report["images"]
+    assert len(images) == len(photos)
+    failures = [line for line in stderr.splitlines() if line.startswith("lesionmeter-cli: ")]
+    for photo, row, image in zip(photos, frame.to_dict("records"), images):
+        assert row["error"] == image.get("error"), photo
+        if row["error"] is not None:
+            assert f"lesionmeter-cli: {photo}: {row['error']}" in failures
+        if "measurements" in image:
+            assert row["seed"] == image["seed"]
+            # Every name is a column (one the photograph did not measure, such as the centroid of an
+            # "axis" without outline, is a gap); the fits stay with lesion().
+            assert "fits" in image["measurements"]
+            assert_identical(measurements_of(row), lesion_row(image["measurements"]), str(photo))
+        else:
+            assert all(math.isnan(v) for v in measurements_of(row).values())
+    assert status == (1 if failures else 0)
+
+
+@pytest.fixture
+def lesion_failures(tmp_path):
+    """A photograph without marks file, a missing one, and one whose outline is empty."""
+    write_bmp(tmp_path / "unmarked.bmp", numpy.full((240, 320, 3), 90, numpy.uint8))
+    write_bmp(tmp_path / "flat.bmp", numpy.full((240, 320, 3), 128, numpy.uint8))
+    (tmp_path / "flat.marks.json").write_text(json.dumps(marks_of("flat.bmp", **{"in": [[10, 10]], "out": [[20, 20]]})))
+    return [tmp_path / "unmarked.bmp", tmp_path / "missing.bmp", tmp_path / "flat.bmp"]
+
+
+def test_a_lesion_batch_on_threads_equals_the_cli_batch(tmp_path, made_lesions, lesion_failures):
+    photos = [made_lesions[0][0], lesion_failures[0], made_lesions[1][0], lesion_failures[1], lesion_failures[2],
+              made_lesions[0][0]]
+    frame = skinmeters.batch(photos, kind="lesion", seed=6, jobs=3)
+    assert list(frame.columns[-2:]) == ["seed", "error"]
+    assert frame["error"].notna().sum() == 3
+    # With the batch's seed every photograph's run uses it: the same photograph gives the same row.
+    pandas.testing.assert_series_equal(frame.iloc[0], frame.iloc[5], check_names=False)
+    assert_lesion_rows_equal_the_cli(frame, photos, *_lesion_batch(tmp_path, photos, "--seed", "6"))
+
+
+def _lesion_batch(tmp_path, photos, *options):
+    status, _, stderr, report = run_lesionmeter_cli(tmp_path, "--csv", tmp_path / "lesions.csv", "--jobs", "2",
+                                                    *options, *photos)
+    return status, stderr, report
+
+
+def test_a_lesion_batch_without_a_seed_uses_each_marks_seed(tmp_path, made_lesions):
+    photos = [p for p, _ in made_lesions[:7]]
+    frame = skinmeters.batch(photos, kind="lesion")
+    assert list(frame["seed"][[0, 3, 6]]) == [100, 103, 106]
+    status, stderr, report = _lesion_batch(tmp_path, photos)
+    assert status == 0, stderr
+    for i in (0, 3, 6):
+        assert report["images"][i]["seed"] == frame["seed"][i]
+        assert_identical(measurements_of(frame.iloc[i].to_dict()), lesion_row(report["images"][i]["measurements"]))
+    # The others drew seeds of their own, reported in the row: each row repeats with its seed.
+    again = skinmeters.batch([photos[1]], kind="lesion", seed=int(frame["seed"][1]))
+    assert again.iloc[0].to_dict() == {**frame.iloc[1].to_dict(), "photo": str(photos[1])}
+
+
+def test_lesion_marks_from_a_list_of_dicts(made_lesions):
+    photos = [p for p, _ in made_lesions[:3]]
+    beside = skinmeters.batch(photos, kind="lesion", seed=2)
+    given = skinmeters.batch(photos, kind="lesion", seed=2, marks=[marks_of(p.name) for p in photos])
+    pandas.testing.assert_frame_equal(given, beside)
+    with pytest.raises(ValueError, match="marks"):
+        skinmeters.batch(photos, kind="lesion", marks=[marks_of("x")])
+    with pytest.raises(TypeError, match="side"):
+        skinmeters.batch(photos, kind="lesion", side=3)
+    with pytest.raises(TypeError, match="marks"):
+        skinmeters.batch(photos, marks=[marks_of("x")] * 3)
+
+
+def test_a_two_worker_dask_cluster_equals_the_cli_lesion_batch(tmp_path, made_lesions, lesion_failures):
+    distributed = pytest.importorskip("distributed")
+    photos = [p for p, _ in made_lesions] + lesion_failures
+    assert len(photos) >= 20
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
+                                  dashboard_address=None, silence_logs=logging.ERROR) as cluster, \
+            distributed.Client(cluster) as client:
+        frame = skinmeters.batch(photos, kind="lesion", seed=8, client=client)
+        executed = client.run(lambda dask_worker: dask_worker.state.executed_count)
+        assert len(executed) == 2 and all(count > 0 for count in executed.values())
+    assert frame["error"].notna().sum() == 3
+    assert_lesion_rows_equal_the_cli(frame, photos, *_lesion_batch(tmp_path, photos, "--seed", "8"))
