@@ -37,7 +37,8 @@ struct AnalysisFailed : std::runtime_error {
 
 // The photograph to analyse: a file, or the pixels of a numpy array.
 struct PhotoSource {
-    std::string path;            // empty for an array
+    bool isArray = false;
+    std::string path;            // a file
     py::array array;             // uint8 (height, width, 3), RGB
 };
 
@@ -53,6 +54,7 @@ PhotoSource photoSource(const py::object& image) {
         if (array.shape(0) * array.shape(1) > imaging::kMaxPicturePixels)
             throw py::value_error("image array has more than " + std::to_string(imaging::kMaxPicturePixels) +
                                   " pixels");
+        source.isArray = true;
         source.array = std::move(array);
         return source;
     }
@@ -83,7 +85,7 @@ imaging::Image photoFromArray(const py::array& array) {
 }
 
 imaging::Image loadPhoto(const PhotoSource& source) {
-    if (source.path.empty()) return photoFromArray(source.array);
+    if (source.isArray) return photoFromArray(source.array);
     return imaging::loadImageFile(source.path);
 }
 
@@ -124,8 +126,9 @@ py::object toPython(const nlohmann::json& j) {
 
 // One lesion analysis from marks (a marks file, or the text of a marks document), as
 // lesionmeter-cli IMAGE --marks FILE [--seed S] [--fit] runs it. The seed: `seed`, else the
-// marks' seed, else `fallbackSeed` (a batch's seed for the place), else one drawn from the clock. Returns the measurements with
-// the seed used, and the message of an "axis" that found no dark pixel (None when it did).
+// marks' seed, else `fallbackSeed` (a batch's seed for the place), else one drawn from the clock.
+// Returns the measurements with the seed used, and the message of an "axis" that found no dark
+// pixel (None when it did).
 py::tuple lesion(const py::object& image, const std::optional<std::string>& marksPath,
                  const std::optional<std::string>& marksText, std::optional<uint64_t> seed, bool fit,
                  std::optional<uint64_t> fallbackSeed) {
@@ -147,7 +150,7 @@ py::tuple lesion(const py::object& image, const std::optional<std::string>& mark
                             : fallbackSeed ? *fallbackSeed
                                            : imaging::clockSeed());
             session.startUp(false);
-            axisError = source.path.empty()
+            axisError = source.isArray
                             ? lesionmeter::analyseWithMarks(session, photoFromArray(source.array), marks, fit)
                             : lesionmeter::analyseWithMarks(session, source.path, marks, fit);
             // As lesionmeter-cli --json reports them: with the fits once "Fractal calc" has run.
@@ -176,7 +179,7 @@ py::dict texture(const py::object& image, const std::string& x, const std::strin
     request.texts.regionSide = side;
     request.texts.tileSide = window;
     request.texts.neighbourDistance = neighbour;
-    request.imageFileName = source.path.empty() ? "" : std::filesystem::path(source.path).filename().string();
+    request.imageFileName = source.isArray ? "" : std::filesystem::path(source.path).filename().string();
     const uint64_t baseSeed = seed ? *seed : clockSeed();
     nlohmann::json measurements;
     std::string error;

@@ -120,6 +120,10 @@ def test_errors_carry_the_cli_message(tmp_path):
     assert str(caught.value) == f"File not found: {missing}"
     check_cli_error(tmp_path, caught, missing, "--marks", marks, "--seed", "1")
 
+    with pytest.raises(skinmeters.AnalysisError) as caught:   # an empty name is a file name too
+        skinmeters.lesion("", marks, seed=1)
+    check_cli_error(tmp_path, caught, "", "--marks", marks, "--seed", "1")
+
     with pytest.raises(skinmeters.AnalysisError) as caught:
         skinmeters.lesion(photo, tmp_path / "none.marks.json", seed=1)
     assert str(caught.value) == f"File not found: {tmp_path / 'none.marks.json'}"

@@ -100,6 +100,11 @@ def test_errors_carry_the_cli_message(tmp_path):
         skinmeters.texture(str(missing))
     assert str(caught.value) == "File not found: " + str(missing)
     assert f"texturemeter-cli: {missing}: {caught.value}" in stderr.splitlines()
+    # An empty name is a file name too, not an array.
+    status, stderr, _ = run_texturemeter_cli(tmp_path, [""], "--seed", "1")
+    with pytest.raises(skinmeters.AnalysisError) as caught:
+        skinmeters.texture("", seed=1)
+    assert f"texturemeter-cli: : {caught.value}" in stderr.splitlines()
 
     for options, parameters in [(["--side", "500"], {"side": 500}),
                                 (["--side", "0"], {"side": 0}),
