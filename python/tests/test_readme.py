@@ -1,5 +1,6 @@
 """The README's "From Python" example runs as printed: on one machine, and pointed at a Dask cluster."""
 
+import json
 import logging
 import os
 import pathlib
@@ -9,8 +10,8 @@ import shutil
 import pandas
 import pytest
 
-from conftest import SAMPLES, TESTDATA, run_texturemeter_cli
-from test_batch import assert_rows_equal_the_cli
+from conftest import LESION_PHOTOS, SAMPLES, TESTDATA, marks_of, run_lesionmeter_cli, run_texturemeter_cli
+from test_batch import assert_lesion_rows_equal_the_cli, assert_rows_equal_the_cli
 
 README = pathlib.Path(os.environ["SKINMETERS_SOURCE_DIR"]) / "README.md"
 SCHEDULER = "tcp://scheduler.example.org:8786"
@@ -36,6 +37,11 @@ def notebook_folder(tmp_path, monkeypatch):
                          (TESTDATA / "reference" / "lesion.jpg", "e_lesion.jpg")]:
         shutil.copyfile(source, photos / name)
     (photos / "d_unreadable.jpg").write_bytes(b"not a photograph\n")
+    lesions = tmp_path / "lesions"
+    lesions.mkdir()
+    for photo in LESION_PHOTOS:
+        shutil.copyfile(photo, lesions / photo.name)
+        (lesions / (photo.stem + ".marks.json")).write_text(json.dumps(marks_of(photo.name)))
     monkeypatch.chdir(tmp_path)
     return tmp_path
 
@@ -68,6 +74,11 @@ def test_the_readme_example_runs_and_its_rows_equal_the_cli_batch(notebook_folde
     if os.environ.get("SKINMETERS_KEEP_PLOT"):
         shutil.copyfile(notebook_folder / "dimensions.png", os.environ["SKINMETERS_KEEP_PLOT"])
     matplotlib.pyplot.close("all")
+
+    lesions = sorted(f"lesions/{photo.name}" for photo in LESION_PHOTOS)
+    assert list(notebook["lesions"]["photo"]) == lesions and notebook["lesions"]["error"].isna().all()
+    status, _, stderr, report = run_lesionmeter_cli(notebook_folder, "--csv", "lesions.csv", "--seed", "1", *lesions)
+    assert_lesion_rows_equal_the_cli(notebook["lesions"], lesions, status, stderr, report)
 
     # The same code pointed at a Dask cluster (here a local one standing in for the scheduler address).
     distributed = pytest.importorskip("distributed")
