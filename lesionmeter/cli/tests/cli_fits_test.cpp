@@ -1,0 +1,184 @@
+// The fits behind FRD1 and the four profile dimensions in lesionmeter-cli --json, over five
+// different lesion cases: each fit's slope and standard error are the ordinary least squares of its
+// own points, R² lies in [0, 1], the 95 % interval is Student's t about the dimension, and each
+// dimension is the one the results row reports.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "imaging/colour.hpp"
+#include "imaging/image_file.hpp"
+#include "imaging/numeric.hpp"
+#include "imaging/report.hpp"
+#include "testdata/reference_data.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using imaging::Json;
+
+std::string readFile(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> split(const std::string& line) {
+    std::vector<std::string> cells;
+    std::stringstream in(line);
+    for (std::string cell; std::getline(in, cell, ',');) cells.push_back(cell);
+    if (!line.empty() && line.back() == ',') cells.emplace_back();
+    return cells;
+}
+
+// The results file's one row as column name -> cell.
+std::map<std::string, std::string> csvRow(const fs::path& file) {
+    std::istringstream in(readFile(file));
+    std::string header, row;
+    std::getline(in, header);
+    std::getline(in, row);
+    for (std::string* s : {&header, &row})
+        if (!s->empty() && s->back() == '\r') s->pop_back();
+    const auto names = split(header), cells = split(row);
+    std::map<std::string, std::string> out;
+    for (std::size_t i = 0; i < names.size() && i < cells.size(); ++i) out[names[i]] = cells[i];
+    return out;
+}
+
+// Slope, intercept and the slope's standard error by the textbook formulas about the means.
+struct PlainFit {
+    double slope, intercept, stdError;
+};
+PlainFit plainFit(const std::vector<double>& x, const std::vector<double>& y) {
+    const double n = double(x.size());
+    double mx = 0, my = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) mx += x[i], my += y[i];
+    mx /= n, my /= n;
+    double sxx = 0, sxy = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) sxx += (x[i] - mx) * (x[i] - mx), sxy += (x[i] - mx) * (y[i] - my);
+    const double slope = sxy / sxx;
+    double ss = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double r = y[i] - (my + slope * (x[i] - mx));
+        ss += r * r;
+    }
+    return {slope, my - slope * mx, std::sqrt(ss / (n - 2) / sxx)};
+}
+
+// Box counting of five sizes: Student's t for 3 degrees of freedom (published table), and the
+// dimension -slope - 0.09.
+constexpr double kT975ThreeDegrees = 3.182446305284263;
+
+void expectFitOfItsOwnPoints(const Json& fit, const std::string& what) {
+    SCOPED_TRACE(what);
+    const std::vector<double> x = fit.at("logSize").get<std::vector<double>>();
+    const std::vector<double> y = fit.at("logMeasure").get<std::vector<double>>();
+    ASSERT_EQ(x.size(), 5u);
+    ASSERT_EQ(y.size(), 5u);
+    const PlainFit plain = plainFit(x, y);
+    const double slope = fit.at("slope").get<double>();
+    EXPECT_NEAR(slope, plain.slope, 1e-9);
+    EXPECT_NEAR(fit.at("intercept").get<double>(), plain.intercept, 1e-9);
+    ASSERT_TRUE(fit.at("slopeStdError").is_number());
+    const double se = fit.at("slopeStdError").get<double>();
+    EXPECT_NEAR(se, plain.stdError, 1e-9);
+    const double r2 = fit.at("rSquared").get<double>();
+    EXPECT_GE(r2, 0.0);
+    EXPECT_LE(r2, 1.0);
+    const double d = fit.at("dimension").get<double>();
+    EXPECT_NEAR(d, -slope - 0.09, 1e-12);
+    ASSERT_TRUE(fit.at("dimensionCi95").is_array());
+    ASSERT_EQ(fit.at("dimensionCi95").size(), 2u);
+    EXPECT_NEAR(fit.at("dimensionCi95")[0].get<double>(), d - kT975ThreeDegrees * se, 1e-9);
+    EXPECT_NEAR(fit.at("dimensionCi95")[1].get<double>(), d + kT975ThreeDegrees * se, 1e-9);
+}
+
+// A dark blot with a ragged edge on skin tones, written as BMP.
+void writeBlot(const std::string& path, double roughness) {
+    imaging::Image image(320, 240, imaging::Colour(0x95A9DB));
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            const double a = std::atan2(y - 120.0, x - 160.0);
+            const double r = 55 + roughness * (std::sin(7 * a) + 0.5 * std::sin(19 * a));
+            if (std::hypot(x - 160.0, y - 120.0) < r) image.at(x, y) = imaging::Colour(0x203050 + ((x * y) % 17));
+        }
+    imaging::saveBmp(image, path);
+}
+
+std::string position(morph::testdata::Click c) { return std::to_string(c.x) + "," + std::to_string(c.y); }
+
+TEST(LesionmeterCliFits, FiveLesionsReportTheFitsBehindTheirDimensions) {
+    const fs::path dir = fs::temp_directory_path() / ("lesionmeter-fits-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    writeBlot((dir / "smooth.bmp").string(), 3);
+    writeBlot((dir / "wavy.bmp").string(), 8);
+    writeBlot((dir / "ragged.bmp").string(), 14);
+    const auto& reference = morph::testdata::lesionReference();
+    const auto& sample = morph::testdata::lesionSample();
+    // Five photographs, each with the clicks of one of the two scripted analyses.
+    struct Case {
+        std::string image;
+        const morph::testdata::LesionScenario* clicks;
+    };
+    const std::vector<Case> cases = {{reference.image, &reference},
+                                     {sample.image, &sample},
+                                     {(dir / "wavy.bmp").string(), &sample},
+                                     {(dir / "smooth.bmp").string(), &reference},
+                                     {(dir / "ragged.bmp").string(), &sample}};
+    const std::map<std::string, std::string> columns = {{"outline", "FRD1"},
+                                                        {"profileRow140", "profileRow140"},
+                                                        {"profileRow170", "profileRow170"},
+                                                        {"profileColumn140", "profileColumn140"},
+                                                        {"profileColumn170", "profileColumn170"}};
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.image);
+        const fs::path csv = dir / ("r" + std::to_string(i) + ".csv");
+        const fs::path json = dir / ("r" + std::to_string(i) + ".json");
+        std::string command = "'" + std::string(LESIONMETER_CLI_PATH) + "' '" + c.image + "' --seed 3 --csv '" +
+                              csv.string() + "' --json '" + json.string() + "'";
+        for (auto p : c.clicks->in) command += " --in " + position(p);
+        for (auto p : c.clicks->out) command += " --out " + position(p);
+        command += " --centre " + position(c.clicks->centre);
+        command += " >'" + (dir / "stdout.txt").string() + "' 2>'" + (dir / "stderr.txt").string() + "'";
+        const int raw = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << readFile(dir / "stderr.txt");
+
+        const Json report = Json::parse(readFile(json));
+        ASSERT_EQ(report.at("images").size(), 1u);
+        const Json& m = report["images"][0].at("measurements");
+        const Json& fits = m.at("fits");
+        ASSERT_EQ(fits.size(), columns.size());
+        const auto row = csvRow(csv);
+        for (const auto& [name, column] : columns) {
+            expectFitOfItsOwnPoints(fits.at(name), name);
+            // The dimension is the reported field and the results row's cell, to the last bit.
+            const double d = fits[name]["dimension"].get<double>();
+            EXPECT_EQ(fits[name]["dimension"], m.at(name == "outline" ? std::string("outlineDimension") : name))
+                << name;
+            EXPECT_EQ(imaging::exactText(d), row.at(column)) << name;
+        }
+        // FRD2 is the mean of the four profile dimensions the fits give.
+        const double frd2 = (fits["profileRow140"]["dimension"].get<double>() +
+                             fits["profileRow170"]["dimension"].get<double>() +
+                             fits["profileColumn140"]["dimension"].get<double>() +
+                             fits["profileColumn170"]["dimension"].get<double>()) / 4;
+        EXPECT_NEAR(frd2, m.at("profileDimension").get<double>(), 1e-12);
+    }
+    fs::remove_all(dir);
+}
+
+}  // namespace
