@@ -13,7 +13,8 @@ void PictureView::setSurface(const imaging::PictureSurface* surface) {
     surface_ = surface;
     revision_ = ~0ULL;
     width_ = height_ = -1;
-    sync();
+    readSurface();
+    update();
 }
 
 void PictureView::setPlainBackground(const QColor& colour) {
@@ -24,8 +25,10 @@ void PictureView::setPlainBackground(const QColor& colour) {
 
 bool PictureView::readSurface() {
     if (!surface_) {
-        const bool changed = !image_.isNull() || !lines_.isEmpty() || background_ != plain_;
+        const bool changed = width_ != -1 || !lines_.isEmpty() || background_ != plain_;
+        width_ = height_ = -1;
         image_ = QImage();
+        imageStale_ = false;
         lines_.clear();
         background_ = plain_;
         return changed;
@@ -36,12 +39,7 @@ bool PictureView::readSurface() {
         revision_ = s.revision();
         width_ = s.width();
         height_ = s.height();
-        QImage img(width_, height_, QImage::Format_RGB32);
-        for (int y = 0; y < height_; ++y) {
-            auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
-            for (int x = 0; x < width_; ++x) row[x] = toQRgb(s.pointAt(x, y));
-        }
-        image_ = std::move(img);
+        imageStale_ = true;
         changed = true;
     }
     if (int(s.printedLines().size()) != lines_.size() ||
@@ -59,6 +57,23 @@ bool PictureView::readSurface() {
     return changed;
 }
 
+QImage PictureView::surfacePart(const QRect& part) const {
+    QImage img(part.size(), QImage::Format_RGB32);
+    for (int y = 0; y < part.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < part.width(); ++x) row[x] = toQRgb(surface_->pointAt(part.left() + x, part.top() + y));
+    }
+    return img;
+}
+
+const QImage& PictureView::shownImage() const {
+    if (imageStale_) {
+        image_ = width_ > 0 && height_ > 0 ? surfacePart(QRect(0, 0, width_, height_)) : QImage();
+        imageStale_ = false;
+    }
+    return image_;
+}
+
 bool PictureView::sync() {
     const bool changed = readSurface();
     if (changed) update();
@@ -72,7 +87,11 @@ void PictureView::paintEvent(QPaintEvent* event) {
     const QRect area = contentsRect();
     p.setClipRect(area);
     p.fillRect(area, background_);
-    if (!image_.isNull()) p.drawImage(area.topLeft(), image_);
+    // Only the exposed part of the surface is read and drawn.
+    if (surface_ && width_ > 0 && height_ > 0) {
+        const QRect shown = event->rect().intersected(area).intersected(QRect(area.topLeft(), QSize(width_, height_)));
+        if (!shown.isEmpty()) p.drawImage(shown.topLeft(), surfacePart(shown.translated(-area.topLeft())));
+    }
     if (!lines_.isEmpty()) {
         // Printed lines go top-down from the top-left, one line of the widget's font each.
         p.setPen(Qt::black);

@@ -1,8 +1,9 @@
 #pragma once
 // A picture of a window: shows an off-screen picture surface one surface pixel per screen pixel
 // from the top-left of its contents (clipped where the widget is smaller), with the surface's
-// printed lines over it in the widget's font, and reports the mouse in surface pixels. It reads
-// the surface again only after the surface changed.
+// printed lines over it in the widget's font, and reports the mouse in surface pixels. A paint
+// reads only the part of the surface it exposes, so a photograph of many megapixels in a small
+// scroll area costs only what shows of it.
 
 #include <QFrame>
 #include <QImage>
@@ -37,8 +38,8 @@ public:
     // whether anything changed. A repaint reads a changed surface by itself.
     bool sync();
 
-    // What the view shows now.
-    const QImage& shownImage() const { return image_; }
+    // What the view shows now: the whole surface as a picture (made when asked for).
+    const QImage& shownImage() const;
     const QStringList& shownLines() const { return lines_; }
 
     // The surface position of a point of the widget, by the view's rule.
@@ -62,10 +63,14 @@ protected:
 
 private:
     bool readSurface();
+    // The surface's pixels in `part` (surface coordinates, inside the surface).
+    QImage surfacePart(const QRect& part) const;
 
     const imaging::PictureSurface* surface_ = nullptr;
     PointerPositions positions_ = PointerPositions::Exact;
-    QImage image_;
+    // The whole surface as a picture, made again on demand after the surface changed.
+    mutable QImage image_;
+    mutable bool imageStale_ = false;
     QStringList lines_;
     unsigned long long revision_ = ~0ULL;
     int width_ = -1;
