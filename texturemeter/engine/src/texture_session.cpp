@@ -23,7 +23,25 @@ TextureSession::TextureSession(imaging::UniformRandom& random, bool owned)
     hiddenPicture.setVisible(false);
 }
 
+std::string TextureSession::selectedPath(const std::string& directory, const std::string& fileName) {
+    // A root directory already ends with the separator.
+    std::string path = directory;
+    if (path.empty() || path.back() != imaging::kPathSeparator) path += imaging::kPathSeparator;
+    path += fileName;
+    return path;
+}
+
+imaging::Image TextureSession::decodePhoto(const std::string& hostPath) const {
+    ++photoDecodes_;
+    return imaging::loadImageFile(hostPath);
+}
+
 void TextureSession::selectImage(const std::string& directory, const std::string& fileName) {
+    selectImage(directory, fileName, [this](const std::string& hostPath) { return decodePhoto(hostPath); });
+}
+
+void TextureSession::selectImage(const std::string& directory, const std::string& fileName,
+                                 const std::function<imaging::Image(const std::string& hostPath)>& decode) {
     photoLoaded_ = false;
     imagePath.clear();
     regionX = regionY = 0;
@@ -37,14 +55,11 @@ void TextureSession::selectImage(const std::string& directory, const std::string
     runHiddenPicture.setVisible(false);
 
     imageFileName = fileName;
-    // A root directory already ends with the separator.
-    std::string path = directory;
-    if (path.empty() || path.back() != imaging::kPathSeparator) path += imaging::kPathSeparator;
-    path += fileName;
+    const std::string path = selectedPath(directory, fileName);
     inputPathText = path;
     imagePath = path;
 
-    photo.loadPicture(imaging::hostPath(path));
+    photo.setPicture(decode(imaging::hostPath(path)));
     photoLoaded_ = true;
     heightText = imaging::numberText(photo.scaleHeight());
     widthText = imaging::numberText(photo.scaleWidth());

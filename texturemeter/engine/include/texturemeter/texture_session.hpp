@@ -7,7 +7,9 @@
 // e.what() in a message box and keeps its state as the operation left it).
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,6 +33,19 @@ public:
     // (beside the input, with the platform's separator). Throws when the photo cannot be loaded
     // (the reset of steps 1 to 5 has then already happened, as in the window).
     void selectImage(const std::string& directory, const std::string& fileName);
+    // The same with the decoding done by `decode` (given the host path of the selected file), e.g.
+    // one that waits for a decode on another thread: its picture, or its error, takes the place
+    // of the decode at the same step of the selection.
+    void selectImage(const std::string& directory, const std::string& fileName,
+                     const std::function<imaging::Image(const std::string& hostPath)>& decode);
+
+    // The path of `fileName` in `directory` as a selection shows it in "Input File".
+    static std::string selectedPath(const std::string& directory, const std::string& fileName);
+    // Decodes the photograph a selection shows. Touches no state of the session but a counter,
+    // so it may run on any thread while the session is used elsewhere.
+    imaging::Image decodePhoto(const std::string& hostPath) const;
+    // How many photographs decodePhoto has decoded (or tried to) since the session began.
+    unsigned long photoDecodes() const { return photoDecodes_.load(); }
 
     // Mouse button pressed on the photo at (x, y), any button: the region corner. `sideText` is the
     // current "Sampling width" ("Type mismatch"/"Overflow" from here). Refused (nothing changed)
@@ -99,6 +114,7 @@ private:
     void refuseWithoutPhoto() const;
 
     bool photoLoaded_ = false;
+    mutable std::atomic<unsigned long> photoDecodes_{0};
 
     std::unique_ptr<imaging::UniformRandom> ownRandom_;
     imaging::UniformRandom& random_;
