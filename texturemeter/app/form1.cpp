@@ -3,12 +3,19 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QMessageBox>
 #include <QStyle>
 
+#include <exception>
+#include <future>
+#include <thread>
+
 #include "fit_plot_set.hpp"
 #include "imaging/numeric.hpp"
+#include "imaging/paths.hpp"
 #include "window_fonts.hpp"
 
 namespace texturemeter::window {
@@ -243,8 +250,40 @@ ui::FitPlotsWindow& Form1::fitPlots() {
     return *fitPlots_;
 }
 
-void Form1::file1Click(const QString& folder, const QString& fileName) {
-    guarded([&] { session_->selectImage(ss(folder), ss(fileName)); });
+void Form1::file1Click(const QString& folder, const QString& fileName) { selectPhoto(folder, fileName); }
+
+bool Form1::selectPhoto(const QString& folder, const QString& fileName) {
+    const std::string directory = ss(folder), name = ss(fileName);
+    // The header alone tells the size; a file it cannot tell is decoded at once (and its error
+    // reported as before).
+    const QSize size =
+        QImageReader(qs(imaging::hostPath(TextureSession::selectedPath(directory, name)))).size();
+    if (!size.isValid() || qint64(size.width()) * size.height() <= kDecodeAsidePixels)
+        return guarded([&] { session_->selectImage(directory, name); });
+    // A large photograph: the window shows the wait pointer and takes no input until it is shown.
+    loadingPhoto_ = true;
+    const bool ok = guard_.runBlocked([&] {
+        session_->selectImage(directory, name, [this](const std::string& hostPath) { return decodeAside(hostPath); });
+    });
+    loadingPhoto_ = false;
+    return ok;
+}
+
+imaging::Image Form1::decodeAside(const std::string& hostPath) {
+    std::promise<imaging::Image> decoded;
+    std::future<imaging::Image> result = decoded.get_future();
+    QEventLoop waiting;
+    std::thread decoder([&] {
+        try {
+            decoded.set_value(session_->decodePhoto(hostPath));
+        } catch (...) {
+            decoded.set_exception(std::current_exception());
+        }
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    waiting.exec();
+    decoder.join();
+    return result.get();
 }
 
 void Form1::picture1MouseDown(double x, double y) {
@@ -357,12 +396,13 @@ bool Form1::openImage(const QString& path) {
     if (!chooser_->openFolder(folder)) return false;
     const auto found = File1->findItems(file.fileName(), Qt::MatchExactly);
     if (!found.isEmpty()) File1->setCurrentItem(found.first());
-    return guarded([&] { session_->selectImage(ss(folder), ss(file.fileName())); });
+    return selectPhoto(folder, file.fileName());
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    // "END" and the window's close button end the program; a run cannot be interrupted.
-    if (running_) {
+    // "END" and the window's close button end the program; a run, or the loading of a photograph,
+    // cannot be interrupted.
+    if (running_ || loadingPhoto_) {
         event->ignore();
         return;
     }

@@ -54,6 +54,11 @@ public:
     const ui::FitPlotSet& lastFits() const { return lastFits_; }
     // True while a run occupies the window.
     bool running() const { return running_; }
+    // True while a selected photograph is being decoded aside (the window then takes no input).
+    bool loadingPhoto() const { return loadingPhoto_; }
+    // Photographs with more pixels than this are decoded on a thread of their own while the window
+    // keeps painting; smaller ones are decoded at once.
+    static constexpr long long kDecodeAsidePixels = 2'000'000;
 
     // The controls, under the program's names.
     QScrollArea* Picture1Place;
@@ -128,6 +133,11 @@ private:
 
     // Handlers, one per user action.
     void file1Click(const QString& folder, const QString& fileName);
+    // Selects the photo as File1 does; returns whether it was loaded.
+    bool selectPhoto(const QString& folder, const QString& fileName);
+    // Decodes the photograph on a thread of its own; meanwhile the window repaints (input is
+    // blocked by the caller). Returns its picture or throws its error.
+    imaging::Image decodeAside(const std::string& hostPath);
     void picture1MouseDown(double x, double y);
     void picture1MouseMove(double x, double y);
     void startRun(Variant variant);
@@ -148,6 +158,7 @@ private:
     ui::FitPlotsWindow* fitPlots_ = nullptr;
     ui::FitPlotSet lastFits_;
     bool running_ = false;
+    bool loadingPhoto_ = false;
 };
 
 }  // namespace texturemeter::window
