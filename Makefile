@@ -67,6 +67,7 @@ fuzz: setup
 	done
 bench: build
 	$(BUILD)/imaging/imaging_bench
+	$(BUILD)/texturemeter/app/texturemeter_window_bench
 	$(PYTHON) python/bench/bench_batch.py --build $(BUILD)
 
 clean:
