@@ -89,6 +89,38 @@ private slots:
         QVERIFY(shot.pixel(0, 0) != qRgb(255, 0, 0));
     }
 
+    // A paint of part of the view (as a scroll area exposes it) shows exactly that part of the
+    // surface, at the same place as a paint of the whole view; beyond the surface, its background.
+    void partOfTheViewShowsThatPartOfTheSurface() {
+        imaging::PictureSurface s(37, 23);
+        s.setBackgroundColour(kGrey);
+        s.cls();
+        for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 37; ++x) s.psetAt(x, y, imaging::rgbColour(x * 7, y * 11, (x + y) % 256));
+        PictureView view;
+        view.setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        view.setLineWidth(1);
+        view.resize(45, 30);
+        view.setSurface(&s);
+        const QImage whole = view.grab().toImage();
+        for (const QRect part : {QRect(5, 3, 9, 7), QRect(30, 20, 15, 10), QRect(0, 0, 2, 2), QRect(37, 23, 3, 3)}) {
+            const QImage piece = view.grab(part).toImage();
+            QCOMPARE(piece.size(), part.size());
+            for (int y = 0; y < part.height(); ++y)
+                for (int x = 0; x < part.width(); ++x) {
+                    const QPoint at = part.topLeft() + QPoint(x, y);
+                    QCOMPARE(piece.pixel(x, y), whole.pixel(at));
+                    if (at.x() >= 1 && at.y() >= 1 && at.x() <= 37 && at.y() <= 23)
+                        QCOMPARE(piece.pixel(x, y), toQRgb(s.pointAt(at.x() - 1, at.y() - 1)));
+                    else if (at.x() >= 1 && at.y() >= 1 && at.x() < 44 && at.y() < 29)
+                        QCOMPARE(piece.pixel(x, y), qRgb(128, 128, 128));
+                }
+        }
+        // The whole picture, made when asked for, is the surface.
+        QCOMPARE(view.shownImage().size(), QSize(37, 23));
+        QCOMPARE(view.shownImage().pixel(36, 22), toQRgb(s.pointAt(36, 22)));
+    }
+
     void viewWithoutSurfaceShowsItsPlainBackground() {
         PictureView view;
         view.resize(6, 6);
