@@ -24,11 +24,14 @@ void checkTextForms(double v) {
     if (!(std::fabs(back - v) <= std::fabs(v) * 1e-14)) std::abort();
     const std::string print = imaging::printForm(v);
     if (print.size() < 2 || print.back() != ' ' || (print[0] != ' ' && print[0] != '-')) std::abort();
+    // The shortest exact texts (reports, marks files) read back as the very same value.
+    if (imaging::parseNumber(imaging::exactText(v)) != v) std::abort();
     // The single-precision form of a value that fits a float reads back within 7 digits.
     if (std::fabs(v) <= 3.0e38) {
         const float f = static_cast<float>(v);
         const double fb = imaging::parseNumber(imaging::numberText(f));
         if (!(std::fabs(fb - double(f)) <= std::fabs(double(f)) * 1e-6)) std::abort();
+        if (static_cast<float>(imaging::parseNumber(imaging::exactText(f))) != f) std::abort();
     }
 }
 
