@@ -1,5 +1,6 @@
 #include "imaging/image_file.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -25,7 +26,7 @@ namespace {
 // Files larger than this are refused before they are read: a 100-megapixel 24-bit BMP is 300 MB.
 constexpr std::uintmax_t kMaxFileBytes = 512ull * 1024 * 1024;
 
-std::vector<unsigned char> readWholeFile(const std::string& name) {
+void readWholeFile(const std::string& name, std::vector<unsigned char>& data) {
     const std::string path = hostPath(name);
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
@@ -42,11 +43,10 @@ std::vector<unsigned char> readWholeFile(const std::string& name) {
     const std::streamoff size = in.tellg();
     if (size < 0) throw RunError::fileError("Cannot read file", name);
     if (static_cast<std::uintmax_t>(size) > kMaxFileBytes) throw RunError::badImage(name, "file too large");
-    std::vector<unsigned char> data(static_cast<std::size_t>(size));
+    data.resize(static_cast<std::size_t>(size));
     in.seekg(0);
     if (size > 0 && !in.read(reinterpret_cast<char*>(data.data()), size))
         throw RunError::fileError("Cannot read file", name);
-    return data;
 }
 
 void checkDimensions(long long width, long long height, const std::string& name) {
@@ -125,15 +125,29 @@ bool jpegFinish(JpegDecoder& d) {
     return true;
 }
 
-Image decodeJpeg(const unsigned char* data, std::size_t size, const std::string& name) {
-    JpegDecoder d;
+bool jpegCrop(JpegDecoder& d, JDIMENSION& xoffset, JDIMENSION& width) {
+    if (setjmp(d.jerr.jump)) return false;
+    jpeg_crop_scanline(&d.cinfo, &xoffset, &width);
+    return true;
+}
+
+bool jpegSkip(JpegDecoder& d, JDIMENSION lines, JDIMENSION& skipped) {
+    if (setjmp(d.jerr.jump)) return false;
+    skipped = jpeg_skip_scanlines(&d.cinfo, lines);
+    return true;
+}
+
+[[noreturn]] void failJpeg(const JpegDecoder& d, const std::string& name) {
+    throw RunError::badImage(name, std::string("JPEG: ") + d.jerr.message);
+}
+
+// Reads the header and starts the decompression to RGB, after the checks on the header.
+void startJpeg(JpegDecoder& d, const unsigned char* data, std::size_t size, const std::string& name) {
     d.cinfo.err = jpeg_std_error(&d.jerr.pub);
     d.jerr.pub.error_exit = jpegErrorExit;
     d.jerr.pub.emit_message = jpegEmitMessage;
     d.jerr.message[0] = '\0';
-    auto fail = [&]() { return RunError::badImage(name, std::string("JPEG: ") + d.jerr.message); };
-
-    if (!jpegReadHeader(d, data, size)) throw fail();
+    if (!jpegReadHeader(d, data, size)) failJpeg(d, name);
     checkDimensions(d.cinfo.image_width, d.cinfo.image_height, name);
     // Every 8 x 8 block of a real JPEG needs at least two bits; a header that promises far more
     // pixels than the file can hold is refused before the picture is allocated.
@@ -142,7 +156,65 @@ Image decodeJpeg(const unsigned char* data, std::size_t size, const std::string&
         throw RunError::badImage(name, "JPEG: file too short for its picture size (truncated?)");
     if (d.cinfo.jpeg_color_space == JCS_CMYK || d.cinfo.jpeg_color_space == JCS_YCCK)
         throw RunError::badImage(name, "JPEG: CMYK pictures are not supported");
-    if (!jpegStart(d)) throw fail();
+    if (!jpegStart(d)) failJpeg(d, name);
+}
+
+// Only the rows and block columns around the rectangle are decoded. The smoothing that fills in
+// subsampled colour reads one colour sample beyond a decoded block column or row group, and
+// treats the edge of a cropped or skipped part as the picture's edge; a margin of one whole
+// block column and one row group (of the largest sampling factor) on every side keeps the
+// pixels of the rectangle exactly those of a full decode.
+void decodeJpegRegion(const unsigned char* data, std::size_t size, const std::string& name, int left, int top,
+                      int width, int height, PictureRegion& region) {
+    JpegDecoder d;
+    startJpeg(d, data, size, name);
+    const long long fullWidth = d.cinfo.output_width, fullHeight = d.cinfo.output_height;
+    region.fullWidth = static_cast<int>(fullWidth);
+    region.fullHeight = static_cast<int>(fullHeight);
+    const long long x0 = std::clamp<long long>(left, 0, fullWidth);
+    const long long y0 = std::clamp<long long>(top, 0, fullHeight);
+    const long long x1 = std::clamp<long long>(static_cast<long long>(left) + std::max(width, 0), x0, fullWidth);
+    const long long y1 = std::clamp<long long>(static_cast<long long>(top) + std::max(height, 0), y0, fullHeight);
+    region.left = static_cast<int>(x0);
+    region.top = static_cast<int>(y0);
+    region.pixels.width = static_cast<int>(x1 - x0);
+    region.pixels.height = static_cast<int>(y1 - y0);
+    region.pixels.pixels.resize(std::size_t(x1 - x0) * std::size_t(y1 - y0));
+    if (x0 == x1 || y0 == y1) return;
+
+    const long long marginX = static_cast<long long>(d.cinfo.max_h_samp_factor) * DCTSIZE;
+    const long long marginY = static_cast<long long>(d.cinfo.max_v_samp_factor) * DCTSIZE;
+    JDIMENSION cropLeft = static_cast<JDIMENSION>(std::max<long long>(x0 - marginX, 0));
+    JDIMENSION cropWidth = static_cast<JDIMENSION>(std::min(x1 + marginX, fullWidth) - cropLeft);
+    // A crop of the whole width is no crop (and libjpeg refuses none of it).
+    if (cropLeft > 0 || cropWidth < fullWidth) {
+        if (!jpegCrop(d, cropLeft, cropWidth)) failJpeg(d, name);
+    }
+    const long long firstRow = std::max<long long>(y0 - marginY, 0);
+    while (static_cast<long long>(d.cinfo.output_scanline) < firstRow) {
+        JDIMENSION skipped = 0;
+        if (!jpegSkip(d, static_cast<JDIMENSION>(firstRow - d.cinfo.output_scanline), skipped)) failJpeg(d, name);
+        if (skipped == 0) break;
+    }
+
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(d.cinfo.output_width) * 3);
+    const std::size_t from = static_cast<std::size_t>(x0 - cropLeft);
+    while (static_cast<long long>(d.cinfo.output_scanline) < y1) {
+        const long long y = d.cinfo.output_scanline;
+        if (!jpegReadRow(d, row.data())) failJpeg(d, name);
+        if (y < y0) continue;
+        Colour* out = &region.pixels.pixels[std::size_t(y - y0) * std::size_t(x1 - x0)];
+        const JSAMPLE* in = &row[3 * from];
+        for (long long x = 0; x < x1 - x0; ++x)
+            out[x] = in[3 * x] + 256 * in[3 * x + 1] + 65536 * in[3 * x + 2];
+    }
+    // The rows below are never decoded; the decoder is released without finishing.
+}
+
+Image decodeJpeg(const unsigned char* data, std::size_t size, const std::string& name) {
+    JpegDecoder d;
+    auto fail = [&]() { return RunError::badImage(name, std::string("JPEG: ") + d.jerr.message); };
+    startJpeg(d, data, size, name);
 
     Image picture(static_cast<int>(d.cinfo.output_width), static_cast<int>(d.cinfo.output_height));
     std::vector<JSAMPLE> row(static_cast<std::size_t>(d.cinfo.output_width) * 3);
@@ -289,8 +361,27 @@ std::string pictureFormatOf(const std::string& name) {
 }
 
 Image loadImageFile(const std::string& path) {
-    const std::vector<unsigned char> data = readWholeFile(path);
+    std::vector<unsigned char> data;
+    readWholeFile(path, data);
     return decodeImage(data.data(), data.size(), path);
+}
+
+void decodePictureRegion(const unsigned char* data, std::size_t size, const std::string& name, int left, int top,
+                         int width, int height, PictureRegion& region) {
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
+        decodeJpegRegion(data, size, name, left, top, width, height, region);
+        return;
+    }
+    region.pixels = decodeImage(data, size, name);
+    region.left = region.top = 0;
+    region.fullWidth = region.pixels.width;
+    region.fullHeight = region.pixels.height;
+}
+
+void loadPictureRegion(const std::string& path, int left, int top, int width, int height, PictureRegion& region,
+                       std::vector<unsigned char>& fileData) {
+    readWholeFile(path, fileData);
+    decodePictureRegion(fileData.data(), fileData.size(), path, left, top, width, height, region);
 }
 
 std::string encodeBmp(const Image& image) {

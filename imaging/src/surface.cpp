@@ -17,7 +17,8 @@ PictureSurface::PictureSurface(int width, int height, SizePolicy policy, Colour 
 void PictureSurface::reset(int width, int height) {
     width_ = width;
     height_ = height;
-    picture_ = Image();
+    picture_.width = picture_.height = 0;
+    picture_.pixels.clear();
     printed_.clear();
     restoreBackground();
 }
@@ -33,6 +34,14 @@ void PictureSurface::setPicture(Image picture) {
         height_ = picture_.height;
     }
     restoreBackground();
+}
+
+void PictureSurface::keepImageAsPicture() {
+    // The raster already shows exactly this picture, so only the picture is stored.
+    picture_.width = width_;
+    picture_.height = height_;
+    picture_.pixels.assign(raster_.begin(), raster_.end());
+    ++revision_;
 }
 
 // The raster becomes the background picture over the background colour; printed text stays

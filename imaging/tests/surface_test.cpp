@@ -135,6 +135,37 @@ TEST(Surface, SetPictureIsTheBackgroundThatClsRestores) {
     EXPECT_EQ(s.point(2, 1), kInk);
 }
 
+TEST(Surface, KeepImageAsPictureIsSetPictureOfTheImage) {
+    PictureSurface kept(5, 4), copied(5, 4);
+    for (PictureSurface* s : {&kept, &copied}) {
+        s->setPicture(imaging::Image(5, 4, imaging::greyColour(30)));
+        s->line(0, 0, 4, 3, kInk);
+        s->print("kept");
+    }
+    kept.keepImageAsPicture();
+    copied.setPicture(copied.image());
+    EXPECT_TRUE(kept.picture().pixels == copied.picture().pixels);
+    EXPECT_EQ(kept.picture().width, 5);
+    EXPECT_EQ(kept.printedLines(), copied.printedLines());
+    // The kept image is now the background: Cls restores it, not the earlier picture.
+    kept.pset(4, 0, imaging::kBlack);
+    kept.cls();
+    EXPECT_EQ(kept.point(4, 0), imaging::greyColour(30));
+    EXPECT_EQ(kept.point(0, 0), kInk);
+    EXPECT_TRUE(kept.image().pixels == copied.image().pixels);
+}
+
+TEST(Surface, ResetAfterAKeptPictureShowsNoneOfIt) {
+    PictureSurface s(4, 4);
+    s.line(0, 0, 3, 3, kInk);
+    s.keepImageAsPicture();
+    s.reset(3, 3);
+    s.cls();
+    EXPECT_FALSE(s.hasPicture());
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x) EXPECT_EQ(s.pointAt(x, y), imaging::kWhite) << x << "," << y;
+}
+
 TEST(Line, ShallowLineTakesTheDecidedPixels) {
     PictureSurface s(10, 10);
     s.line(0, 0, 2, 1, kInk);

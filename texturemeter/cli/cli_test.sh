@@ -70,6 +70,24 @@ if [ -n "$make_photo" ]; then
   else
     fail "could not write a PNG test photograph"
   fi
+  # The tool decodes only the part of a JPEG around the square; a PNG is read whole. Squares in
+  # the middle, at every edge and corner and reaching past the edge (white there) give the same
+  # lines in every variant.
+  if "$make_photo" "$skin" 0 0 "$work/Pskin.png"; then
+    cp "$skin" "$work/Pskin.jpg"
+    for at in "0 0" "217 133" "440 0" "0 280" "440 280" "500 300" "620 470" "-30 -20" "100 479"; do
+      set -- $at
+      for v in A B C; do
+        "$cli" --seed 2 --x "$1" --y "$2" --variant $v --output "$work/rj.csv" "$work/Pskin.jpg" >/dev/null 2>&1
+        sj=$?
+        "$cli" --seed 2 --x "$1" --y "$2" --variant $v --output "$work/rp.csv" "$work/Pskin.png" >/dev/null 2>&1
+        sp=$?
+        [ $sj -eq $sp ] || fail "square at $at, variant $v: JPEG exit $sj, PNG exit $sp"
+        [ "$(tail -n +2 "$work/rj.csv" | cut -d, -f2-)" = "$(tail -n +2 "$work/rp.csv" | cut -d, -f2-)" ] ||
+          fail "square at $at, variant $v: the JPEG's part gives other lines than the whole PNG"
+      done
+    done
+  fi
 fi
 
 # 4. Errors: a clear message, a non-zero exit, the header written before stays, others go on.

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -72,8 +73,34 @@ Variant parseVariant(const std::string& v) {
 
 std::string fileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
-// The whole run of one image with its own pictures, generator and (in-memory) results lines.
-ImageResult analyseOne(const Options& o, std::size_t index) {
+// What a worker keeps from image to image: grids and pictures, the decoded part of the photo and
+// the file's bytes.
+struct Worker {
+    RunWorkspace workspace;
+    imaging::PictureRegion photo;
+    std::vector<unsigned char> fileData;
+};
+
+// Decodes the part of the photo that the run reads: the square's (side + 1) x (side + 1) pixels
+// from its corner. When a parameter is not a number the whole photo is decoded, and the run
+// reports the parameter's error as it would.
+void loadSquare(const Options& o, const std::string& path, Worker& w) {
+    int left = 0, top = 0, extent = std::numeric_limits<int>::max();
+    try {
+        const int16_t x = imaging::parseInt16(o.x), y = imaging::parseInt16(o.y);
+        const int16_t side = imaging::parseInt16(o.texts.regionSide);
+        left = x;
+        top = y;
+        extent = std::max<int>(side, 0) + 1;
+    } catch (const imaging::RunError&) {
+        left = top = 0;
+    }
+    imaging::loadPictureRegion(path, left, top, extent, extent, w.photo, w.fileData);
+}
+
+// The whole run of one image with its own generator and (in-memory) results lines, on the
+// worker's reused grids and pictures.
+ImageResult analyseOne(const Options& o, std::size_t index, Worker& worker) {
     ImageResult result;
     CollectedLines lines;
     // The first collected line is the header, which the tool writes once for all images.
@@ -81,9 +108,10 @@ ImageResult analyseOne(const Options& o, std::size_t index) {
         if (lines.lines.size() > 1) result.lines.assign(lines.lines.begin() + 1, lines.lines.end());
     };
     try {
-        const imaging::Image photo = imaging::loadImageFile(o.images[index]);
+        loadSquare(o, o.images[index], worker);
         result.warning = squareOverhang(imaging::parseInt16(o.x), imaging::parseInt16(o.y),
-                                        imaging::parseInt16(o.texts.regionSide), photo.width, photo.height);
+                                        imaging::parseInt16(o.texts.regionSide), worker.photo.fullWidth,
+                                        worker.photo.fullHeight);
         RunRequest request;
         request.variant = parseVariant(o.variant);
         request.regionX = imaging::parseInt16(o.x);
@@ -97,11 +125,8 @@ ImageResult analyseOne(const Options& o, std::size_t index) {
             request.derived.deleteAtEnd = false;
         }
         imaging::FastRandom random(imaging::deriveSeed(o.baseSeed, index));
-        PictureSurface monochromeImage, hessianImage, figure, statusView;
         try {
-            RunOutcome outcome = runAnalysis(PhotoView(photo), request,
-                                             RunSurfaces{monochromeImage, hessianImage, figure, statusView}, lines,
-                                             random);
+            RunOutcome outcome = runAnalysis(PhotoView(worker.photo), request, worker.workspace, lines, random);
             result.measurements = outcome.measurements;
             result.fits = std::move(outcome.fits);
         } catch (...) {
@@ -235,8 +260,9 @@ int run(const Options& o) {
     for (unsigned j = 0; j < jobs; ++j) {
         workers.emplace_back([&] {
             // After Ctrl-C no new image is started; the ones under way finish.
+            Worker worker;
             for (std::size_t i = next++; i < count && !interrupted(); i = next++) {
-                ImageResult r = analyseOne(o, i);
+                ImageResult r = analyseOne(o, i, worker);
                 r.done = true;
                 std::lock_guard<std::mutex> lock(mutex);
                 outcomes[i] = std::move(r);

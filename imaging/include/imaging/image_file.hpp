@@ -33,6 +33,32 @@ Image loadImageFile(const std::string& path);
 // The same for a file already in memory; `name` is used in error messages.
 Image decodeImage(const unsigned char* data, std::size_t size, const std::string& name);
 
+// A rectangle of a picture's pixels and where it lies in the whole picture.
+struct PictureRegion {
+    int left = 0;         // the rectangle's top-left pixel in the whole picture
+    int top = 0;
+    int fullWidth = 0;    // the whole picture's size
+    int fullHeight = 0;
+    Image pixels;         // the rectangle, clipped to the picture (empty when nothing is left)
+
+    // Whether (x, y) of the whole picture lies in the decoded rectangle.
+    bool holds(int x, int y) const {
+        return x >= left && y >= top && x - left < pixels.width && y - top < pixels.height;
+    }
+};
+
+// Decodes the pixels of the `width` x `height` rectangle at (left, top) of a picture file, clipped
+// to the picture, exactly as a full decode gives them. A JPEG is decoded only over the scanlines
+// and block columns that hold the rectangle (with a margin for the smoothing of subsampled
+// colour); BMP and PNG files are read whole and the whole picture is kept. Damage to a JPEG's
+// data beyond the rows it needs is not seen. `region` and `fileData` keep their storage for the
+// next call. Errors as loadImageFile.
+void loadPictureRegion(const std::string& path, int left, int top, int width, int height, PictureRegion& region,
+                       std::vector<unsigned char>& fileData);
+// The same for a file already in memory; `name` is used in error messages.
+void decodePictureRegion(const unsigned char* data, std::size_t size, const std::string& name, int left, int top,
+                         int width, int height, PictureRegion& region);
+
 // "JPEG", "BMP" or "PNG" when the existing file `name` begins like such a picture, else "" (also
 // for a missing or unreadable file). Lets a text output refuse to replace a photograph.
 std::string pictureFormatOf(const std::string& name);

@@ -26,12 +26,16 @@ public:
                    Colour background = kWhite);
 
     // Re-creates the surface at a new size: no background picture, nothing drawn or printed.
+    // The storage of the raster and the picture is kept for reuse.
     void reset(int width, int height);
 
     // Decodes the file and makes it the background picture; removes all drawing.
     void loadPicture(const std::string& path);
     // The same with a picture already decoded.
     void setPicture(Image picture);
+    // The persistent image becomes the background picture (setPicture(image()) without a copy
+    // of its own: the picture's storage is reused from call to call).
+    void keepImageAsPicture();
     bool hasPicture() const { return !picture_.empty(); }
     const Image& picture() const { return picture_; }
 

@@ -1,8 +1,10 @@
 // Monochrome region image: the analysed square of the photo as grey heights in gridA and gridB
-// and as a grey picture in Picture2, with START(B)'s highlight compression and Start(C)'s
+// and as a grey picture in the monochrome image, with START(B)'s highlight compression and Start(C)'s
 // normalization.
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <string>
 
 #include "imaging/colour.hpp"
@@ -19,6 +21,21 @@ void WorkGrids::clear() {
     gridB.fill(0.0f);
     gridC.fill(0.0f);
 }
+
+void WorkGrids::zeroCorner(int last) {
+    if (last < 0) return;
+    const std::size_t count = std::size_t(last) + 1;
+    for (FloatGrid* g : {&gridA, &gridB, &gridC})
+        for (int y = 0; y <= last; ++y) std::fill_n(&g->cell(0, y), count, 0.0f);
+}
+
+void WorkGrids::startRun(int regionSide) {
+    zeroCorner(written_);
+    // Sides outside 0..499 fail at the first grid load, possibly after writing the whole grid.
+    written_ = regionSide >= 0 && regionSide < imaging::kGridMax ? regionSide + 1 : imaging::kGridMax;
+}
+
+void WorkGrids::clearWritten() { zeroCorner(written_); }
 
 double highlightCompression(double g0) {
     if (g0 <= 100) return g0;
@@ -88,14 +105,14 @@ GreyImageSums prepareGreyImage(PhotoView photo, RegionSquare region, Variant var
 void greyNormalization(FloatGrid& gridA, FloatGrid& gridB, int extentX, int extentY, int16_t regionSide) {
     if (extentX < 0 || extentY < 0) return;
     const double side = regionSide;
-    FloatGrid normal = imaging::makeWorkGrid();
+    // The grey level of a cell, in single precision; worked out from gridA again in each pass
+    // (the last pass reads a cell before it overwrites it).
+    const auto level = [&](int x, int y) { return static_cast<float>(side * static_cast<double>(gridA(x, y)) / 255); };
     float sum = 0.0f;
     long long count = 0;
     for (int y = 0; y <= extentY; ++y) {
         for (int x = 0; x <= extentX; ++x) {
-            const float n = static_cast<float>(side * static_cast<double>(gridA(x, y)) / 255);
-            normal.cell(x, y) = n;
-            sum += n;
+            sum += level(x, y);
             ++count;
         }
     }
@@ -103,7 +120,7 @@ void greyNormalization(FloatGrid& gridA, FloatGrid& gridB, int extentX, int exte
     float squares = 0.0f;
     for (int y = 0; y <= extentY; ++y) {
         for (int x = 0; x <= extentX; ++x) {
-            const float d = normal.cell(x, y) - mean;
+            const float d = level(x, y) - mean;
             squares += d * d;
         }
     }
@@ -111,7 +128,7 @@ void greyNormalization(FloatGrid& gridA, FloatGrid& gridB, int extentX, int exte
     if (sd == 0) throw RunError::divisionByZero();
     for (int y = 0; y <= extentY; ++y) {
         for (int x = 0; x <= extentX; ++x) {
-            double v = (static_cast<double>(normal.cell(x, y)) - static_cast<double>(mean)) * 10 / sd + 125;
+            double v = (static_cast<double>(level(x, y)) - static_cast<double>(mean)) * 10 / sd + 125;
             if (v > 220) v = 220;
             if (v < 30) v = 30;
             const float stored = static_cast<float>(v / side * 255);

@@ -38,9 +38,9 @@ std::vector<std::pair<const std::string*, const char*>> writtenDerivedImages(con
 // One run: the run state of the window's handler and its steps.
 class TextureRun {
 public:
-    TextureRun(PhotoView photo, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
-               imaging::UniformRandom& random, RunObserver* observer)
-        : photo_(photo), request_(request), s_(surfaces), results_(results), random_(random),
+    TextureRun(PhotoView photo, const RunRequest& request, RunSurfaces surfaces, WorkGrids& grids,
+               ResultsSink& results, imaging::UniformRandom& random, RunObserver* observer)
+        : photo_(photo), request_(request), s_(surfaces), grids_(grids), results_(results), random_(random),
           observer_(observer) {}
 
     RunOutcome execute() {
@@ -71,6 +71,7 @@ private:
     void startRun() {
         outcome_.regionSide = imaging::parseInt16(request_.texts.regionSide);
         region_ = {request_.regionX, request_.regionY, outcome_.regionSide};
+        grids_.startRun(outcome_.regionSide);
         // Each run draws on pictures of the square's size, white, with no earlier picture left.
         // A side beyond the work grids fails at the first grid load before anything is drawn, so
         // the pictures never need to be larger than the grids (a side of 30000 would otherwise
@@ -144,7 +145,7 @@ private:
 
     // Steps 28 and 29: the bright-region outline from fresh grids and its dimension, column 12.
     void outlineColumn() {
-        grids_.clear();
+        grids_.clearWritten();
         const double neighbourDistance = imaging::parseNumber(request_.texts.neighbourDistance);
         outlineStage(s_.monochromeImage, neighbourDistance, grids_.gridA, s_.figure, random_);
         outcome_.measurements.outlineDimension =
@@ -216,7 +217,7 @@ private:
             imaging::freezeInto(picture, imaging::hostPath(name));
         } else {
             picture.setAutoRedraw(false);
-            picture.setPicture(picture.image());
+            picture.keepImageAsPicture();
         }
     }
 
@@ -230,12 +231,12 @@ private:
     PhotoView photo_;
     const RunRequest& request_;
     RunSurfaces s_;
+    WorkGrids& grids_;
     ResultsSink& results_;
     imaging::UniformRandom& random_;
     RunObserver* observer_;
 
     RegionSquare region_;
-    WorkGrids grids_;
     std::array<float, 201> areaTable_{};
     RunOutcome outcome_;
 };
@@ -274,13 +275,25 @@ void refuseOutputsOverInputs(const RunRequest& request) {
 
 RunOutcome runAnalysis(PhotoView photo, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
                        imaging::UniformRandom& random, RunObserver* observer) {
-    TextureRun run(photo, request, surfaces, results, random, observer);
+    WorkGrids grids;
+    TextureRun run(photo, request, surfaces, grids, results, random, observer);
+    return run.execute();
+}
+
+RunOutcome runAnalysis(PhotoView photo, const RunRequest& request, RunWorkspace& workspace, ResultsSink& results,
+                       imaging::UniformRandom& random, RunObserver* observer) {
+    TextureRun run(photo, request, workspace.surfaces(), workspace.grids, results, random, observer);
     return run.execute();
 }
 
 TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& parameters,
                                   imaging::UniformRandom& random, TextureFits* fits) {
-    PictureSurface monochromeImage, hessianImage, figure, statusView;
+    RunWorkspace workspace;
+    return analyseSquare(photo, parameters, random, workspace, fits);
+}
+
+TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& parameters,
+                                  imaging::UniformRandom& random, RunWorkspace& workspace, TextureFits* fits) {
     RunRequest request;
     request.variant = parameters.variant;
     request.regionX = parameters.region.regionX;
@@ -290,8 +303,7 @@ TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& par
     request.texts.neighbourDistance = imaging::exactText(parameters.neighbourDistance);
     request.captureFits = fits != nullptr;
     CollectedLines lines;
-    RunOutcome outcome =
-        runAnalysis(photo, request, RunSurfaces{monochromeImage, hessianImage, figure, statusView}, lines, random);
+    RunOutcome outcome = runAnalysis(photo, request, workspace, lines, random);
     if (fits) *fits = std::move(outcome.fits);
     return outcome.measurements;
 }

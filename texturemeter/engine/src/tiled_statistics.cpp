@@ -2,6 +2,9 @@
 // of the monochrome and Hessian images (mean, standard deviation, ratio) and of one window.
 
 #include <cmath>
+#include <cstring>
+#include <optional>
+#include <utility>
 
 #include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
@@ -48,12 +51,18 @@ void checkTileLayout(int16_t regionSide, double windowSize) {
     // Whether a tile or one of its boxes leaves the grid, the tiles are too many, or a box size
     // finds no box, depends on the positions only: on a flat surface every box still has an
     // area (at least its side squared), so the same errors arise as on any picture.
-    const FloatGrid flat = imaging::makeWorkGrid();
+    // A batch checks the same pair for every image: a pair that passed is remembered per thread,
+    // and the flat grid is made once.
+    thread_local std::optional<std::pair<int16_t, double>> passed;
+    if (passed && passed->first == regionSide && std::memcmp(&passed->second, &windowSize, sizeof windowSize) == 0)
+        return;
+    static const FloatGrid flat = imaging::makeWorkGrid();
     BoxSizes boxSizes{};
     std::array<float, 201> areaTable{};
     std::array<float, 501> tileDimensions{};
     tiledDimensionStatistics(flat, regionSide, regionSide, windowSize, boxSizes, areaTable, tileDimensions);
     wholeWindowDimension(flat, windowSize, boxSizes);
+    passed = {regionSide, windowSize};
 }
 
 GreySurfaceResults greySurfaceStage(const PictureSurface& monochromeImage, const PictureSurface& hessianImage,

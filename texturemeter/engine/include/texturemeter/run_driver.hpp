@@ -87,6 +87,15 @@ struct TextureFits {
     GreySurfaceFits surface;
 };
 
+// What a worker reuses from run to run: the work grids and the pictures a run draws into. A batch
+// keeps one per worker, so its memory does not grow with the number of images; each run starts
+// on grids and pictures that read exactly as fresh ones.
+struct RunWorkspace {
+    WorkGrids grids;
+    PictureSurface monochromeImage, hessianImage, figure, statusView;
+    RunSurfaces surfaces() { return {monochromeImage, hessianImage, figure, statusView}; }
+};
+
 // Everything a run takes besides the surfaces.
 struct RunRequest {
     Variant variant = Variant::A;
@@ -132,6 +141,9 @@ struct RunOutcome {
 // own parameters (checkRunParameters).
 RunOutcome runAnalysis(PhotoView photo, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
                        imaging::UniformRandom& random, RunObserver* observer = nullptr);
+// The same on a worker's reused grids and pictures.
+RunOutcome runAnalysis(PhotoView photo, const RunRequest& request, RunWorkspace& workspace, ResultsSink& results,
+                       imaging::UniformRandom& random, RunObserver* observer = nullptr);
 
 // The whole analysis without texts, file or derived images (benchmarks, bindings): numbers in,
 // measurements out. Surfaces are private; images are frozen in memory.
@@ -144,6 +156,10 @@ struct AnalysisParameters {
 // With `fits`, also the fits behind the dimensions (no number changes).
 TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& parameters,
                                   imaging::UniformRandom& random, TextureFits* fits = nullptr);
+// The same on a worker's reused grids and pictures.
+TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& parameters,
+                                  imaging::UniformRandom& random, RunWorkspace& workspace,
+                                  TextureFits* fits = nullptr);
 
 // The message of a run error followed by a hint at the parameter limit behind it, in the words of
 // texturemeter-cli's options ("Subscript out of range (--side must be at most 499)"): what the

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imaging/colour.hpp"
+#include "imaging/errors.hpp"
 #include "imaging/loglog_fit.hpp"
 #include "imaging/grid.hpp"
 #include "imaging/image_file.hpp"
@@ -26,23 +27,33 @@ using imaging::PictureSurface;
 // "Start (C) Normalization".
 enum class Variant { A, B, C };
 
-// Read access to the photograph: either the window's surface or a decoded image
-// (the command-line tool keeps only the decoded image). Positions outside read -1.
+// Read access to the photograph: the window's surface, a decoded image, or the decoded part of a
+// photograph around the analysed square (command-line tool). Positions outside the photograph
+// read -1.
 class PhotoView {
 public:
     PhotoView(const PictureSurface& surface) : surface_(&surface) {}
     PhotoView(const imaging::Image& image) : image_(&image) {}
+    PhotoView(const imaging::PictureRegion& region) : region_(&region) {}
     imaging::Colour pointAt(int x, int y) const {
         if (surface_) return surface_->pointAt(x, y);
-        if (x < 0 || y < 0 || x >= image_->width || y >= image_->height) return imaging::kOutside;
-        return image_->at(x, y);
+        if (image_) {
+            if (x < 0 || y < 0 || x >= image_->width || y >= image_->height) return imaging::kOutside;
+            return image_->at(x, y);
+        }
+        if (x < 0 || y < 0 || x >= region_->fullWidth || y >= region_->fullHeight) return imaging::kOutside;
+        // A read of the photograph outside its decoded part would be a wrong pixel, not an error
+        // of the user's: the part is always decoded over everything the run reads.
+        if (!region_->holds(x, y)) throw imaging::RunError::subscriptOutOfRange();
+        return region_->pixels.at(x - region_->left, y - region_->top);
     }
-    int width() const { return surface_ ? surface_->width() : image_->width; }
-    int height() const { return surface_ ? surface_->height() : image_->height; }
+    int width() const { return surface_ ? surface_->width() : image_ ? image_->width : region_->fullWidth; }
+    int height() const { return surface_ ? surface_->height() : image_ ? image_->height : region_->fullHeight; }
 
 private:
     const PictureSurface* surface_ = nullptr;
     const imaging::Image* image_ = nullptr;
+    const imaging::PictureRegion* region_ = nullptr;
 };
 
 // The analysed square: top-left corner in the photograph and side, 16-bit as in the window.
@@ -53,12 +64,24 @@ struct RegionSquare {
 };
 
 // The run's work grids (single precision, indices 0..500, first index x), created zero-filled.
+// A batch reuses one set per worker: every run starts on grids that read as freshly created ones.
 struct WorkGrids {
     FloatGrid gridA = imaging::makeWorkGrid();
     FloatGrid gridB = imaging::makeWorkGrid();
     FloatGrid gridC = imaging::makeWorkGrid();
-    // Zero-fills all three (the outline step re-creates them).
+    // Zero-fills all three.
     void clear();
+    // Makes the grids read as freshly created ones for a run of side `regionSide`: zero-fills what
+    // the previous run may have written. A run writes cells 0..regionSide + 1 at most (the grid
+    // loads take one extra row and column), so only that corner is remembered for the next run.
+    void startRun(int regionSide);
+    // The outline step's fresh grids: zero-fills what this run may have written so far.
+    void clearWritten();
+
+private:
+    void zeroCorner(int last);
+    // Last index in both directions that may hold a non-zero cell (everything, until a run says).
+    int written_ = imaging::kGridMax;
 };
 
 // The form-level box-size table (indices 0..30); entries 1..6 receive 1, 2, 4, 5, 10, 20.
