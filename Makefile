@@ -65,8 +65,16 @@ fuzz: setup
 	        "$$corpus" "$$seeds" 2>&1 | grep -v -e '^#' -e NEW_FUNC; \
 	    test "$${PIPESTATUS[0]}" = 0; \
 	done
+
+# Every benchmark program: the imaging library, each stage of both engines, texturemeter-cli as a
+# whole process beside the bare decoding of the same photographs, and the Python batch. Speed is
+# measured only here.
 bench: build
 	$(BUILD)/imaging/imaging_bench
+	$(BUILD)/texturemeter/engine/texturemeter_bench
+	$(BUILD)/lesionmeter/engine/lesionmeter_bench
+	$(BUILD)/texturemeter/cli/texturemeter_cli_bench $(BUILD)/texturemeter/texturemeter-cli \
+	    $(BUILD)/texturemeter/cli/texturemeter_make_photo samples/skin_sample.jpg 200
 	$(BUILD)/texturemeter/app/texturemeter_window_bench
 	$(PYTHON) python/bench/bench_batch.py --build $(BUILD)
 

@@ -150,4 +150,15 @@ void BM_wholeAnalysisWithFits(benchmark::State& state) {
 }
 BENCHMARK(BM_wholeAnalysisWithFits)->Arg(0)->Unit(benchmark::kMillisecond);
 
+// The same on one reused workspace, as each worker of a batch runs it.
+void BM_wholeAnalysisReused(benchmark::State& state) {
+    AnalysisParameters parameters;
+    parameters.variant = static_cast<Variant>(state.range(0));
+    parameters.region = kSquare;
+    imaging::FastRandom random(1);
+    RunWorkspace workspace;
+    for (auto _ : state) benchmark::DoNotOptimize(analyseSquare(PhotoView(photo()), parameters, random, workspace));
+}
+BENCHMARK(BM_wholeAnalysisReused)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
 }  // namespace

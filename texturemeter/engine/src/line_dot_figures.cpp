@@ -9,6 +9,7 @@
 
 #include "imaging/colour.hpp"
 #include "imaging/errors.hpp"
+#include "imaging/grid.hpp"
 #include "texturemeter/stages.hpp"
 
 namespace texturemeter {
@@ -134,17 +135,44 @@ inline bool marksPixel(const float* centre, double lo, double hi, const Directio
     return false;
 }
 
+// The direction tables of a rule for the positions r .. lastX - r and r .. lastY - r of a grid.
+struct FigureTables {
+    AxisClasses xs, ys;
+    std::vector<DirectionTable> tables;  // per (y class, x class)
+};
+
+FigureTables figureTables(const FigureRule& rule, int lastX, int lastY, std::ptrdiff_t stride) {
+    const int r = rule.halfLength;
+    const int perDirection = 2 * r - 1;
+    const std::vector<DirectionPoint> points = directionPoints(rule);
+    FigureTables t;
+    t.xs = axisClasses(points, true, r, lastX - r);
+    t.ys = axisClasses(points, false, r, lastY - r);
+    for (const auto& dy : t.ys.offsets)
+        for (const auto& dx : t.xs.offsets) t.tables.push_back(directionTable(dx, dy, perDirection, stride));
+    return t;
+}
+
+// The tables of every position of the standard work grids, worked out once per rule (a position's
+// offsets depend on the position alone, not on the extent of the field).
+const FigureTables& workGridTables(const FigureRule& rule) {
+    constexpr std::ptrdiff_t kStride = imaging::kGridMax + 1;
+    static const FigureTables line = figureTables(kLineRule, imaging::kGridMax, imaging::kGridMax, kStride);
+    static const FigureTables dot = figureTables(kDotRule, imaging::kGridMax, imaging::kGridMax, kStride);
+    return rule.line ? line : dot;
+}
+
 double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& figure, const FigureRule& rule) {
     if (extentX > h.maxX() || extentY > h.maxY()) throw imaging::RunError::subscriptOutOfRange();
     const int r = rule.halfLength;
     const int perDirection = 2 * r - 1;
-    const std::vector<DirectionPoint> points = directionPoints(rule);
-    const std::ptrdiff_t stride = h.maxX() + 1;
-    const AxisClasses xs = axisClasses(points, true, r, extentX - r);
-    const AxisClasses ys = axisClasses(points, false, r, extentY - r);
-    std::vector<DirectionTable> tables;  // per (x class, y class)
-    for (const auto& dy : ys.offsets)
-        for (const auto& dx : xs.offsets) tables.push_back(directionTable(dx, dy, perDirection, stride));
+    const bool workGrid = h.maxX() == imaging::kGridMax && h.maxY() == imaging::kGridMax;
+    FigureTables own;
+    if (!workGrid) own = figureTables(rule, extentX, extentY, h.maxX() + 1);
+    const FigureTables& t = workGrid ? workGridTables(rule) : own;
+    const AxisClasses& xs = t.xs;
+    const AxisClasses& ys = t.ys;
+    const std::vector<DirectionTable>& tables = t.tables;
     // A line direction fails after more than this many dissimilar points.
     const int lineMisses = perDirection - (2 * r - 4) - 1;
 
