@@ -41,6 +41,9 @@ ProcessUsage runProcess(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    // The child must not write out what this process has buffered.
+    std::fflush(stdout);
+    std::fflush(stderr);
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
