@@ -8,11 +8,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <limits>
 #include <vector>
 
 #include "imaging/colour.hpp"
 #include "imaging/image_file.hpp"
+#include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
 #include "testdata/reference_data.hpp"
 #include "texturemeter/stages.hpp"
@@ -145,6 +147,155 @@ TEST(HessianExactness, GridTooSmallForTheExtentIsASubscriptError) {
     PictureSurface p(30, 30);
     EXPECT_THROW(hessianImage(g, 21, 10, 1, p), imaging::RunError);
     EXPECT_THROW(hessianImage(g, 10, 21, 1, p), imaging::RunError);
+}
+
+// ---- Grey surface ----
+
+// The grey-level heights cell by cell through pointAt and greyOf.
+GridLoad plainLoad(const PictureSurface& source, int16_t regionSide, FloatGrid& a, FloatGrid& b) {
+    GridLoad load;
+    const int end = regionSide + 1;
+    for (int y = 0; y <= end; ++y)
+        for (int x = 0; x <= end; ++x) {
+            ++load.pointCount;
+            const float h = static_cast<float>(imaging::greyOf(source.pointAt(x, y)) / 255 * double(regionSide));
+            a(x, y) = h;
+            b(x, y) = h;
+        }
+    load.extentX = end - 1;
+    load.extentY = end - 1;
+    return load;
+}
+
+// A window's dimension box by box in the counting order (x outer, y inner), every corner read
+// through the checked accessor.
+double plainWindowDimension(const FloatGrid& g, double X, double Y, double windowSize, float* areas) {
+    const int sizes[6] = {1, 2, 4, 5, 10, 20};
+    double lx[6], ly[6];
+    for (int k = 0; k < 6; ++k) {
+        const int s = sizes[k];
+        double total = 0;
+        for (double vx = X; vx <= X + windowSize - s; vx += s)
+            for (double vy = Y; vy <= Y + windowSize - s; vy += s) {
+                const int x0 = imaging::roundToInt(vx), x1 = imaging::roundToInt(vx + s);
+                const int y0 = imaging::roundToInt(vy), y1 = imaging::roundToInt(vy + s);
+                const double z1 = g(x0, y0), z2 = g(x1, y0), z3 = g(x0, y1), z4 = g(x1, y1);
+                const double ss = double(s) * s;
+                const double a2 = 0 + ss + (z1 - z3) * (z1 - z3);
+                const double b2 = ss + 0 + (z1 - z2) * (z1 - z2);
+                const double c2 = ss + ss + (z2 - z3) * (z2 - z3);
+                const double d2 = ss + 0 + (z4 - z3) * (z4 - z3);
+                const double e2 = 0 + ss + (z4 - z2) * (z4 - z2);
+                const double f1 = b2 - a2 + c2;
+                const double f2 = e2 - d2 + c2;
+                total += std::sqrt(4 * c2 * b2 - f1 * f1) / 4 + std::sqrt(4 * c2 * e2 - f2 * f2) / 4;
+            }
+        areas[k] = static_cast<float>(total);
+        lx[k] = std::log(double(s));
+        ly[k] = imaging::checkedLog(double(areas[k]));
+    }
+    return 2 - imaging::leastSquaresSlope(lx, ly, 6);
+}
+
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Every tile of the window size over the extent, and the whole window at the origin.
+void expectSameWindows(const FloatGrid& g, int extent, double window, const std::string& what) {
+    BoxSizes sizes{};
+    std::array<float, 201> areas{};
+    float plainAreas[6];
+    int tiles = 0, failed = 0;
+    for (double X = 0; X <= extent - 1; X += window)
+        for (double Y = 0; Y <= extent - 1; Y += window, ++tiles) {
+            double fast = 0;
+            try {
+                fast = surfaceAreaDimension(g, X, Y, window, sizes, areas);
+            } catch (const imaging::RunError& e) {
+                // A tile reaching past the grid fails the same way box by box.
+                EXPECT_STREQ(e.what(), "Subscript out of range");
+                EXPECT_THROW(plainWindowDimension(g, X, Y, window, plainAreas), imaging::RunError) << what;
+                ++failed;
+                continue;
+            }
+            const double plain = plainWindowDimension(g, X, Y, window, plainAreas);
+            ASSERT_TRUE(sameBits(fast, plain)) << what << " tile " << X << "," << Y << ": " << fast << " vs " << plain;
+            for (int k = 0; k < 6; ++k) ASSERT_EQ(areas[k + 1], plainAreas[k]) << what << " size " << sizes[k + 1];
+        }
+    EXPECT_GT(tiles, failed);
+    const double whole = wholeWindowDimension(g, window, sizes);
+    EXPECT_TRUE(sameBits(whole, plainWindowDimension(g, 0, 0, window, plainAreas))) << what;
+}
+
+TEST(GreySurfaceExactness, WindowsOnGeneratedSurfaces) {
+    imaging::FastRandom random(21);
+    FloatGrid rough = imaging::makeWorkGrid(0), smooth = imaging::makeWorkGrid(0);
+    for (int y = 0; y <= 500; ++y)
+        for (int x = 0; x <= 500; ++x) {
+            rough(x, y) = static_cast<float>(499 * random.next());
+            smooth(x, y) = static_cast<float>(100 + 60 * std::sin(x * 0.05) * std::cos(y * 0.031));
+        }
+    // Odd and fractional windows put box corners between cells (rounded half to even).
+    for (double window : {20.0, 21.0, 25.0, 33.0, 40.0, 40.5, 62.5, 100.0, 499.0}) {
+        expectSameWindows(rough, 499, window, "rough " + std::to_string(window));
+        expectSameWindows(smooth, 200, window, "smooth " + std::to_string(window));
+    }
+    // A box whose far corner leaves the grid is still a subscript error.
+    BoxSizes sizes{};
+    std::array<float, 201> areas{};
+    EXPECT_THROW(surfaceAreaDimension(rough, 470, 0, 40, sizes, areas), imaging::RunError);
+    EXPECT_THROW(surfaceAreaDimension(rough, 0, 481, 40, sizes, areas), imaging::RunError);
+}
+
+TEST(GreySurfaceExactness, PhotographsEverySideAndVariant) {
+    const imaging::Image skin = imaging::loadImageFile(morph::testdata::samplePath("skin_sample.jpg"));
+    for (int side : {20, 41, 200, 333, 499}) {
+        for (Variant v : {Variant::A, Variant::B, Variant::C}) {
+            const std::string what = "side " + std::to_string(side) + " variant " + std::to_string(int(v));
+            WorkGrids grids;
+            PictureSurface mono(side + 1, side + 1), hessian(side + 1, side + 1);
+            const RegionSquare square{3, 5, static_cast<int16_t>(side)};
+            const GreyImageSums sums = prepareGreyImage(PhotoView(skin), square, v, grids.gridA, grids.gridB, mono);
+            hessianImage(grids.gridB, sums.extentX, sums.extentY, 3, hessian);
+            for (const PictureSurface* picture : {static_cast<const PictureSurface*>(&mono), static_cast<const PictureSurface*>(&hessian)}) {
+                FloatGrid a = imaging::makeWorkGrid(7), b = imaging::makeWorkGrid(7);
+                FloatGrid pa = imaging::makeWorkGrid(7), pb = imaging::makeWorkGrid(7);
+                const GridLoad load = loadGreyGrid(*picture, static_cast<int16_t>(side), a, b);
+                const GridLoad plain = plainLoad(*picture, static_cast<int16_t>(side), pa, pb);
+                EXPECT_EQ(load.extentX, plain.extentX);
+                EXPECT_EQ(load.extentY, plain.extentY);
+                EXPECT_EQ(load.pointCount, plain.pointCount);
+                int differing = 0;
+                for (int y = 0; y <= 500; ++y)
+                    for (int x = 0; x <= 500; ++x) differing += a(x, y) != pa(x, y) || b(x, y) != pb(x, y);
+                ASSERT_EQ(differing, 0) << what;
+                for (double window : {20.0, 40.0}) expectSameWindows(a, load.extentX, window, what);
+            }
+        }
+    }
+}
+
+TEST(GreySurfaceExactness, ColouredAndOutsidePixelsLoadAsBefore) {
+    // Not only grey: every channel mix, and the column and row beyond the picture read white.
+    PictureSurface picture(60, 60);
+    imaging::FastRandom random(4);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) {
+            const int g = int(256 * random.next());
+            picture.psetAt(x, y, (x + y) % 3 ? imaging::rgbColour(int(256 * random.next()), g, int(256 * random.next()))
+                                             : imaging::greyColour(g));
+        }
+    for (int side : {0, 1, 58, 59, 60, 120}) {
+        FloatGrid a = imaging::makeWorkGrid(), b = imaging::makeWorkGrid(), pa = imaging::makeWorkGrid(),
+                  pb = imaging::makeWorkGrid();
+        const GridLoad load = loadGreyGrid(picture, static_cast<int16_t>(side), a, b);
+        const GridLoad plain = plainLoad(picture, static_cast<int16_t>(side), pa, pb);
+        EXPECT_EQ(load.pointCount, plain.pointCount);
+        EXPECT_EQ(load.extentX, plain.extentX);
+        for (int y = 0; y <= 500; ++y)
+            for (int x = 0; x <= 500; ++x) ASSERT_EQ(a(x, y), pa(x, y)) << side << " at " << x << "," << y;
+    }
+    FloatGrid a = imaging::makeWorkGrid(), b = imaging::makeWorkGrid();
+    EXPECT_THROW(loadGreyGrid(picture, 500, a, b), imaging::RunError);
 }
 
 }  // namespace
