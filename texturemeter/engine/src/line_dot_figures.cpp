@@ -2,8 +2,13 @@
 // of similar heights (line) or have exactly one similar neighbour in some direction (dot).
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -25,6 +30,9 @@ struct FigureRule {
 
 constexpr FigureRule kLineRule{8, 10, true};
 constexpr FigureRule kDotRule{5, 20, false};
+// markBlock and markOne count this many points per direction and apply these thresholds.
+static_assert(2 * kLineRule.halfLength - 1 == 15 && 2 * kLineRule.halfLength - 4 == 12);
+static_assert(2 * kDotRule.halfLength - 1 == 9);
 
 // One point of a direction: Int(x + cos t x k) and Int(y + sin t x k). For most points the
 // offset from (x, y) is the same whole number Int(cos t x k) at every position; where the fraction
@@ -106,39 +114,123 @@ DirectionTable directionTable(const std::vector<int>& dx, const std::vector<int>
     return table;
 }
 
-// The number of similar points (c - 10 < v < c + 10) among `count` offsets, without branches.
-inline int similarPoints(const float* centre, const std::ptrdiff_t* offsets, int count, double lo, double hi) {
-    int n = 0;
-    for (int i = 0; i < count; ++i) {
-        const double v = centre[offsets[i]];
-        n += static_cast<int>(lo < v) & static_cast<int>(v < hi);
-    }
-    return n;
+// A point of height v is similar to a centre of height c when c - 10 < v < c + 10, both sides
+// worked out in double precision. Since v is a float, that holds exactly when below <= v <= above
+// for the least float `below` greater than c - 10 and the greatest float `above` less than c + 10,
+// which lets a whole run of centres be compared in single precision, several at a time.
+struct SimilarRange {
+    float below, above;
+};
+
+// The next float above f (f neither NaN nor +infinity) and the next below (f neither NaN nor -infinity).
+inline float nextFloatUp(float f) {
+    if (f == 0) return std::numeric_limits<float>::denorm_min();
+    const auto bits = std::bit_cast<std::uint32_t>(f);
+    return std::bit_cast<float>(f > 0 ? bits + 1 : bits - 1);
+}
+inline float nextFloatDown(float f) { return -nextFloatUp(-f); }
+
+inline SimilarRange similarRange(float c) {
+    const double lo = static_cast<double>(c) - 10, hi = static_cast<double>(c) + 10;
+    float below = static_cast<float>(lo), above = static_cast<float>(hi);
+    if (static_cast<double>(below) <= lo) below = nextFloatUp(below);
+    if (static_cast<double>(above) >= hi) above = nextFloatDown(above);
+    return {below, above};
 }
 
-// Whether some direction around the pixel at `centre` satisfies the rule. A line direction is
-// given up when its farthest points already hold more dissimilar points than the rule allows.
-inline bool marksPixel(const float* centre, double lo, double hi, const DirectionTable& table, const FigureRule& rule,
-                       int lineMisses) {
-    for (const auto& offsets : table) {
-        const int count = static_cast<int>(offsets.size());
-        if (rule.line) {
-            constexpr int kFirst = 8;
-            const int first = similarPoints(centre, offsets.data(), kFirst, lo, hi);
-            if (kFirst - first > lineMisses) continue;
-            const int n = first + similarPoints(centre, offsets.data() + kFirst, count - kFirst, lo, hi);
-            if (n > 2 * rule.halfLength - 4) return true;
-        } else if (similarPoints(centre, offsets.data(), count, lo, hi) == 2) {
-            return true;
+// Whether a direction's count of similar points satisfies the rule: a line needs more than
+// 2r - 4 = 12 of its 15 points, a dot exactly 2 of its 9.
+template <bool Line>
+inline bool countMarks(int n) {
+    if constexpr (Line) return n > 12;
+    else return n == 2;
+}
+
+// Four centres at a time (the compiler's portable vector types; a comparison gives -1 or 0 per lane).
+using Float4 = float __attribute__((vector_size(16)));
+using Int4 = int __attribute__((vector_size(16)));
+
+inline Float4 load4(const float* p) {
+    Float4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+constexpr int kBlock = 8;
+constexpr int kLanes = kBlock / 4;
+
+// Marks the centres first .. first + kBlock - 1 of a row (centre i at cells[i]) that some
+// direction of `table` satisfies; below/above hold each centre's similar range, marks receives
+// 1 or 0 (bright centres get either and are dropped by the caller).
+template <bool Line, int PerDirection>
+inline void markBlock(const float* cells, const float* below, const float* above, const std::ptrdiff_t* table,
+                      std::size_t directions, int first, int* marks) {
+    Float4 lo[kLanes], hi[kLanes];
+    Int4 any[kLanes], settled[kLanes];
+    for (int j = 0; j < kLanes; ++j) {
+        lo[j] = load4(below + first + 4 * j);
+        hi[j] = load4(above + first + 4 * j);
+        any[j] = Int4{0, 0, 0, 0};
+        // A bright centre (c >= 100) is settled from the start.
+        settled[j] = ~(load4(cells + first + 4 * j) < Float4{100, 100, 100, 100});
+    }
+    const Int4 rule = Line ? Int4{12, 12, 12, 12} : Int4{2, 2, 2, 2};
+    for (std::size_t d = 0; d < directions; ++d) {
+        // The block stops once every centre is bright or marked.
+        Int4 done = settled[0] | any[0];
+        for (int j = 1; j < kLanes; ++j) done &= settled[j] | any[j];
+        if ((done[0] & done[1] & done[2] & done[3]) == -1) break;
+        const std::ptrdiff_t* offsets = table + d * PerDirection;
+        Int4 n[kLanes];
+        for (int j = 0; j < kLanes; ++j) n[j] = Int4{0, 0, 0, 0};
+        const auto count = [&](int from, int to) {
+            for (int p = from; p < to; ++p) {
+                const float* v = cells + offsets[p] + first;
+                for (int j = 0; j < kLanes; ++j) {
+                    const Float4 x = load4(v + 4 * j);
+                    n[j] -= (lo[j] <= x) & (x <= hi[j]);
+                }
+            }
+        };
+        if constexpr (Line) {
+            // The 8 farthest points first: a centre with 3 of them dissimilar cannot reach 13.
+            count(0, 8);
+            Int4 open = (n[0] > Int4{5, 5, 5, 5}) & ~(settled[0] | any[0]);
+            for (int j = 1; j < kLanes; ++j) open |= (n[j] > Int4{5, 5, 5, 5}) & ~(settled[j] | any[j]);
+            if ((open[0] | open[1] | open[2] | open[3]) == 0) continue;
+            count(8, PerDirection);
+        } else {
+            count(0, PerDirection);
+        }
+        for (int j = 0; j < kLanes; ++j) {
+            if constexpr (Line) any[j] |= n[j] > rule;
+            else any[j] |= n[j] == rule;
         }
     }
-    return false;
+    for (int j = 0; j < kLanes; ++j)
+        for (int k = 0; k < 4; ++k) marks[first + 4 * j + k] = any[j][k] != 0;
+}
+
+// The same for one centre.
+template <bool Line, int PerDirection>
+inline int markOne(const float* cells, float below, float above, const std::ptrdiff_t* table, std::size_t directions,
+                   int x) {
+    for (std::size_t d = 0; d < directions; ++d) {
+        const std::ptrdiff_t* offsets = table + d * PerDirection;
+        int n = 0;
+        for (int p = 0; p < PerDirection; ++p) {
+            const float v = cells[offsets[p] + x];
+            n += static_cast<int>(below <= v) & static_cast<int>(v <= above);
+        }
+        if (countMarks<Line>(n)) return 1;
+    }
+    return 0;
 }
 
 // The direction tables of a rule for the positions r .. lastX - r and r .. lastY - r of a grid.
 struct FigureTables {
     AxisClasses xs, ys;
-    std::vector<DirectionTable> tables;  // per (y class, x class)
+    std::vector<std::vector<std::ptrdiff_t>> flat;  // per (y class, x class): each direction's points in turn
 };
 
 FigureTables figureTables(const FigureRule& rule, int lastX, int lastY, std::ptrdiff_t stride) {
@@ -149,7 +241,12 @@ FigureTables figureTables(const FigureRule& rule, int lastX, int lastY, std::ptr
     t.xs = axisClasses(points, true, r, lastX - r);
     t.ys = axisClasses(points, false, r, lastY - r);
     for (const auto& dy : t.ys.offsets)
-        for (const auto& dx : t.xs.offsets) t.tables.push_back(directionTable(dx, dy, perDirection, stride));
+        for (const auto& dx : t.xs.offsets) {
+            const DirectionTable table = directionTable(dx, dy, perDirection, stride);
+            std::vector<std::ptrdiff_t> flat;
+            for (const auto& offsets : table) flat.insert(flat.end(), offsets.begin(), offsets.end());
+            t.flat.push_back(std::move(flat));
+        }
     return t;
 }
 
@@ -162,42 +259,75 @@ const FigureTables& workGridTables(const FigureRule& rule) {
     return rule.line ? line : dot;
 }
 
+template <bool Line>
 double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& figure, const FigureRule& rule) {
     if (extentX > h.maxX() || extentY > h.maxY()) throw imaging::RunError::subscriptOutOfRange();
     const int r = rule.halfLength;
-    const int perDirection = 2 * r - 1;
+    constexpr int kPerDirection = Line ? 2 * kLineRule.halfLength - 1 : 2 * kDotRule.halfLength - 1;
     const bool workGrid = h.maxX() == imaging::kGridMax && h.maxY() == imaging::kGridMax;
     FigureTables own;
     if (!workGrid) own = figureTables(rule, extentX, extentY, h.maxX() + 1);
     const FigureTables& t = workGrid ? workGridTables(rule) : own;
     const AxisClasses& xs = t.xs;
     const AxisClasses& ys = t.ys;
-    const std::vector<DirectionTable>& tables = t.tables;
-    // A line direction fails after more than this many dissimilar points.
-    const int lineMisses = perDirection - (2 * r - 4) - 1;
+    const std::size_t xClasses = xs.offsets.size();
 
-    long long total = 0, marked = 0;
+    // Each row is worked out for runs of positions that share a table, a block of centres at a
+    // time, and written to the figure from its top-left (column 1, row 1); positions beyond the
+    // surface are dropped as psetAt drops them.
+    const imaging::Colour dark = imaging::greyColour(0), light = imaging::greyColour(256);
+    const int first = r, last = extentX - r;
+    const int width = last - first + 1;
+    // Kept per thread from call to call (a batch draws figures of the same size again and again).
+    thread_local std::vector<float> below, above;
+    thread_local std::vector<int> marks;
+    const std::size_t columns0 = std::size_t(std::max(width, 0));
+    if (below.size() < columns0) {
+        below.resize(columns0);
+        above.resize(columns0);
+        marks.resize(columns0);
+    }
+    long long marked = 0;
     int row = 0;
     for (int y = r; y <= extentY - r; ++y) {
         ++row;
-        int column = 0;
-        const std::size_t tableRow = std::size_t(ys.classOf[std::size_t(y - r)]) * xs.offsets.size();
-        for (int x = r; x <= extentX - r; ++x) {
-            ++total;
-            ++column;
-            const float c = h.cell(x, y);
-            bool flag = false;
-            // Bright pixels (c >= 100) count no similar point in any direction.
-            if (c < 100) {
-                const double lo = static_cast<double>(c) - 10, hi = static_cast<double>(c) + 10;
-                const DirectionTable& table = tables[tableRow + std::size_t(xs.classOf[std::size_t(x - r)])];
-                flag = marksPixel(&h.cell(x, y), lo, hi, table, rule, lineMisses);
+        const float* cells = &h.cell(0, y) + first;  // centre first + i at cells[i]
+        const std::vector<std::ptrdiff_t>* tableRow = &t.flat[std::size_t(ys.classOf[std::size_t(y - r)]) * xClasses];
+        for (int i = 0; i < width; ++i) {
+            const SimilarRange range = similarRange(cells[i]);
+            below[std::size_t(i)] = range.below;
+            above[std::size_t(i)] = range.above;
+        }
+        int i = 0;
+        while (i < width) {
+            const int runStart = i;
+            const int cls = xs.classOf[std::size_t(i)];
+            int end = i + 1;
+            while (end < width && xs.classOf[std::size_t(end)] == cls) ++end;
+            const std::vector<std::ptrdiff_t>& table = tableRow[std::size_t(cls)];
+            const std::size_t directions = table.size() / kPerDirection;
+            for (; i + kBlock <= end; i += kBlock)
+                markBlock<Line, kPerDirection>(cells, below.data(), above.data(), table.data(), directions, i,
+                                               marks.data());
+            // The last centres of a long run are worked out again as one block that ends with the run.
+            if (i < end && end - kBlock >= runStart) {
+                markBlock<Line, kPerDirection>(cells, below.data(), above.data(), table.data(), directions,
+                                               end - kBlock, marks.data());
+                i = end;
             }
-            const int value = flag ? 0 : 256;
-            figure.psetAt(column, row, imaging::greyColour(value));
-            if (value < 10) ++marked;
+            for (; i < end; ++i)
+                marks[std::size_t(i)] = markOne<Line, kPerDirection>(cells, below[std::size_t(i)],
+                                                                     above[std::size_t(i)], table.data(), directions, i);
+        }
+        for (int k = 0; k < width; ++k) {
+            // Bright centres (c >= 100) count no similar point in any direction.
+            const bool flag = marks[std::size_t(k)] != 0 && cells[k] < 100;
+            figure.psetAt(k + 1, row, flag ? dark : light);
+            marked += flag;
         }
     }
+    const long long columns = extentX - 2 * r + 1, rows = extentY - 2 * r + 1;
+    const long long total = columns > 0 && rows > 0 ? columns * rows : 0;
     if (total == 0) throw imaging::RunError::divisionByZero();
     return static_cast<double>(marked) / static_cast<double>(total);
 }
@@ -205,11 +335,11 @@ double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& 
 }  // namespace
 
 double lineFigure(const FloatGrid& gridB, int extentX, int extentY, PictureSurface& figure) {
-    return drawFigure(gridB, extentX, extentY, figure, kLineRule);
+    return drawFigure<true>(gridB, extentX, extentY, figure, kLineRule);
 }
 
 double dotFigure(const FloatGrid& gridB, int extentX, int extentY, PictureSurface& figure) {
-    return drawFigure(gridB, extentX, extentY, figure, kDotRule);
+    return drawFigure<false>(gridB, extentX, extentY, figure, kDotRule);
 }
 
 }  // namespace texturemeter
