@@ -3,6 +3,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <string>
+
 
 #include "imaging/image_file.hpp"
 #include "imaging/random.hpp"
@@ -87,6 +89,45 @@ void BM_greySurfaceStageWithFits(benchmark::State& state) {
                                                   [](const std::string&) {}, nullptr, &fits));
 }
 BENCHMARK(BM_greySurfaceStageWithFits);
+
+// The Hessian image and the grey-surface stage for a square of side range(0) in variant range(1)
+// (0 = A, 1 = B, 2 = C); the window is 40 for sides up to 200, else 25 (tiles of 40 would leave
+// the 501-cell grid at side 499).
+struct PreparedAt {
+    WorkGrids grids;
+    PictureSurface picture2, picture3;
+    GreyImageSums sums;
+    std::string window;
+    int16_t side;
+    explicit PreparedAt(const benchmark::State& state)
+        : picture2(int(state.range(0)) + 1, int(state.range(0)) + 1),
+          picture3(int(state.range(0)) + 1, int(state.range(0)) + 1),
+          window(state.range(0) <= 200 ? "40" : "25"),
+          side(static_cast<int16_t>(state.range(0))) {
+        const RegionSquare square{10, 10, side};
+        sums = prepareGreyImage(PhotoView(photo()), square, static_cast<Variant>(state.range(1)), grids.gridA,
+                                grids.gridB, picture2);
+        hessianImage(grids.gridB, sums.extentX, sums.extentY, 3, picture3);
+        picture2.setPicture(picture2.image());
+        picture3.setPicture(picture3.image());
+    }
+};
+
+void BM_hessianImageAt(benchmark::State& state) {
+    PreparedAt p(state);
+    for (auto _ : state) hessianImage(p.grids.gridB, p.sums.extentX, p.sums.extentY, 3, p.picture3);
+}
+BENCHMARK(BM_hessianImageAt)->ArgsProduct({{200, 499}, {0, 1, 2}});
+
+void BM_greySurfaceStageAt(benchmark::State& state) {
+    PreparedAt p(state);
+    BoxSizes sizes{};
+    std::array<float, 201> areas{};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(greySurfaceStage(p.picture2, p.picture3, p.side, p.window, p.grids, sizes, areas,
+                                                  [](const std::string&) {}));
+}
+BENCHMARK(BM_greySurfaceStageAt)->ArgsProduct({{200, 499}, {0, 1, 2}})->Unit(benchmark::kMicrosecond);
 
 void BM_lineFigure(benchmark::State& state) {
     Prepared p;
