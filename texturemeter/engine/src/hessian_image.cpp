@@ -107,8 +107,8 @@ private:
         return b;
     }
     static int bucket(double r) {
-        float f = static_cast<float>(std::fabs(r));
-        f = std::min(std::max(f, kLow), kHigh);
+        // Clamped before the conversion, so no ratio is out of single precision's range.
+        const float f = static_cast<float>(std::min(std::max(std::fabs(r), double(kLow)), double(kHigh)));
         const int i = static_cast<int>((bits(f) >> kShift) - (bits(kLow) >> kShift));
         return r < 0 ? kBuckets + i : i;
     }
