@@ -20,6 +20,7 @@
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/report.hpp"
+#include "testdata/plain_fit.hpp"
 #include "testdata/reference_data.hpp"
 
 namespace {
@@ -51,25 +52,8 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-// Slope, intercept and the slope's standard error by the textbook formulas about the means.
-struct PlainFit {
-    double slope, intercept, stdError;
-};
-PlainFit plainFit(const std::vector<double>& x, const std::vector<double>& y) {
-    const double n = double(x.size());
-    double mx = 0, my = 0;
-    for (std::size_t i = 0; i < x.size(); ++i) mx += x[i], my += y[i];
-    mx /= n, my /= n;
-    double sxx = 0, sxy = 0;
-    for (std::size_t i = 0; i < x.size(); ++i) sxx += (x[i] - mx) * (x[i] - mx), sxy += (x[i] - mx) * (y[i] - my);
-    const double slope = sxy / sxx;
-    double ss = 0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        const double r = y[i] - (my + slope * (x[i] - mx));
-        ss += r * r;
-    }
-    return {slope, my - slope * mx, std::sqrt(ss / (n - 2) / sxx)};
-}
+using morph::testdata::PlainFit;
+using morph::testdata::plainFit;
 
 // Two-sided 95 % quantiles of Student's t (published tables) for 3 and 4 degrees of freedom.
 double t975(std::size_t degreesOfFreedom) { return degreesOfFreedom == 3 ? 3.182446305284263 : 2.7764451051977987; }

@@ -15,6 +15,7 @@
 #include "imaging/random.hpp"
 #include "texturemeter/results_file.hpp"
 #include "texturemeter/run_driver.hpp"
+#include "testdata/plain_fit.hpp"
 #include "testdata/reference_data.hpp"
 #include "texturemeter/stages.hpp"
 
@@ -22,26 +23,8 @@ namespace {
 
 using namespace texturemeter;
 
-// Slope and its standard error by the textbook formulas, in plain double about the means.
-struct PlainFit {
-    double slope;
-    double stdError;
-};
-PlainFit plainFit(const std::vector<double>& x, const std::vector<double>& y) {
-    const double n = double(x.size());
-    double mx = 0, my = 0;
-    for (std::size_t i = 0; i < x.size(); ++i) mx += x[i], my += y[i];
-    mx /= n, my /= n;
-    double sxx = 0, sxy = 0;
-    for (std::size_t i = 0; i < x.size(); ++i) sxx += (x[i] - mx) * (x[i] - mx), sxy += (x[i] - mx) * (y[i] - my);
-    const double slope = sxy / sxx;
-    double ss = 0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        const double r = y[i] - (my + slope * (x[i] - mx));
-        ss += r * r;
-    }
-    return {slope, std::sqrt(ss / (n - 2) / sxx)};
-}
+using morph::testdata::PlainFit;
+using morph::testdata::plainFit;
 
 void expectOrdinaryLeastSquares(const imaging::Fit& fit, std::size_t points, const char* what) {
     SCOPED_TRACE(what);
