@@ -2,6 +2,7 @@
 // marks dark pixels next to a bright area, cleans the marks at a fixed scale, and measures the
 // box-counting dimension of the drawing ("line fr dim").
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -48,6 +49,23 @@ void randomMeanColour(const PictureSurface& monochromeImage, double W, double H,
 void thresholdScan(const PictureSurface& monochromeImage, double W, double H, FloatGrid& gridA, OutlineResult& r) {
     // W and H are whole numbers (a surface's size in pixels).
     const int lastX = static_cast<int>(std::floor(W)), lastY = static_cast<int>(std::floor(H));
+    if (lastX <= gridA.maxX() && lastY <= gridA.maxY()) {
+        // Every cell of the scan lies inside the grid. A channel (a whole number) is above a
+        // mean exactly when it is above the mean's whole part.
+        const int minB = static_cast<int>(std::floor(r.meanB)), minG = static_cast<int>(std::floor(r.meanG)),
+                  minR = static_cast<int>(std::floor(r.meanR));
+        for (int y = 0; y <= lastY; ++y) {
+            float* row = &gridA.cell(0, y);
+            for (int x = 0; x <= lastX; ++x) {
+                const imaging::Channels ch = imaging::splitColour(monochromeImage.pointAt(x, y));
+                if (ch.blue > minB && ch.green > minG) row[x] = ch.red > minR ? 200.0f : 0.0f;
+            }
+        }
+        // The last indices the scan visits, -1 where it visits none.
+        r.extentX = lastY >= 0 ? std::max(lastX, -1) : -1;
+        r.extentY = std::max(lastY, -1);
+        return;
+    }
     int ix = -1, iy = -1;
     for (int y = 0; y <= lastY; ++y) {
         ++iy;
@@ -84,12 +102,23 @@ void outlinePass(const FloatGrid& g, double d, double from, double toX, double t
         // Every neighbour of the scanned range must lie inside the grid.
         if (f - ad < 0 || lastX + ad > g.maxX() || lastY + ad > g.maxY()) throw RunError::subscriptOutOfRange();
         for (int y = f; y <= lastY; y += step) {
+            const float* above = &g.cell(0, y - di);
+            const float* row = &g.cell(0, y);
+            const float* below = &g.cell(0, y + di);
             for (int x = f; x <= lastX; x += step) {
-                const float c = g.cell(x, y);
-                const float nb[8] = {g.cell(x - di, y - di), g.cell(x, y - di), g.cell(x + di, y - di),
-                                     g.cell(x - di, y),      g.cell(x + di, y),  g.cell(x - di, y + di),
-                                     g.cell(x, y + di),      g.cell(x + di, y + di)};
-                if (darkEdge(c, nb)) figure.psetAt(x, y, imaging::kBlack);
+                const float c = row[x];
+                if (!(c < 50)) continue;
+                // All eight differences without an early exit: fewer mispredicted branches.
+                const double cd = c;
+                const bool edge = (std::fabs(cd - static_cast<double>(above[x - di])) > 40) |
+                                  (std::fabs(cd - static_cast<double>(above[x])) > 40) |
+                                  (std::fabs(cd - static_cast<double>(above[x + di])) > 40) |
+                                  (std::fabs(cd - static_cast<double>(row[x - di])) > 40) |
+                                  (std::fabs(cd - static_cast<double>(row[x + di])) > 40) |
+                                  (std::fabs(cd - static_cast<double>(below[x - di])) > 40) |
+                                  (std::fabs(cd - static_cast<double>(below[x])) > 40) |
+                                  (std::fabs(cd - static_cast<double>(below[x + di])) > 40);
+                if (edge) figure.psetAt(x, y, imaging::kBlack);
             }
         }
         return;
@@ -106,6 +135,16 @@ void outlinePass(const FloatGrid& g, double d, double from, double toX, double t
 
 // 200 where the drawing is light (channel sum above 100), 0 where it is dark.
 void rethreshold(const PictureSurface& figure, int extentX, int extentY, FloatGrid& gridA) {
+    if (extentX - 2 <= gridA.maxX() && extentY - 2 <= gridA.maxY()) {
+        for (int y = 2; y <= extentY - 2; ++y) {
+            float* row = &gridA.cell(0, y);
+            for (int x = 2; x <= extentX - 2; ++x) {
+                const imaging::Channels ch = imaging::splitColour(figure.pointAt(x, y));
+                row[x] = ch.blue + ch.green + ch.red > 100 ? 200.0f : 0.0f;
+            }
+        }
+        return;
+    }
     for (int y = 2; y <= extentY - 2; ++y) {
         for (int x = 2; x <= extentX - 2; ++x) {
             const imaging::Channels ch = imaging::splitColour(figure.pointAt(x, y));
