@@ -52,6 +52,13 @@ double greyHeight(double g0, int16_t regionSide, Variant variant) {
 
 namespace {
 
+// Half-to-even rounding to a whole number, as roundToInt: for 0 <= v < 2^31 adding and taking
+// away 2^52 leaves exactly the nearest whole number, ties to even, without a library call.
+inline int roundNonNegative(double v) {
+    if (v >= 0 && v < 2147483647.0) return static_cast<int>((v + 0x1p52) - 0x1p52);
+    return imaging::roundToInt(v);
+}
+
 // The loop ends of the square (corner + side, 16-bit) and the grid bound they must respect.
 void checkSquare(RegionSquare region, int16_t& xEnd, int16_t& yEnd) {
     yEnd = imaging::add16(region.regionY, region.regionSide);
@@ -81,10 +88,12 @@ GreyImageSums prepareGreyImage(PhotoView photo, RegionSquare region, Variant var
     for (int y = region.regionY; y <= yEnd; ++y) {
         ix = -1;
         ++iy;
+        // The row's pixels straight from memory where the photograph holds them all.
+        const imaging::Colour* source = photo.row(y, region.regionX, xEnd);
         for (int x = region.regionX; x <= xEnd; ++x) {
             ++ix;
             ++sums.pointCount;
-            const imaging::Colour c = photo.pointAt(x, y);
+            const imaging::Colour c = source ? source[x - region.regionX] : photo.pointAt(x, y);
             ++sums.heightCount;
             const double h = greyHeight(imaging::greyOf(c), side, variant);
             const float cell = static_cast<float>(h);
@@ -92,7 +101,7 @@ GreyImageSums prepareGreyImage(PhotoView photo, RegionSquare region, Variant var
             gridB.cell(ix, iy) = cell;
             // Start(A) sums the double height, the compressing variants the stored cell.
             sums.heightSum += variant == Variant::A ? h : static_cast<double>(cell);
-            const int g = imaging::roundToInt(static_cast<double>(cell) / sideD * 255);
+            const int g = roundNonNegative(static_cast<double>(cell) / sideD * 255);
             monochromeImage.psetAt(ix, iy, imaging::greyColour(g));
         }
     }
@@ -104,36 +113,39 @@ GreyImageSums prepareGreyImage(PhotoView photo, RegionSquare region, Variant var
 
 void greyNormalization(FloatGrid& gridA, FloatGrid& gridB, int extentX, int extentY, int16_t regionSide) {
     if (extentX < 0 || extentY < 0) return;
+    // The first pass reads every cell before anything is written.
+    if (extentX > gridA.maxX() || extentY > gridA.maxY()) throw RunError::subscriptOutOfRange();
     const double side = regionSide;
     // The grey level of a cell, in single precision; worked out from gridA again in each pass
     // (the last pass reads a cell before it overwrites it).
-    const auto level = [&](int x, int y) { return static_cast<float>(side * static_cast<double>(gridA(x, y)) / 255); };
+    const auto level = [side](float cell) { return static_cast<float>(side * static_cast<double>(cell) / 255); };
     float sum = 0.0f;
-    long long count = 0;
     for (int y = 0; y <= extentY; ++y) {
-        for (int x = 0; x <= extentX; ++x) {
-            sum += level(x, y);
-            ++count;
-        }
+        const float* row = &gridA.cell(0, y);
+        for (int x = 0; x <= extentX; ++x) sum += level(row[x]);
     }
+    const long long count = (static_cast<long long>(extentX) + 1) * (static_cast<long long>(extentY) + 1);
     const float mean = sum / static_cast<float>(count);
     float squares = 0.0f;
     for (int y = 0; y <= extentY; ++y) {
+        const float* row = &gridA.cell(0, y);
         for (int x = 0; x <= extentX; ++x) {
-            const float d = level(x, y) - mean;
+            const float d = level(row[x]) - mean;
             squares += d * d;
         }
     }
     const double sd = std::sqrt(static_cast<double>(squares) / static_cast<double>(count));
     if (sd == 0) throw RunError::divisionByZero();
     for (int y = 0; y <= extentY; ++y) {
+        float* rowA = &gridA.cell(0, y);
+        float* rowB = &gridB.cell(0, y);
         for (int x = 0; x <= extentX; ++x) {
-            double v = (static_cast<double>(level(x, y)) - static_cast<double>(mean)) * 10 / sd + 125;
+            double v = (static_cast<double>(level(rowA[x])) - static_cast<double>(mean)) * 10 / sd + 125;
             if (v > 220) v = 220;
             if (v < 30) v = 30;
             const float stored = static_cast<float>(v / side * 255);
-            gridA.cell(x, y) = stored;
-            gridB.cell(x, y) = stored;
+            rowA[x] = stored;
+            rowB[x] = stored;
         }
     }
 }

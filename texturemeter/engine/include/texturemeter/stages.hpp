@@ -47,6 +47,23 @@ public:
         if (!region_->holds(x, y)) throw imaging::RunError::subscriptOutOfRange();
         return region_->pixels.at(x - region_->left, y - region_->top);
     }
+    // The pixels x0..x1 of row y side by side in memory, the same colours pointAt gives, when the
+    // photograph holds all of them; nullptr otherwise (a surface, or a run not wholly inside the
+    // decoded pixels), and pointAt must be asked pixel by pixel.
+    const imaging::Colour* row(int y, int x0, int x1) const {
+        if (x0 > x1 || x0 < 0 || y < 0) return nullptr;
+        if (image_) {
+            if (x1 >= image_->width || y >= image_->height) return nullptr;
+            return &image_->pixels[std::size_t(y) * std::size_t(image_->width) + std::size_t(x0)];
+        }
+        if (region_) {
+            if (x1 >= region_->fullWidth || y >= region_->fullHeight || !region_->holds(x0, y) || !region_->holds(x1, y))
+                return nullptr;
+            return &region_->pixels.pixels[std::size_t(y - region_->top) * std::size_t(region_->pixels.width) +
+                                           std::size_t(x0 - region_->left)];
+        }
+        return nullptr;
+    }
     int width() const { return surface_ ? surface_->width() : image_ ? image_->width : region_->fullWidth; }
     int height() const { return surface_ ? surface_->height() : image_ ? image_->height : region_->fullHeight; }
 
