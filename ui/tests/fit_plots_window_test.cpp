@@ -83,7 +83,8 @@ private slots:
         QCOMPARE(points->at(4), QPointF(std::log(20.0), std::log(9.0)));
         // The line runs from the smallest to the largest side along intercept + slope ln s.
         QCOMPARE(line->count(), 2);
-        const imaging::Fit& fit = sampleSet().fits[0].fit;
+        const ui::FitPlotSet expected = sampleSet();
+        const imaging::Fit& fit = expected.fits[0].fit;
         QVERIFY(std::abs(line->at(1).y() - (fit.intercept + fit.slope * std::log(20.0))) < 1e-12);
         // Both axes are labelled with the values themselves at their logarithms: the sizes below.
         const auto axes = chart->axes(Qt::Horizontal);
