@@ -23,18 +23,14 @@
 #include "imaging/report.hpp"
 #include "testdata/plain_fit.hpp"
 #include "testdata/reference_data.hpp"
+#include "testdata/tool_run.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using imaging::Json;
 
-std::string readFile(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
+using morph::testdata::readFile;
 
 std::vector<std::string> split(const std::string& line) {
     std::vector<std::string> cells;

@@ -20,23 +20,15 @@
 #include "lesionmeter/results_row.hpp"
 #include "scripted_analysis.hpp"
 #include "testdata/reference_data.hpp"
+#include "testdata/tool_run.hpp"
 
 namespace lesionmeter::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string readFile(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
+using morph::testdata::readFile;
+using morph::testdata::ToolRun;
 
 struct Folder {
     fs::path path;
@@ -48,15 +40,7 @@ struct Folder {
     ~Folder() { fs::remove_all(path); }
     fs::path file(const std::string& name) const { return path / name; }
     ToolRun run(const std::vector<std::string>& args) const {
-        std::string command = "cd '" + path.string() + "' && '" + LESIONMETER_CLI_PATH + "'";
-        for (const auto& a : args) command += " '" + a + "'";
-        command += " >stdout.txt 2>stderr.txt";
-        ToolRun r;
-        const int raw = std::system(command.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = readFile(path / "stdout.txt");
-        r.err = readFile(path / "stderr.txt");
-        return r;
+        return morph::testdata::runTool(LESIONMETER_CLI_PATH, path, args);
     }
 };
 

@@ -17,23 +17,15 @@
 #include "lesionmeter/marks.hpp"
 #include "lesionmeter/results_row.hpp"
 #include "testdata/reference_data.hpp"
+#include "testdata/tool_run.hpp"
 
 namespace lesionmeter {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string readFile(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
+using morph::testdata::readFile;
+using morph::testdata::ToolRun;
 
 // A private folder per test, removed at the end.
 struct Folder {
@@ -47,15 +39,7 @@ struct Folder {
     std::string file(const std::string& name) const { return (path / name).string(); }
 
     ToolRun run(const std::vector<std::string>& args) const {
-        std::string command = "cd '" + path.string() + "' && '" + LESIONMETER_CLI_PATH + "'";
-        for (const auto& a : args) command += " '" + a + "'";
-        command += " >stdout.txt 2>stderr.txt";
-        ToolRun r;
-        const int raw = std::system(command.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = readFile(path / "stdout.txt");
-        r.err = readFile(path / "stderr.txt");
-        return r;
+        return morph::testdata::runTool(LESIONMETER_CLI_PATH, path, args);
     }
 };
 

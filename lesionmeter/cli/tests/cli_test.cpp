@@ -20,15 +20,13 @@
 #include "imaging/image_file.hpp"
 #include "scripted_analysis.hpp"
 #include "testdata/reference_data.hpp"
+#include "testdata/tool_run.hpp"
 
 namespace lesionmeter::cli {
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using morph::testdata::readFile;
+using morph::testdata::ToolRun;
 
 std::string sampleImage() { return morph::testdata::lesionSample().image; }
 
@@ -39,24 +37,9 @@ std::filesystem::path scratchFolder(const std::string& name) {
     return p;
 }
 
-std::string readFile(const std::filesystem::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
 // Runs the tool in `folder` with the arguments; stdout and stderr are captured through files.
 ToolRun runTool(const std::filesystem::path& folder, const std::vector<std::string>& args) {
-    std::string command = "cd '" + folder.string() + "' && '" + LESIONMETER_CLI_PATH + "'";
-    for (const auto& a : args) command += " '" + a + "'";
-    command += " >stdout.txt 2>stderr.txt";
-    ToolRun r;
-    const int raw = std::system(command.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = readFile(folder / "stdout.txt");
-    r.err = readFile(folder / "stderr.txt");
-    return r;
+    return morph::testdata::runTool(LESIONMETER_CLI_PATH, folder, args);
 }
 
 std::string position(morph::testdata::Click c) { return std::to_string(c.x) + "," + std::to_string(c.y); }

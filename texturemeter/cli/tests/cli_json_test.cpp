@@ -22,6 +22,7 @@
 #include "texturemeter/measurements_json.hpp"
 #include "texturemeter/results_file.hpp"
 #include "texturemeter/run_driver.hpp"
+#include "testdata/tool_run.hpp"
 
 namespace texturemeter {
 namespace {
@@ -35,12 +36,7 @@ struct ToolRun {
     std::string err;
 };
 
-std::string readFile(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
+using morph::testdata::readFile;
 
 class TexturemeterJson : public ::testing::Test {
 protected:
