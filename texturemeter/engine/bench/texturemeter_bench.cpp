@@ -6,6 +6,7 @@
 #include <string>
 
 
+#include "imaging/cpu.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/random.hpp"
 #include "testdata/reference_data.hpp"
@@ -142,6 +143,21 @@ void BM_dotFigure(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(dotFigure(p.grids.gridB, 200, 200, p.picture7));
 }
 BENCHMARK(BM_dotFigure);
+
+// Both figures on the plain vector path, as on a processor without AVX2.
+void BM_lineFigurePlain(benchmark::State& state) {
+    imaging::allowWideVectors(false);
+    BM_lineFigure(state);
+    imaging::allowWideVectors(true);
+}
+BENCHMARK(BM_lineFigurePlain);
+
+void BM_dotFigurePlain(benchmark::State& state) {
+    imaging::allowWideVectors(false);
+    BM_dotFigure(state);
+    imaging::allowWideVectors(true);
+}
+BENCHMARK(BM_dotFigurePlain);
 
 void BM_outlineStageAndLineDimension(benchmark::State& state) {
     Prepared p;

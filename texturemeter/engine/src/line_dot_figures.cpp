@@ -9,10 +9,14 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
+#include <immintrin.h>
+
 #include "imaging/colour.hpp"
+#include "imaging/cpu.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/grid.hpp"
 #include "texturemeter/stages.hpp"
@@ -146,75 +150,147 @@ inline bool countMarks(int n) {
     else return n == 2;
 }
 
-// Four centres at a time (the compiler's portable vector types; a comparison gives -1 or 0 per lane).
+// Centres are compared several at a time in the compiler's portable vector types: 4 floats (SSE2,
+// every x86-64 processor) or 8 floats (AVX2, where the processor has it). A comparison gives -1
+// or 0 per lane. The same templates serve both widths; the AVX2 copies are compiled for AVX2 as a
+// whole (markRowWide), so nothing of them runs on a processor without it.
 using Float4 = float __attribute__((vector_size(16)));
+using Float8 = float __attribute__((vector_size(32)));
 using Int4 = int __attribute__((vector_size(16)));
+using Int8 = int __attribute__((vector_size(32)));
+template <class V>
+using IntsOf = decltype(V{} < V{});
+template <class V>
+constexpr int kWidthOf = int(sizeof(V) / sizeof(float));
+// The same lanes in double precision.
+using Double2 = double __attribute__((vector_size(16)));
+using Double4 = double __attribute__((vector_size(32)));
+using Double8 = double __attribute__((vector_size(64)));
+template <class V>
+using DoublesOf = std::conditional_t<sizeof(V) == sizeof(Float4), Double4, Double8>;
 
-inline Float4 load4(const float* p) {
-    Float4 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
+// a <= b lane by lane, as a mask of the float lanes. The comparison is done a register's worth of
+// doubles at a time (the compiler would otherwise compare lane by lane).
+inline void lessOrEqual(const Double4& a, const Double4& b, Int4& mask) {
+    const Double2 a0 = __builtin_shufflevector(a, a, 0, 1), a1 = __builtin_shufflevector(a, a, 2, 3);
+    const Double2 b0 = __builtin_shufflevector(b, b, 0, 1), b1 = __builtin_shufflevector(b, b, 2, 3);
+    mask = __builtin_shufflevector(reinterpret_cast<Int4>(a0 <= b0), reinterpret_cast<Int4>(a1 <= b1), 0, 2, 4, 6);
+}
+inline void lessOrEqual(const Double8& a, const Double8& b, Int8& mask) {
+    const Double4 a0 = __builtin_shufflevector(a, a, 0, 1, 2, 3), a1 = __builtin_shufflevector(a, a, 4, 5, 6, 7);
+    const Double4 b0 = __builtin_shufflevector(b, b, 0, 1, 2, 3), b1 = __builtin_shufflevector(b, b, 4, 5, 6, 7);
+    mask = __builtin_shufflevector(reinterpret_cast<Int8>(a0 <= b0), reinterpret_cast<Int8>(a1 <= b1), 0, 2, 4, 6, 8,
+                                   10, 12, 14);
 }
 
-constexpr int kBlock = 8;
-constexpr int kLanes = kBlock / 4;
+template <class V>
+inline void load(V& v, const float* p) {
+    std::memcpy(&v, p, sizeof v);
+}
 
-// Marks the centres first .. first + kBlock - 1 of a row (centre i at cells[i]) that some
-// direction of `table` satisfies; below/above hold each centre's similar range, marks receives
-// 1 or 0 (bright centres get either and are dropped by the caller).
-template <bool Line, int PerDirection>
+// Bit k set where lane k is -1.
+inline int laneBits(const Int4& v) { return _mm_movemask_ps(reinterpret_cast<__m128>(v)); }
+[[gnu::target("avx2")]] inline int laneBits(const Int8& v) { return _mm256_movemask_ps(reinterpret_cast<__m256>(v)); }
+
+// similarRange for the centres c[0 .. width of V - 1], lane by lane with the same operations.
+template <class V>
+inline void similarRanges(const float* c, float* below, float* above) {
+    using I = IntsOf<V>;
+    using D = DoublesOf<V>;
+    V centre;
+    load(centre, c);
+    const D wide = __builtin_convertvector(centre, D);
+    const D lo = wide - 10.0, hi = wide + 10.0;
+    const V b = __builtin_convertvector(lo, V), a = __builtin_convertvector(hi, V);
+    I raise, lower;
+    lessOrEqual(__builtin_convertvector(b, D), lo, raise);
+    lessOrEqual(hi, __builtin_convertvector(a, D), lower);
+    // nextFloatUp(b): +0 and -0 become the least denormal, others step their bit pattern away
+    // from zero when positive, towards it when negative; nextFloatDown(a) = -nextFloatUp(-a).
+    const I bBits = reinterpret_cast<I>(b), aBits = reinterpret_cast<I>(a);
+    const I bZero = b == 0.0f, aZero = a == 0.0f;
+    const I bUp = (bZero & 1) | (~bZero & (bBits + (((b > 0.0f) & 2) - 1)));
+    const I aDown = (aZero & int(0x80000001u)) | (~aZero & (aBits + (((a < 0.0f) & 2) - 1)));
+    const I belowBits = (raise & bUp) | (~raise & bBits), aboveBits = (lower & aDown) | (~lower & aBits);
+    std::memcpy(below, &belowBits, sizeof belowBits);
+    std::memcpy(above, &aboveBits, sizeof aboveBits);
+}
+
+// Adds -1 to n[j] for each point p in from .. to - 1 of a direction that is similar to centre
+// lane j (n counts downwards from 0).
+template <class V, int Vectors>
+inline void countSimilar(const float* at, const std::ptrdiff_t* offsets, int from, int to, const V* lo, const V* hi,
+                         IntsOf<V>* n) {
+    for (int p = from; p < to; ++p) {
+        const float* v = at + offsets[p];
+        for (int j = 0; j < Vectors; ++j) {
+            V x;
+            load(x, v + kWidthOf<V> * j);
+            n[j] += (lo[j] <= x) & (x <= hi[j]);
+        }
+    }
+}
+
+// Marks the centres first .. first + Vectors x (width of V) - 1 of a row (centre i at cells[i])
+// that are dark (c < 100) and satisfied by some direction of `table`; below/above hold each
+// centre's similar range, marks receives 1 or 0.
+template <bool Line, int PerDirection, class V, int Vectors>
 inline void markBlock(const float* cells, const float* below, const float* above, const std::ptrdiff_t* table,
                       std::size_t directions, int first, int* marks) {
-    Float4 lo[kLanes], hi[kLanes];
-    Int4 any[kLanes], settled[kLanes];
-    for (int j = 0; j < kLanes; ++j) {
-        lo[j] = load4(below + first + 4 * j);
-        hi[j] = load4(above + first + 4 * j);
-        any[j] = Int4{0, 0, 0, 0};
-        // A bright centre (c >= 100) is settled from the start.
-        settled[j] = ~(load4(cells + first + 4 * j) < Float4{100, 100, 100, 100});
+    using I = IntsOf<V>;
+    constexpr int kWidth = kWidthOf<V>;
+    constexpr int kAllLanes = (1 << kWidth) - 1;
+    V lo[Vectors], hi[Vectors];
+    I any[Vectors], settled[Vectors], bright[Vectors];
+    for (int j = 0; j < Vectors; ++j) {
+        load(lo[j], below + first + kWidth * j);
+        load(hi[j], above + first + kWidth * j);
+        V c;
+        load(c, cells + first + kWidth * j);
+        // A bright centre (c >= 100, or not a number) is settled from the start.
+        bright[j] = ~(c < 100.0f);
+        settled[j] = bright[j];
+        any[j] = I{};
     }
-    const Int4 rule = Line ? Int4{12, 12, 12, 12} : Int4{2, 2, 2, 2};
+    const float* at = cells + first;
     for (std::size_t d = 0; d < directions; ++d) {
         // The block stops once every centre is bright or marked.
-        Int4 done = settled[0] | any[0];
-        for (int j = 1; j < kLanes; ++j) done &= settled[j] | any[j];
-        if ((done[0] & done[1] & done[2] & done[3]) == -1) break;
+        I done = settled[0];
+        for (int j = 1; j < Vectors; ++j) done &= settled[j];
+        if (laneBits(done) == kAllLanes) break;
         const std::ptrdiff_t* offsets = table + d * PerDirection;
-        Int4 n[kLanes];
-        for (int j = 0; j < kLanes; ++j) n[j] = Int4{0, 0, 0, 0};
-        const auto count = [&](int from, int to) {
-            for (int p = from; p < to; ++p) {
-                const float* v = cells + offsets[p] + first;
-                for (int j = 0; j < kLanes; ++j) {
-                    const Float4 x = load4(v + 4 * j);
-                    n[j] -= (lo[j] <= x) & (x <= hi[j]);
-                }
-            }
-        };
+        I n[Vectors];
+        for (int j = 0; j < Vectors; ++j) n[j] = I{};
         if constexpr (Line) {
             // The 8 farthest points first: a centre with 3 of them dissimilar cannot reach 13.
-            count(0, 8);
-            Int4 open = (n[0] > Int4{5, 5, 5, 5}) & ~(settled[0] | any[0]);
-            for (int j = 1; j < kLanes; ++j) open |= (n[j] > Int4{5, 5, 5, 5}) & ~(settled[j] | any[j]);
-            if ((open[0] | open[1] | open[2] | open[3]) == 0) continue;
-            count(8, PerDirection);
+            countSimilar<V, Vectors>(at, offsets, 0, 8, lo, hi, n);
+            I open = (n[0] < -5) & ~settled[0];
+            for (int j = 1; j < Vectors; ++j) open |= (n[j] < -5) & ~settled[j];
+            if (laneBits(open) == 0) continue;
+            countSimilar<V, Vectors>(at, offsets, 8, PerDirection, lo, hi, n);
+            for (int j = 0; j < Vectors; ++j) {
+                any[j] |= n[j] < -12;
+                settled[j] |= any[j];
+            }
         } else {
-            count(0, PerDirection);
-        }
-        for (int j = 0; j < kLanes; ++j) {
-            if constexpr (Line) any[j] |= n[j] > rule;
-            else any[j] |= n[j] == rule;
+            countSimilar<V, Vectors>(at, offsets, 0, PerDirection, lo, hi, n);
+            for (int j = 0; j < Vectors; ++j) {
+                any[j] |= n[j] == -2;
+                settled[j] |= any[j];
+            }
         }
     }
-    for (int j = 0; j < kLanes; ++j)
-        for (int k = 0; k < 4; ++k) marks[first + 4 * j + k] = any[j][k] != 0;
+    for (int j = 0; j < Vectors; ++j) {
+        const I flags = any[j] & ~bright[j] & 1;
+        std::memcpy(marks + first + kWidth * j, &flags, sizeof flags);
+    }
 }
 
 // The same for one centre.
 template <bool Line, int PerDirection>
 inline int markOne(const float* cells, float below, float above, const std::ptrdiff_t* table, std::size_t directions,
                    int x) {
+    if (!(cells[x] < 100)) return 0;
     for (std::size_t d = 0; d < directions; ++d) {
         const std::ptrdiff_t* offsets = table + d * PerDirection;
         int n = 0;
@@ -225,6 +301,66 @@ inline int markOne(const float* cells, float below, float above, const std::ptrd
         if (countMarks<Line>(n)) return 1;
     }
     return 0;
+}
+
+// One row of a figure: its centres, the table class of each and the tables of the row's classes.
+struct FigureRow {
+    const float* cells;                          // centre i at cells[i]
+    int width;                                   // centres in the row
+    const int* classOf;                          // x class of centre i
+    const std::vector<std::ptrdiff_t>* tables;   // per x class: each direction's points in turn
+    float* below;                                // per centre: its similar range
+    float* above;
+    int* marks;                                  // per centre: 1 where the figure is dark
+};
+
+// Marks the centres of a row: runs of centres that share a table, a block of centres at a time.
+template <bool Line, int PerDirection, class V, int Vectors>
+inline void markRow(const FigureRow& row) {
+    constexpr int kWidth = kWidthOf<V>;
+    constexpr int kBlock = kWidth * Vectors;
+    const int width = row.width;
+    int i = 0;
+    for (; i + kWidth <= width; i += kWidth) similarRanges<V>(row.cells + i, row.below + i, row.above + i);
+    for (; i < width; ++i) {
+        const SimilarRange range = similarRange(row.cells[i]);
+        row.below[i] = range.below;
+        row.above[i] = range.above;
+    }
+    i = 0;
+    while (i < width) {
+        const int runStart = i;
+        const int cls = row.classOf[i];
+        int end = i + 1;
+        while (end < width && row.classOf[end] == cls) ++end;
+        const std::vector<std::ptrdiff_t>& table = row.tables[cls];
+        const std::size_t directions = table.size() / PerDirection;
+        for (; i + kBlock <= end; i += kBlock)
+            markBlock<Line, PerDirection, V, Vectors>(row.cells, row.below, row.above, table.data(), directions, i,
+                                                      row.marks);
+        // The last centres of a long run are worked out again as one block that ends with the run.
+        if (i < end && end - kBlock >= runStart) {
+            markBlock<Line, PerDirection, V, Vectors>(row.cells, row.below, row.above, table.data(), directions,
+                                                      end - kBlock, row.marks);
+            i = end;
+        }
+        for (; i < end; ++i)
+            row.marks[i] = markOne<Line, PerDirection>(row.cells, row.below[i], row.above[i], table.data(), directions, i);
+    }
+}
+
+// The row marker for processors without AVX2 (blocks of 8 centres) and the one with it.
+constexpr int kPlainVectors = 2;
+constexpr int kWideVectors = 2;
+
+template <bool Line, int PerDirection>
+[[gnu::flatten]] void markRowPlain(const FigureRow& row) {
+    markRow<Line, PerDirection, Float4, kPlainVectors>(row);
+}
+
+template <bool Line, int PerDirection>
+[[gnu::flatten, gnu::target("avx2")]] void markRowWide(const FigureRow& row) {
+    markRow<Line, PerDirection, Float8, kWideVectors>(row);
 }
 
 // The direction tables of a rule for the positions r .. lastX - r and r .. lastY - r of a grid.
@@ -287,41 +423,17 @@ double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& 
         above.resize(columns0);
         marks.resize(columns0);
     }
+    void (*const markRowOf)(const FigureRow&) =
+        imaging::wideVectorsAvailable() ? markRowWide<Line, kPerDirection> : markRowPlain<Line, kPerDirection>;
     long long marked = 0;
     int row = 0;
     for (int y = r; y <= extentY - r; ++y) {
         ++row;
         const float* cells = &h.cell(0, y) + first;  // centre first + i at cells[i]
         const std::vector<std::ptrdiff_t>* tableRow = &t.flat[std::size_t(ys.classOf[std::size_t(y - r)]) * xClasses];
-        for (int i = 0; i < width; ++i) {
-            const SimilarRange range = similarRange(cells[i]);
-            below[std::size_t(i)] = range.below;
-            above[std::size_t(i)] = range.above;
-        }
-        int i = 0;
-        while (i < width) {
-            const int runStart = i;
-            const int cls = xs.classOf[std::size_t(i)];
-            int end = i + 1;
-            while (end < width && xs.classOf[std::size_t(end)] == cls) ++end;
-            const std::vector<std::ptrdiff_t>& table = tableRow[std::size_t(cls)];
-            const std::size_t directions = table.size() / kPerDirection;
-            for (; i + kBlock <= end; i += kBlock)
-                markBlock<Line, kPerDirection>(cells, below.data(), above.data(), table.data(), directions, i,
-                                               marks.data());
-            // The last centres of a long run are worked out again as one block that ends with the run.
-            if (i < end && end - kBlock >= runStart) {
-                markBlock<Line, kPerDirection>(cells, below.data(), above.data(), table.data(), directions,
-                                               end - kBlock, marks.data());
-                i = end;
-            }
-            for (; i < end; ++i)
-                marks[std::size_t(i)] = markOne<Line, kPerDirection>(cells, below[std::size_t(i)],
-                                                                     above[std::size_t(i)], table.data(), directions, i);
-        }
+        markRowOf({cells, width, xs.classOf.data(), tableRow, below.data(), above.data(), marks.data()});
         for (int k = 0; k < width; ++k) {
-            // Bright centres (c >= 100) count no similar point in any direction.
-            const bool flag = marks[std::size_t(k)] != 0 && cells[k] < 100;
+            const bool flag = marks[std::size_t(k)] != 0;
             figure.psetAt(k + 1, row, flag ? dark : light);
             marked += flag;
         }

@@ -1,6 +1,7 @@
 // The line and dot figures against a direct transcription of their rule (every direction, every
 // point, Int(x + cos t x k) at each position), on large and small fields, so that the table-driven
-// stage stays exactly the rule, including the positions where x + cos t x k rounds up.
+// stage stays exactly the rule, including the positions where x + cos t x k rounds up. Every field
+// is drawn twice: on the plain vector path and on the AVX2 path (where the processor has AVX2).
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "imaging/colour.hpp"
+#include "imaging/cpu.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/random.hpp"
 #include "testdata/reference_data.hpp"
@@ -60,16 +62,28 @@ FloatGrid texturedField(int extent, uint64_t seed) {
     return g;
 }
 
+// Both paths of the figures, each drawn on a fresh surface, against the direct rule.
 void expectSameFigures(const FloatGrid& g, int extentX, int extentY) {
     SCOPED_TRACE("extent " + std::to_string(extentX) + " x " + std::to_string(extentY));
-    PictureSurface a(extentX + 1, extentY + 1), b(extentX + 1, extentY + 1);
-    EXPECT_EQ(lineFigure(g, extentX, extentY, a), directFigure(g, extentX, extentY, 8, 10, true, b));
-    for (int y = 0; y <= extentY; ++y)
-        for (int x = 0; x <= extentX; ++x) ASSERT_EQ(a.pointAt(x, y), b.pointAt(x, y)) << x << "," << y;
-    PictureSurface c(extentX + 1, extentY + 1), d(extentX + 1, extentY + 1);
-    EXPECT_EQ(dotFigure(g, extentX, extentY, c), directFigure(g, extentX, extentY, 5, 20, false, d));
-    for (int y = 0; y <= extentY; ++y)
-        for (int x = 0; x <= extentX; ++x) ASSERT_EQ(c.pointAt(x, y), d.pointAt(x, y)) << x << "," << y;
+    PictureSurface line(extentX + 1, extentY + 1), dot(extentX + 1, extentY + 1);
+    const double lineRatio = directFigure(g, extentX, extentY, 8, 10, true, line);
+    const double dotRatio = directFigure(g, extentX, extentY, 5, 20, false, dot);
+    for (const bool wide : {false, true}) {
+        SCOPED_TRACE(wide ? "AVX2 path" : "plain path");
+        imaging::allowWideVectors(wide);
+        PictureSurface a(extentX + 1, extentY + 1), c(extentX + 1, extentY + 1);
+        EXPECT_EQ(lineFigure(g, extentX, extentY, a), lineRatio);
+        EXPECT_EQ(dotFigure(g, extentX, extentY, c), dotRatio);
+        imaging::allowWideVectors(true);
+        for (int y = 0; y <= extentY; ++y)
+            for (int x = 0; x <= extentX; ++x) {
+                ASSERT_EQ(a.pointAt(x, y), line.pointAt(x, y)) << "line " << x << "," << y;
+                ASSERT_EQ(c.pointAt(x, y), dot.pointAt(x, y)) << "dot " << x << "," << y;
+            }
+        // Every pixel of the figure is drawn once, as before.
+        EXPECT_EQ(a.revision(), line.revision());
+        EXPECT_EQ(c.revision(), dot.revision());
+    }
 }
 
 void expectSameFigures(const FloatGrid& g, int extent) { expectSameFigures(g, extent, extent); }
@@ -86,9 +100,15 @@ FloatGrid runHeightField(const imaging::Image& photo, RegionSquare square, Varia
     return gridB;
 }
 
-TEST(FiguresExactness, DefaultSquare) { expectSameFigures(texturedField(200, 1), 200); }
+// Each test leaves the AVX2 path allowed, whatever happens in it.
+class FiguresExactness : public ::testing::Test {
+protected:
+    void TearDown() override { imaging::allowWideVectors(true); }
+};
 
-TEST(FiguresExactness, LargestSquareWherePositionsRoundUp) {
+TEST_F(FiguresExactness, DefaultSquare) { expectSameFigures(texturedField(200, 1), 200); }
+
+TEST_F(FiguresExactness, LargestSquareWherePositionsRoundUp) {
     // Beyond 256 the sum x + sin(90 degrees) x k rounds up to the next whole number.
     FloatGrid g = imaging::makeWorkGrid(0);
     for (int y = 0; y <= 499; ++y)
@@ -99,7 +119,7 @@ TEST(FiguresExactness, LargestSquareWherePositionsRoundUp) {
 
 // Fields of every size a run can give, including those narrower than a block of centres and those
 // whose last block overlaps the one before.
-TEST(FiguresExactness, EverySizeOfRandomField) {
+TEST_F(FiguresExactness, EverySizeOfRandomField) {
     for (int extent : {16, 17, 20, 23, 24, 25, 31, 40, 101, 257, 300})
         expectSameFigures(texturedField(extent, uint64_t(extent)), extent);
     expectSameFigures(texturedField(499, 7), 499, 120);
@@ -108,7 +128,7 @@ TEST(FiguresExactness, EverySizeOfRandomField) {
 
 // Heights exactly 10 apart, just inside and outside that distance in single precision, tiny,
 // huge, infinite and not-a-number: the similarity test stays c - 10 < v < c + 10 in double.
-TEST(FiguresExactness, HeightsAtTheEdgeOfSimilarity) {
+TEST_F(FiguresExactness, HeightsAtTheEdgeOfSimilarity) {
     const float inf = std::numeric_limits<float>::infinity();
     const float special[] = {0.0f, -0.0f, 1e-30f, -1e-30f, 1e-45f, 10.0f, 20.0f, 30.0f, 99.99999f, 100.0f,
                              -1e30f, -3.4e38f, -inf, inf, std::numeric_limits<float>::quiet_NaN(),
@@ -127,7 +147,7 @@ TEST(FiguresExactness, HeightsAtTheEdgeOfSimilarity) {
 
 // The figures of real photographs in every variant, for the largest square (where every Hessian
 // grey is bright) and smaller ones, some at the photograph's edges.
-TEST(FiguresExactness, PhotographsInEveryVariant) {
+TEST_F(FiguresExactness, PhotographsInEveryVariant) {
     const imaging::Image skin = imaging::loadImageFile(morph::testdata::samplePath("skin_sample.jpg"));
     const imaging::Image lesion = imaging::loadImageFile(morph::testdata::samplePath("lesion_sample.jpg"));
     const imaging::Image reference = imaging::loadImageFile(morph::testdata::path("reference/skin_texture.jpg"));
