@@ -5,7 +5,6 @@
 
 #include <string>
 
-
 #include "imaging/cpu.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/random.hpp"
@@ -51,6 +50,15 @@ void BM_hessianImage(benchmark::State& state) {
     for (auto _ : state) hessianImage(p.grids.gridB, 200, 200, 3, p.picture3);
 }
 BENCHMARK(BM_hessianImage);
+
+// The same on the plain (SSE2) path, the AVX2 path switched off.
+void BM_hessianImagePlainPath(benchmark::State& state) {
+    Prepared p;
+    imaging::allowWideVectors(false);
+    for (auto _ : state) hessianImage(p.grids.gridB, 200, 200, 3, p.picture3);
+    imaging::allowWideVectors(true);
+}
+BENCHMARK(BM_hessianImagePlainPath);
 
 void BM_loadGreyGrid(benchmark::State& state) {
     Prepared p;

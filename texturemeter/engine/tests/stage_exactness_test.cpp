@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "imaging/colour.hpp"
+#include "imaging/cpu.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
@@ -22,6 +23,20 @@
 namespace {
 
 using namespace texturemeter;
+
+// Runs a check on the plain path, then on the AVX2 path where the processor has it; the AVX2
+// paths are allowed again afterwards, whatever happened.
+template <typename Check>
+void onBothPaths(Check check) {
+    struct AllowAgain {
+        ~AllowAgain() { imaging::allowWideVectors(true); }
+    } allowAgain;
+    for (bool wide : {false, true}) {
+        SCOPED_TRACE(wide ? "AVX2 path (where the processor has it)" : "plain path");
+        imaging::allowWideVectors(wide);
+        check();
+    }
+}
 
 // The Hessian image pixel by pixel through hessianGrey.
 void plainHessianImage(const FloatGrid& g, int extentX, int extentY, int d, PictureSurface& p) {
@@ -96,10 +111,14 @@ TEST(HessianExactness, EveryStepOfTheGreyLevelOnBothSides) {
                 g(x + 1, y) = pairs[next].first;
                 g(x, y + 1) = pairs[next].second;
             }
-        PictureSurface fast(501, 501), plain(501, 501);
-        hessianImage(g, 499, 499, 1, fast);
+        PictureSurface plain(501, 501);
         plainHessianImage(g, 499, 499, 1, plain);
-        ASSERT_EQ(differingPixels(fast, plain), 0) << "probes up to " << next;
+        onBothPaths([&] {
+            PictureSurface fast(501, 501);
+            hessianImage(g, 499, 499, 1, fast);
+            EXPECT_EQ(differingPixels(fast, plain), 0) << "probes up to " << next;
+        });
+        ASSERT_FALSE(HasFailure());
     }
 }
 
@@ -111,11 +130,14 @@ TEST(HessianExactness, GeneratedGridsAllDistances) {
             for (int x = 0; x <= extent + 1; ++x)
                 g(x, y) = static_cast<float>(std::floor(255 * random.next()) / 255 * extent);
         for (int d : {0, 1, 3, 5}) {
-            PictureSurface fast(extent + 2, extent + 2), plain(extent + 2, extent + 2);
-            hessianImage(g, extent, extent, d, fast);
+            PictureSurface plain(extent + 2, extent + 2);
             plainHessianImage(g, extent, extent, d, plain);
-            EXPECT_EQ(differingPixels(fast, plain), 0) << "extent " << extent << " distance " << d;
-            EXPECT_EQ(fast.revision(), plain.revision());
+            onBothPaths([&] {
+                PictureSurface fast(extent + 2, extent + 2);
+                hessianImage(g, extent, extent, d, fast);
+                EXPECT_EQ(differingPixels(fast, plain), 0) << "extent " << extent << " distance " << d;
+                EXPECT_EQ(fast.revision(), plain.revision());
+            });
         }
     }
 }
@@ -133,11 +155,45 @@ TEST(HessianExactness, PhotographsEverySideAndVariant) {
                 PictureSurface mono(side + 1, side + 1);
                 const RegionSquare square{7, 11, static_cast<int16_t>(side)};
                 const GreyImageSums sums = prepareGreyImage(PhotoView(*photo), square, v, grids.gridA, grids.gridB, mono);
-                PictureSurface fast(side + 1, side + 1), plain(side + 1, side + 1);
-                hessianImage(grids.gridB, sums.extentX, sums.extentY, 3, fast);
+                PictureSurface plain(side + 1, side + 1);
                 plainHessianImage(grids.gridB, sums.extentX, sums.extentY, 3, plain);
-                EXPECT_EQ(differingPixels(fast, plain), 0) << "side " << side << " variant " << int(v);
+                onBothPaths([&] {
+                    PictureSurface fast(side + 1, side + 1);
+                    hessianImage(grids.gridB, sums.extentX, sums.extentY, 3, fast);
+                    EXPECT_EQ(differingPixels(fast, plain), 0) << "side " << side << " variant " << int(v);
+                });
             }
+        }
+    }
+}
+
+// Every row length modulo the vector widths, and cells that are infinite or not a number (the
+// level of such a pixel is worked out in full, and an error stops the image at the same pixel).
+TEST(HessianExactness, RowLengthsAndNonFiniteCells) {
+    imaging::FastRandom random(17);
+    const float inf = std::numeric_limits<float>::infinity();
+    for (int extent = 2; extent <= 16; ++extent) {
+        for (float odd : {inf, -inf, std::numeric_limits<float>::quiet_NaN(), 3e38f}) {
+            FloatGrid g = imaging::makeWorkGrid(0);
+            for (int y = 0; y <= extent + 1; ++y)
+                for (int x = 0; x <= extent + 1; ++x) g(x, y) = static_cast<float>(200 * random.next());
+            g(extent / 2 + 1, extent / 2) = odd;
+            const auto run = [&](auto draw, PictureSurface& p) {
+                try {
+                    draw(g, extent, extent, 1, p);
+                } catch (const imaging::RunError& e) {
+                    return std::string(e.what());
+                }
+                return std::string("no error");
+            };
+            PictureSurface plain(extent + 2, extent + 2);
+            const std::string plainOutcome = run(plainHessianImage, plain);
+            onBothPaths([&] {
+                PictureSurface fast(extent + 2, extent + 2);
+                EXPECT_EQ(run(hessianImage, fast), plainOutcome) << "extent " << extent << " cell " << odd;
+                EXPECT_EQ(differingPixels(fast, plain), 0) << "extent " << extent << " cell " << odd;
+                EXPECT_EQ(fast.revision(), plain.revision()) << "extent " << extent << " cell " << odd;
+            });
         }
     }
 }
