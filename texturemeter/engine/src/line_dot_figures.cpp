@@ -216,45 +216,101 @@ inline void similarRanges(const float* c, float* below, float* above) {
     std::memcpy(above, &aboveBits, sizeof aboveBits);
 }
 
-// Adds -1 to n[j] for each point p in from .. to - 1 of a direction that is similar to centre
-// lane j (n counts downwards from 0).
+// Heights as whole numbers in the order of the floats: the bit pattern of a float, its magnitude
+// bits flipped when negative. For floats that are not NaN, u < v exactly when key(u) < key(v),
+// except that -0 keys just below +0; NaNs key above +infinity or below -infinity.
+template <class I>
+inline void orderKeys(const I& bits, I& keys) {
+    keys = bits ^ ((bits >> 31) & 0x7FFFFFFF);
+}
+
+// The keys of cells [0, count) of a row.
+template <class V>
+inline void orderKeyRow(const float* cells, int* keys, int count) {
+    using I = IntsOf<V>;
+    constexpr int kWidth = kWidthOf<V>;
+    int i = 0;
+    for (; i + kWidth <= count; i += kWidth) {
+        I bits;
+        std::memcpy(&bits, cells + i, sizeof bits);
+        I k;
+        orderKeys(bits, k);
+        std::memcpy(keys + i, &k, sizeof k);
+    }
+    for (; i < count; ++i) {
+        const int bits = std::bit_cast<int>(cells[i]);
+        keys[i] = bits ^ ((bits >> 31) & 0x7FFFFFFF);
+    }
+}
+
+// A centre's similar range below <= v <= above as a test on keys: with lo and hi the keys of
+// below and above (a zero bound taken as -0 below and +0 above, so that both zeros fall inside),
+// v is similar when hi - key(v) <= hi - lo as unsigned numbers, that is, with the sign bits
+// flipped, when (hi ^ sign) - key(v) <= (hi - lo) ^ sign as signed numbers. Centres whose range
+// is empty or not a number have no similar point (`valid` is 0 there). (similarRange gives no
+// zero bound for float heights, c -/+ 10 never being that close to zero; the rule is kept whole.)
+template <class V>
+struct KeyRange {
+    IntsOf<V> top;      // hi ^ sign
+    IntsOf<V> span;     // (hi - lo) ^ sign
+    IntsOf<V> valid;    // -1 where below <= above
+};
+
+template <class V>
+inline void keyRange(const V& below, const V& above, KeyRange<V>& range) {
+    using I = IntsOf<V>;
+    const I sign = I{} + int(0x80000000u);
+    I lo, hi;
+    orderKeys((below == 0.0f) ? sign : reinterpret_cast<I>(below), lo);
+    orderKeys((above == 0.0f) ? I{} : reinterpret_cast<I>(above), hi);
+    range.top = hi ^ sign;
+    range.span = (hi - lo) ^ sign;
+    range.valid = below <= above;
+}
+
+// Adds -1 to n[j] for each point p in from .. to - 1 of a direction that is not similar to centre
+// lane j (n counts the dissimilar points downwards from 0).
 template <class V, int Vectors>
-inline void countSimilar(const float* at, const std::ptrdiff_t* offsets, int from, int to, const V* lo, const V* hi,
-                         IntsOf<V>* n) {
+inline void countDissimilar(const int* at, const std::ptrdiff_t* offsets, int from, int to, const KeyRange<V>* range,
+                            IntsOf<V>* n) {
+    using I = IntsOf<V>;
+#pragma GCC unroll 16
     for (int p = from; p < to; ++p) {
-        const float* v = at + offsets[p];
+        const int* v = at + offsets[p];
         for (int j = 0; j < Vectors; ++j) {
-            V x;
-            load(x, v + kWidthOf<V> * j);
-            n[j] += (lo[j] <= x) & (x <= hi[j]);
+            I key;
+            std::memcpy(&key, v + kWidthOf<V> * j, sizeof key);
+            n[j] += (range[j].top - key) > range[j].span;
         }
     }
 }
 
-// Marks the centres first .. first + Vectors x (width of V) - 1 of a row (centre i at cells[i])
-// that are dark (c < 100) and satisfied by some direction of `table`; below/above hold each
-// centre's similar range, marks receives 1 or 0.
+// Marks the centres first .. first + Vectors x (width of V) - 1 of a row (centre i at cells[i],
+// its key at keys[i]) that are dark (c < 100) and satisfied by some direction of `table`;
+// below/above hold each centre's similar range, marks receives 1 or 0.
 template <bool Line, int PerDirection, class V, int Vectors>
-inline void markBlock(const float* cells, const float* below, const float* above, const std::ptrdiff_t* table,
-                      std::size_t directions, int first, int* marks) {
+inline void markBlock(const float* cells, const int* keys, const float* below, const float* above,
+                      const std::ptrdiff_t* table, std::size_t directions, int first, int* marks) {
     using I = IntsOf<V>;
     constexpr int kWidth = kWidthOf<V>;
     constexpr int kAllLanes = (1 << kWidth) - 1;
-    V lo[Vectors], hi[Vectors];
+    KeyRange<V> range[Vectors];
     I any[Vectors], settled[Vectors], bright[Vectors];
     for (int j = 0; j < Vectors; ++j) {
-        load(lo[j], below + first + kWidth * j);
-        load(hi[j], above + first + kWidth * j);
-        V c;
+        V lo, hi, c;
+        load(lo, below + first + kWidth * j);
+        load(hi, above + first + kWidth * j);
+        keyRange(lo, hi, range[j]);
         load(c, cells + first + kWidth * j);
-        // A bright centre (c >= 100, or not a number) is settled from the start.
+        // A bright centre (c >= 100, or not a number) is settled from the start, and so is one
+        // without similar points.
         bright[j] = ~(c < 100.0f);
-        settled[j] = bright[j];
+        settled[j] = bright[j] | ~range[j].valid;
         any[j] = I{};
     }
-    const float* at = cells + first;
+    const int* at = keys + first;
     for (std::size_t d = 0; d < directions; ++d) {
-        // The block stops once every centre is bright or marked.
+        // The block stops once every centre is settled or marked.
         I done = settled[0];
         for (int j = 1; j < Vectors; ++j) done &= settled[j];
         if (laneBits(done) == kAllLanes) break;
@@ -262,26 +318,27 @@ inline void markBlock(const float* cells, const float* below, const float* above
         I n[Vectors];
         for (int j = 0; j < Vectors; ++j) n[j] = I{};
         if constexpr (Line) {
-            // The 8 farthest points first: a centre with 3 of them dissimilar cannot reach 13.
-            countSimilar<V, Vectors>(at, offsets, 0, 8, lo, hi, n);
-            I open = (n[0] < -5) & ~settled[0];
-            for (int j = 1; j < Vectors; ++j) open |= (n[j] < -5) & ~settled[j];
+            // The 8 farthest points first: a centre with 3 of them dissimilar cannot reach 13 of 15.
+            countDissimilar<V, Vectors>(at, offsets, 0, 8, range, n);
+            I open = (n[0] > -3) & ~settled[0];
+            for (int j = 1; j < Vectors; ++j) open |= (n[j] > -3) & ~settled[j];
             if (laneBits(open) == 0) continue;
-            countSimilar<V, Vectors>(at, offsets, 8, PerDirection, lo, hi, n);
+            countDissimilar<V, Vectors>(at, offsets, 8, PerDirection, range, n);
             for (int j = 0; j < Vectors; ++j) {
-                any[j] |= n[j] < -12;
+                any[j] |= (n[j] > -3) & ~settled[j];
                 settled[j] |= any[j];
             }
         } else {
-            countSimilar<V, Vectors>(at, offsets, 0, PerDirection, lo, hi, n);
+            // Exactly 2 of 9 similar: 7 dissimilar.
+            countDissimilar<V, Vectors>(at, offsets, 0, PerDirection, range, n);
             for (int j = 0; j < Vectors; ++j) {
-                any[j] |= n[j] == -2;
+                any[j] |= (n[j] == -7) & ~settled[j];
                 settled[j] |= any[j];
             }
         }
     }
     for (int j = 0; j < Vectors; ++j) {
-        const I flags = any[j] & ~bright[j] & 1;
+        const I flags = any[j] & 1;
         std::memcpy(marks + first + kWidth * j, &flags, sizeof flags);
     }
 }
@@ -306,6 +363,7 @@ inline int markOne(const float* cells, float below, float above, const std::ptrd
 // One row of a figure: its centres, the table class of each and the tables of the row's classes.
 struct FigureRow {
     const float* cells;                          // centre i at cells[i]
+    const int* keys;                             // the key of cells[i] at keys[i]
     int width;                                   // centres in the row
     const int* classOf;                          // x class of centre i
     const std::vector<std::ptrdiff_t>* tables;   // per x class: each direction's points in turn
@@ -336,12 +394,12 @@ inline void markRow(const FigureRow& row) {
         const std::vector<std::ptrdiff_t>& table = row.tables[cls];
         const std::size_t directions = table.size() / PerDirection;
         for (; i + kBlock <= end; i += kBlock)
-            markBlock<Line, PerDirection, V, Vectors>(row.cells, row.below, row.above, table.data(), directions, i,
-                                                      row.marks);
+            markBlock<Line, PerDirection, V, Vectors>(row.cells, row.keys, row.below, row.above, table.data(),
+                                                      directions, i, row.marks);
         // The last centres of a long run are worked out again as one block that ends with the run.
         if (i < end && end - kBlock >= runStart) {
-            markBlock<Line, PerDirection, V, Vectors>(row.cells, row.below, row.above, table.data(), directions,
-                                                      end - kBlock, row.marks);
+            markBlock<Line, PerDirection, V, Vectors>(row.cells, row.keys, row.below, row.above, table.data(),
+                                                      directions, end - kBlock, row.marks);
             i = end;
         }
         for (; i < end; ++i)
@@ -361,6 +419,14 @@ template <bool Line, int PerDirection>
 template <bool Line, int PerDirection>
 [[gnu::flatten, gnu::target("avx2")]] void markRowWide(const FigureRow& row) {
     markRow<Line, PerDirection, Float8, kWideVectors>(row);
+}
+
+[[gnu::flatten]] void orderKeyRowPlain(const float* cells, int* keys, int count) {
+    orderKeyRow<Float4>(cells, keys, count);
+}
+
+[[gnu::flatten, gnu::target("avx2")]] void orderKeyRowWide(const float* cells, int* keys, int count) {
+    orderKeyRow<Float8>(cells, keys, count);
 }
 
 // The direction tables of a rule for the positions r .. lastX - r and r .. lastY - r of a grid.
@@ -423,15 +489,23 @@ double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& 
         above.resize(columns0);
         marks.resize(columns0);
     }
-    void (*const markRowOf)(const FigureRow&) =
-        imaging::wideVectorsAvailable() ? markRowWide<Line, kPerDirection> : markRowPlain<Line, kPerDirection>;
+    const bool wide = imaging::wideVectorsAvailable();
+    void (*const markRowOf)(const FigureRow&) = wide ? markRowWide<Line, kPerDirection> : markRowPlain<Line, kPerDirection>;
+    // The keys of the heights the figure reads (rows and columns 0 .. extent), at the grid's layout.
+    thread_local std::vector<int> keys;
+    const std::size_t stride = std::size_t(h.maxX()) + 1;
+    const std::size_t keyCells = stride * std::size_t(std::max(extentY + 1, 0));
+    if (keys.size() < keyCells) keys.resize(keyCells);
+    for (int y = 0; y <= extentY; ++y)
+        (wide ? orderKeyRowWide : orderKeyRowPlain)(&h.cell(0, y), keys.data() + stride * std::size_t(y), extentX + 1);
     long long marked = 0;
     int row = 0;
     for (int y = r; y <= extentY - r; ++y) {
         ++row;
         const float* cells = &h.cell(0, y) + first;  // centre first + i at cells[i]
         const std::vector<std::ptrdiff_t>* tableRow = &t.flat[std::size_t(ys.classOf[std::size_t(y - r)]) * xClasses];
-        markRowOf({cells, width, xs.classOf.data(), tableRow, below.data(), above.data(), marks.data()});
+        const int* rowKeys = keys.data() + stride * std::size_t(y) + std::size_t(first);
+        markRowOf({cells, rowKeys, width, xs.classOf.data(), tableRow, below.data(), above.data(), marks.data()});
         for (int k = 0; k < width; ++k) {
             const bool flag = marks[std::size_t(k)] != 0;
             figure.psetAt(k + 1, row, flag ? dark : light);
