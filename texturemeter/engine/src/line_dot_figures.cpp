@@ -72,18 +72,36 @@ struct AxisClasses {
 };
 
 AxisClasses axisClasses(const std::vector<DirectionPoint>& points, bool alongX, int first, int last) {
+    // Most points have the same offset at every position; only the others are worked out per
+    // position, and a position's class is found by those alone.
+    std::vector<int> uniform(points.size());
+    std::vector<std::size_t> varying;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const double o = alongX ? points[i].ox : points[i].oy;
+        if (offsetIsUniform(o)) uniform[i] = static_cast<int>(std::floor(o));
+        else varying.push_back(i);
+    }
     AxisClasses axis;
+    std::vector<std::vector<int>> keys;
+    std::vector<int> key(varying.size());
+    int previous = -1;
     for (int v = first; v <= last; ++v) {
-        std::vector<int> offs;
-        offs.reserve(points.size());
-        for (const DirectionPoint& p : points) {
-            const double o = alongX ? p.ox : p.oy;
-            offs.push_back(offsetIsUniform(o) ? static_cast<int>(std::floor(o))
-                                              : static_cast<int>(std::floor(v + o)) - v);
+        for (std::size_t j = 0; j < varying.size(); ++j) {
+            const DirectionPoint& p = points[varying[j]];
+            key[j] = static_cast<int>(std::floor(v + (alongX ? p.ox : p.oy))) - v;
         }
-        const auto found = std::find(axis.offsets.begin(), axis.offsets.end(), offs);
-        axis.classOf.push_back(static_cast<int>(found - axis.offsets.begin()));
-        if (found == axis.offsets.end()) axis.offsets.push_back(std::move(offs));
+        // Neighbouring positions mostly share a class.
+        int cls = previous >= 0 && keys[std::size_t(previous)] == key
+                      ? previous
+                      : static_cast<int>(std::find(keys.begin(), keys.end(), key) - keys.begin());
+        if (cls == static_cast<int>(keys.size())) {
+            keys.push_back(key);
+            std::vector<int> offs = uniform;
+            for (std::size_t j = 0; j < varying.size(); ++j) offs[varying[j]] = key[j];
+            axis.offsets.push_back(std::move(offs));
+        }
+        axis.classOf.push_back(cls);
+        previous = cls;
     }
     return axis;
 }
