@@ -26,27 +26,45 @@ namespace {
 // Files larger than this are refused before they are read: a 100-megapixel 24-bit BMP is 300 MB.
 constexpr std::uintmax_t kMaxFileBytes = 512ull * 1024 * 1024;
 
-void readWholeFile(const std::string& name, std::vector<unsigned char>& data) {
+// An open picture file and its size, after the checks every read makes: a directory, a missing
+// or unreadable file and a file too large are refused with their own messages.
+struct OpenedFile {
+    std::FILE* file = nullptr;
+    std::uintmax_t size = 0;
+    OpenedFile() = default;
+    OpenedFile(const OpenedFile&) = delete;
+    OpenedFile& operator=(const OpenedFile&) = delete;
+    ~OpenedFile() {
+        if (file) std::fclose(file);
+    }
+};
+
+void openForReading(const std::string& name, OpenedFile& opened) {
     const std::string path = hostPath(name);
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         throw RunError(ErrorKind::FileError, "Cannot read file (" + systemReason(EISDIR) + "): " + name);
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) {
-        std::FILE* probe = std::fopen(path.c_str(), "rb");
-        if (probe) {
-            std::fclose(probe);
-            throw RunError::fileError("Cannot read file", name);
-        }
-        throw RunError::fileNotFound(name);
-    }
-    const std::streamoff size = in.tellg();
-    if (size < 0) throw RunError::fileError("Cannot read file", name);
+    opened.file = std::fopen(path.c_str(), "rb");
+    if (!opened.file) throw RunError::fileNotFound(name);
+    if (std::fseek(opened.file, 0, SEEK_END) != 0) throw RunError::fileError("Cannot read file", name);
+    const long size = std::ftell(opened.file);
+    if (size < 0 || std::fseek(opened.file, 0, SEEK_SET) != 0) throw RunError::fileError("Cannot read file", name);
     if (static_cast<std::uintmax_t>(size) > kMaxFileBytes) throw RunError::badImage(name, "file too large");
-    data.resize(static_cast<std::size_t>(size));
-    in.seekg(0);
-    if (size > 0 && !in.read(reinterpret_cast<char*>(data.data()), size))
+    opened.size = static_cast<std::uintmax_t>(size);
+}
+
+// Reads the bytes from `from` to the end of the opened file into data[from..]; a file that has
+// become shorter since it was opened is a read error.
+void readRest(OpenedFile& opened, std::size_t from, std::vector<unsigned char>& data, const std::string& name) {
+    data.resize(static_cast<std::size_t>(opened.size));
+    if (data.size() > from && std::fread(data.data() + from, 1, data.size() - from, opened.file) != data.size() - from)
         throw RunError::fileError("Cannot read file", name);
+}
+
+void readWholeFile(const std::string& name, std::vector<unsigned char>& data) {
+    OpenedFile opened;
+    openForReading(name, opened);
+    readRest(opened, 0, data, name);
 }
 
 void checkDimensions(long long width, long long height, const std::string& name) {
@@ -85,22 +103,89 @@ void jpegEmitMessage(j_common_ptr cinfo, int level) {
     std::longjmp(err->jump, 1);
 }
 
+// A source that reads the file a chunk at a time into a buffer kept from call to call, so a
+// region decode reads the file only as far as the rows it needs and holds no copy of the rest.
+// The end of the file is met as libjpeg's memory source meets the end of its data: a warning
+// (which ends the decoding, see jpegEmitMessage) and an inserted end marker.
+struct FileSource {
+    jpeg_source_mgr pub;
+    std::FILE* file;
+    std::vector<unsigned char>* buffer;
+    bool readFailed;
+};
+
+void fileSourceInit(j_decompress_ptr) {}
+void fileSourceTerm(j_decompress_ptr) {}
+
+boolean fileSourceFill(j_decompress_ptr cinfo) {
+    auto* src = reinterpret_cast<FileSource*>(cinfo->src);
+    const std::size_t n = std::fread(src->buffer->data(), 1, src->buffer->size(), src->file);
+    if (n == 0) {
+        if (std::ferror(src->file)) src->readFailed = true;
+        static const JOCTET endMarker[2] = {0xFF, JPEG_EOI};
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        src->pub.next_input_byte = endMarker;
+        src->pub.bytes_in_buffer = 2;
+        return TRUE;
+    }
+    src->pub.next_input_byte = src->buffer->data();
+    src->pub.bytes_in_buffer = n;
+    return TRUE;
+}
+
+void fileSourceSkip(j_decompress_ptr cinfo, long count) {
+    jpeg_source_mgr* src = cinfo->src;
+    if (count <= 0) return;
+    while (count > static_cast<long>(src->bytes_in_buffer)) {
+        count -= static_cast<long>(src->bytes_in_buffer);
+        (void)(*src->fill_input_buffer)(cinfo);
+    }
+    src->next_input_byte += count;
+    src->bytes_in_buffer -= static_cast<std::size_t>(count);
+}
+
 // libjpeg reports errors by longjmp; each call into it is wrapped in a small function whose
 // locals are trivial, so no C++ destructor is ever skipped.
 struct JpegDecoder {
     jpeg_decompress_struct cinfo;
     JpegErrorManager jerr;
+    FileSource fileSource{};  // used when the data are read from an open file
     bool created = false;
     ~JpegDecoder() {
         if (created) jpeg_destroy_decompress(&cinfo);
     }
 };
 
-bool jpegReadHeader(JpegDecoder& d, const unsigned char* data, std::size_t size) {
+// The data come from memory (file == nullptr) or are read from `file` into `buffer`, whose first
+// `buffered` bytes already hold the file's beginning.
+struct JpegInput {
+    const unsigned char* data = nullptr;
+    std::size_t size = 0;  // the whole file's size
+    std::FILE* file = nullptr;
+    std::vector<unsigned char>* buffer = nullptr;
+    std::size_t buffered = 0;
+};
+
+bool jpegReadHeader(JpegDecoder& d, const JpegInput& in) {
     if (setjmp(d.jerr.jump)) return false;
     jpeg_create_decompress(&d.cinfo);
     d.created = true;
-    jpeg_mem_src(&d.cinfo, data, static_cast<unsigned long>(size));
+    if (in.file) {
+        FileSource& src = d.fileSource;
+        src.pub.init_source = fileSourceInit;
+        src.pub.fill_input_buffer = fileSourceFill;
+        src.pub.skip_input_data = fileSourceSkip;
+        src.pub.resync_to_restart = jpeg_resync_to_restart;
+        src.pub.term_source = fileSourceTerm;
+        src.pub.next_input_byte = in.buffer->data();
+        src.pub.bytes_in_buffer = in.buffered;
+        src.file = in.file;
+        src.buffer = in.buffer;
+        src.readFailed = false;
+        d.cinfo.src = &src.pub;
+    } else {
+        jpeg_mem_src(&d.cinfo, in.data, static_cast<unsigned long>(in.size));
+    }
     jpeg_read_header(&d.cinfo, TRUE);
     return true;
 }
@@ -138,21 +223,22 @@ bool jpegSkip(JpegDecoder& d, JDIMENSION lines, JDIMENSION& skipped) {
 }
 
 [[noreturn]] void failJpeg(const JpegDecoder& d, const std::string& name) {
+    if (d.cinfo.src == &d.fileSource.pub && d.fileSource.readFailed) throw RunError::fileError("Cannot read file", name);
     throw RunError::badImage(name, std::string("JPEG: ") + d.jerr.message);
 }
 
 // Reads the header and starts the decompression to RGB, after the checks on the header.
-void startJpeg(JpegDecoder& d, const unsigned char* data, std::size_t size, const std::string& name) {
+void startJpeg(JpegDecoder& d, const JpegInput& in, const std::string& name) {
     d.cinfo.err = jpeg_std_error(&d.jerr.pub);
     d.jerr.pub.error_exit = jpegErrorExit;
     d.jerr.pub.emit_message = jpegEmitMessage;
     d.jerr.message[0] = '\0';
-    if (!jpegReadHeader(d, data, size)) failJpeg(d, name);
+    if (!jpegReadHeader(d, in)) failJpeg(d, name);
     checkDimensions(d.cinfo.image_width, d.cinfo.image_height, name);
     // Every 8 x 8 block of a real JPEG needs at least two bits; a header that promises far more
     // pixels than the file can hold is refused before the picture is allocated.
     const long long pixels = static_cast<long long>(d.cinfo.image_width) * d.cinfo.image_height;
-    if (static_cast<long long>(size) < pixels / 1024)
+    if (static_cast<long long>(in.size) < pixels / 1024)
         throw RunError::badImage(name, "JPEG: file too short for its picture size (truncated?)");
     if (d.cinfo.jpeg_color_space == JCS_CMYK || d.cinfo.jpeg_color_space == JCS_YCCK)
         throw RunError::badImage(name, "JPEG: CMYK pictures are not supported");
@@ -164,10 +250,10 @@ void startJpeg(JpegDecoder& d, const unsigned char* data, std::size_t size, cons
 // treats the edge of a cropped or skipped part as the picture's edge; a margin of one whole
 // block column and one row group (of the largest sampling factor) on every side keeps the
 // pixels of the rectangle exactly those of a full decode.
-void decodeJpegRegion(const unsigned char* data, std::size_t size, const std::string& name, int left, int top,
-                      int width, int height, PictureRegion& region) {
+void decodeJpegRegion(const JpegInput& in, const std::string& name, int left, int top, int width, int height,
+                      PictureRegion& region) {
     JpegDecoder d;
-    startJpeg(d, data, size, name);
+    startJpeg(d, in, name);
     const long long fullWidth = d.cinfo.output_width, fullHeight = d.cinfo.output_height;
     region.fullWidth = static_cast<int>(fullWidth);
     region.fullHeight = static_cast<int>(fullHeight);
@@ -214,7 +300,10 @@ void decodeJpegRegion(const unsigned char* data, std::size_t size, const std::st
 Image decodeJpeg(const unsigned char* data, std::size_t size, const std::string& name) {
     JpegDecoder d;
     auto fail = [&]() { return RunError::badImage(name, std::string("JPEG: ") + d.jerr.message); };
-    startJpeg(d, data, size, name);
+    JpegInput in;
+    in.data = data;
+    in.size = size;
+    startJpeg(d, in, name);
 
     Image picture(static_cast<int>(d.cinfo.output_width), static_cast<int>(d.cinfo.output_height));
     std::vector<JSAMPLE> row(static_cast<std::size_t>(d.cinfo.output_width) * 3);
@@ -369,7 +458,10 @@ Image loadImageFile(const std::string& path) {
 void decodePictureRegion(const unsigned char* data, std::size_t size, const std::string& name, int left, int top,
                          int width, int height, PictureRegion& region) {
     if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
-        decodeJpegRegion(data, size, name, left, top, width, height, region);
+        JpegInput in;
+        in.data = data;
+        in.size = size;
+        decodeJpegRegion(in, name, left, top, width, height, region);
         return;
     }
     region.pixels = decodeImage(data, size, name);
@@ -380,7 +472,24 @@ void decodePictureRegion(const unsigned char* data, std::size_t size, const std:
 
 void loadPictureRegion(const std::string& path, int left, int top, int width, int height, PictureRegion& region,
                        std::vector<unsigned char>& fileData) {
-    readWholeFile(path, fileData);
+    // A JPEG is read a chunk at a time, as far as its decoding needs; other files whole.
+    constexpr std::size_t kChunk = 64 * 1024;
+    OpenedFile opened;
+    openForReading(path, opened);
+    const std::size_t first = static_cast<std::size_t>(std::min<std::uintmax_t>(opened.size, kChunk));
+    if (fileData.size() < kChunk) fileData.resize(kChunk);
+    if (first > 0 && std::fread(fileData.data(), 1, first, opened.file) != first)
+        throw RunError::fileError("Cannot read file", path);
+    if (first >= 3 && fileData[0] == 0xFF && fileData[1] == 0xD8 && fileData[2] == 0xFF) {
+        JpegInput in;
+        in.size = static_cast<std::size_t>(opened.size);
+        in.file = opened.file;
+        in.buffer = &fileData;
+        in.buffered = first;
+        decodeJpegRegion(in, path, left, top, width, height, region);
+        return;
+    }
+    readRest(opened, first, fileData, path);
     decodePictureRegion(fileData.data(), fileData.size(), path, left, top, width, height, region);
 }
 

@@ -10,10 +10,13 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include <jpeglib.h>
 
 #include "imaging/colour.hpp"
 #include "imaging/errors.hpp"
+#include "imaging/file_output.hpp"
 #include "imaging/image_file.hpp"
 
 namespace {
@@ -101,9 +104,23 @@ void expectRegionsMatch(const Encoding& e, int side) {
     const std::vector<unsigned char> file = encodePhoto(e);
     const Image full = imaging::decodeImage(file.data(), file.size(), "photo.jpg");
     ASSERT_EQ(full.width, e.width);
-    PictureRegion region;  // reused from square to square, as a worker does
+    // The same file on disk, read a chunk at a time as far as the decoding needs.
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "picture_region_test_files";
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / (std::to_string(::getpid()) + ".jpg")).string();
+    imaging::writeWholeFile(path, std::string(file.begin(), file.end()));
+    PictureRegion region, fromFile;  // reused from square to square, as a worker does
+    std::vector<unsigned char> fileData;
     for (const auto& [left, top] : cornersFor(e.width, e.height, side)) {
         imaging::decodePictureRegion(file.data(), file.size(), "photo.jpg", left, top, side + 1, side + 1, region);
+        imaging::loadPictureRegion(path, left, top, side + 1, side + 1, fromFile, fileData);
+        ASSERT_EQ(fromFile.left, region.left);
+        ASSERT_EQ(fromFile.top, region.top);
+        ASSERT_EQ(fromFile.fullWidth, region.fullWidth);
+        ASSERT_EQ(fromFile.fullHeight, region.fullHeight);
+        ASSERT_EQ(fromFile.pixels.width, region.pixels.width);
+        ASSERT_EQ(fromFile.pixels.height, region.pixels.height);
+        ASSERT_TRUE(fromFile.pixels.pixels == region.pixels.pixels) << "square at " << left << "," << top;
         ASSERT_EQ(region.fullWidth, e.width);
         ASSERT_EQ(region.fullHeight, e.height);
         const int x0 = std::max(left, 0), y0 = std::max(top, 0);
@@ -118,6 +135,7 @@ void expectRegionsMatch(const Encoding& e, int side) {
             for (int x = x0; x < x1; ++x) differing += region.pixels.at(x - x0, y - y0) != full.at(x, y);
         ASSERT_EQ(differing, 0) << "square at " << left << "," << top;
     }
+    std::filesystem::remove(path);
 }
 
 TEST(PictureRegion, EveryLayoutAndPositionGivesTheFullDecodesPixels) {
@@ -179,8 +197,31 @@ TEST(PictureRegion, DamagedAndMissingFilesAreErrorsNamingTheFile) {
     std::vector<unsigned char> file = encodePhoto({120, 100, 3, 2, 2, false, 0});
     // Cut inside the rows of the rectangle: the decoder runs out of data there.
     file.resize(file.size() / 3);
-    EXPECT_THROW(imaging::decodePictureRegion(file.data(), file.size(), "cut.jpg", 10, 60, 30, 30, region),
-                 imaging::RunError);
+    std::string fromMemory, fromDisk;
+    try {
+        imaging::decodePictureRegion(file.data(), file.size(), "cut.jpg", 10, 60, 30, 30, region);
+    } catch (const imaging::RunError& e) {
+        fromMemory = e.what();
+    }
+    EXPECT_EQ(fromMemory, "Invalid picture: cut.jpg: JPEG: Premature end of JPEG file");
+    // Read from disk a chunk at a time, the file ends at the same place with the same message.
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "picture_region_test_cut";
+    std::filesystem::create_directories(dir);
+    const std::string cut = (dir / "cut.jpg").string();
+    imaging::writeWholeFile(cut, std::string(file.begin(), file.end()));
+    try {
+        imaging::loadPictureRegion(cut, 10, 60, 30, 30, region, data);
+    } catch (const imaging::RunError& e) {
+        fromDisk = e.what();
+    }
+    EXPECT_EQ(fromDisk, "Invalid picture: " + cut + ": JPEG: Premature end of JPEG file");
+    // Rows above the cut decode from the file as from memory.
+    PictureRegion above;
+    imaging::decodePictureRegion(file.data(), file.size(), "cut.jpg", 10, 0, 20, 8, above);
+    imaging::loadPictureRegion(cut, 10, 0, 20, 8, region, data);
+    EXPECT_TRUE(region.pixels.pixels == above.pixels.pixels);
+    EXPECT_THROW(imaging::loadPictureRegion(dir.string(), 0, 0, 4, 4, region, data), imaging::RunError);
+    std::filesystem::remove_all(dir);
     const unsigned char notAPicture[] = {'h', 'e', 'l', 'l', 'o'};
     EXPECT_THROW(imaging::decodePictureRegion(notAPicture, sizeof notAPicture, "x.jpg", 0, 0, 4, 4, region),
                  imaging::RunError);
