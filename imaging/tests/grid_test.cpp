@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <utility>
 
 #include "imaging/errors.hpp"
@@ -56,4 +58,32 @@ TEST(WorkGrid, FillAndInitialValue) {
     EXPECT_EQ(g(17, 400), 255.0f);
     g.fill(-1.0f);
     EXPECT_EQ(g(500, 500), -1.0f);
+}
+
+// Zero grids take zeroed memory from the system instead of being written; every cell still
+// reads +0, other fills (including -0, whose bits are not zero) are written, and copies keep
+// every cell.
+TEST(WorkGrid, FreshGridsHoldTheirFillInEveryCell) {
+    for (int round = 0; round < 3; ++round) {
+        // Memory given back by an earlier grid full of other values must not show through.
+        {
+            imaging::FloatGrid dirty = imaging::makeWorkGrid(7.5f);
+            dirty(250, 250) = 1e30f;
+        }
+        imaging::FloatGrid zero = imaging::makeWorkGrid();
+        imaging::FloatGrid negativeZero = imaging::makeWorkGrid(-0.0f);
+        imaging::Grid<short> small(30, 2);
+        int wrong = 0;
+        for (int y = 0; y <= 500; ++y)
+            for (int x = 0; x <= 500; ++x) {
+                wrong += zero(x, y) != 0.0f || std::signbit(zero(x, y));
+                wrong += !std::signbit(negativeZero(x, y));
+            }
+        for (int x = 0; x <= 30; ++x) wrong += small(x, 2) != 0;
+        EXPECT_EQ(wrong, 0);
+        zero(3, 4) = 2.0f;
+        const imaging::FloatGrid copy = zero;
+        EXPECT_EQ(copy(3, 4), 2.0f);
+        EXPECT_EQ(copy(500, 500), 0.0f);
+    }
 }
