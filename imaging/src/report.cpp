@@ -2,9 +2,10 @@
 
 #include "imaging/report.hpp"
 
-#include <openssl/evp.h>
+#include <nettle/sha2.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -17,32 +18,28 @@ namespace imaging {
 
 namespace {
 
-// Incremental SHA-256 through libcrypto's EVP interface.
+// Incremental SHA-256 through Nettle (a small library: a tool that hashes nothing pays little
+// for loading it at start-up).
 class Sha256 {
 public:
-    Sha256() : context_(EVP_MD_CTX_new(), &EVP_MD_CTX_free) {
-        if (!context_ || EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) != 1)
-            throw std::runtime_error("SHA-256 is not available");
-    }
+    Sha256() { sha256_init(&context_); }
     void add(const void* data, std::size_t size) {
-        if (EVP_DigestUpdate(context_.get(), data, size) != 1) throw std::runtime_error("SHA-256 update failed");
+        sha256_update(&context_, size, static_cast<const std::uint8_t*>(data));
     }
     std::string hex() {
-        unsigned char digest[EVP_MAX_MD_SIZE];
-        unsigned int length = 0;
-        if (EVP_DigestFinal_ex(context_.get(), digest, &length) != 1)
-            throw std::runtime_error("SHA-256 final step failed");
+        std::uint8_t digest[SHA256_DIGEST_SIZE];
+        sha256_digest(&context_, SHA256_DIGEST_SIZE, digest);
         static constexpr char kDigits[] = "0123456789abcdef";
         std::string text;
-        for (unsigned int i = 0; i < length; ++i) {
-            text += kDigits[digest[i] >> 4];
-            text += kDigits[digest[i] & 15];
+        for (std::uint8_t byte : digest) {
+            text += kDigits[byte >> 4];
+            text += kDigits[byte & 15];
         }
         return text;
     }
 
 private:
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context_;
+    sha256_ctx context_;
 };
 
 }  // namespace

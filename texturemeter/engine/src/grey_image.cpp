@@ -20,6 +20,7 @@ void WorkGrids::clear() {
     gridA.fill(0.0f);
     gridB.fill(0.0f);
     gridC.fill(0.0f);
+    written_ = -1;
 }
 
 void WorkGrids::zeroCorner(int last) {

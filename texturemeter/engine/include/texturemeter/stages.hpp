@@ -86,7 +86,7 @@ struct WorkGrids {
     FloatGrid gridA = imaging::makeWorkGrid();
     FloatGrid gridB = imaging::makeWorkGrid();
     FloatGrid gridC = imaging::makeWorkGrid();
-    // Zero-fills all three.
+    // Zero-fills all three (for cells written outside a run).
     void clear();
     // Makes the grids read as freshly created ones for a run of side `regionSide`: zero-fills what
     // the previous run may have written. A run writes cells 0..regionSide + 1 at most (the grid
@@ -97,8 +97,10 @@ struct WorkGrids {
 
 private:
     void zeroCorner(int last);
-    // Last index in both directions that may hold a non-zero cell (everything, until a run says).
-    int written_ = imaging::kGridMax;
+    // Last index in both directions that may hold a non-zero cell. Fresh grids are all zero
+    // (their memory comes zeroed, so a first run touches only the cells it uses); only runs
+    // write the grids, and each run says how far.
+    int written_ = -1;
 };
 
 // The form-level box-size table (indices 0..30); entries 1..6 receive 1, 2, 4, 5, 10, 20.
