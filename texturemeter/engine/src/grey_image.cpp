@@ -5,9 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "imaging/colour.hpp"
+#include "imaging/cpu.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
 #include "texturemeter/stages.hpp"
@@ -70,6 +74,141 @@ void checkSquare(RegionSquare region, int16_t& xEnd, int16_t& yEnd) {
     if (region.regionSide == 0) throw RunError::divisionByZero();  // grey = height / side x 255
 }
 
+
+// --- A row at a time, several pixels per step -------------------------------------------------
+// Lane by lane these are the scalar code's IEEE operations in the same order (no fused
+// multiply-add; the build keeps -ffp-contract=off), so every value is the same bit for bit. The
+// plain path takes two doubles per step (SSE2), the wide one four (AVX2).
+
+template <int N>
+struct Lanes;
+template <>
+struct Lanes<2> {
+    using D = double __attribute__((vector_size(16)));
+    using F = float __attribute__((vector_size(8)));
+    using I = std::int32_t __attribute__((vector_size(8)));
+};
+template <>
+struct Lanes<4> {
+    using D = double __attribute__((vector_size(32)));
+    using F = float __attribute__((vector_size(16)));
+    using I = std::int32_t __attribute__((vector_size(16)));
+};
+
+template <typename V, typename T>
+[[gnu::always_inline]] inline V loadLanes(const T* p) {
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+template <typename V, typename T>
+[[gnu::always_inline]] inline void storeLanes(T* p, V v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// The heights, cells and grey levels of n photograph pixels (a colour of -1 splits into three
+// channels of 255 like any white pixel, as splitColour gives it).
+template <int N>
+[[gnu::always_inline]] inline void greyRowLanes(const imaging::Colour* source, int n, double side, bool compress,
+                                                double* heights, float* cells, double* scaled) {
+    using D = typename Lanes<N>::D;
+    using F = typename Lanes<N>::F;
+    using I = typename Lanes<N>::I;
+    int i = 0;
+    for (; i + N <= n; i += N) {
+        const I c = loadLanes<I>(source + i);
+        const D blue = __builtin_convertvector((c >> 16) & 0xFF, D);
+        const D green = __builtin_convertvector((c >> 8) & 0xFF, D);
+        const D red = __builtin_convertvector(c & 0xFF, D);
+        const D g0 = 0.11 * blue + 0.59 * green + 0.3 * red;
+        D h = g0 / 255 * side;
+        if (compress) {
+            const D compressed = g0 < 120   ? 100 + (g0 - 100) * 0.8
+                                 : g0 < 140 ? 120 + (g0 - 120) * 0.5
+                                 : g0 < 160 ? 140 + (g0 - 140) * 0.2
+                                            : 160 + (g0 - 160) * 0.05;
+            h = g0 <= 100 ? h : compressed * side / 255;
+        }
+        const F cell = __builtin_convertvector(h, F);
+        storeLanes(heights + i, h);
+        storeLanes(cells + i, cell);
+        storeLanes(scaled + i, __builtin_convertvector(cell, D) / side * 255);
+    }
+    for (; i < n; ++i) {
+        const double h = greyHeight(imaging::greyOf(source[i]), static_cast<int16_t>(side),
+                                    compress ? Variant::B : Variant::A);
+        heights[i] = h;
+        cells[i] = static_cast<float>(h);
+        scaled[i] = static_cast<double>(cells[i]) / side * 255;
+    }
+}
+
+void greyRowPlain(const imaging::Colour* source, int n, double side, bool compress, double* heights, float* cells,
+                  double* scaled) {
+    greyRowLanes<2>(source, n, side, compress, heights, cells, scaled);
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void greyRowWide(const imaging::Colour* source, int n, double side, bool compress,
+                                                  double* heights, float* cells, double* scaled) {
+    greyRowLanes<4>(source, n, side, compress, heights, cells, scaled);
+}
+#endif
+
+// The grey level side x cell / 255 of n cells, in single precision.
+template <int N>
+[[gnu::always_inline]] inline void levelsLanes(const float* cells, int n, double side, float* levels) {
+    using D = typename Lanes<N>::D;
+    using F = typename Lanes<N>::F;
+    int i = 0;
+    for (; i + N <= n; i += N)
+        storeLanes(levels + i, __builtin_convertvector(side * __builtin_convertvector(loadLanes<F>(cells + i), D) / 255, F));
+    for (; i < n; ++i) levels[i] = static_cast<float>(side * static_cast<double>(cells[i]) / 255);
+}
+
+// The normalized cells of n levels: (level - mean) x 10 / sd + 125 within 30..220, back to a height.
+template <int N>
+[[gnu::always_inline]] inline void normalizedLanes(const float* levels, int n, double mean, double sd, double side,
+                                                   float* out) {
+    using D = typename Lanes<N>::D;
+    using F = typename Lanes<N>::F;
+    int i = 0;
+    for (; i + N <= n; i += N) {
+        D v = (__builtin_convertvector(loadLanes<F>(levels + i), D) - mean) * 10 / sd + 125;
+        v = v > 220 ? D{} + 220 : v;
+        v = v < 30 ? D{} + 30 : v;
+        storeLanes(out + i, __builtin_convertvector(v / side * 255, F));
+    }
+    for (; i < n; ++i) {
+        double v = (static_cast<double>(levels[i]) - mean) * 10 / sd + 125;
+        if (v > 220) v = 220;
+        if (v < 30) v = 30;
+        out[i] = static_cast<float>(v / side * 255);
+    }
+}
+
+void levelsPlain(const float* cells, int n, double side, float* levels) { levelsLanes<2>(cells, n, side, levels); }
+void normalizedPlain(const float* levels, int n, double mean, double sd, double side, float* out) {
+    normalizedLanes<2>(levels, n, mean, sd, side, out);
+}
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void levelsWide(const float* cells, int n, double side, float* levels) {
+    levelsLanes<4>(cells, n, side, levels);
+}
+__attribute__((target("avx2"))) void normalizedWide(const float* levels, int n, double mean, double sd, double side,
+                                                     float* out) {
+    normalizedLanes<4>(levels, n, mean, sd, side, out);
+}
+#endif
+
+bool wide() {
+#if defined(__x86_64__)
+    return imaging::wideVectorsAvailable();
+#else
+    return false;
+#endif
+}
+
 }  // namespace
 
 void checkRegionSquare(RegionSquare region) {
@@ -85,12 +224,53 @@ GreyImageSums prepareGreyImage(PhotoView photo, RegionSquare region, Variant var
     const double sideD = side;
 
     GreyImageSums sums;
+    // Kept per thread from call to call: one row's heights, cells and grey levels before rounding.
+    thread_local std::vector<double> heights, scaled;
+    thread_local std::vector<float> cells;
+    const int columns = std::max(xEnd - region.regionX + 1, 0);
+    if (heights.size() < std::size_t(columns)) {
+        heights.resize(std::size_t(columns));
+        scaled.resize(std::size_t(columns));
+        cells.resize(std::size_t(columns));
+    }
+    const bool compress = variant != Variant::A;
+    const bool wideRows = wide();
     int iy = -1, ix = -1;
     for (int y = region.regionY; y <= yEnd; ++y) {
         ix = -1;
         ++iy;
         // The row's pixels straight from memory where the photograph holds them all.
         const imaging::Colour* source = photo.row(y, region.regionX, xEnd);
+        if (source && columns > 0) {
+            // Beyond the grids' last column the first store fails, as the pixel-by-pixel loop would.
+            if (columns - 1 > gridA.maxX() || iy > gridA.maxY() || columns - 1 > gridB.maxX() || iy > gridB.maxY())
+                throw RunError::subscriptOutOfRange();
+#if defined(__x86_64__)
+            if (wideRows)
+                greyRowWide(source, columns, sideD, compress, heights.data(), cells.data(), scaled.data());
+            else
+#endif
+                greyRowPlain(source, columns, sideD, compress, heights.data(), cells.data(), scaled.data());
+            const float* rowCells = cells.data();
+            const double* rowHeights = heights.data();
+            const double* rowScaled = scaled.data();
+            std::memcpy(&gridA.cell(0, iy), rowCells, std::size_t(columns) * sizeof(float));
+            std::memcpy(&gridB.cell(0, iy), rowCells, std::size_t(columns) * sizeof(float));
+            // Start(A) sums the double height, the compressing variants the stored cell; one
+            // pixel after another, as before.
+            double heightSum = sums.heightSum;
+            if (compress)
+                for (int i = 0; i < columns; ++i) heightSum += static_cast<double>(rowCells[i]);
+            else
+                for (int i = 0; i < columns; ++i) heightSum += rowHeights[i];
+            sums.heightSum = heightSum;
+            for (int i = 0; i < columns; ++i)
+                monochromeImage.psetAt(i, iy, imaging::greyColour(roundNonNegative(rowScaled[i])));
+            ix = columns - 1;
+            sums.pointCount += columns;
+            sums.heightCount += columns;
+            continue;
+        }
         for (int x = region.regionX; x <= xEnd; ++x) {
             ++ix;
             ++sums.pointCount;
@@ -117,37 +297,41 @@ void greyNormalization(FloatGrid& gridA, FloatGrid& gridB, int extentX, int exte
     // The first pass reads every cell before anything is written.
     if (extentX > gridA.maxX() || extentY > gridA.maxY()) throw RunError::subscriptOutOfRange();
     const double side = regionSide;
-    // The grey level of a cell, in single precision; worked out from gridA again in each pass
-    // (the last pass reads a cell before it overwrites it).
-    const auto level = [side](float cell) { return static_cast<float>(side * static_cast<double>(cell) / 255); };
+    const int columns = extentX + 1;
+    const bool wideRows = wide();
+    // The grey level of every cell, side x cell / 255 in single precision, row after row (each
+    // pass below uses the same levels; the last overwrites a cell only after reading its level).
+    thread_local std::vector<float> levels;
+    const std::size_t count = std::size_t(columns) * std::size_t(extentY + 1);
+    if (levels.size() < count) levels.resize(count);
+    for (int y = 0; y <= extentY; ++y) {
+        float* out = levels.data() + std::size_t(y) * std::size_t(columns);
+#if defined(__x86_64__)
+        if (wideRows) levelsWide(&gridA.cell(0, y), columns, side, out);
+        else
+#endif
+            levelsPlain(&gridA.cell(0, y), columns, side, out);
+    }
+    // The sums in single precision, in the order of the cells, as before.
     float sum = 0.0f;
-    for (int y = 0; y <= extentY; ++y) {
-        const float* row = &gridA.cell(0, y);
-        for (int x = 0; x <= extentX; ++x) sum += level(row[x]);
-    }
-    const long long count = (static_cast<long long>(extentX) + 1) * (static_cast<long long>(extentY) + 1);
-    const float mean = sum / static_cast<float>(count);
+    for (std::size_t i = 0; i < count; ++i) sum += levels[i];
+    const float mean = sum / static_cast<float>(static_cast<long long>(count));
     float squares = 0.0f;
-    for (int y = 0; y <= extentY; ++y) {
-        const float* row = &gridA.cell(0, y);
-        for (int x = 0; x <= extentX; ++x) {
-            const float d = level(row[x]) - mean;
-            squares += d * d;
-        }
+    for (std::size_t i = 0; i < count; ++i) {
+        const float d = levels[i] - mean;
+        squares += d * d;
     }
-    const double sd = std::sqrt(static_cast<double>(squares) / static_cast<double>(count));
+    const double sd = std::sqrt(static_cast<double>(squares) / static_cast<double>(static_cast<long long>(count)));
     if (sd == 0) throw RunError::divisionByZero();
     for (int y = 0; y <= extentY; ++y) {
+        const float* in = levels.data() + std::size_t(y) * std::size_t(columns);
         float* rowA = &gridA.cell(0, y);
-        float* rowB = &gridB.cell(0, y);
-        for (int x = 0; x <= extentX; ++x) {
-            double v = (static_cast<double>(level(rowA[x])) - static_cast<double>(mean)) * 10 / sd + 125;
-            if (v > 220) v = 220;
-            if (v < 30) v = 30;
-            const float stored = static_cast<float>(v / side * 255);
-            rowA[x] = stored;
-            rowB[x] = stored;
-        }
+#if defined(__x86_64__)
+        if (wideRows) normalizedWide(in, columns, static_cast<double>(mean), sd, side, rowA);
+        else
+#endif
+            normalizedPlain(in, columns, static_cast<double>(mean), sd, side, rowA);
+        std::memcpy(&gridB.cell(0, y), rowA, std::size_t(columns) * sizeof(float));
     }
 }
 

@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "imaging/colour.hpp"
+#include "imaging/cpu.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
@@ -140,10 +142,15 @@ Outcome run(Stage stage, PhotoView photo, RegionSquare square, Variant v, const 
 void expectSame(PhotoView photo, RegionSquare square, Variant v, const std::string& what,
                 const FloatGrid& startA = imaging::makeWorkGrid()) {
     const int monoSide = std::max(int(square.regionSide) + 1, 1);
-    const Outcome fast = run(prepareGreyImage, photo, square, v, startA, monoSide);
     const Outcome ref = run(plain::prepareGreyImage, photo, square, v, startA, monoSide);
+    // Both the plain path and, where the processor has it, the AVX2 one.
+    for (const bool wide : {false, true}) {
+    imaging::allowWideVectors(wide);
+    const Outcome fast = run(prepareGreyImage, photo, square, v, startA, monoSide);
+    imaging::allowWideVectors(true);
     const std::string at = what + " at (" + std::to_string(square.regionX) + ", " + std::to_string(square.regionY) +
-                           ") side " + std::to_string(square.regionSide) + " variant " + std::to_string(int(v));
+                           ") side " + std::to_string(square.regionSide) + " variant " + std::to_string(int(v)) +
+                           (wide ? " wide" : " plain");
     EXPECT_EQ(fast.error, ref.error) << at;
     EXPECT_EQ(fast.sums.extentX, ref.sums.extentX) << at;
     EXPECT_EQ(fast.sums.extentY, ref.sums.extentY) << at;
@@ -154,6 +161,7 @@ void expectSame(PhotoView photo, RegionSquare square, Variant v, const std::stri
     EXPECT_EQ(std::memcmp(fast.gridB.data(), ref.gridB.data(), fast.gridB.size() * sizeof(float)), 0) << at;
     EXPECT_EQ(fast.mono.pixels, ref.mono.pixels) << at;
     EXPECT_EQ(fast.revisions, ref.revisions) << at;
+    }
 }
 
 imaging::Image noisePhoto(int w, int h, uint64_t seed) {
@@ -238,20 +246,32 @@ TEST(GreyImageExactness, ErrorsAndEarlierGridValues) {
 TEST(GreyImageExactness, NormalizationOnItsOwn) {
     // Extents past the grid fail before any cell is written; others agree cell for cell.
     imaging::FastRandom random(6);
-    FloatGrid start = imaging::makeWorkGrid();
-    for (int y = 0; y <= start.maxY(); ++y)
-        for (int x = 0; x <= start.maxX(); ++x) start.cell(x, y) = static_cast<float>(300 * random.next());
+    FloatGrid uniform = imaging::makeWorkGrid();
+    for (int y = 0; y <= uniform.maxY(); ++y)
+        for (int x = 0; x <= uniform.maxX(); ++x) uniform.cell(x, y) = static_cast<float>(300 * random.next());
+    // Mostly one level with far outliers on both sides, so the clamps at 30 and 220 are met in
+    // every lane position; and a grid with one NaN cell.
+    FloatGrid outliers = imaging::makeWorkGrid(120.0f);
+    for (int y = 0; y <= outliers.maxY(); ++y)
+        for (int x = 0; x <= outliers.maxX(); ++x)
+            if ((x * 7 + y * 3) % 401 == 0) outliers.cell(x, y) = (x + y) % 2 ? 1e4f : -1e4f;
+    FloatGrid withNaN = uniform;
+    withNaN.cell(5, 0) = std::numeric_limits<float>::quiet_NaN();
+    for (const FloatGrid* start : {&uniform, &outliers, &withNaN})
+    for (const bool wide : {false, true})
     for (auto [ex, ey] : {std::pair{0, 0}, std::pair{499, 0}, std::pair{0, 499}, std::pair{500, 500}, std::pair{37, 210},
-                          std::pair{501, 3}, std::pair{3, 501}, std::pair{-1, 5}}) {
-        FloatGrid a1 = start, b1 = imaging::makeWorkGrid(), a2 = start, b2 = imaging::makeWorkGrid();
+                          std::pair{501, 3}, std::pair{3, 501}, std::pair{-1, 5}, std::pair{6, 9}}) {
+        FloatGrid a1 = *start, b1 = imaging::makeWorkGrid(), a2 = *start, b2 = imaging::makeWorkGrid();
         std::string e1, e2;
+        imaging::allowWideVectors(wide);
         try { greyNormalization(a1, b1, ex, ey, 200); } catch (const RunError& e) { e1 = e.what(); }
+        imaging::allowWideVectors(true);
         try { plain::greyNormalization(a2, b2, ex, ey, 200); } catch (const RunError& e) { e2 = e.what(); }
         EXPECT_EQ(e1, e2) << ex << " " << ey;
-        for (int y = 0; y <= start.maxY(); ++y)
-            for (int x = 0; x <= start.maxX(); ++x) {
-                ASSERT_EQ(std::memcmp(&a1.cell(x, y), &a2.cell(x, y), sizeof(float)), 0) << x << " " << y;
-                ASSERT_EQ(std::memcmp(&b1.cell(x, y), &b2.cell(x, y), sizeof(float)), 0) << x << " " << y;
+        for (int y = 0; y <= start->maxY(); ++y)
+            for (int x = 0; x <= start->maxX(); ++x) {
+                ASSERT_EQ(std::memcmp(&a1.cell(x, y), &a2.cell(x, y), sizeof(float)), 0) << x << " " << y << " " << wide;
+                ASSERT_EQ(std::memcmp(&b1.cell(x, y), &b2.cell(x, y), sizeof(float)), 0) << x << " " << y << " " << wide;
             }
     }
 }
