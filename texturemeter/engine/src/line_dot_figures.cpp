@@ -327,28 +327,41 @@ inline void markBlock(const float* cells, const int* keys, const float* below, c
         any[j] = I{};
     }
     const int* at = keys + first;
-    for (std::size_t d = 0; d < directions; ++d) {
-        // The block stops once every centre is settled or marked.
-        I done = settled[0];
-        for (int j = 1; j < Vectors; ++j) done &= settled[j];
-        if (laneBits(done) == kAllLanes) break;
-        const std::ptrdiff_t* offsets = table + d * PerDirection;
-        I n[Vectors];
-        for (int j = 0; j < Vectors; ++j) n[j] = I{};
-        if constexpr (Line) {
-            // The 8 farthest points first: a centre with 3 of them dissimilar cannot reach 13 of 15.
-            countDissimilar<V, Vectors>(at, offsets, 0, 8, range, n);
-            I open = (n[0] > -3) & ~settled[0];
-            for (int j = 1; j < Vectors; ++j) open |= (n[j] > -3) & ~settled[j];
-            if (laneBits(open) == 0) continue;
-            countDissimilar<V, Vectors>(at, offsets, 8, PerDirection, range, n);
-            for (int j = 0; j < Vectors; ++j) {
-                any[j] |= (n[j] > -3) & ~settled[j];
-                settled[j] |= any[j];
+    if constexpr (Line) {
+        // Every direction's 8 farthest points first, without a branch per direction: a centre
+        // with 3 of them dissimilar cannot reach 13 of 15. Only the directions where some centre
+        // is still open then count their other 7 points.
+        I start = settled[0];
+        for (int j = 1; j < Vectors; ++j) start &= settled[j];
+        if (laneBits(start) == kAllLanes) directions = 0;
+        for (std::size_t base = 0; base < directions; base += 64) {
+            const std::size_t count = std::min<std::size_t>(64, directions - base);
+            I n[64][Vectors];
+            std::uint64_t pending = 0;
+            for (std::size_t d = 0; d < count; ++d) {
+                for (int j = 0; j < Vectors; ++j) n[d][j] = I{};
+                countDissimilar<V, Vectors>(at, table + (base + d) * PerDirection, 0, 8, range, n[d]);
+                I open = (n[d][0] > -3) & ~settled[0];
+                for (int j = 1; j < Vectors; ++j) open |= (n[d][j] > -3) & ~settled[j];
+                pending |= std::uint64_t(laneBits(open) != 0) << d;
             }
-        } else {
+            for (; pending != 0; pending &= pending - 1) {
+                const int d = std::countr_zero(pending);
+                countDissimilar<V, Vectors>(at, table + (base + std::size_t(d)) * PerDirection, 8, PerDirection, range,
+                                            n[d]);
+                for (int j = 0; j < Vectors; ++j) any[j] |= (n[d][j] > -3) & ~settled[j];
+            }
+        }
+    } else {
+        for (std::size_t d = 0; d < directions; ++d) {
+            // The block stops once every centre is settled or marked.
+            I done = settled[0];
+            for (int j = 1; j < Vectors; ++j) done &= settled[j];
+            if (laneBits(done) == kAllLanes) break;
             // Exactly 2 of 9 similar: 7 dissimilar.
-            countDissimilar<V, Vectors>(at, offsets, 0, PerDirection, range, n);
+            I n[Vectors];
+            for (int j = 0; j < Vectors; ++j) n[j] = I{};
+            countDissimilar<V, Vectors>(at, table + d * PerDirection, 0, PerDirection, range, n);
             for (int j = 0; j < Vectors; ++j) {
                 any[j] |= (n[j] == -7) & ~settled[j];
                 settled[j] |= any[j];
