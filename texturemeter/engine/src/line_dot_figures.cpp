@@ -180,6 +180,11 @@ template <class V>
 using IntsOf = decltype(V{} < V{});
 template <class V>
 constexpr int kWidthOf = int(sizeof(V) / sizeof(float));
+// Unsigned lanes, for the sums and differences of bit patterns and keys that wrap around.
+using Unsigned4 = unsigned __attribute__((vector_size(16)));
+using Unsigned8 = unsigned __attribute__((vector_size(32)));
+template <class V>
+using UnsignedsOf = std::conditional_t<sizeof(V) == sizeof(Float4), Unsigned4, Unsigned8>;
 // The same lanes in double precision.
 using Double2 = double __attribute__((vector_size(16)));
 using Double4 = double __attribute__((vector_size(32)));
@@ -227,8 +232,11 @@ inline void similarRanges(const float* c, float* below, float* above) {
     // from zero when positive, towards it when negative; nextFloatDown(a) = -nextFloatUp(-a).
     const I bBits = reinterpret_cast<I>(b), aBits = reinterpret_cast<I>(a);
     const I bZero = b == 0.0f, aZero = a == 0.0f;
-    const I bUp = (bZero & 1) | (~bZero & (bBits + (((b > 0.0f) & 2) - 1)));
-    const I aDown = (aZero & int(0x80000001u)) | (~aZero & (aBits + (((a < 0.0f) & 2) - 1)));
+    using U = UnsignedsOf<V>;
+    const I bStep = reinterpret_cast<I>(reinterpret_cast<U>(bBits) + reinterpret_cast<U>(((b > 0.0f) & 2) - 1));
+    const I aStep = reinterpret_cast<I>(reinterpret_cast<U>(aBits) + reinterpret_cast<U>(((a < 0.0f) & 2) - 1));
+    const I bUp = (bZero & 1) | (~bZero & bStep);
+    const I aDown = (aZero & int(0x80000001u)) | (~aZero & aStep);
     const I belowBits = (raise & bUp) | (~raise & bBits), aboveBits = (lower & aDown) | (~lower & aBits);
     std::memcpy(below, &belowBits, sizeof belowBits);
     std::memcpy(above, &aboveBits, sizeof aboveBits);
@@ -282,7 +290,8 @@ inline void keyRange(const V& below, const V& above, KeyRange<V>& range) {
     orderKeys((below == 0.0f) ? sign : reinterpret_cast<I>(below), lo);
     orderKeys((above == 0.0f) ? I{} : reinterpret_cast<I>(above), hi);
     range.top = hi ^ sign;
-    range.span = (hi - lo) ^ sign;
+    using U = UnsignedsOf<V>;
+    range.span = reinterpret_cast<I>(reinterpret_cast<U>(hi) - reinterpret_cast<U>(lo)) ^ sign;
     range.valid = below <= above;
 }
 
@@ -292,13 +301,14 @@ template <class V, int Vectors>
 inline void countDissimilar(const int* at, const std::ptrdiff_t* offsets, int from, int to, const KeyRange<V>* range,
                             IntsOf<V>* n) {
     using I = IntsOf<V>;
+    using U = UnsignedsOf<V>;
 #pragma GCC unroll 16
     for (int p = from; p < to; ++p) {
         const int* v = at + offsets[p];
         for (int j = 0; j < Vectors; ++j) {
-            I key;
+            U key;
             std::memcpy(&key, v + kWidthOf<V> * j, sizeof key);
-            n[j] += (range[j].top - key) > range[j].span;
+            n[j] += reinterpret_cast<I>(reinterpret_cast<U>(range[j].top) - key) > range[j].span;
         }
     }
 }
