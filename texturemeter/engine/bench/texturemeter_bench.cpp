@@ -87,6 +87,19 @@ void BM_greySurfaceStage(benchmark::State& state) {
 }
 BENCHMARK(BM_greySurfaceStage);
 
+// The same on the plain (SSE2) path, the AVX2 path switched off.
+void BM_greySurfaceStagePlainPath(benchmark::State& state) {
+    Prepared p;
+    BoxSizes sizes{};
+    std::array<float, 201> areas{};
+    imaging::allowWideVectors(false);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(greySurfaceStage(p.picture2, p.picture3, 200, "40", p.grids, sizes, areas,
+                                                  [](const std::string&) {}));
+    imaging::allowWideVectors(true);
+}
+BENCHMARK(BM_greySurfaceStagePlainPath);
+
 // The same keeping the fits behind the dimensions (whole windows, every tile's dimension and R²).
 void BM_greySurfaceStageWithFits(benchmark::State& state) {
     Prepared p;

@@ -7,9 +7,10 @@
 #include <vector>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
+#include "imaging/cpu.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
 #include "texturemeter/stages.hpp"
@@ -38,24 +39,85 @@ inline double boxArea(double z1, double z2, double z3, double z4, double s) {
     return t1 + t2;
 }
 
+// The areas of one row of boxes: box i has the corners (xs[i], top), (xs1[i], top),
+// (xs[i], bottom) and (xs1[i], bottom).
+inline void rowAreasFrom(std::size_t i, const float* top, const float* bottom, const int* xs, const int* xs1,
+                         std::size_t nx, double side, double* area) {
+    for (; i < nx; ++i) area[i] = boxArea(top[xs[i]], top[xs1[i]], bottom[xs[i]], bottom[xs1[i]], side);
+}
+
 #if defined(__SSE2__)
 // boxArea for two boxes at once, lane by lane the very same operations (SSE2 has no fused
 // multiply-add, and its square root is the correctly rounded one of the scalar code).
-using Pair = double __attribute__((vector_size(16)));
-inline Pair boxAreaPair(Pair z1, Pair z2, Pair z3, Pair z4, double side) {
-    const Pair s = {side, side};
-    const Pair zero = {0, 0}, four = {4, 4};
-    const Pair ss = s * s;
-    const Pair a2 = zero + ss + (z1 - z3) * (z1 - z3);
-    const Pair b2 = ss + zero + (z1 - z2) * (z1 - z2);
-    const Pair c2 = ss + ss + (z2 - z3) * (z2 - z3);
-    const Pair d2 = ss + zero + (z4 - z3) * (z4 - z3);
-    const Pair e2 = zero + ss + (z4 - z2) * (z4 - z2);
-    const Pair f1 = b2 - a2 + c2;
-    const Pair t1 = Pair(_mm_sqrt_pd(__m128d(four * c2 * b2 - f1 * f1))) / four;
-    const Pair f2 = e2 - d2 + c2;
-    const Pair t2 = Pair(_mm_sqrt_pd(__m128d(four * c2 * e2 - f2 * f2))) / four;
-    return t1 + t2;
+inline __m128d boxAreaPair(__m128d z1, __m128d z2, __m128d z3, __m128d z4, double side) {
+    const __m128d s = _mm_set1_pd(side), zero = _mm_setzero_pd(), four = _mm_set1_pd(4);
+    const __m128d ss = _mm_mul_pd(s, s);
+    const auto square = [](__m128d v) { return _mm_mul_pd(v, v); };
+    const __m128d a2 = _mm_add_pd(_mm_add_pd(zero, ss), square(_mm_sub_pd(z1, z3)));
+    const __m128d b2 = _mm_add_pd(_mm_add_pd(ss, zero), square(_mm_sub_pd(z1, z2)));
+    const __m128d c2 = _mm_add_pd(_mm_add_pd(ss, ss), square(_mm_sub_pd(z2, z3)));
+    const __m128d d2 = _mm_add_pd(_mm_add_pd(ss, zero), square(_mm_sub_pd(z4, z3)));
+    const __m128d e2 = _mm_add_pd(_mm_add_pd(zero, ss), square(_mm_sub_pd(z4, z2)));
+    const __m128d f1 = _mm_add_pd(_mm_sub_pd(b2, a2), c2);
+    const __m128d t1 = _mm_div_pd(_mm_sqrt_pd(_mm_sub_pd(_mm_mul_pd(_mm_mul_pd(four, c2), b2), square(f1))), four);
+    const __m128d f2 = _mm_add_pd(_mm_sub_pd(e2, d2), c2);
+    const __m128d t2 = _mm_div_pd(_mm_sqrt_pd(_mm_sub_pd(_mm_mul_pd(_mm_mul_pd(four, c2), e2), square(f2))), four);
+    return _mm_add_pd(t1, t2);
+}
+
+// Two heights: adjacent cells in one load, others one by one.
+inline __m128d heightPair(const float* row, const int* x) {
+    if (x[1] == x[0] + 1) return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + x[0]))));
+    return _mm_cvtps_pd(_mm_setr_ps(row[x[0]], row[x[1]], 0, 0));
+}
+
+void rowAreas(const float* top, const float* bottom, const int* xs, const int* xs1, std::size_t nx, double side,
+              double* area) {
+    std::size_t i = 0;
+    for (; i + 2 <= nx; i += 2) {
+        const __m128d z1 = heightPair(top, xs + i), z2 = heightPair(top, xs1 + i);
+        const __m128d z3 = heightPair(bottom, xs + i), z4 = heightPair(bottom, xs1 + i);
+        _mm_storeu_pd(area + i, boxAreaPair(z1, z2, z3, z4, side));
+    }
+    rowAreasFrom(i, top, bottom, xs, xs1, nx, side, area);
+}
+
+// Four heights: four adjacent cells (the corners of the smallest boxes) in one load.
+__attribute__((target("avx2"))) inline __m256d heightQuad(const float* row, const int* x) {
+    if (x[1] == x[0] + 1 && x[2] == x[0] + 2 && x[3] == x[0] + 3) return _mm256_cvtps_pd(_mm_loadu_ps(row + x[0]));
+    return _mm256_cvtps_pd(_mm_setr_ps(row[x[0]], row[x[1]], row[x[2]], row[x[3]]));
+}
+
+// The same four boxes at a time.
+__attribute__((target("avx2"))) void rowAreasWide(const float* top, const float* bottom, const int* xs,
+                                                   const int* xs1, std::size_t nx, double side, double* area) {
+    const __m256d s = _mm256_set1_pd(side), zero = _mm256_setzero_pd(), four = _mm256_set1_pd(4);
+    const __m256d ss = _mm256_mul_pd(s, s);
+    std::size_t i = 0;
+    for (; i + 4 <= nx; i += 4) {
+        const __m256d z1 = heightQuad(top, xs + i), z2 = heightQuad(top, xs1 + i);
+        const __m256d z3 = heightQuad(bottom, xs + i), z4 = heightQuad(bottom, xs1 + i);
+        const __m256d d13 = _mm256_sub_pd(z1, z3), d12 = _mm256_sub_pd(z1, z2), d23 = _mm256_sub_pd(z2, z3);
+        const __m256d d43 = _mm256_sub_pd(z4, z3), d42 = _mm256_sub_pd(z4, z2);
+        const __m256d a2 = _mm256_add_pd(_mm256_add_pd(zero, ss), _mm256_mul_pd(d13, d13));
+        const __m256d b2 = _mm256_add_pd(_mm256_add_pd(ss, zero), _mm256_mul_pd(d12, d12));
+        const __m256d c2 = _mm256_add_pd(_mm256_add_pd(ss, ss), _mm256_mul_pd(d23, d23));
+        const __m256d d2 = _mm256_add_pd(_mm256_add_pd(ss, zero), _mm256_mul_pd(d43, d43));
+        const __m256d e2 = _mm256_add_pd(_mm256_add_pd(zero, ss), _mm256_mul_pd(d42, d42));
+        const __m256d f1 = _mm256_add_pd(_mm256_sub_pd(b2, a2), c2);
+        const __m256d t1 = _mm256_div_pd(
+            _mm256_sqrt_pd(_mm256_sub_pd(_mm256_mul_pd(_mm256_mul_pd(four, c2), b2), _mm256_mul_pd(f1, f1))), four);
+        const __m256d f2 = _mm256_add_pd(_mm256_sub_pd(e2, d2), c2);
+        const __m256d t2 = _mm256_div_pd(
+            _mm256_sqrt_pd(_mm256_sub_pd(_mm256_mul_pd(_mm256_mul_pd(four, c2), e2), _mm256_mul_pd(f2, f2))), four);
+        _mm256_storeu_pd(area + i, _mm256_add_pd(t1, t2));
+    }
+    rowAreasFrom(i, top, bottom, xs, xs1, nx, side, area);
+}
+#else
+void rowAreas(const float* top, const float* bottom, const int* xs, const int* xs1, std::size_t nx, double side,
+              double* area) {
+    rowAreasFrom(0, top, bottom, xs, xs1, nx, side, area);
 }
 #endif
 
@@ -109,26 +171,11 @@ double windowDimension(const FloatGrid& g, double X, double Y, double windowSize
         const std::size_t nx = xs.size(), ny = ys.size();
         scratch.areas.resize(nx * ny);
         double* const area = scratch.areas.data();
-        for (std::size_t j = 0; j < ny; ++j) {
-            const float* const top = &g.cell(0, ys[j]);
-            const float* const bottom = &g.cell(0, ys1[j]);
-            std::size_t i = 0;
-#if defined(__SSE2__)
-            for (; i + 1 < nx; i += 2) {
-                const Pair z1 = {top[xs[i]], top[xs[i + 1]]};
-                const Pair z2 = {top[xs1[i]], top[xs1[i + 1]]};
-                const Pair z3 = {bottom[xs[i]], bottom[xs[i + 1]]};
-                const Pair z4 = {bottom[xs1[i]], bottom[xs1[i + 1]]};
-                const Pair two = boxAreaPair(z1, z2, z3, z4, s);
-                area[i * ny + j] = two[0];
-                area[(i + 1) * ny + j] = two[1];
-            }
-#endif
-            for (; i < nx; ++i)
-                area[i * ny + j] = boxArea(top[xs[i]], top[xs1[i]], bottom[xs[i]], bottom[xs1[i]], s);
-        }
+        for (std::size_t j = 0; j < ny; ++j)
+            boxRowAreas(&g.cell(0, ys[j]), &g.cell(0, ys1[j]), xs.data(), xs1.data(), nx, s, area + j * nx);
         double total = 0;
-        for (std::size_t n = 0; n < nx * ny; ++n) total += area[n];
+        for (std::size_t i = 0; i < nx; ++i)
+            for (std::size_t j = 0; j < ny; ++j) total += area[j * nx + i];
         areas[k] = static_cast<float>(total);
     }
     // The shared least-squares slope of ln area against ln size (terms in double, sums in
@@ -147,6 +194,14 @@ double windowDimension(const FloatGrid& g, double X, double Y, double windowSize
 double boxSurfaceArea(const FloatGrid& gridA, int x, int y, int s) {
     if (!gridA.contains(x, y) || !gridA.contains(x + s, y + s)) throw imaging::RunError::subscriptOutOfRange();
     return boxArea(gridA.cell(x, y), gridA.cell(x + s, y), gridA.cell(x, y + s), gridA.cell(x + s, y + s), s);
+}
+
+void boxRowAreas(const float* top, const float* bottom, const int* xs, const int* xs1, std::size_t n, int s,
+                 double* areas) {
+#if defined(__SSE2__)
+    if (imaging::wideVectorsAvailable()) return rowAreasWide(top, bottom, xs, xs1, n, s, areas);
+#endif
+    rowAreas(top, bottom, xs, xs1, n, s, areas);
 }
 
 double surfaceAreaDimension(const FloatGrid& gridA, double X, double Y, double windowSize, BoxSizes& boxSizes,

@@ -291,15 +291,79 @@ TEST(GreySurfaceExactness, WindowsOnGeneratedSurfaces) {
             smooth(x, y) = static_cast<float>(100 + 60 * std::sin(x * 0.05) * std::cos(y * 0.031));
         }
     // Odd and fractional windows put box corners between cells (rounded half to even).
-    for (double window : {20.0, 21.0, 25.0, 33.0, 40.0, 40.5, 62.5, 100.0, 499.0}) {
-        expectSameWindows(rough, 499, window, "rough " + std::to_string(window));
-        expectSameWindows(smooth, 200, window, "smooth " + std::to_string(window));
-    }
+    onBothPaths([&] {
+        for (double window : {20.0, 21.0, 25.0, 33.0, 40.0, 40.5, 62.5, 100.0, 499.0}) {
+            expectSameWindows(rough, 499, window, "rough " + std::to_string(window));
+            expectSameWindows(smooth, 200, window, "smooth " + std::to_string(window));
+        }
+        // Windows from every whole and half-cell origin, so rows of 1..4 boxes and corners one
+        // cell apart or not come at every position of the vectors.
+        BoxSizes sizes{};
+        std::array<float, 201> areas{};
+        float plainAreas[6];
+        for (double X = 0; X <= 6; X += 0.5)
+            for (double window : {20.0, 21.0, 22.0, 23.0, 24.5}) {
+                const double fast = surfaceAreaDimension(rough, X, 3 - X / 2, window, sizes, areas);
+                const double plain = plainWindowDimension(rough, X, 3 - X / 2, window, plainAreas);
+                EXPECT_TRUE(sameBits(fast, plain)) << "origin " << X << " window " << window;
+                for (int k = 0; k < 6; ++k) EXPECT_EQ(areas[k + 1], plainAreas[k]) << "origin " << X << " window " << window;
+            }
+    });
     // A box whose far corner leaves the grid is still a subscript error.
     BoxSizes sizes{};
     std::array<float, 201> areas{};
     EXPECT_THROW(surfaceAreaDimension(rough, 470, 0, 40, sizes, areas), imaging::RunError);
     EXPECT_THROW(surfaceAreaDimension(rough, 0, 481, 40, sizes, areas), imaging::RunError);
+}
+
+// Rows of boxes alone, each area in double against the box-by-box rule: heights from flat to
+// far apart (up to single precision's largest), corners adjacent, strided or scattered, and
+// every row length up to a few vectors.
+TEST(GreySurfaceExactness, RowsOfBoxesEveryAreaBitForBit) {
+    imaging::FastRandom random(33);
+    std::vector<float> top(600), bottom(600);
+    const auto plainArea = [](double z1, double z2, double z3, double z4, double s) {
+        const double ss = s * s;
+        const double a2 = 0 + ss + (z1 - z3) * (z1 - z3);
+        const double b2 = ss + 0 + (z1 - z2) * (z1 - z2);
+        const double c2 = ss + ss + (z2 - z3) * (z2 - z3);
+        const double d2 = ss + 0 + (z4 - z3) * (z4 - z3);
+        const double e2 = 0 + ss + (z4 - z2) * (z4 - z2);
+        const double f1 = b2 - a2 + c2;
+        const double f2 = e2 - d2 + c2;
+        return std::sqrt(4 * c2 * b2 - f1 * f1) / 4 + std::sqrt(4 * c2 * e2 - f2 * f2) / 4;
+    };
+    int compared = 0;
+    for (double scale : {0.0, 1e-3, 1.0, 255.0, 499.0, 1e6, 1e19, 3e38}) {
+        for (int round = 0; round < 40; ++round) {
+            for (std::size_t c = 0; c < top.size(); ++c) {
+                top[c] = static_cast<float>(scale * random.next());
+                bottom[c] = static_cast<float>(scale * (round % 2 ? random.next() : 1 - random.next()));
+            }
+            const int s = 1 + int(20 * random.next());
+            const std::size_t n = std::size_t(14 * random.next());
+            std::vector<int> xs(n), xs1(n);
+            int x = int(10 * random.next());
+            for (std::size_t i = 0; i < n; ++i) {
+                // Runs of adjacent corners broken now and then.
+                x += round % 3 == 0 ? s : (random.next() < 0.7 ? 1 : 1 + int(5 * random.next()));
+                xs[i] = x;
+                xs1[i] = x + (round % 4 == 1 ? 1 + int(3 * random.next()) : s);
+            }
+            onBothPaths([&] {
+                std::vector<double> areas(n + 1, -1.0);
+                boxRowAreas(top.data(), bottom.data(), xs.data(), xs1.data(), n, s, areas.data());
+                for (std::size_t i = 0; i < n; ++i) {
+                    const double plain = plainArea(top[xs[i]], top[xs1[i]], bottom[xs[i]], bottom[xs1[i]], s);
+                    EXPECT_TRUE(sameBits(areas[i], plain) || (std::isnan(areas[i]) && std::isnan(plain)))
+                        << "scale " << scale << " round " << round << " box " << i << ": " << areas[i] << " vs " << plain;
+                    ++compared;
+                }
+                EXPECT_EQ(areas[n], -1.0) << "written past the row";
+            });
+        }
+    }
+    EXPECT_GT(compared, 2000);
 }
 
 TEST(GreySurfaceExactness, PhotographsEverySideAndVariant) {
@@ -324,7 +388,9 @@ TEST(GreySurfaceExactness, PhotographsEverySideAndVariant) {
                 for (int y = 0; y <= 500; ++y)
                     for (int x = 0; x <= 500; ++x) differing += a(x, y) != pa(x, y) || b(x, y) != pb(x, y);
                 ASSERT_EQ(differing, 0) << what;
-                for (double window : {20.0, 40.0}) expectSameWindows(a, load.extentX, window, what);
+                onBothPaths([&] {
+                    for (double window : {20.0, 40.0}) expectSameWindows(a, load.extentX, window, what);
+                });
             }
         }
     }

@@ -174,6 +174,11 @@ double dotFigure(const FloatGrid& gridB, int extentX, int extentY, PictureSurfac
 
 // Area of the surface of gridA over the box with lower corner (x, y) and side s (two triangles).
 double boxSurfaceArea(const FloatGrid& gridA, int x, int y, int s);
+// The same for one row of n boxes of side s between the grid rows `top` and `bottom` (unchecked):
+// box i has the corners (xs[i], top), (xs1[i], top), (xs[i], bottom) and (xs1[i], bottom).
+// Several boxes at a time where the processor allows, each area as boxSurfaceArea gives it.
+void boxRowAreas(const float* top, const float* bottom, const int* xs, const int* xs1, std::size_t n, int s,
+                 double* areas);
 // Dimension 2 - slope of ln area against ln box size over the window of side `windowSize` with
 // lower corner (X, Y). Writes boxSizes 1..6 and area table entries 1..6 (areaTable indices 1..200).
 // Throws "Invalid procedure call or argument" (ln 0) for a window below 20.
