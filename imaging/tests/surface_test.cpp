@@ -87,6 +87,20 @@ TEST(Surface, PointOutsideIsMinusOne) {
     EXPECT_EQ(s.point(299, 199), kInk);
 }
 
+TEST(Surface, RowPixelsAreWhatPointReads) {
+    PictureSurface s(7, 3);
+    s.psetAt(6, 2, kInk);
+    s.psetAt(0, 1, kInk);
+    for (int y = 0; y < 3; ++y) {
+        const imaging::Colour* row = s.rowPixels(y);
+        ASSERT_NE(row, nullptr);
+        for (int x = 0; x < 7; ++x) EXPECT_EQ(row[x], s.pointAt(x, y)) << x << "," << y;
+    }
+    EXPECT_EQ(s.rowPixels(-1), nullptr);
+    EXPECT_EQ(s.rowPixels(3), nullptr);
+    EXPECT_EQ(PictureSurface(0, 5).rowPixels(0), nullptr);
+}
+
 TEST(Surface, PsetOutsideDrawsNothing) {
     PictureSurface s(10, 10);
     for (auto [x, y] : std::vector<Pixel>{{-1, 0}, {10, 0}, {0, 10}, {-5, -5}, {1000000, 3}}) s.pset(x, y, kInk);

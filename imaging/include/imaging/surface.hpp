@@ -53,6 +53,13 @@ public:
         return raster_[std::size_t(y) * std::size_t(width_) + std::size_t(x)];
     }
 
+    // The pixels of row y as currently seen, side by side (width() of them); nullptr for a row
+    // outside the surface. For stages that read a whole row at a time.
+    const Colour* rowPixels(int y) const {
+        if (y < 0 || y >= height_ || width_ <= 0) return nullptr;
+        return raster_.data() + std::size_t(y) * std::size_t(width_);
+    }
+
     // Sets one pixel; nothing happens outside the surface.
     void pset(double x, double y, Colour c);
     void psetAt(int x, int y, Colour c) {

@@ -95,14 +95,14 @@ struct Lanes<4> {
     using I = std::int32_t __attribute__((vector_size(16)));
 };
 
+// Vectors go in and out by reference: these are inlined into the AVX2 functions, and a 32-byte
+// vector passed by value to a function compiled without AVX would change the calling convention.
 template <typename V, typename T>
-[[gnu::always_inline]] inline V loadLanes(const T* p) {
-    V v;
+[[gnu::always_inline]] inline void loadLanes(V& v, const T* p) {
     std::memcpy(&v, p, sizeof v);
-    return v;
 }
 template <typename V, typename T>
-[[gnu::always_inline]] inline void storeLanes(T* p, V v) {
+[[gnu::always_inline]] inline void storeLanes(T* p, const V& v) {
     std::memcpy(p, &v, sizeof v);
 }
 
@@ -116,7 +116,8 @@ template <int N>
     using I = typename Lanes<N>::I;
     int i = 0;
     for (; i + N <= n; i += N) {
-        const I c = loadLanes<I>(source + i);
+        I c;
+        loadLanes(c, source + i);
         const D blue = __builtin_convertvector((c >> 16) & 0xFF, D);
         const D green = __builtin_convertvector((c >> 8) & 0xFF, D);
         const D red = __builtin_convertvector(c & 0xFF, D);
@@ -162,7 +163,11 @@ template <int N>
     using F = typename Lanes<N>::F;
     int i = 0;
     for (; i + N <= n; i += N)
-        storeLanes(levels + i, __builtin_convertvector(side * __builtin_convertvector(loadLanes<F>(cells + i), D) / 255, F));
+    {
+        F cell;
+        loadLanes(cell, cells + i);
+        storeLanes(levels + i, __builtin_convertvector(side * __builtin_convertvector(cell, D) / 255, F));
+    }
     for (; i < n; ++i) levels[i] = static_cast<float>(side * static_cast<double>(cells[i]) / 255);
 }
 
@@ -174,7 +179,9 @@ template <int N>
     using F = typename Lanes<N>::F;
     int i = 0;
     for (; i + N <= n; i += N) {
-        D v = (__builtin_convertvector(loadLanes<F>(levels + i), D) - mean) * 10 / sd + 125;
+        F level;
+        loadLanes(level, levels + i);
+        D v = (__builtin_convertvector(level, D) - mean) * 10 / sd + 125;
         v = v > 220 ? D{} + 220 : v;
         v = v < 30 ? D{} + 30 : v;
         storeLanes(out + i, __builtin_convertvector(v / side * 255, F));

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "imaging/colour.hpp"
+#include "imaging/cpu.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
@@ -154,10 +155,12 @@ struct Outcome {
 };
 
 template <typename Stage>
-Outcome run(Stage stage, const PictureSurface& mono, double d, const FloatGrid& start, int figureSide) {
+Outcome run(Stage stage, const PictureSurface& mono, double d, const FloatGrid& start, int figureSide,
+            const imaging::Image* figurePicture = nullptr) {
     Outcome o;
     FloatGrid grid = start;
     PictureSurface figure(figureSide, figureSide);
+    if (figurePicture) figure.setPicture(*figurePicture);
     imaging::FastRandom random(5);
     const unsigned long long before = figure.revision();
     try {
@@ -173,9 +176,15 @@ Outcome run(Stage stage, const PictureSurface& mono, double d, const FloatGrid& 
     return o;
 }
 
-void expectSame(const PictureSurface& mono, double d, const FloatGrid& start, int figureSide, const std::string& what) {
-    const Outcome fast = run(outlineStage, mono, d, start, figureSide);
-    const Outcome ref = run(plain::plainOutlineStage, mono, d, start, figureSide);
+void expectSame(const PictureSurface& mono, double d, const FloatGrid& start, int figureSide, const std::string& where,
+                const imaging::Image* figurePicture = nullptr) {
+    const Outcome ref = run(plain::plainOutlineStage, mono, d, start, figureSide, figurePicture);
+    // Both the plain path and, where the processor has it, the AVX2 one.
+    for (const bool wide : {false, true}) {
+    imaging::allowWideVectors(wide);
+    const Outcome fast = run(outlineStage, mono, d, start, figureSide, figurePicture);
+    imaging::allowWideVectors(true);
+    const std::string what = where + (wide ? " wide" : " plain");
     EXPECT_EQ(fast.error, ref.error) << what;
     EXPECT_EQ(std::memcmp(&fast.result.meanB, &ref.result.meanB, sizeof(double)), 0) << what;
     EXPECT_EQ(std::memcmp(&fast.result.meanG, &ref.result.meanG, sizeof(double)), 0) << what;
@@ -187,6 +196,7 @@ void expectSame(const PictureSurface& mono, double d, const FloatGrid& start, in
     EXPECT_EQ(fast.figure.pixels, ref.figure.pixels) << what;
     EXPECT_EQ(fast.revisions, ref.revisions) << what;
     EXPECT_EQ(fast.nextDraw, ref.nextDraw) << what;
+    }
 }
 
 imaging::Image noisePhoto(int side, uint64_t seed) {
@@ -302,6 +312,25 @@ TEST(OutlineExactness, FirstPassOnEarlierValuesAlone) {
                            what + " sparse");
                 expectSame(mono, d, oddGrid(seed), side + 1, what + " odd");
             }
+    }
+}
+
+// The drawing's surface with a background picture, which each clearing brings back: the
+// re-threshold then reads channel sums on both sides of 100, not just black and white.
+TEST(OutlineExactness, DrawingOverABackgroundPicture) {
+    const imaging::Image noise = noisePhoto(300, 13);
+    for (int side : {40, 201, 300}) {
+        imaging::Image background(side, side);
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                const int sum = 98 + (x * 5 + y * 3) % 6;  // 98 .. 103
+                background.at(x, y) = imaging::rgbColour(sum / 3, sum / 3, sum - 2 * (sum / 3));
+            }
+        PictureSurface mono(side, side);
+        mono.setPicture(noise);
+        // A drawing surface smaller than the scan too: columns past its edge read as outside.
+        for (int figureSide : {side, side - 7})
+            expectSame(mono, 4, imaging::makeWorkGrid(), figureSide, "side " + std::to_string(side), &background);
     }
 }
 
