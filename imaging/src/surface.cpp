@@ -47,13 +47,18 @@ void PictureSurface::keepImageAsPicture() {
 // The raster becomes the background picture over the background colour; printed text stays
 // (loading a picture removes the drawing only).
 void PictureSurface::restoreBackground() {
-    raster_.assign(std::size_t(std::max(width_, 0)) * std::size_t(std::max(height_, 0)), background_);
-    const int w = std::min(width_, picture_.width);
-    const int h = std::min(height_, picture_.height);
-    for (int y = 0; y < h; ++y) {
-        std::copy_n(&picture_.pixels[std::size_t(y) * std::size_t(picture_.width)], w,
-                    &raster_[std::size_t(y) * std::size_t(width_)]);
+    // Each pixel is written once: from the picture where it covers the surface, else the
+    // background colour.
+    const std::size_t width = std::size_t(std::max(width_, 0)), height = std::size_t(std::max(height_, 0));
+    raster_.resize(width * height);
+    const std::size_t w = std::size_t(std::max(std::min(width_, picture_.width), 0));
+    const std::size_t h = w > 0 ? std::size_t(std::max(std::min(height_, picture_.height), 0)) : 0;
+    for (std::size_t y = 0; y < h; ++y) {
+        Colour* row = raster_.data() + y * width;
+        std::copy_n(&picture_.pixels[y * std::size_t(picture_.width)], w, row);
+        std::fill(row + w, row + width, background_);
     }
+    std::fill(raster_.begin() + std::ptrdiff_t(h * width), raster_.end(), background_);
     ++revision_;
 }
 

@@ -477,3 +477,24 @@ TEST(SavePicture, UnwritableFileIsARunErrorNamingIt) {
     const std::string message = imaging_test::runErrorMessage([&] { imaging::savePicture(imaging::Image(2, 2), file); });
     EXPECT_NE(message.find(file), std::string::npos) << message;
 }
+
+// Every pixel after a picture is set and after Cls: the picture where it covers the surface, the
+// background colour elsewhere, for pictures wider, narrower, taller and shorter than the surface.
+TEST(Surface, PictureAndBackgroundCoverEveryPixelOnce) {
+    for (auto [sw, sh] : {std::pair{9, 7}, std::pair{4, 12}, std::pair{1, 1}, std::pair{0, 5}})
+        for (auto [pw, ph] : {std::pair{5, 3}, std::pair{12, 2}, std::pair{3, 15}, std::pair{20, 20}, std::pair{0, 0}}) {
+            PictureSurface s(sw, sh, imaging::SizePolicy::Fixed, imaging::greyColour(90));
+            imaging::Image pic(pw, ph);
+            for (int y = 0; y < ph; ++y)
+                for (int x = 0; x < pw; ++x) pic.at(x, y) = imaging::rgbColour(x, y, 7);
+            s.setPicture(pic);
+            for (int round = 0; round < 2; ++round) {
+                for (int y = 0; y < sh; ++y)
+                    for (int x = 0; x < sw; ++x)
+                        ASSERT_EQ(s.pointAt(x, y), x < pw && y < ph ? imaging::rgbColour(x, y, 7) : imaging::greyColour(90))
+                            << sw << "x" << sh << " picture " << pw << "x" << ph << " at " << x << "," << y;
+                s.pset(0, 0, kInk);
+                s.cls();
+            }
+        }
+}

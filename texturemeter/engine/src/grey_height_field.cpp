@@ -34,9 +34,12 @@ GridLoad loadGreyGrid(const PictureSurface& source, int16_t regionSide, FloatGri
         ix = -1;
         float* const rowA = &gridA.cell(0, iy);
         float* const rowB = &gridB.cell(0, iy);
+        // The pixels inside the picture straight from its row; the others read as outside.
+        const imaging::Colour* const pixels = source.rowPixels(y);
+        const int inside = pixels ? std::min(end + 1, source.width()) : 0;
         for (int x = 0; x <= end; ++x) {
             ++ix;
-            const imaging::Colour c = source.pointAt(x, y);
+            const imaging::Colour c = x < inside ? pixels[x] : source.pointAt(x, y);
             const std::uint32_t rgb = static_cast<std::uint32_t>(c) & 0xFFFFFFu;
             const std::uint32_t g = rgb & 0xFFu;
             const float h = rgb == g * 0x010101u ? greyHeights[g]
