@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -533,19 +534,24 @@ double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& 
     const bool wide = imaging::wideVectorsAvailable();
     void (*const markRowOf)(const FigureRow&) = wide ? markRowWide<Line, kPerDirection> : markRowPlain<Line, kPerDirection>;
     // The keys of the heights the figure reads (rows and columns 0 .. extent), at the grid's layout.
-    thread_local std::vector<int> keys;
+    // Only the keys of columns 0 .. extent are written and read, so the buffer is not cleared.
+    thread_local std::unique_ptr<int[]> keys;
+    thread_local std::size_t keyCapacity = 0;
     const std::size_t stride = std::size_t(h.maxX()) + 1;
     const std::size_t keyCells = stride * std::size_t(std::max(extentY + 1, 0));
-    if (keys.size() < keyCells) keys.resize(keyCells);
+    if (keyCapacity < keyCells) {
+        keys = std::make_unique_for_overwrite<int[]>(keyCells);
+        keyCapacity = keyCells;
+    }
     for (int y = 0; y <= extentY; ++y)
-        (wide ? orderKeyRowWide : orderKeyRowPlain)(&h.cell(0, y), keys.data() + stride * std::size_t(y), extentX + 1);
+        (wide ? orderKeyRowWide : orderKeyRowPlain)(&h.cell(0, y), keys.get() + stride * std::size_t(y), extentX + 1);
     long long marked = 0;
     int row = 0;
     for (int y = r; y <= extentY - r; ++y) {
         ++row;
         const float* cells = &h.cell(0, y) + first;  // centre first + i at cells[i]
         const std::vector<std::ptrdiff_t>* tableRow = &t.flat[std::size_t(ys.classOf[std::size_t(y - r)]) * xClasses];
-        const int* rowKeys = keys.data() + stride * std::size_t(y) + std::size_t(first);
+        const int* rowKeys = keys.get() + stride * std::size_t(y) + std::size_t(first);
         markRowOf({cells, rowKeys, width, xs.classOf.data(), tableRow, below.data(), above.data(), marks.data()});
         for (int k = 0; k < width; ++k) {
             const bool flag = marks[std::size_t(k)] != 0;
