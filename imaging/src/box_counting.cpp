@@ -1,5 +1,7 @@
 #include "imaging/box_counting.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -30,28 +32,42 @@ bool fitsTheGrid(const BoxCountingParameters& p) {
 // The box counts from running sums of the dark cells (grey below 200): a box is occupied when
 // its sum is above 0. The same cells, boxes and counts as the cell-by-cell scan.
 void countBoxes(const PictureSurface& picture, const BoxCountingParameters& p, int16_t (&counts)[5]) {
-    constexpr int n = kBoxGridMax + 1;  // cells 0..305
-    constexpr int stride = n + 1;       // running sums have a zero row and column in front
+    // The boxes read cells 3 .. limit in each direction; the sums cover cells 0 .. limit.
+    const int nx = std::max(p.limitX + 1, 1), ny = std::max(p.limitY + 1, 1);
+    const int stride = nx + 1;  // running sums have a zero row and column in front
+    // A cell's darkness depends on its channel sum alone (0 .. 765): grey below 200, worked
+    // out in the same single-precision expression, once.
+    static const std::array<bool, 766> darkBySum = [] {
+        std::array<bool, 766> dark{};
+        for (int sum = 0; sum <= 765; ++sum) dark[std::size_t(sum)] = static_cast<float>(sum / 3.0) < 200.0f;
+        return dark;
+    }();
     thread_local std::vector<int> sums;
-    sums.assign(std::size_t(stride) * std::size_t(stride), 0);
-    for (int y = 0; y < n; ++y) {
+    sums.assign(std::size_t(stride) * std::size_t(ny + 1), 0);
+    // The filled cells (x = 1 .. width, y = 1 .. height) that the sums cover; unfilled cells hold
+    // 0, which is dark; a filled cell outside the picture reads white.
+    const int filledX = std::min(p.width, nx - 1), filledY = std::min(p.height, ny - 1);
+    for (int y = 0; y < ny; ++y) {
         int rowSum = 0;
-        const int* above = &sums[std::size_t(y) * stride];
-        int* out = &sums[std::size_t(y + 1) * stride];
-        for (int x = 0; x < n; ++x) {
-            // Unfilled cells hold 0, which is dark.
+        const int* above = &sums[std::size_t(y) * std::size_t(stride)];
+        int* out = &sums[std::size_t(y + 1) * std::size_t(stride)];
+        const bool filledRow = y >= 1 && y <= filledY;
+        const Colour* pixels = filledRow ? picture.rowPixels(y) : nullptr;
+        const int inPicture = pixels ? std::min(filledX, picture.width() - 1) : 0;
+        for (int x = 0; x < nx; ++x) {
             bool dark = true;
-            if (x >= 1 && x <= p.width && y >= 1 && y <= p.height) {
-                const Channels ch = splitColour(picture.pointAt(x, y));
-                dark = static_cast<float>((ch.blue + ch.green + ch.red) / 3.0) < 200.0f;
+            if (filledRow && x >= 1 && x <= filledX) {
+                const Colour c = x <= inPicture ? pixels[x] : kOutside;
+                dark = darkBySum[std::size_t(((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF))];
             }
             rowSum += dark ? 1 : 0;
             out[x + 1] = above[x + 1] + rowSum;
         }
     }
     const auto boxSum = [&](int x0, int y0, int x1, int y1) {  // cells x0..x1, y0..y1
-        return sums[std::size_t(y1 + 1) * stride + std::size_t(x1 + 1)] - sums[std::size_t(y0) * stride + std::size_t(x1 + 1)] -
-               sums[std::size_t(y1 + 1) * stride + std::size_t(x0)] + sums[std::size_t(y0) * stride + std::size_t(x0)];
+        const std::size_t w = std::size_t(stride);
+        return sums[std::size_t(y1 + 1) * w + std::size_t(x1 + 1)] - sums[std::size_t(y0) * w + std::size_t(x1 + 1)] -
+               sums[std::size_t(y1 + 1) * w + std::size_t(x0)] + sums[std::size_t(y0) * w + std::size_t(x0)];
     };
     for (int k = 0; k < 5; ++k) {
         const int s = p.sides[k];
