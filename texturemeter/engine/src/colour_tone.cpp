@@ -1,6 +1,7 @@
 // Colour-tone deviation: the standard deviation of the scaled grey level of the monochrome image
 // and the spread of its five-bin grey-level histogram.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -34,8 +35,11 @@ ColourToneResult colourToneStatistics(const PictureSurface& monochromeImage, int
     for (int y = 0; y <= end; ++y) {
         float* const rowA = &gridA.cell(0, y);
         float* const rowB = &gridB.cell(0, y);
+        // The pixels inside the picture straight from its row; the others read as outside.
+        const imaging::Colour* const pixels = monochromeImage.rowPixels(y);
+        const int inside = pixels ? std::min(end + 1, monochromeImage.width()) : 0;
         for (int x = 0; x <= end; ++x) {
-            const imaging::Colour c = monochromeImage.pointAt(x, y);
+            const imaging::Colour c = x < inside ? pixels[x] : monochromeImage.pointAt(x, y);
             const std::uint32_t rgb = static_cast<std::uint32_t>(c) & 0xFFFFFFu;
             const std::uint32_t v = rgb & 0xFFu;
             double g, h;
