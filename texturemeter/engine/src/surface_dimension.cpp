@@ -121,6 +121,13 @@ void rowAreas(const float* top, const float* bottom, const int* xs, const int* x
 }
 #endif
 
+// roundToInt without the library call where it is plain: for 0 <= v < 2^51 the addition of 2^52
+// rounds v to a whole number, ties to even, and the subtraction is exact.
+inline int nearestInt(double v) {
+    if (v >= 0 && v < 0x1p51) return static_cast<int>((v + 0x1p52) - 0x1p52);
+    return imaging::roundToInt(v);
+}
+
 // Grid indices of the box corners X, X + s, ... while <= X + windowSize - s (a fractional
 // position selects its cell by half-to-even rounding), and of the far corners. A far corner
 // beyond `maxIndex` is a subscript error at once, so a huge window fails without first listing
@@ -131,8 +138,8 @@ void boxCorners(double from, double windowSize, int s, int maxIndex, std::vector
     const double last = from + windowSize - s;
     for (double v = from; v <= last; v += s) {
         if (!(v + s <= maxIndex + 0.5)) throw imaging::RunError::subscriptOutOfRange();
-        near.push_back(imaging::roundToInt(v));
-        far.push_back(imaging::roundToInt(v + s));
+        near.push_back(nearestInt(v));
+        far.push_back(nearestInt(v + s));
     }
 }
 
