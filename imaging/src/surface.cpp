@@ -41,7 +41,9 @@ void PictureSurface::keepImageAsPicture() {
     picture_.width = width_;
     picture_.height = height_;
     picture_.pixels.assign(raster_.begin(), raster_.end());
-    ++revision_;
+    // The picture covers the whole surface, so the raster is what restoring it would give.
+    backgroundShownAt_ = ++revision_;
+    backgroundShown_ = background_;
 }
 
 // The raster becomes the background picture over the background colour; printed text stays
@@ -59,7 +61,8 @@ void PictureSurface::restoreBackground() {
         std::fill(row + w, row + width, background_);
     }
     std::fill(raster_.begin() + std::ptrdiff_t(h * width), raster_.end(), background_);
-    ++revision_;
+    backgroundShownAt_ = ++revision_;
+    backgroundShown_ = background_;
 }
 
 namespace {
@@ -128,6 +131,12 @@ void PictureSurface::line(double x1d, double y1d, double x2d, double y2d, Colour
 
 void PictureSurface::cls() {
     printed_.clear();
+    // Nothing drawn since the background was last shown (the revision has not moved): the raster
+    // already is the background, so only the revision moves on.
+    if (revision_ == backgroundShownAt_ && background_ == backgroundShown_) {
+        backgroundShownAt_ = ++revision_;
+        return;
+    }
     restoreBackground();
 }
 

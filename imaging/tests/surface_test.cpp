@@ -498,3 +498,36 @@ TEST(Surface, PictureAndBackgroundCoverEveryPixelOnce) {
             }
         }
 }
+
+// Cls right after the background was shown (kept image, restored picture) has nothing to redraw
+// but still counts as one change; anything drawn, or a new background colour, is cleared as before.
+TEST(Surface, ClsAfterKeepingTheImageRestoresExactlyTheKeptPixels) {
+    PictureSurface s(6, 4, imaging::SizePolicy::Fixed, imaging::greyColour(40));
+    s.setPicture(imaging::Image(3, 2, imaging::greyColour(9)));
+    s.pset(5, 3, kInk);
+    s.keepImageAsPicture();
+    const std::vector<imaging::Colour> kept = s.image().pixels;
+    unsigned long long before = s.revision();
+    s.cls();
+    EXPECT_EQ(s.revision(), before + 1);
+    EXPECT_EQ(s.image().pixels, kept);
+    s.cls();
+    EXPECT_EQ(s.revision(), before + 2);
+    s.pset(0, 0, imaging::kBlack);
+    s.cls();
+    EXPECT_EQ(s.image().pixels, kept);
+    // Pixels drawn outside count as changes too; the raster is still the kept image.
+    s.pset(-3, 0, imaging::kBlack);
+    s.cls();
+    EXPECT_EQ(s.image().pixels, kept);
+    // A picture smaller than the surface over a new background colour.
+    PictureSurface small(5, 3, imaging::SizePolicy::Fixed, imaging::greyColour(40));
+    small.setPicture(imaging::Image(2, 2, imaging::greyColour(9)));
+    small.cls();
+    small.setBackgroundColour(imaging::greyColour(200));
+    before = small.revision();
+    small.cls();
+    EXPECT_EQ(small.revision(), before + 1);
+    EXPECT_EQ(small.pointAt(4, 2), imaging::greyColour(200));
+    EXPECT_EQ(small.pointAt(1, 1), imaging::greyColour(9));
+}

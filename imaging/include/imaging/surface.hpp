@@ -109,6 +109,10 @@ private:
     bool autoRedraw_ = false;
     bool visible_ = true;
     unsigned long long revision_ = 0;
+    // The revision at which the raster last showed just the background (picture over the
+    // background colour backgroundShown_); cls has nothing to restore while both still hold.
+    unsigned long long backgroundShownAt_ = ~0ull;
+    Colour backgroundShown_ = kWhite;
 };
 
 // Writes the picture as an uncompressed 24-bit BMP (the freeze idiom's save step).
