@@ -15,6 +15,7 @@
 #include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
 #include "texturemeter/stages.hpp"
+#include "vector_lanes.hpp"
 
 namespace texturemeter {
 
@@ -74,50 +75,23 @@ void checkSquare(RegionSquare region, int16_t& xEnd, int16_t& yEnd) {
     if (region.regionSide == 0) throw RunError::divisionByZero();  // grey = height / side x 255
 }
 
-
 // --- A row at a time, several pixels per step -------------------------------------------------
 // Lane by lane these are the scalar code's IEEE operations in the same order (no fused
 // multiply-add; the build keeps -ffp-contract=off), so every value is the same bit for bit. The
 // plain path takes two doubles per step (SSE2), the wide one four (AVX2).
-
-template <int N>
-struct Lanes;
-template <>
-struct Lanes<2> {
-    using D = double __attribute__((vector_size(16)));
-    using F = float __attribute__((vector_size(8)));
-    using I = std::int32_t __attribute__((vector_size(8)));
-};
-template <>
-struct Lanes<4> {
-    using D = double __attribute__((vector_size(32)));
-    using F = float __attribute__((vector_size(16)));
-    using I = std::int32_t __attribute__((vector_size(16)));
-};
-
-// Vectors go in and out by reference: these are inlined into the AVX2 functions, and a 32-byte
-// vector passed by value to a function compiled without AVX would change the calling convention.
-template <typename V, typename T>
-[[gnu::always_inline]] inline void loadLanes(V& v, const T* p) {
-    std::memcpy(&v, p, sizeof v);
-}
-template <typename V, typename T>
-[[gnu::always_inline]] inline void storeLanes(T* p, const V& v) {
-    std::memcpy(p, &v, sizeof v);
-}
 
 // The heights, cells and grey levels of n photograph pixels (a colour of -1 splits into three
 // channels of 255 like any white pixel, as splitColour gives it).
 template <int N>
 [[gnu::always_inline]] inline void greyRowLanes(const imaging::Colour* source, int n, double side, bool compress,
                                                 double* heights, float* cells, double* scaled) {
-    using D = typename Lanes<N>::D;
-    using F = typename Lanes<N>::F;
-    using I = typename Lanes<N>::I;
+    using D = typename lanes::Doubles<N>::D;
+    using F = typename lanes::Doubles<N>::F;
+    using I = typename lanes::Doubles<N>::I;
     int i = 0;
     for (; i + N <= n; i += N) {
         I c;
-        loadLanes(c, source + i);
+        lanes::load(c, source + i);
         const D blue = __builtin_convertvector((c >> 16) & 0xFF, D);
         const D green = __builtin_convertvector((c >> 8) & 0xFF, D);
         const D red = __builtin_convertvector(c & 0xFF, D);
@@ -131,9 +105,9 @@ template <int N>
             h = g0 <= 100 ? h : compressed * side / 255;
         }
         const F cell = __builtin_convertvector(h, F);
-        storeLanes(heights + i, h);
-        storeLanes(cells + i, cell);
-        storeLanes(scaled + i, __builtin_convertvector(cell, D) / side * 255);
+        lanes::store(heights + i, h);
+        lanes::store(cells + i, cell);
+        lanes::store(scaled + i, __builtin_convertvector(cell, D) / side * 255);
     }
     for (; i < n; ++i) {
         const double h = greyHeight(imaging::greyOf(source[i]), static_cast<int16_t>(side),
@@ -159,14 +133,14 @@ __attribute__((target("avx2"))) void greyRowWide(const imaging::Colour* source, 
 // The grey level side x cell / 255 of n cells, in single precision.
 template <int N>
 [[gnu::always_inline]] inline void levelsLanes(const float* cells, int n, double side, float* levels) {
-    using D = typename Lanes<N>::D;
-    using F = typename Lanes<N>::F;
+    using D = typename lanes::Doubles<N>::D;
+    using F = typename lanes::Doubles<N>::F;
     int i = 0;
     for (; i + N <= n; i += N)
     {
         F cell;
-        loadLanes(cell, cells + i);
-        storeLanes(levels + i, __builtin_convertvector(side * __builtin_convertvector(cell, D) / 255, F));
+        lanes::load(cell, cells + i);
+        lanes::store(levels + i, __builtin_convertvector(side * __builtin_convertvector(cell, D) / 255, F));
     }
     for (; i < n; ++i) levels[i] = static_cast<float>(side * static_cast<double>(cells[i]) / 255);
 }
@@ -175,16 +149,16 @@ template <int N>
 template <int N>
 [[gnu::always_inline]] inline void normalizedLanes(const float* levels, int n, double mean, double sd, double side,
                                                    float* out) {
-    using D = typename Lanes<N>::D;
-    using F = typename Lanes<N>::F;
+    using D = typename lanes::Doubles<N>::D;
+    using F = typename lanes::Doubles<N>::F;
     int i = 0;
     for (; i + N <= n; i += N) {
         F level;
-        loadLanes(level, levels + i);
+        lanes::load(level, levels + i);
         D v = (__builtin_convertvector(level, D) - mean) * 10 / sd + 125;
         v = v > 220 ? D{} + 220 : v;
         v = v < 30 ? D{} + 30 : v;
-        storeLanes(out + i, __builtin_convertvector(v / side * 255, F));
+        lanes::store(out + i, __builtin_convertvector(v / side * 255, F));
     }
     for (; i < n; ++i) {
         double v = (static_cast<double>(levels[i]) - mean) * 10 / sd + 125;
@@ -207,14 +181,6 @@ __attribute__((target("avx2"))) void normalizedWide(const float* levels, int n, 
     normalizedLanes<4>(levels, n, mean, sd, side, out);
 }
 #endif
-
-bool wide() {
-#if defined(__x86_64__)
-    return imaging::wideVectorsAvailable();
-#else
-    return false;
-#endif
-}
 
 }  // namespace
 
@@ -241,7 +207,7 @@ GreyImageSums prepareGreyImage(PhotoView photo, RegionSquare region, Variant var
         cells.resize(std::size_t(columns));
     }
     const bool compress = variant != Variant::A;
-    const bool wideRows = wide();
+    const bool wideRows = lanes::wideAvailable();
     int iy = -1, ix = -1;
     for (int y = region.regionY; y <= yEnd; ++y) {
         ix = -1;
@@ -305,7 +271,7 @@ void greyNormalization(FloatGrid& gridA, FloatGrid& gridB, int extentX, int exte
     if (extentX > gridA.maxX() || extentY > gridA.maxY()) throw RunError::subscriptOutOfRange();
     const double side = regionSide;
     const int columns = extentX + 1;
-    const bool wideRows = wide();
+    const bool wideRows = lanes::wideAvailable();
     // The grey level of every cell, side x cell / 255 in single precision, row after row (each
     // pass below uses the same levels; the last overwrites a cell only after reading its level).
     thread_local std::vector<float> levels;

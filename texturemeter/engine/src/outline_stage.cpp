@@ -14,6 +14,7 @@
 #include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
 #include "texturemeter/stages.hpp"
+#include "vector_lanes.hpp"
 
 namespace texturemeter {
 
@@ -33,58 +34,22 @@ inline int gridIndex(double v) {
 // both false for NaN). The plain path takes four channels or two differences per step (SSE2),
 // the wide one eight or four (AVX2).
 
-template <int N>
-struct Lanes;
-template <>
-struct Lanes<4> {
-    using I = std::int32_t __attribute__((vector_size(16)));
-    using F = float __attribute__((vector_size(16)));
-};
-template <>
-struct Lanes<8> {
-    using I = std::int32_t __attribute__((vector_size(32)));
-    using F = float __attribute__((vector_size(32)));
-};
-template <int N>
-struct DoubleLanes;
-template <>
-struct DoubleLanes<2> {
-    using D = double __attribute__((vector_size(16)));
-    using F = float __attribute__((vector_size(8)));
-};
-template <>
-struct DoubleLanes<4> {
-    using D = double __attribute__((vector_size(32)));
-    using F = float __attribute__((vector_size(16)));
-};
-
-// Vectors go in and out by reference: these are inlined into the AVX2 functions, and a 32-byte
-// vector passed by value to a function compiled without AVX would change the calling convention.
-template <typename V, typename T>
-[[gnu::always_inline]] inline void loadLanes(V& v, const T* p) {
-    std::memcpy(&v, p, sizeof v);
-}
-template <typename V, typename T>
-[[gnu::always_inline]] inline void storeLanes(T* p, const V& v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
 // Threshold scan of n pixels: 200 where all three channels are above their thresholds, 0 where
 // blue and green are, the cell kept otherwise.
 template <int N>
 [[gnu::always_inline]] inline void thresholdLanes(const imaging::Colour* pixels, int n, int minB, int minG, int minR,
                                                   float* cells) {
-    using I = typename Lanes<N>::I;
-    using F = typename Lanes<N>::F;
+    using I = typename lanes::Words<N>::I;
+    using F = typename lanes::Words<N>::F;
     int i = 0;
     for (; i + N <= n; i += N) {
         I c;
         F cell;
-        loadLanes(c, pixels + i);
-        loadLanes(cell, cells + i);
+        lanes::load(c, pixels + i);
+        lanes::load(cell, cells + i);
         const I take = (((c >> 16) & 0xFF) > minB) & (((c >> 8) & 0xFF) > minG);
         const F value = (c & 0xFF) > minR ? F{} + 200.0f : F{};
-        storeLanes(cells + i, take ? value : cell);
+        lanes::store(cells + i, take ? value : cell);
     }
     for (; i < n; ++i) {
         const imaging::Channels ch = imaging::splitColour(pixels[i]);
@@ -95,14 +60,14 @@ template <int N>
 // Re-threshold of n drawing pixels: 200 where the channel sum is above 100, else 0.
 template <int N>
 [[gnu::always_inline]] inline void rethresholdLanes(const imaging::Colour* pixels, int n, float* cells) {
-    using I = typename Lanes<N>::I;
-    using F = typename Lanes<N>::F;
+    using I = typename lanes::Words<N>::I;
+    using F = typename lanes::Words<N>::F;
     int i = 0;
     for (; i + N <= n; i += N) {
         I c;
-        loadLanes(c, pixels + i);
+        lanes::load(c, pixels + i);
         const I sum = ((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF);
-        storeLanes(cells + i, sum > 100 ? F{} + 200.0f : F{});
+        lanes::store(cells + i, sum > 100 ? F{} + 200.0f : F{});
     }
     for (; i < n; ++i) {
         const imaging::Channels ch = imaging::splitColour(pixels[i]);
@@ -114,7 +79,7 @@ template <int N>
 template <typename D, typename F, typename M>
 [[gnu::always_inline]] inline void markFar(const D& c, const float* p, M& far) {
     F v;
-    loadLanes(v, p);
+    lanes::load(v, p);
     const D d = c - __builtin_convertvector(v, D);
     far |= (d > 40) | (d < -40);
 }
@@ -124,12 +89,12 @@ template <typename D, typename F, typename M>
 template <int N>
 [[gnu::always_inline]] inline void edgeLanes(const float* above, const float* row, const float* below, int di, int n,
                                              std::uint8_t* marks) {
-    using D = typename DoubleLanes<N>::D;
-    using F = typename DoubleLanes<N>::F;
+    using D = typename lanes::Doubles<N>::D;
+    using F = typename lanes::Doubles<N>::F;
     int i = 0;
     for (; i + N <= n; i += N) {
         F centres;
-        loadLanes(centres, row + i);
+        lanes::load(centres, row + i);
         const D c = __builtin_convertvector(centres, D);
         auto far = c != c;  // all false: c < 50 below rules out NaN centres anyway
         far = far & 0;
@@ -168,14 +133,6 @@ __attribute__((target("avx2"))) void edgeRowWide(const float* above, const float
 }
 #endif
 
-bool wide() {
-#if defined(__x86_64__)
-    return imaging::wideVectorsAvailable();
-#else
-    return false;
-#endif
-}
-
 // Mean blue, green and red of 300 random pixels of Picture2 (15 .. size - 6).
 void randomMeanColour(const PictureSurface& monochromeImage, double W, double H, imaging::UniformRandom& random,
                       OutlineResult& r) {
@@ -206,7 +163,7 @@ void thresholdScan(const PictureSurface& monochromeImage, double W, double H, Fl
         // mean exactly when it is above the mean's whole part.
         const int minB = static_cast<int>(std::floor(r.meanB)), minG = static_cast<int>(std::floor(r.meanG)),
                   minR = static_cast<int>(std::floor(r.meanR));
-        const bool wideRows = wide();
+        const bool wideRows = lanes::wideAvailable();
         for (int y = 0; y <= lastY; ++y) {
             float* row = &gridA.cell(0, y);
             // The pixels inside the picture a row at a time; the column past its right edge (the
@@ -271,7 +228,7 @@ void outlinePass(const FloatGrid& g, double d, double from, double toX, double t
         thread_local std::vector<std::uint8_t> marks;
         if (marks.size() < std::size_t(n)) marks.resize(std::size_t(n));
         std::uint8_t* const m = marks.data();
-        const bool wideRows = wide();
+        const bool wideRows = lanes::wideAvailable();
         for (int y = f; y <= lastY; y += step) {
             const float* above = &g.cell(f, y - di);
             const float* row = &g.cell(f, y);
@@ -310,7 +267,7 @@ void outlinePass(const FloatGrid& g, double d, double from, double toX, double t
 // 200 where the drawing is light (channel sum above 100), 0 where it is dark.
 void rethreshold(const PictureSurface& figure, int extentX, int extentY, FloatGrid& gridA) {
     if (extentX - 2 <= gridA.maxX() && extentY - 2 <= gridA.maxY()) {
-        const bool wideRows = wide();
+        const bool wideRows = lanes::wideAvailable();
         for (int y = 2; y <= extentY - 2; ++y) {
             float* row = &gridA.cell(0, y);
             // The drawing's pixels a row at a time; any column past its edge reads as outside.
