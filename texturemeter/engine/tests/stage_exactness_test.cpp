@@ -22,6 +22,19 @@
 
 namespace {
 
+// The area of one box of side s over the heights z1 (corner) .. z4, term by term as the rule has it.
+double plainBoxArea(double z1, double z2, double z3, double z4, double s) {
+    const double ss = s * s;
+    const double a2 = 0 + ss + (z1 - z3) * (z1 - z3);
+    const double b2 = ss + 0 + (z1 - z2) * (z1 - z2);
+    const double c2 = ss + ss + (z2 - z3) * (z2 - z3);
+    const double d2 = ss + 0 + (z4 - z3) * (z4 - z3);
+    const double e2 = 0 + ss + (z4 - z2) * (z4 - z2);
+    const double f1 = b2 - a2 + c2;
+    const double f2 = e2 - d2 + c2;
+    return std::sqrt(4 * c2 * b2 - f1 * f1) / 4 + std::sqrt(4 * c2 * e2 - f2 * f2) / 4;
+}
+
 using namespace texturemeter;
 
 // Runs a check on the plain path, then on the AVX2 path where the processor has it; the AVX2
@@ -235,16 +248,7 @@ double plainWindowDimension(const FloatGrid& g, double X, double Y, double windo
             for (double vy = Y; vy <= Y + windowSize - s; vy += s) {
                 const int x0 = imaging::roundToInt(vx), x1 = imaging::roundToInt(vx + s);
                 const int y0 = imaging::roundToInt(vy), y1 = imaging::roundToInt(vy + s);
-                const double z1 = g(x0, y0), z2 = g(x1, y0), z3 = g(x0, y1), z4 = g(x1, y1);
-                const double ss = double(s) * s;
-                const double a2 = 0 + ss + (z1 - z3) * (z1 - z3);
-                const double b2 = ss + 0 + (z1 - z2) * (z1 - z2);
-                const double c2 = ss + ss + (z2 - z3) * (z2 - z3);
-                const double d2 = ss + 0 + (z4 - z3) * (z4 - z3);
-                const double e2 = 0 + ss + (z4 - z2) * (z4 - z2);
-                const double f1 = b2 - a2 + c2;
-                const double f2 = e2 - d2 + c2;
-                total += std::sqrt(4 * c2 * b2 - f1 * f1) / 4 + std::sqrt(4 * c2 * e2 - f2 * f2) / 4;
+                total += plainBoxArea(g(x0, y0), g(x1, y0), g(x0, y1), g(x1, y1), double(s));
             }
         areas[k] = static_cast<float>(total);
         lx[k] = std::log(double(s));
@@ -322,17 +326,6 @@ TEST(GreySurfaceExactness, WindowsOnGeneratedSurfaces) {
 TEST(GreySurfaceExactness, RowsOfBoxesEveryAreaBitForBit) {
     imaging::FastRandom random(33);
     std::vector<float> top(600), bottom(600);
-    const auto plainArea = [](double z1, double z2, double z3, double z4, double s) {
-        const double ss = s * s;
-        const double a2 = 0 + ss + (z1 - z3) * (z1 - z3);
-        const double b2 = ss + 0 + (z1 - z2) * (z1 - z2);
-        const double c2 = ss + ss + (z2 - z3) * (z2 - z3);
-        const double d2 = ss + 0 + (z4 - z3) * (z4 - z3);
-        const double e2 = 0 + ss + (z4 - z2) * (z4 - z2);
-        const double f1 = b2 - a2 + c2;
-        const double f2 = e2 - d2 + c2;
-        return std::sqrt(4 * c2 * b2 - f1 * f1) / 4 + std::sqrt(4 * c2 * e2 - f2 * f2) / 4;
-    };
     int compared = 0;
     for (double scale : {0.0, 1e-3, 1.0, 255.0, 499.0, 1e6, 1e19, 3e38}) {
         for (int round = 0; round < 40; ++round) {
@@ -354,7 +347,7 @@ TEST(GreySurfaceExactness, RowsOfBoxesEveryAreaBitForBit) {
                 std::vector<double> areas(n + 1, -1.0);
                 boxRowAreas(top.data(), bottom.data(), xs.data(), xs1.data(), n, s, areas.data());
                 for (std::size_t i = 0; i < n; ++i) {
-                    const double plain = plainArea(top[xs[i]], top[xs1[i]], bottom[xs[i]], bottom[xs1[i]], s);
+                    const double plain = plainBoxArea(top[xs[i]], top[xs1[i]], bottom[xs[i]], bottom[xs1[i]], s);
                     EXPECT_TRUE(sameBits(areas[i], plain) || (std::isnan(areas[i]) && std::isnan(plain)))
                         << "scale " << scale << " round " << round << " box " << i << ": " << areas[i] << " vs " << plain;
                     ++compared;
