@@ -38,7 +38,7 @@ def _seed_value(seed):
     return int(seed)
 
 
-def _texture(image, x, y, side, window, neighbour, variant, seed, position):
+def _texture(image, x, y, side, window, neighbour, variant, seed, position, fits=True):
     return _skinmeters.texture(
         image,
         _parameter_text("x", x),
@@ -49,6 +49,7 @@ def _texture(image, x, y, side, window, neighbour, variant, seed, position):
         str(variant),
         _seed_value(seed),
         position,
+        fits,
     )
 
 
@@ -131,7 +132,7 @@ def _analyse(kind, path, position, seed, parameters):
     row = {"photo": os.fsdecode(path), "seed": seed}
     try:
         if kind == "texture":
-            measurements = _texture(path, seed=seed, position=position, **parameters)
+            measurements = _texture(path, seed=seed, position=position, fits=False, **parameters)
             problem = None
         else:
             measurements, problem = _lesion(path, **parameters)

@@ -8,10 +8,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <algorithm>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
@@ -82,11 +85,6 @@ imaging::Image photoFromArray(const py::array& array) {
         }
     }
     return photo;
-}
-
-imaging::Image loadPhoto(const PhotoSource& source) {
-    if (source.isArray) return photoFromArray(source.array);
-    return imaging::loadImageFile(source.path);
 }
 
 // A seed from the clock for a run without one; reported with the results so the run can be repeated.
@@ -168,11 +166,36 @@ py::tuple lesion(const py::object& image, const std::optional<std::string>& mark
     return py::make_tuple(result, axisError.empty() ? py::object(py::none()) : py::object(py::str(axisError)));
 }
 
+// What a thread keeps from analysis to analysis, as a texturemeter-cli worker does: the work
+// grids and pictures, and the decoded square with the file buffer behind it.
+struct TextureWorker {
+    texturemeter::RunWorkspace workspace;
+    imaging::PictureRegion square;
+    std::vector<unsigned char> fileData;
+};
+
+// Decodes the part of the photograph file that the run reads, as texturemeter-cli does: the
+// square's (side + 1) x (side + 1) pixels from its corner, or the whole photograph when a
+// parameter is not a number (the run then reports that parameter's error).
+void loadSquare(const std::string& path, const std::string& x, const std::string& y, const std::string& side,
+                TextureWorker& w) {
+    int left = 0, top = 0, extent = std::numeric_limits<int>::max();
+    try {
+        const int16_t ix = imaging::parseInt16(x), iy = imaging::parseInt16(y), is = imaging::parseInt16(side);
+        left = ix;
+        top = iy;
+        extent = std::max<int>(is, 0) + 1;
+    } catch (const imaging::RunError&) {
+        left = top = 0;
+    }
+    imaging::loadPictureRegion(path, left, top, extent, extent, w.square, w.fileData);
+}
+
 // One texture analysis, as texturemeter-cli analyses photograph number `position` of its list
-// with `--seed seed`.
+// with `--seed seed`. Without `fits` the fits are left out (a batch row has no place for them).
 py::dict texture(const py::object& image, const std::string& x, const std::string& y, const std::string& side,
                  const std::string& window, const std::string& neighbour, const std::string& variant,
-                 std::optional<uint64_t> seed, uint64_t position) {
+                 std::optional<uint64_t> seed, uint64_t position, bool fits) {
     const PhotoSource source = photoSource(image);
     texturemeter::RunRequest request;
     request.variant = parseVariant(variant);
@@ -188,15 +211,17 @@ py::dict texture(const py::object& image, const std::string& x, const std::strin
         try {
             request.regionX = imaging::parseInt16(x);
             request.regionY = imaging::parseInt16(y);
-            const imaging::Image photo = loadPhoto(source);
+            thread_local TextureWorker worker;
+            imaging::Image array;
+            if (source.isArray) array = photoFromArray(source.array);
+            else loadSquare(source.path, x, y, side, worker);
             imaging::FastRandom random(imaging::deriveSeed(baseSeed, position));
-            texturemeter::PictureSurface picture2, picture3, picture7, picture8;
             texturemeter::CollectedLines lines;
-            const texturemeter::RunOutcome outcome =
-                texturemeter::runAnalysis(texturemeter::PhotoView(photo), request,
-                                          texturemeter::RunSurfaces{picture2, picture3, picture7, picture8}, lines,
-                                          random);
-            measurements = texturemeter::toJson(outcome.measurements, outcome.fits);
+            const texturemeter::RunOutcome outcome = texturemeter::runAnalysis(
+                source.isArray ? texturemeter::PhotoView(array) : texturemeter::PhotoView(worker.square), request,
+                worker.workspace, lines, random);
+            measurements = fits ? texturemeter::toJson(outcome.measurements, outcome.fits)
+                                : texturemeter::toJson(outcome.measurements);
         } catch (const imaging::RunError& e) {
             error = texturemeter::runErrorMessage(e, request.texts, request.variant);
         } catch (const std::exception& e) {
@@ -222,7 +247,7 @@ PYBIND11_MODULE(_skinmeters, m) {
         }
     });
     m.def("texture", &texture, py::arg("image"), py::arg("x"), py::arg("y"), py::arg("side"), py::arg("window"),
-          py::arg("neighbour"), py::arg("variant"), py::arg("seed"), py::arg("position"));
+          py::arg("neighbour"), py::arg("variant"), py::arg("seed"), py::arg("position"), py::arg("fits") = true);
     m.def("lesion", &lesion, py::arg("image"), py::arg("marks_path"), py::arg("marks_text"), py::arg("seed"),
           py::arg("fit"), py::arg("fallback_seed"));
     m.def("marks_file_for", &lesionmeter::marksFileFor, py::arg("photo"),

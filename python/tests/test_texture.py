@@ -161,3 +161,18 @@ def test_the_analysis_lets_other_threads_run():
         ran_during_analysis = inside.wait(0.01) and inside.is_set()
     worker.join()
     assert ran_during_analysis
+
+
+def test_a_thread_reusing_its_grids_gives_each_photo_its_own_numbers():
+    # One thread keeps its work grids and pictures from call to call: a large square, then a
+    # small one elsewhere, then the large one again must each give what they give alone, from a
+    # file (where only the square is decoded) as from an array.
+    photo = TEXTURE_PHOTOS[0]
+    first = skinmeters.texture(str(photo), side=333, variant="C", seed=5)
+    small = skinmeters.texture(str(TEXTURE_PHOTOS[1]), x=40, y=30, side=130, seed=5)
+    again = skinmeters.texture(str(photo), side=333, variant="C", seed=5)
+    assert_identical(measurements(first), measurements(again))
+    assert measurements(small) != measurements(first)
+    fits_left_out = _skinmeters.texture(str(photo), "0", "0", "333", "40", "4", "C", 5, 0, False)
+    assert "fits" not in fits_left_out and "fits" in first
+    assert_identical({k: v for k, v in measurements(first).items() if k != "fits"}, measurements(fits_left_out))
