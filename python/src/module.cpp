@@ -8,9 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
-#include <algorithm>
 #include <filesystem>
-#include <limits>
 #include <optional>
 #include <random>
 #include <string>
@@ -174,23 +172,6 @@ struct TextureWorker {
     std::vector<unsigned char> fileData;
 };
 
-// Decodes the part of the photograph file that the run reads, as texturemeter-cli does: the
-// square's (side + 1) x (side + 1) pixels from its corner, or the whole photograph when a
-// parameter is not a number (the run then reports that parameter's error).
-void loadSquare(const std::string& path, const std::string& x, const std::string& y, const std::string& side,
-                TextureWorker& w) {
-    int left = 0, top = 0, extent = std::numeric_limits<int>::max();
-    try {
-        const int16_t ix = imaging::parseInt16(x), iy = imaging::parseInt16(y), is = imaging::parseInt16(side);
-        left = ix;
-        top = iy;
-        extent = std::max<int>(is, 0) + 1;
-    } catch (const imaging::RunError&) {
-        left = top = 0;
-    }
-    imaging::loadPictureRegion(path, left, top, extent, extent, w.square, w.fileData);
-}
-
 // One texture analysis, as texturemeter-cli analyses photograph number `position` of its list
 // with `--seed seed`. Without `fits` the fits are left out (a batch row has no place for them).
 py::dict texture(const py::object& image, const std::string& x, const std::string& y, const std::string& side,
@@ -214,7 +195,7 @@ py::dict texture(const py::object& image, const std::string& x, const std::strin
             thread_local TextureWorker worker;
             imaging::Image array;
             if (source.isArray) array = photoFromArray(source.array);
-            else loadSquare(source.path, x, y, side, worker);
+            else texturemeter::loadRunSquare(source.path, x, y, side, worker.square, worker.fileData);
             imaging::FastRandom random(imaging::deriveSeed(baseSeed, position));
             texturemeter::CollectedLines lines;
             const texturemeter::RunOutcome outcome = texturemeter::runAnalysis(

@@ -81,23 +81,6 @@ struct Worker {
     std::vector<unsigned char> fileData;
 };
 
-// Decodes the part of the photo that the run reads: the square's (side + 1) x (side + 1) pixels
-// from its corner. When a parameter is not a number the whole photo is decoded, and the run
-// reports the parameter's error as it would.
-void loadSquare(const Options& o, const std::string& path, Worker& w) {
-    int left = 0, top = 0, extent = std::numeric_limits<int>::max();
-    try {
-        const int16_t x = imaging::parseInt16(o.x), y = imaging::parseInt16(o.y);
-        const int16_t side = imaging::parseInt16(o.texts.regionSide);
-        left = x;
-        top = y;
-        extent = std::max<int>(side, 0) + 1;
-    } catch (const imaging::RunError&) {
-        left = top = 0;
-    }
-    imaging::loadPictureRegion(path, left, top, extent, extent, w.photo, w.fileData);
-}
-
 // The whole run of one image with its own generator and (in-memory) results lines, on the
 // worker's reused grids and pictures.
 ImageResult analyseOne(const Options& o, std::size_t index, Worker& worker) {
@@ -108,7 +91,7 @@ ImageResult analyseOne(const Options& o, std::size_t index, Worker& worker) {
         if (lines.lines.size() > 1) result.lines.assign(lines.lines.begin() + 1, lines.lines.end());
     };
     try {
-        loadSquare(o, o.images[index], worker);
+        loadRunSquare(o.images[index], o.x, o.y, o.texts.regionSide, worker.photo, worker.fileData);
         result.warning = squareOverhang(imaging::parseInt16(o.x), imaging::parseInt16(o.y),
                                         imaging::parseInt16(o.texts.regionSide), worker.photo.fullWidth,
                                         worker.photo.fullHeight);

@@ -4,6 +4,7 @@
 #include "texturemeter/run_driver.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -306,6 +307,21 @@ TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& par
     RunOutcome outcome = runAnalysis(photo, request, workspace, lines, random);
     if (fits) *fits = std::move(outcome.fits);
     return outcome.measurements;
+}
+
+void loadRunSquare(const std::string& path, const std::string& xText, const std::string& yText,
+                   const std::string& sideText, imaging::PictureRegion& square, std::vector<unsigned char>& fileData) {
+    int left = 0, top = 0, extent = std::numeric_limits<int>::max();
+    try {
+        const int16_t x = imaging::parseInt16(xText), y = imaging::parseInt16(yText);
+        const int16_t side = imaging::parseInt16(sideText);
+        left = x;
+        top = y;
+        extent = std::max<int>(side, 0) + 1;
+    } catch (const imaging::RunError&) {
+        left = top = 0;
+    }
+    imaging::loadPictureRegion(path, left, top, extent, extent, square, fileData);
 }
 
 }  // namespace texturemeter

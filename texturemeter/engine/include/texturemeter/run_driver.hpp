@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "imaging/image_file.hpp"
 #include "imaging/random.hpp"
 #include "imaging/surface.hpp"
 #include "texturemeter/results_file.hpp"
@@ -144,6 +146,13 @@ RunOutcome runAnalysis(PhotoView photo, const RunRequest& request, RunSurfaces s
 // The same on a worker's reused grids and pictures.
 RunOutcome runAnalysis(PhotoView photo, const RunRequest& request, RunWorkspace& workspace, ResultsSink& results,
                        imaging::UniformRandom& random, RunObserver* observer = nullptr);
+
+// Decodes the part of a photograph file that a run with these corner and side texts reads: the
+// square's (side + 1) x (side + 1) pixels from its corner (see imaging::loadPictureRegion), or the
+// whole photograph when a text is not a number (the run then reports that parameter's error).
+// `square` and `fileData` keep their storage for the next call.
+void loadRunSquare(const std::string& path, const std::string& xText, const std::string& yText,
+                   const std::string& sideText, imaging::PictureRegion& square, std::vector<unsigned char>& fileData);
 
 // The whole analysis without texts, file or derived images (benchmarks, bindings): numbers in,
 // measurements out. Surfaces are private; images are frozen in memory.
