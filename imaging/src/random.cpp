@@ -13,6 +13,35 @@ uint64_t splitmix64(uint64_t& state) {
     return z ^ (z >> 31);
 }
 
+constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
+constexpr uint64_t kMix1 = 0xBF58476D1CE4E5B9ULL;
+constexpr uint64_t kMix2 = 0x94D049BB133111EBULL;
+
+// The multiplicative inverse of an odd number modulo 2^64 (Newton's iteration doubles the
+// correct low bits each step: 3, 6, 12, 24, 48, 96).
+constexpr uint64_t inverseOf(uint64_t odd) {
+    uint64_t inverse = odd;
+    for (int i = 0; i < 5; ++i) inverse *= 2 - odd * inverse;
+    return inverse;
+}
+static_assert(inverseOf(kMix1) * kMix1 == 1 && inverseOf(kMix2) * kMix2 == 1);
+
+// Undoes z ^= z >> shift.
+constexpr uint64_t unshiftXor(uint64_t z, int shift) {
+    uint64_t x = z;
+    for (int done = shift; done < 64; done += shift) x = z ^ (x >> shift);
+    return x;
+}
+
+// The inverse of splitmix64's output function.
+constexpr uint64_t unmix(uint64_t z) {
+    z = unshiftXor(z, 31);
+    z *= inverseOf(kMix2);
+    z = unshiftXor(z, 27);
+    z *= inverseOf(kMix1);
+    return unshiftXor(z, 30);
+}
+
 inline uint64_t rotl(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
 
 }  // namespace
@@ -61,6 +90,14 @@ uint64_t deriveSeed(uint64_t baseSeed, uint64_t index) {
     uint64_t state = baseSeed ^ (index * 0x9E3779B97F4A7C15ULL);
     splitmix64(state);
     return splitmix64(state);
+}
+
+uint64_t generatorSeed(uint64_t photoSeed) { return deriveSeed(photoSeed, 0); }
+
+uint64_t photoSeed(uint64_t baseSeed, uint64_t index) {
+    if (index == 0) return baseSeed;
+    // deriveSeed(s, 0) is splitmix64's output function applied to s + 2 * golden: undo both.
+    return unmix(deriveSeed(baseSeed, index)) - 2 * kGolden;
 }
 
 uint64_t clockSeed() {

@@ -89,3 +89,20 @@ TEST(DeriveSeed, DeterministicAndDistinctPerIndex) {
     EXPECT_EQ(seeds.size(), 1000u);
     EXPECT_NE(imaging::deriveSeed(1, 5), imaging::deriveSeed(2, 5));
 }
+
+TEST(PhotoSeed, PlaceZeroIsTheBaseSeedAndEveryPhotoSeedRepeatsItsGenerator) {
+    EXPECT_EQ(imaging::photoSeed(1, 0), 1u);
+    EXPECT_EQ(imaging::generatorSeed(1), imaging::deriveSeed(1, 0));
+    // Given back as the base seed of a run of that photograph alone (place 0), a photo seed
+    // seeds the generator the batch used for it.
+    for (const uint64_t base : {uint64_t{0}, uint64_t{1}, uint64_t{42}, ~uint64_t{0}, uint64_t{1} << 63})
+        for (uint64_t i = 0; i < 200; ++i) {
+            const uint64_t seed = imaging::photoSeed(base, i);
+            ASSERT_EQ(imaging::generatorSeed(seed), imaging::deriveSeed(base, i)) << base << " " << i;
+            ASSERT_EQ(imaging::photoSeed(seed, 0), seed);
+        }
+    // Distinct places get distinct seeds.
+    std::set<uint64_t> seeds;
+    for (uint64_t i = 0; i < 1000; ++i) seeds.insert(imaging::photoSeed(7, i));
+    EXPECT_EQ(seeds.size(), 1000u);
+}

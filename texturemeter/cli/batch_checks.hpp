@@ -1,6 +1,6 @@
 #pragma once
 // What texturemeter-cli checks before and around the analysis of a batch: outputs that would
-// replace an input or each other, the analysed square against each photograph, the number of
+// replace an input or each other, the number of
 // parallel jobs, and an interruption (Ctrl-C).
 
 #include <cstddef>
@@ -26,11 +26,6 @@ void refuseOutputsOverInputs(const std::vector<std::string>& images, const std::
 
 // Checks that every output and the --keep-derived folder can be written, before the analysis.
 void checkOutputsWritable(const std::vector<NamedOutput>& outputs, const std::string& keepDerivedFolder);
-
-// The analysed square (corner x, y; side: pixels x..x+side, y..y+side) against a photograph of
-// width x height: refused when it lies entirely outside; when it reaches past an edge, the
-// warning to print (the window measures white there, and so does the tool).
-std::optional<std::string> squareOverhang(int x, int y, int side, int width, int height);
 
 // The number of images analysed at once: --jobs (0: the number of cores), at most the number of
 // images and the number of cores. `note` receives why a requested number was reduced.

@@ -32,6 +32,7 @@
 #include "texturemeter/measurements_json.hpp"
 #include "texturemeter/results_file.hpp"
 #include "texturemeter/run_driver.hpp"
+#include "texturemeter/square_placement.hpp"
 
 namespace {
 

@@ -42,6 +42,15 @@ std::unique_ptr<UniformRandom> makeRandom(std::optional<uint64_t> fixedSeed = st
 // A seed for item `index` of a batch run from one base seed (independent of threads and order).
 uint64_t deriveSeed(uint64_t baseSeed, uint64_t index);
 
+// The one seed rule of every route (both tools, both windows, the Python package). A photograph
+// is analysed with the generator seeded by generatorSeed(its photo seed); the photo seed of the
+// photograph at place `index` of a batch with base seed `baseSeed` is photoSeed(baseSeed, index),
+// and is what the routes report. Place 0 gets the base seed itself, so a photo seed given back as
+// the seed of a run of that photograph alone repeats its numbers exactly; generatorSeed(
+// photoSeed(b, i)) == deriveSeed(b, i), the seed every batch has always used.
+uint64_t photoSeed(uint64_t baseSeed, uint64_t index);
+uint64_t generatorSeed(uint64_t photoSeed);
+
 // A seed read from the clock, for a run that was given none: it is reported, so that the run
 // can be repeated exactly with it. Below 2^53, so that every JSON reader keeps it exact.
 uint64_t clockSeed();

@@ -1,0 +1,40 @@
+#pragma once
+// The one rule for where a run may write: before any output is written, every route (the
+// windows, the command-line tools, the Python package) asks guardOutput, so that no output ever
+// replaces the user's photographs or pictures, nor a file the run is reading.
+
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace imaging {
+
+// The files a run (or a window session) wrote itself, recognised by device and inode whatever
+// their spelling. A picture the run wrote may be written again (a second "save1", a derived
+// picture rewritten for the next photograph); any other existing picture may not. Thread-safe:
+// the workers of a batch share one.
+class WrittenFiles {
+public:
+    // Records `name`, which must exist now (a missing file is ignored).
+    void remember(const std::string& name);
+    bool contains(const std::string& name) const;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::pair<unsigned long long, unsigned long long>> files_;  // (device, inode)
+};
+
+// Refuses (RunError, ErrorKind::Refused), before anything is written, an output `name` that
+// - is one of the run's `inputs` (the same file by device and inode: any spelling, hard or
+//   symbolic link): "LABEL NAME is the input photograph INPUT itself; choose another file";
+// - is an existing picture, recognised by its content (JPEG, PNG, BMP), that `written` does not
+//   hold: "LABEL NAME is a JPEG picture, not a WHAT; it is not replaced", or, for outputs that
+//   are pictures themselves (`what` empty), "LABEL NAME is an existing BMP picture; it is not
+//   replaced".
+// `label` names the output in the caller's own words ("--save-map", "Save 2 file"). Names go
+// through hostPath, as every file name does.
+void guardOutput(const std::string& label, const std::string& name, const std::string& what,
+                 const std::vector<std::string>& inputs = {}, const WrittenFiles* written = nullptr);
+
+}  // namespace imaging

@@ -1,0 +1,54 @@
+#include "imaging/output_guard.hpp"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "imaging/errors.hpp"
+#include "imaging/file_output.hpp"
+#include "imaging/image_file.hpp"
+#include "imaging/paths.hpp"
+
+namespace imaging {
+
+namespace {
+
+bool identify(const std::string& name, std::pair<unsigned long long, unsigned long long>& id) {
+    struct stat st {};
+    if (::stat(hostPath(name).c_str(), &st) != 0) return false;
+    id = {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+    return true;
+}
+
+}  // namespace
+
+void WrittenFiles::remember(const std::string& name) {
+    std::pair<unsigned long long, unsigned long long> id;
+    if (!identify(name, id)) return;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (std::find(files_.begin(), files_.end(), id) == files_.end()) files_.push_back(id);
+}
+
+bool WrittenFiles::contains(const std::string& name) const {
+    std::pair<unsigned long long, unsigned long long> id;
+    if (!identify(name, id)) return false;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return std::find(files_.begin(), files_.end(), id) != files_.end();
+}
+
+void guardOutput(const std::string& label, const std::string& name, const std::string& what,
+                 const std::vector<std::string>& inputs, const WrittenFiles* written) {
+    if (name.empty()) return;
+    for (const std::string& input : inputs)
+        if (sameFile(name, input))
+            throw RunError::refused(label + " " + name + " is the input photograph " + input +
+                                    " itself; choose another file");
+    const std::string format = pictureFormatOf(name);
+    if (format.empty() || (written && written->contains(name))) return;
+    if (what.empty())
+        throw RunError::refused(label + " " + name + " is an existing " + format + " picture; it is not replaced");
+    throw RunError::refused(label + " " + name + " is a " + format + " picture, not a " + what +
+                            "; it is not replaced");
+}
+
+}  // namespace imaging

@@ -1,0 +1,83 @@
+// The output guard: no route may replace a photograph, another picture or an input of its run.
+
+#include "imaging/output_guard.hpp"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "imaging/errors.hpp"
+#include "test_support.hpp"
+
+namespace {
+
+using imaging_test::Bytes;
+using imaging_test::readBytes;
+using imaging_test::TempDir;
+using imaging_test::writeBytes;
+
+std::string refusal(const std::string& label, const std::string& name, const std::string& what,
+                    const std::vector<std::string>& inputs = {}, const imaging::WrittenFiles* written = nullptr) {
+    try {
+        imaging::guardOutput(label, name, what, inputs, written);
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+        return e.what();
+    }
+    return "";
+}
+
+TEST(OutputGuard, RefusesPicturesByContentWhateverTheirName) {
+    TempDir dir;
+    const Bytes jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10};
+    const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0};
+    const Bytes bmp = {'B', 'M', 0, 0};
+    writeBytes(dir.file("victim.jpg"), jpeg);
+    writeBytes(dir.file("photo.csv"), png);  // a picture under a text name
+    writeBytes(dir.file("old.bmp"), bmp);
+    writeBytes(dir.file("notes.jpg"), Bytes{'a', ',', 'b', '\n'});  // text under a picture name
+
+    EXPECT_EQ(refusal("--csv", dir.file("victim.jpg"), "results file"),
+              "--csv " + dir.file("victim.jpg") + " is a JPEG picture, not a results file; it is not replaced");
+    EXPECT_EQ(refusal("--json", dir.file("photo.csv"), "JSON report"),
+              "--json " + dir.file("photo.csv") + " is a PNG picture, not a JSON report; it is not replaced");
+    EXPECT_EQ(refusal("--save-map", dir.file("old.bmp"), ""),
+              "--save-map " + dir.file("old.bmp") + " is an existing BMP picture; it is not replaced");
+    EXPECT_EQ(refusal("--csv", dir.file("notes.jpg"), "results file"), "");
+    EXPECT_EQ(refusal("--csv", dir.file("new.csv"), "results file"), "");
+    EXPECT_EQ(refusal("--csv", "", "results file"), "");
+    EXPECT_EQ(readBytes(dir.file("victim.jpg")), jpeg);
+}
+
+TEST(OutputGuard, RefusesAnInputOfTheRunInAnySpelling) {
+    TempDir dir;
+    writeBytes(dir.file("list.txt"), Bytes{'x', '\n'});
+    ASSERT_EQ(::link(dir.file("list.txt").c_str(), dir.file("hard.txt").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.file("list.txt").c_str(), dir.file("soft.txt").c_str()), 0);
+    const std::vector<std::string> inputs = {dir.file("other.txt"), dir.file("list.txt")};
+    for (const std::string& spelling : {dir.file("list.txt"), dir.file("./list.txt"), dir.file("hard.txt"),
+                                       dir.file("soft.txt")})
+        EXPECT_EQ(refusal("--save-marks", spelling, "marks file", inputs),
+                  "--save-marks " + spelling + " is the input photograph " + dir.file("list.txt") +
+                      " itself; choose another file");
+    EXPECT_EQ(refusal("--save-marks", dir.file("marks.json"), "marks file", inputs), "");
+}
+
+TEST(OutputGuard, APictureTheRunWroteItselfMayBeWrittenAgain) {
+    TempDir dir;
+    const Bytes bmp = {'B', 'M', 1, 2};
+    writeBytes(dir.file("mine.bmp"), bmp);
+    writeBytes(dir.file("theirs.bmp"), bmp);
+    imaging::WrittenFiles written;
+    EXPECT_FALSE(written.contains(dir.file("mine.bmp")));
+    written.remember(dir.file("mine.bmp"));
+    written.remember(dir.file("missing.bmp"));  // ignored
+    EXPECT_TRUE(written.contains(dir.file("./mine.bmp")));
+    EXPECT_FALSE(written.contains(dir.file("theirs.bmp")));
+    EXPECT_FALSE(written.contains(dir.file("missing.bmp")));
+    EXPECT_EQ(refusal("save1", dir.file("mine.bmp"), "", {}, &written), "");
+    EXPECT_NE(refusal("save1", dir.file("theirs.bmp"), "", {}, &written), "");
+    // Written or not, an input of the run is never replaced.
+    EXPECT_NE(refusal("save1", dir.file("mine.bmp"), "", {dir.file("mine.bmp")}, &written), "");
+}
+
+}  // namespace
