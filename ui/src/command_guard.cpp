@@ -36,6 +36,19 @@ bool InputBlock::isUserInput(const QEvent* event) {
         case QEvent::TouchEnd:
         case QEvent::ContextMenu:
         case QEvent::Close:
+        // Text typed through an input method (Japanese, for one) arrives without key events.
+        case QEvent::InputMethod:
+        case QEvent::TabletPress:
+        case QEvent::TabletMove:
+        case QEvent::TabletRelease:
+        case QEvent::NativeGesture:
+        case QEvent::Gesture:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonRelease:
+        case QEvent::NonClientAreaMouseButtonDblClick:
             return true;
         default:
             return false;

@@ -20,6 +20,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
+
+#include "imaging/errors.hpp"
 
 namespace ui {
 
@@ -297,12 +300,22 @@ bool FitPlotsWindow::saveSvg(const QString& path) {
     return painter.end();
 }
 
+void FitPlotsWindow::exportTo(const QString& path, bool svg) {
+    const std::string name = path.toStdString();
+    imaging::guardOutput(svg ? "Export SVG: the file" : "Export PNG: the file", name, "", {}, &exported_);
+    if (!(svg ? saveSvg(path) : savePng(path))) throw imaging::RunError::fileError("Cannot write", name);
+    exported_.remember(name);
+}
+
 void FitPlotsWindow::exportWithDialog(bool svg) {
     const QString filter = svg ? QStringLiteral("SVG (*.svg)") : QStringLiteral("PNG (*.png)");
     const QString path = QFileDialog::getSaveFileName(this, windowTitle(), QString(), filter);
     if (path.isEmpty()) return;
-    if (!(svg ? saveSvg(path) : savePng(path)))
-        QMessageBox::warning(this, windowTitle(), QStringLiteral("Cannot write %1").arg(path));
+    try {
+        exportTo(path, svg);
+    } catch (const std::exception& e) {
+        QMessageBox::warning(this, windowTitle(), QString::fromUtf8(e.what()));
+    }
 }
 
 }  // namespace ui

@@ -14,6 +14,7 @@
 
 #include <cmath>
 
+#include "imaging/errors.hpp"
 #include "ui/fit_plots_window.hpp"
 
 using ui::FitPlotsWindow;
@@ -154,6 +155,44 @@ private slots:
         QVERIFY(text.size() > 10000);
         QVERIFY(!w.savePng(dir.filePath(QStringLiteral("no/such/folder/x.png"))));
         QVERIFY(!w.saveSvg(dir.filePath(QStringLiteral("no/such/folder/x.svg"))));
+    }
+
+    // An export never replaces an existing picture (a photograph named as the export, whatever its
+    // extension): refused, the file unchanged. Its own earlier export it may replace.
+    void anExportRefusesAnExistingPhotograph() {
+        QTemporaryDir dir;
+        FitPlotsWindow w;
+        w.showFits(sampleSet());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QString photo = dir.filePath(QStringLiteral("photo.png"));
+        QImage picture(30, 20, QImage::Format_RGB32);
+        picture.fill(qRgb(200, 150, 120));
+        QVERIFY(picture.save(photo, "JPG"));
+        QFile before(photo);
+        QVERIFY(before.open(QIODevice::ReadOnly));
+        const QByteArray bytes = before.readAll();
+        before.close();
+        for (const bool svg : {false, true}) {
+            try {
+                w.exportTo(photo, svg);
+                QFAIL("the export replaced a photograph");
+            } catch (const imaging::RunError& e) {
+                QCOMPARE(e.kind(), imaging::ErrorKind::Refused);
+                QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("is an existing JPEG picture")), e.what());
+            }
+            QFile after(photo);
+            QVERIFY(after.open(QIODevice::ReadOnly));
+            QCOMPARE(after.readAll(), bytes);
+        }
+        const QString png = dir.filePath(QStringLiteral("fits.png"));
+        w.exportTo(png, false);
+        QVERIFY(hasInk(QImage(png)));
+        w.exportTo(png, false);  // its own export again
+        FitPlotsWindow other;
+        other.showFits(sampleSet());
+        QVERIFY_THROWS_EXCEPTION(imaging::RunError, other.exportTo(png, false));
+        QVERIFY_THROWS_EXCEPTION(imaging::RunError, w.exportTo(dir.filePath(QStringLiteral("no/x.png")), false));
     }
 };
 

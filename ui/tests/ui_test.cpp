@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -419,6 +420,32 @@ private slots:
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QTest::mouseClick(&button, Qt::LeftButton);
         QCOMPARE(clicked.size(), 1);
+    }
+
+    // Text from an input method (as Japanese is typed) and a drop are input too: both are dropped
+    // while the block lives, and taken again after it.
+    void inputBlockDropsInputMethodTextAndDrops() {
+        QLineEdit box;
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        box.setFocus();
+        const auto commit = [&box](const QString& text) {
+            QInputMethodEvent typed;
+            typed.setCommitString(text);
+            QApplication::sendEvent(&box, &typed);
+        };
+        {
+            InputBlock block;
+            commit(QStringLiteral(u"皮疹"));
+            QCoreApplication::postEvent(&box, new QInputMethodEvent(QString(), {}));
+            const QEvent drop(QEvent::Drop), tablet(QEvent::TabletPress), paint(QEvent::Paint);
+            QVERIFY(InputBlock::isUserInput(&drop));
+            QVERIFY(InputBlock::isUserInput(&tablet));
+            QVERIFY(!InputBlock::isUserInput(&paint));
+        }
+        QCOMPARE(box.text(), QString());
+        commit(QStringLiteral(u"皮疹"));
+        QCOMPARE(box.text(), QStringLiteral(u"皮疹"));
     }
 
     void guardReportsTheErrorAndKeepsWhatWasDone() {

@@ -12,7 +12,8 @@
 namespace ui {
 
 // While it lives: the wait pointer is shown and the user's input to the application (mouse, keys,
-// wheel, touch, context menus, closing a window) is dropped; the windows still repaint. Input that
+// text from an input method, wheel, touch, tablet, gestures, drops, context menus, closing a
+// window) is dropped; the windows still repaint. Input that
 // arrived meanwhile is delivered, and dropped, before the block ends, so no click acts late.
 class InputBlock : public QObject {
 public:

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imaging/loglog_fit.hpp"
+#include "imaging/output_guard.hpp"
 
 class QGridLayout;
 class QLabel;
@@ -59,6 +60,11 @@ public:
     // cannot be written.
     bool savePng(const QString& path);
     bool saveSvg(const QString& path);
+    // What "Export PNG…" and "Export SVG…" do with the chosen name: refuses (imaging::RunError),
+    // with nothing written, a name that is an existing picture this window did not export itself
+    // (imaging::guardOutput), then writes the charts; a file that cannot be written is a RunError
+    // naming it.
+    void exportTo(const QString& path, bool svg);
 
     // The chart views in display order: fits first, then histograms.
     const std::vector<QChartView*>& chartViews() const { return views_; }
@@ -78,6 +84,8 @@ private:
     QGridLayout* grid_ = nullptr;
     QLabel* hint_ = nullptr;
     std::vector<QChartView*> views_;
+    // The files this window exported: a second export may replace them.
+    imaging::WrittenFiles exported_;
 };
 
 }  // namespace ui
