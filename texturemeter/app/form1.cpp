@@ -207,6 +207,14 @@ void Form1::createControls() {
     Command2 = makeButton<QPushButton>(this, "Command2", QStringLiteral("END"), {670, 576, 147, 28});
     fitPlotsButton = makeButton<QPushButton>(this, "FitPlots", QStringLiteral("Fit plots"), {670, 540, 147, 28});
 
+    // Over Picture10, which nothing draws into and which stays where it is; the text lets
+    // clicks through to the pictures below.
+    statusLine = makeLabel(this, "StatusLine", {}, {396, 507, 266, 91});
+    statusLine->setWordWrap(true);
+    statusLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    statusLine->setAttribute(Qt::WA_TransparentForMouseEvents);
+    statusLine->setStyleSheet(QStringLiteral("color: #a00000;"));
+
     Picture1->setSurface(&s.photo);
     Picture2->setSurface(&s.monochromeImage);
     Picture3->setSurface(&s.hessianImage);
@@ -358,6 +366,12 @@ void Form1::showSession() {
     setIfChanged(Text20, s.regionXText);
     setIfChanged(Text21, s.regionYText);
     Label4->setText(qs(s.plotLabel));
+    QStringList warnings;
+    for (const std::string* warning : {&s.photoWarning, &s.squareWarning})
+        if (!warning->empty()) warnings << qs(*warning);
+    const QString status = warnings.join(QLatin1Char('\n'));
+    if (statusLine->text() != status) statusLine->setText(status);
+    statusLine->raise();
     Text2->setVisible(s.heightTextVisible);
     Text3->setVisible(s.widthTextVisible);
 

@@ -115,6 +115,9 @@ public:
     QPushButton* Command7;
     // Opens "Fit plots" (an addition in free space below P-1 .. P-3).
     QPushButton* fitPlotsButton;
+    // The window's warnings (a square reaching past the photograph's edge, a JPEG whose EXIF
+    // orientation is not 1), written over the empty Picture10; empty when there is none.
+    QLabel* statusLine;
 
 signals:
     // A status word has been painted into Picture8 during a run.

@@ -18,6 +18,7 @@
 #include <optional>
 
 #include "form1.hpp"
+#include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
 
@@ -95,9 +96,10 @@ int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(app, options)) return 2;
 
-    // A fixed seed seeds the generator as texturemeter-cli seeds it for its first photo.
+    // A fixed seed is the photograph's seed, as texturemeter-cli reports it for its first photo;
+    // the generator is seeded from it by the one seed rule.
     std::optional<imaging::FastRandom> random;
-    if (options.seed) random.emplace(imaging::deriveSeed(*options.seed, 0));
+    if (options.seed) random.emplace(imaging::generatorSeed(imaging::photoSeed(*options.seed, 0)));
     Form1 form(random ? &*random : nullptr);
     bool failed = false;
     const bool unattended = !options.screenshot.isEmpty() || !options.plotsScreenshot.isEmpty();
@@ -121,6 +123,14 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "texturemeter: --corner takes X,Y\n");
                 return 2;
             }
+            // A square entirely outside the photograph ends the program before any run.
+            try {
+                form.session().checkCorner(double(*x), double(*y), form.Text12->text().toStdString());
+            } catch (const imaging::RunError& e) {
+                std::fprintf(stderr, "texturemeter: --corner %s: %s\n", options.corner.toLocal8Bit().constData(),
+                             e.what());
+                return 2;
+            }
             form.clickPicture1(static_cast<int>(*x), static_cast<int>(*y));
         }
         if (!options.run.isEmpty()) form.pressRunButton(options.run.at(0).toLatin1());
@@ -133,6 +143,9 @@ int main(int argc, char** argv) {
 
     if (unattended) {
         QApplication::processEvents();
+        // The status line's warnings (a square reaching past an edge, a turned JPEG) go to stderr.
+        if (!form.statusLine->text().isEmpty())
+            std::fprintf(stderr, "texturemeter: %s\n", form.statusLine->text().toLocal8Bit().constData());
         bool saved = true;
         const auto save = [&saved](QWidget& window, const QString& file) {
             if (file.isEmpty()) return;

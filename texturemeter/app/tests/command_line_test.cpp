@@ -163,6 +163,36 @@ private slots:
         QCOMPARE(o.status, 1);
         QVERIFY(o.errors.contains("r.txt"));
     }
+
+    // x = 5000: a square entirely outside the photograph ends the program with status 2 and
+    // texturemeter-cli's message before any run; the results file is not even created. The tool
+    // refuses the same square with the same words.
+    void aCornerOutsideThePhotographEndsTheProgram() {
+        QTemporaryDir dir;
+        const QString photo = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
+        const QString results = dir.filePath(QStringLiteral("r.txt"));
+        const Outcome o = runProgram({"--open", photo, "--corner", "5000,5000", "--run", "A", "--results", results,
+                                      "--screenshot", dir.filePath(QStringLiteral("x.png"))});
+        QCOMPARE(o.status, 2);
+        const QByteArray message =
+            "the square --x 5000 --y 5000 --side 200 (pixels 5000..5200, 5000..5200) lies entirely outside the "
+            "photograph (400 x 300)";
+        QVERIFY2(o.errors.contains("\ntexturemeter: --corner 5000,5000: " + message + "\n") ||
+                     o.errors.startsWith("texturemeter: --corner 5000,5000: " + message + "\n"),
+                 o.errors.constData());
+        QVERIFY(!QFile::exists(results));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("x.png"))));
+        const Outcome cli = runProgram({"--x", "5000", "--y", "5000", "--output", results, photo}, {},
+                                       QStringLiteral(TEXTUREMETER_CLI_PROGRAM));
+        QVERIFY(cli.status != 0);
+        QVERIFY2(cli.errors.contains(message), cli.errors.constData());
+
+        // Reaching past an edge is only a warning: the run goes on.
+        const Outcome edge = runProgram({"--open", photo, "--corner", "300,200", "--run", "A", "--results", results,
+                                         "--screenshot", dir.filePath(QStringLiteral("edge.png"))});
+        QVERIFY2(edge.status == 0, edge.errors.constData());
+        QCOMPARE(readAll(results).count("\r\n"), 3);
+    }
 };
 
 QTEST_MAIN(CommandLineTest)

@@ -62,7 +62,8 @@ private slots:
     }
 
     // Every control lies inside the window, and no two shown controls overlap, except
-    // Picture10 lying over the derived-name boxes (and the unused boxes beside them).
+    // Picture10 lying over the derived-name boxes (and the unused boxes beside them), and the
+    // status line written over Picture10.
     void controlsFitAndDoNotOverlap() {
         Form1 form;
         showForm(form);
@@ -73,19 +74,24 @@ private slots:
             auto* w = qobject_cast<QWidget*>(child);
             if (w && !w->objectName().isEmpty() && w->isVisible()) controls << w;
         }
-        QCOMPARE(controls.size(), 49);  // with "Fit plots"
+        QCOMPARE(controls.size(), 50);  // with "Fit plots" and the status line
         for (QWidget* w : controls)
             QVERIFY2(form.rect().contains(w->geometry()), qPrintable(w->objectName()));
         for (int i = 0; i < controls.size(); ++i) {
             for (int j = i + 1; j < controls.size(); ++j) {
                 const QString a = controls[i]->objectName(), b = controls[j]->objectName();
                 const bool allowed = (a == "Picture10" && underPicture10.contains(b)) ||
-                                     (b == "Picture10" && underPicture10.contains(a));
+                                     (b == "Picture10" && underPicture10.contains(a)) ||
+                                     (a == "StatusLine" && (b == "Picture10" || underPicture10.contains(b))) ||
+                                     (b == "StatusLine" && (a == "Picture10" || underPicture10.contains(a)));
                 if (allowed) continue;
                 QVERIFY2(!controls[i]->geometry().intersects(controls[j]->geometry()),
                          qPrintable(a + " overlaps " + b));
             }
         }
+        // The status line lies inside Picture10, empty until there is something to say.
+        QVERIFY(form.Picture10->geometry().contains(form.statusLine->geometry()));
+        QCOMPARE(form.statusLine->text(), QString());
         // The window is just large enough: its right and bottom edges are close to a control.
         int right = 0, bottom = 0;
         for (QWidget* w : controls) {

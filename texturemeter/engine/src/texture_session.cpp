@@ -6,7 +6,9 @@
 #include "imaging/colour.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
+#include "imaging/output_guard.hpp"
 #include "imaging/paths.hpp"
+#include "texturemeter/square_placement.hpp"
 
 namespace texturemeter {
 
@@ -48,6 +50,8 @@ void TextureSession::selectImage(const std::string& directory, const std::string
     regionSide = 0;
     boxSizes.fill(0);
     imageFileName.clear();
+    squareWarning.clear();
+    photoWarning.clear();
 
     p2Picture.setVisible(false);
     heightTextVisible = widthTextVisible = true;
@@ -73,10 +77,27 @@ void TextureSession::refuseWithoutPhoto() const {
     throw imaging::RunError::refused("The photograph " + imagePath + " could not be loaded: choose a file again");
 }
 
+std::string TextureSession::checkCorner(double x, double y, const std::string& sideText) const {
+    refuseWithoutPhoto();
+    int16_t cornerX = 0, cornerY = 0, side = 0;
+    try {
+        cornerX = imaging::toInt16(static_cast<long long>(imaging::roundHalfEven(x)));
+        cornerY = imaging::toInt16(static_cast<long long>(imaging::roundHalfEven(y)));
+        side = imaging::parseInt16(sideText);
+    } catch (const imaging::RunError&) {
+        // The click raises these errors itself, at their own step.
+        return {};
+    }
+    // A side below 1 is no square; the run reports it with its own error.
+    if (side < 1) return {};
+    return squareOverhang(cornerX, cornerY, side, photo.width(), photo.height()).value_or(std::string());
+}
+
 void TextureSession::pressPhoto(double x, double y, const std::string& sideText) {
     // Without a loaded photo (none selected yet, or the last selection could not be read) there
     // is nothing to reload and no square to choose: the click is refused and changes nothing.
-    refuseWithoutPhoto();
+    // A square entirely outside the photograph is refused the same way, the corner kept.
+    const std::string warning = checkCorner(x, y, sideText);
     hessianImage.setVisible(false);
     plotLabel = "Plot";
     // Loading the photo again removes the box of an earlier click; photo holds the photo of
@@ -87,6 +108,7 @@ void TextureSession::pressPhoto(double x, double y, const std::string& sideText)
     regionSide = imaging::parseInt16(sideText);
     regionXText = imaging::numberText(static_cast<int>(regionX));
     regionYText = imaging::numberText(static_cast<int>(regionY));
+    squareWarning = warning;
     if (regionSide + y <= photo.scaleHeight() && regionSide + x < photo.scaleWidth()) {
         const int16_t left = imaging::sub16(regionX, 2), top = imaging::sub16(regionY, 2);
         const int16_t right = imaging::add16(imaging::add16(regionX, regionSide), 2);
@@ -130,6 +152,17 @@ RunOutcome TextureSession::run(Variant variant, const RunTexts& texts, RunObserv
     // earlier) picture under the selected name, so it is refused before anything changes or is
     // written; the results file of the last run stays as it was.
     refuseWithoutPhoto();
+    // Outputs and the square are checked before anything changes or is written.
+    imaging::guardOutput("results file (Output File, Text5)", texts.resultsName, "results file", {imagePath});
+    std::string warning;
+    try {
+        const int16_t side = imaging::parseInt16(texts.regionSide);
+        if (side >= 1) warning = squareOverhang(regionX, regionY, side, photo.width(), photo.height()).value_or(std::string());
+    } catch (const imaging::RunError& e) {
+        // A side that is not a 16-bit number fails in the run at its own step.
+        if (e.kind() == imaging::ErrorKind::Refused) throw;
+    }
+    squareWarning = warning;
     runHiddenPicture.setVisible(false);
     RunRequest request;
     request.variant = variant;

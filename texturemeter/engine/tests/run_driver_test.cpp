@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
@@ -14,6 +15,7 @@
 #include "texturemeter/results_file.hpp"
 #include "testdata/reference_data.hpp"
 #include "texturemeter/run_driver.hpp"
+#include "texturemeter/square_placement.hpp"
 #include "texturemeter/texture_session.hpp"
 
 namespace {
@@ -316,7 +318,7 @@ TEST_F(SessionRun, StartAWritesThreeLinesShowsStatusWordsAndDeletesTheDerivedIma
     s.pressPhoto(20, 30, "200");
     std::ofstream(dir_ / "1234d.bmp") << "keep me";
     RecordingObserver observer;
-    const RunOutcome out = s.run(Variant::A, texts_, &observer);
+    const RunOutcome out = s.run(Variant::A, texts_, &observer, FreezeStrategy::ThroughFiles);
     EXPECT_EQ(observer.words, (std::vector<std::string>{"Start", "白黒変化", "ヘシアン", "白黒全体", "line", "dot",
                                                         "curve", "END"}));
     EXPECT_EQ(observer.beeps, 1);
@@ -477,7 +479,7 @@ TEST_F(SessionRun, ADerivedNameEqualToThePhotographIsRefused) {
         s.selectImage(dir_.string(), name);
         RecordingObserver observer;
         try {
-            s.run(Variant::A, texts_, &observer);
+            s.run(Variant::A, texts_, &observer, FreezeStrategy::ThroughFiles);
             FAIL() << "ran over its own photograph";
         } catch (const imaging::RunError& e) {
             EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
@@ -513,13 +515,74 @@ TEST_F(SessionRun, AResultsFileThatIsThePhotographOrADerivedImageIsRefused) {
     RunTexts t = texts_;
     t.resultsName = s.derivedImageNames.monochrome;
     try {
-        s.run(Variant::A, t);
+        s.run(Variant::A, t, nullptr, FreezeStrategy::ThroughFiles);
         FAIL() << "the results file would be deleted as a derived image";
     } catch (const imaging::RunError& e) {
         EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
         EXPECT_NE(std::string(e.what()).find("Text13"), std::string::npos) << e.what();
     }
     EXPECT_FALSE(fs::exists(s.derivedImageNames.monochrome));
+}
+
+// A click whose square lies entirely outside the photograph (400 x 300) is refused with the
+// square rule's message and changes nothing; one reaching past an edge is taken with its warning.
+TEST_F(SessionRun, AClickEntirelyOutsideThePhotographIsRefusedAndKeepsTheCorner) {
+    imaging::FastRandom random(1);
+    TextureSession s(random);
+    s.selectImage(dir_.string(), "P1234.jpg");
+    s.pressPhoto(20, 30, "200");
+    const imaging::Image boxed = s.photo.image();
+    for (const auto& [x, y, side] : {std::tuple{5000.0, 10.0, "200"}, {10.0, 300.0, "200"}, {400.0, 0.0, "5"}}) {
+        try {
+            s.pressPhoto(x, y, side);
+            FAIL() << "took a corner outside the photograph";
+        } catch (const imaging::RunError& e) {
+            EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+            EXPECT_NE(std::string(e.what()).find("lies entirely outside the photograph (400 x 300)"), std::string::npos)
+                << e.what();
+        }
+        EXPECT_EQ(s.regionX, 20);
+        EXPECT_EQ(s.regionY, 30);
+        EXPECT_EQ(s.regionSide, 200);
+        EXPECT_EQ(s.regionXText, "20");
+        EXPECT_TRUE(s.photo.image().pixels == boxed.pixels);
+        EXPECT_EQ(s.squareWarning, "");
+    }
+    s.pressPhoto(399, 299, "200");  // one pixel inside: taken, with the warning
+    EXPECT_EQ(s.regionX, 399);
+    EXPECT_EQ(s.squareWarning, squareOverhang(399, 299, 200, 400, 300).value());
+    EXPECT_EQ(s.checkCorner(0, 0, "200"), "");
+    EXPECT_EQ(s.checkCorner(0, 0, "abc"), "");  // the click reports the side's own error
+    EXPECT_THROW(s.pressPhoto(0, 0, "abc"), imaging::RunError);
+    s.pressPhoto(0, 0, "200");
+    EXPECT_EQ(s.squareWarning, "");
+    EXPECT_EQ(s.regionX, 0);
+}
+
+// The results file named as an existing picture (by its content, whatever its name) is refused
+// before the run writes anything; a results file of an earlier run is replaced as before.
+TEST_F(SessionRun, AResultsFileThatIsAnExistingPictureIsRefused) {
+    imaging::FastRandom random(1);
+    TextureSession s(random);
+    s.selectImage(dir_.string(), "P1234.jpg");
+    imaging::saveBmp(imaging::Image(8, 8, imaging::kWhite), (dir_ / "notes.txt").string());
+    const std::string bytes = readFile(dir_ / "notes.txt");
+    RunTexts t = texts_;
+    t.resultsName = (dir_ / "notes.txt").string();
+    RecordingObserver observer;
+    try {
+        s.run(Variant::A, t, &observer);
+        FAIL() << "replaced a picture";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+        EXPECT_EQ(std::string(e.what()), "results file (Output File, Text5) " + t.resultsName +
+                                             " is a BMP picture, not a results file; it is not replaced");
+    }
+    EXPECT_TRUE(observer.words.empty());
+    EXPECT_EQ(readFile(dir_ / "notes.txt"), bytes);
+    s.run(Variant::A, texts_);
+    s.run(Variant::A, texts_);
+    EXPECT_EQ(crlfLines(readFile(dir_ / "results.txt")).size(), 3u);
 }
 
 TEST_F(SessionRun, RunWithoutAPhotographIsRefusedAndLeavesTheResultsFileAlone) {

@@ -30,7 +30,7 @@ public:
 
     // A click in the file list: selects `fileName` in `directory` (selection steps 1 to 10): resets
     // the region, loads the photo, fills the input path, the photo's size and the six derived names
-    // (beside the input, with the platform's separator). Throws when the photo cannot be loaded
+    // (beside the input, with the platform's separator; shown, not written). Throws when the photo cannot be loaded
     // (the reset of steps 1 to 5 has then already happened, as in the window).
     void selectImage(const std::string& directory, const std::string& fileName);
     // The same with the decoding done by `decode` (given the host path of the selected file), e.g.
@@ -48,9 +48,15 @@ public:
     unsigned long photoDecodes() const { return photoDecodes_.load(); }
 
     // Mouse button pressed on the photo at (x, y), any button: the region corner. `sideText` is the
-    // current "Sampling width" ("Type mismatch"/"Overflow" from here). Refused (nothing changed)
-    // while no photograph is loaded.
+    // current "Sampling width" ("Type mismatch"/"Overflow" from here). Refused (nothing changed,
+    // the previous corner kept) while no photograph is loaded, and when the square would lie
+    // entirely outside the photograph (squareOverhang's message); a square that only reaches
+    // past an edge is taken, with squareOverhang's warning in `squareWarning`.
     void pressPhoto(double x, double y, const std::string& sideText);
+    // The corner check of a click at (x, y) with that "Sampling width", changing nothing: throws
+    // the refusal of a square entirely outside the loaded photograph, returns the warning of one
+    // that reaches past an edge (empty: inside, or texts the click itself refuses).
+    std::string checkCorner(double x, double y, const std::string& sideText) const;
 
     // Mouse moved over the photo: prints the grey level under the pointer into `greyReadout`.
     void movePointerOverPhoto(double x, double y);
@@ -61,13 +67,18 @@ public:
     void pressP3() { hessianImage.setVisible(true); }
 
     // "Start(A)", "START(B)-Processing of reflection effect", "Start (C) Normalization": the whole
-    // run with `texts` as typed. The derived images are written beside the input under
-    // `derivedImageNames`, frozen through those files and deleted at the end (`freeze` = InMemory
-    // skips the files). The observer sees every status word and the beep. Refused
-    // (ErrorKind::Refused, nothing changed, no file touched) while no photograph is loaded: none
-    // selected yet, or the last selected file could not be read.
+    // run with `texts` as typed. Before anything is printed or written it is refused when the
+    // results file is the photograph or an existing picture (imaging::guardOutput), or when the
+    // square of the corner and "Sampling width" lies entirely outside the photograph; a square
+    // reaching past an edge runs with squareOverhang's warning in `squareWarning`. The derived images are frozen in memory (the pixels a BMP round
+    // trip gives, as texturemeter-cli freezes them), so no picture beside the photograph is
+    // written or deleted; `derivedImageNames` only name them. With `freeze` = ThroughFiles they
+    // are written under those names, frozen through the files and deleted at the end. The
+    // observer sees every status word and the beep. Refused (ErrorKind::Refused, nothing
+    // changed, no file touched) while no photograph is loaded: none selected yet, or the last
+    // selected file could not be read.
     RunOutcome run(Variant variant, const RunTexts& texts, RunObserver* observer = nullptr,
-                   FreezeStrategy freeze = FreezeStrategy::ThroughFiles);
+                   FreezeStrategy freeze = FreezeStrategy::InMemory);
 
     // Whether `photo` holds the photograph named by `imagePath` (false before the first
     // selection and after a selection whose file could not be read).
@@ -107,6 +118,11 @@ public:
     std::string plotLabel;            // "Plot" after a click on the photo
     bool heightTextVisible = true;
     bool widthTextVisible = true;
+    // What the window's status line shows besides the status words: the warning of a square that
+    // reaches past the photograph's edge (after a click or a run), and the photograph's own
+    // warning (a JPEG whose EXIF orientation is not 1). Empty when there is nothing to say.
+    std::string squareWarning;
+    std::string photoWarning;
 
 private:
     TextureSession(imaging::UniformRandom& random, bool owned);
