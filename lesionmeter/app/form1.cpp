@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "fit_plot_set.hpp"
+#include "imaging/output_guard.hpp"
 #include "imaging/paths.hpp"
 #include "lesionmeter/stages.hpp"
 
@@ -95,7 +96,7 @@ void Form1::wireEvents() {
     connect(commands_[6], &QPushButton::clicked, this, [this] { run([this] { session_.axis(); }); });
     connect(commands_[7], &QPushButton::clicked, this, [this] { run([this] { session_.showInformation(); }); });
     connect(commands_[8], &QPushButton::clicked, this, [this] { run([this] { session_.loadcal(); }); });
-    connect(commands_[9], &QPushButton::clicked, this, [this] { run([this] { session_.save1(); }); });
+    connect(commands_[9], &QPushButton::clicked, this, &Form1::save1Command);
 
     connect(options_[1], &QRadioButton::clicked, this, [this] { run([this] { session_.selectIn(); }); });
     connect(options_[2], &QRadioButton::clicked, this, [this] { run([this] { session_.selectOut(); }); });
@@ -212,7 +213,10 @@ void Form1::saveMarksCommand() {
     run([&] {
         if (session_.selectedFileName().empty())
             throw imaging::RunError::refused("Save marks: load a photograph and click the samples first");
-        writeMarks(name.toStdString(), marksOf(session_));
+        const std::string file = name.toStdString();
+        imaging::guardOutput("Save marks: the marks file", file, "marks file", {session_.texts().imagePath},
+                             &session_.writtenFiles());
+        writeMarks(file, marksOf(session_));
     });
 }
 
@@ -262,6 +266,20 @@ void Form1::calcAndDrawCommand() {
     };
     // The message box opens once the window takes input again, so that the user can close it.
     guard_.runBlocked([&] { session_.calcAndDraw(callbacks); });
+}
+
+void Form1::save1Command() {
+    // An existing file that "save1" did not write in this session is replaced only when the user
+    // says so; without a user (ask_ answers no) it is refused. Pictures are refused without asking.
+    bool replacesAnother = false;
+    if (!run([&] { replacesAnother = session_.save1ReplacesAnotherFile(); })) return;
+    const QString name = QString::fromStdString(session_.texts().outlineFileName);
+    const bool replace =
+        replacesAnother && ask_ &&
+        ask_(QStringLiteral("%1 (Text22) already exists and was not written by \"save1\" in this session.\n\n"
+                            "Replace it with the outline?")
+                 .arg(name));
+    run([&] { session_.save1(replace); });
 }
 
 void Form1::fractalCalcCommand() {
@@ -320,12 +338,18 @@ void Form1::syncFromSession() {
     syncStates();
     syncPictures();
     syncMarks();
+    syncStatus();
     syncTitle();
 }
 
 void Form1::syncMarks() {
     marksOverlay_->setMarks(marksOf(session_));
     marksOverlay_->setVisible(showMarks_->isChecked());
+}
+
+void Form1::syncStatus() {
+    const QString warning = QString::fromStdString(session_.photoWarning());
+    if (statusLine_->text() != warning) statusLine_->setText(warning);
 }
 
 void Form1::syncTitle() {

@@ -54,6 +54,8 @@ public:
     QCheckBox* showMarks() const { return showMarks_; }
     QPushButton* saveMarks() const { return saveMarks_; }
     QPushButton* loadMarks() const { return loadMarks_; }
+    // The status line beside them: the photograph's warning (empty when there is none).
+    QLabel* statusLine() const { return statusLine_; }
     // The marks drawn over the photograph (what "Show marks" shows).
     QWidget* marksOverlay() const { return marksOverlay_; }
     ui::FileChooser* chooser() const { return chooser_; }
@@ -113,6 +115,7 @@ private:
     bool fileChosen(const QString& folder, const QString& name);
     bool loadPhotograph(const QString& folder, const QString& name, bool fit);
     void calcAndDrawCommand();
+    void save1Command();
     void endCommand();
     void picture1Moved(double x, double y);
     void picture1Pressed(double x, double y, Qt::MouseButtons buttons);
@@ -131,6 +134,7 @@ private:
     void syncPictures();
     void syncMarks();
     void syncTitle();
+    void syncStatus();
 
     LesionSession& session_;
     std::array<ui::PictureView*, 19> pictures_{};
@@ -145,6 +149,7 @@ private:
     QCheckBox* showMarks_ = nullptr;
     QPushButton* saveMarks_ = nullptr;
     QPushButton* loadMarks_ = nullptr;
+    QLabel* statusLine_ = nullptr;
     MarksOverlay* marksOverlay_ = nullptr;
     ui::FileChooser* chooser_ = nullptr;
     ui::CommandGuard guard_;

@@ -206,6 +206,12 @@ void Form1::buildOtherControls() {
     loadMarks_ = new QPushButton(QStringLiteral("Load marks"), this);
     loadMarks_->setObjectName("LoadMarks");
     loadMarks_->setGeometry(192, 632, 81, 20);
+    statusLine_ = new QLabel(this);
+    statusLine_->setObjectName("StatusLine");
+    statusLine_->setGeometry(282, 628, 403, 27);
+    statusLine_->setWordWrap(true);
+    statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    statusLine_->setStyleSheet(QStringLiteral("color: #a00000;"));
     for (QPushButton* button : {saveMarks_, loadMarks_}) {
         button->setStyleSheet(QStringLiteral("QPushButton { padding: 0px; }"));
         button->setAutoDefault(false);

@@ -296,7 +296,13 @@ private slots:
                     black = {x, y};
         QVERIFY(black.x() > 0);
         outline.at(grey.x(), grey.y()) = imaging::greyColour(128);
-        imaging::saveBmp(outline, file.toStdString());
+        {
+            // Edited in place: still the file "save1" wrote, which "loadcal" consumes.
+            QFile edited(file);
+            QVERIFY(edited.open(QIODevice::ReadWrite | QIODevice::Truncate));
+            const std::string bytes = imaging::encodeBmp(outline);
+            QCOMPARE(edited.write(bytes.data(), qint64(bytes.size())), qint64(bytes.size()));
+        }
 
         QTest::mouseClick(form().command(8), Qt::LeftButton);
         QVERIFY2(fx->messages.isEmpty(), qPrintable(fx->messages.join('\n')));

@@ -10,6 +10,7 @@
 #include "imaging/file_output.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
+#include "imaging/output_guard.hpp"
 #include "imaging/paths.hpp"
 #include "imaging/picture_fit.hpp"
 #include "lesionmeter/results_row.hpp"
@@ -154,7 +155,11 @@ bool LesionSession::photographTooLarge() const {
 }
 
 void LesionSession::save2() {
-    appendResultsRow(texts_.resultsFileName, resultsOf(*this, dateTime_ ? dateTime_() : localDateTime()));
+    if (samplesChangedSinceCalc())
+        throw imaging::RunError::refused("samples changed since Calc + Draw; press Calc + Draw again");
+    const std::string& name = texts_.resultsFileName;
+    imaging::guardOutput("Save 2 file", name, "results file", {texts_.imagePath}, &written_);
+    appendResultsRow(name, resultsOf(*this, dateTime_ ? dateTime_() : localDateTime()));
 }
 
 void LesionSession::showInformation() {
@@ -173,6 +178,7 @@ void LesionSession::end() {
 // ---- Colour sampling and profiles -----------------------------------------------------------
 
 void LesionSession::selectIn() {
+    if (state_.inCount != 0) ++samplesVersion_;
     sampleClass_ = SampleClass::In;
     state_.inCount = 0;
     pictures_.sampleCount.cls();
@@ -180,6 +186,7 @@ void LesionSession::selectIn() {
 }
 
 void LesionSession::selectOut() {
+    if (state_.outCount != 0) ++samplesVersion_;
     sampleClass_ = SampleClass::Out;
     state_.outCount = 0;
     pictures_.sampleCount.cls();
@@ -206,6 +213,7 @@ void LesionSession::mouseDown(int button, float x, float y) {
             throw imaging::RunError::refused(
                 "Sample refused: at most 50 samples per class (select \"IN\" or \"OUT\" again to start the class anew)");
         const int n = imaging::add16(count, 1);
+        ++samplesVersion_;
         count = static_cast<int16_t>(n);
         (in ? state_.inRed : state_.outRed)[n] = static_cast<float>(ch.red);
         (in ? state_.inGreen : state_.outGreen)[n] = static_cast<float>(ch.green);
@@ -227,6 +235,7 @@ void LesionSession::mouseDown(int button, float x, float y) {
         state_.centreX = x;
         state_.centreY = y;
         centreClick_ = std::make_pair(x, y);
+        ++samplesVersion_;
     }
 }
 
@@ -315,6 +324,7 @@ void LesionSession::runCalcAndDraw(const Discriminant* fixed, const CalcCallback
     classifyPicture(pictures_.photo, chosen, state_, pictures_.lesionMap);
     trimOutside(state_, pictures_.lesionMap, random);
     plotLuminanceProfiles(pictures_.photo, pictures_.upperRowProfile, pictures_.leftColumnProfile, pictures_.lowerRowProfile, pictures_.rightColumnProfile);
+    calcSamplesVersion_ = samplesVersion_;
     calcDone_ = true;
 }
 
@@ -351,16 +361,24 @@ void LesionSession::pointerOverLesionMap(int button) {
 
 // ---- Outline save and reload ----------------------------------------------------------------
 
-void LesionSession::save1() {
-    const std::string name = texts_.outlineFileName;
+bool LesionSession::save1ReplacesAnotherFile() const {
+    const std::string& name = texts_.outlineFileName;
     if (name.empty())
         throw imaging::RunError::refused("save1: Text22 holds no outline file name (load an image first)");
-    // The outline file must not replace the photograph it was drawn from.
-    if (!texts_.imagePath.empty() && imaging::sameFile(name, texts_.imagePath))
-        throw imaging::RunError::refused("save1: the outline file " + name + " (Text22) is the photograph " +
-                                         texts_.imagePath + " itself; change the name in Text22");
+    // The outline file must not replace the photograph it was drawn from, nor any other picture
+    // this session did not write.
+    imaging::guardOutput("save1: the outline file (Text22)", name, "", {texts_.imagePath}, &written_);
+    return imaging::fileExists(name) && !written_.contains(name);
+}
+
+void LesionSession::save1(bool replaceExisting) {
+    const std::string name = texts_.outlineFileName;
+    if (save1ReplacesAnotherFile() && !replaceExisting)
+        throw imaging::RunError::refused("save1: " + name + " (Text22) already exists and was not written by "
+                                         "\"save1\" in this session; it is not replaced; change the name in Text22");
     pictures_.outline.setAutoRedraw(false);
     imaging::savePicture(pictures_.outline.image(), imaging::hostPath(name));
+    written_.remember(name);
 }
 
 void LesionSession::loadcal() {
@@ -386,7 +404,8 @@ void LesionSession::loadcal() {
     pictures_.outline.cls();
     pictures_.outline.setPicture(std::move(outline));
     pictures_.outline.setAutoRedraw(false);
-    imaging::deleteFile(name);
+    // Only a file this session wrote is consumed; the user's own files stay.
+    if (written_.contains(name)) imaging::deleteFile(name);
     redrawReloadedOutline(state_, pictures_.outline);
 }
 

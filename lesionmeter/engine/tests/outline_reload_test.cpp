@@ -8,6 +8,7 @@
 
 #include "imaging/colour.hpp"
 #include "imaging/errors.hpp"
+#include "imaging/image_file.hpp"
 #include "imaging/random.hpp"
 #include "lesionmeter/lesion_session.hpp"
 #include "lesionmeter/stages.hpp"
@@ -118,10 +119,76 @@ TEST(SaveAndLoadcal, AnOutlineFileThatIsThePhotographIsRefused) {
         FAIL() << "the outline replaced the photograph";
     } catch (const imaging::RunError& e) {
         EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
-        EXPECT_NE(std::string(e.what()).find("is the photograph"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("is the input photograph"), std::string::npos) << e.what();
     }
     std::ifstream after(scratch.file("me.bmp"), std::ios::binary);
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>()), bytes);
+}
+
+std::string fileBytes(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// "x.bmp" open and the user's own picture "xU.bmp" beside it: "save1" refuses it (it is not the
+// session's), "loadcal" reads it but leaves it where it is.
+TEST(SaveAndLoadcal, AnotherPictureIsNeitherReplacedNorDeleted) {
+    testing::ScratchFolder scratch;
+    imaging::FastRandom random(1);
+    LesionSession session(random);
+    imaging::saveBmp(imaging::Image(40, 30, imaging::rgbColour(200, 150, 120)), scratch.file("x.bmp"));
+    imaging::Image other(313, 305, imaging::kWhite);
+    for (int x = 20; x < 60; ++x) other.at(x, 40) = imaging::kBlack;
+    imaging::saveBmp(other, scratch.file("xU.bmp"));
+    const std::string bytes = fileBytes(scratch.file("xU.bmp"));
+    session.openChooser();
+    session.loadImage(scratch.path().string(), "x.bmp");
+    session.texts().outlineFileName = scratch.file("xU.bmp");
+    try {
+        session.save1(true);  // not even with the user's consent: it is a picture
+        FAIL() << "replaced another picture";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+        EXPECT_NE(std::string(e.what()).find("is an existing BMP picture; it is not replaced"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(fileBytes(scratch.file("xU.bmp")), bytes);
+    session.loadcal();
+    EXPECT_EQ(fileBytes(scratch.file("xU.bmp")), bytes);
+    EXPECT_TRUE(session.outlineShown());
+    EXPECT_TRUE(session.save2Enabled());
+}
+
+// Any other existing file: replaced only with consent; the file save1 wrote is replaced again
+// without it and consumed by loadcal.
+TEST(SaveAndLoadcal, AnExistingFileIsReplacedOnlyWithConsent) {
+    testing::ScratchFolder scratch;
+    imaging::FastRandom random(1);
+    LesionSession session(random);
+    const std::string name = scratch.file("outlineU.bmp");
+    std::ofstream(name, std::ios::binary) << "notes";
+    session.texts().outlineFileName = name;
+    session.pictures().outline.line(20, 20, 60, 20, imaging::kBlack);
+    EXPECT_TRUE(session.save1ReplacesAnotherFile());
+    try {
+        session.save1();
+        FAIL() << "replaced a file without consent";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+        EXPECT_NE(std::string(e.what()).find("already exists"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(fileBytes(name), "notes");
+    session.save1(true);
+    EXPECT_EQ(imaging::pictureFormatOf(name), "BMP");
+    EXPECT_FALSE(session.save1ReplacesAnotherFile());
+    session.save1();  // its own file
+    session.loadcal();
+    EXPECT_FALSE(std::filesystem::exists(name));
+    // Replaced by someone else between save1 and loadcal (a new file under the name): kept.
+    session.save1();
+    imaging::saveBmp(imaging::Image(313, 305, imaging::kWhite), name);
+    session.loadcal();
+    EXPECT_TRUE(std::filesystem::exists(name));
 }
 
 }  // namespace

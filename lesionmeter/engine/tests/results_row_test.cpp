@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <vector>
 
 #include "imaging/errors.hpp"
 #include "imaging/random.hpp"
@@ -143,6 +146,68 @@ TEST_F(Save2, NeverRewritesEarlierRowsAndAFailureKeepsTheSession) {
     EXPECT_EQ(readAll(file), text);
     session.texts().resultsFileName = ("");
     EXPECT_THROW(session.save2(), imaging::RunError);
+}
+
+// Samples added, a class started anew or the centre moved after "Calc + Draw": the row would pair
+// those positions with the means of the samples measured, so "Save 2" refuses until "Calc + Draw"
+// runs again. A session without a "Calc + Draw" has nothing to compare.
+TEST_F(Save2, RefusesSamplesChangedSinceCalcAndDraw) {
+    const std::string file = scratch.file("10esult.txt");
+    testing::loadAndSample(session, morph::testdata::lesionReference());
+    EXPECT_FALSE(session.samplesChangedSinceCalc());
+    const std::vector<std::function<void()>> changes = {
+        [&] { session.leftClick(12, 12); },            // an OUT sample added
+        [&] { session.selectIn(); },                   // the IN class started anew
+        [&] { session.rightClick(100, 100); },         // the centre moved
+    };
+    for (std::size_t k = 0; k < changes.size(); ++k) {
+        SCOPED_TRACE(k);
+        session.calcAndDraw();
+        session.selectLine();
+        EXPECT_FALSE(session.samplesChangedSinceCalc());
+        changes[k]();
+        EXPECT_TRUE(session.samplesChangedSinceCalc());
+        try {
+            session.save2();
+            FAIL() << "saved a row of changed samples";
+        } catch (const imaging::RunError& e) {
+            EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+            EXPECT_STREQ(e.what(), "samples changed since Calc + Draw; press Calc + Draw again");
+        }
+        EXPECT_FALSE(std::filesystem::exists(file));
+        if (k == 1) {  // IN again needs samples before "Calc + Draw"
+            for (auto [x, y] : morph::testdata::lesionReference().in) session.leftClick(float(x), float(y));
+            session.selectOut();
+            for (auto [x, y] : morph::testdata::lesionReference().out) session.leftClick(float(x), float(y));
+        }
+    }
+    // Measured again, the row is written with the samples measured.
+    session.calcAndDraw();
+    session.selectLine();
+    session.save2();
+    const std::string text = readAll(file);
+    EXPECT_EQ(cellsOf(text.substr(text.find('\n') + 1))[6], std::to_string(session.state().outCount));
+}
+
+// The Save 2 file named as a photograph (another one, or the input itself in another spelling)
+// is refused and left as it was.
+TEST_F(Save2, RefusesAPhotographAsItsFile) {
+    testing::loadAndSample(session, morph::testdata::lesionReference());
+    const std::string victim = scratch.file("victim.jpg");
+    std::filesystem::copy_file(morph::testdata::lesionReference().image, victim);
+    const std::string bytes = readAll(victim);
+    const std::filesystem::path input(morph::testdata::lesionReference().image);
+    for (const std::string& name : {victim, (input.parent_path() / "." / input.filename()).string()}) {
+        session.texts().resultsFileName = name;
+        try {
+            session.save2();
+            FAIL() << "wrote into " << name;
+        } catch (const imaging::RunError& e) {
+            EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+            EXPECT_EQ(std::string(e.what()).rfind("Save 2 file " + name + " is ", 0), 0u) << e.what();
+        }
+    }
+    EXPECT_EQ(readAll(victim), bytes);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 
 #include "imaging/file_output.hpp"
 #include "imaging/loglog_fit.hpp"
+#include "imaging/output_guard.hpp"
 #include "imaging/random.hpp"
 #include "imaging/surface.hpp"
 #include "lesionmeter/analysis_state.hpp"
@@ -158,8 +159,13 @@ public:
     void end();
     // "Save 2": appends the results of the analysis as one row to the results file named by its
     // text ("c:\10esult.txt", $HOME/10esult.txt), after a header when the file is new or empty.
-    // Earlier rows are never rewritten; a failure changes nothing in the session.
+    // Earlier rows are never rewritten; a failure changes nothing in the session. Refused, with
+    // nothing written, when the file is the photograph or another existing picture
+    // (imaging::guardOutput), and when samples (or the centre) were added or changed after the
+    // last "Calc + Draw": the row would pair those positions with the means of other samples.
     void save2();
+    // Whether the samples or the centre changed since the last "Calc + Draw" that gave results.
+    bool samplesChangedSinceCalc() const { return calcDone_ && samplesVersion_ != calcSamplesVersion_; }
     // The clock that dates the rows of "Save 2" (local time "YYYY-MM-DD HH:MM:SS" by default).
     void setDateTimeSource(std::function<std::string()> source) { dateTime_ = std::move(source); }
 
@@ -242,11 +248,22 @@ public:
 
     // ---- Outline save and reload -------------------------------------------------------------
 
-    // "save1": writes the outline as a BMP file named by the outline file name.
-    void save1();
-    // "loadcal": rereads that file, deletes it and redraws the outline. Without the file: a
-    // message naming it, nothing changed.
+    // "save1": writes the outline as a BMP file named by the outline file name. Refused, with
+    // nothing written, when the name is the photograph or another existing picture this session
+    // did not write (imaging::guardOutput), and when it names any other existing file this
+    // session did not write, unless `replaceExisting` (the window asks the user first; the
+    // routes without a user never pass it).
+    void save1(bool replaceExisting = false);
+    // Whether "save1" would replace an existing file this session did not write (so that the
+    // window asks first). Throws the refusal of save1 when the name may not be written at all.
+    bool save1ReplacesAnotherFile() const;
+    // "loadcal": rereads that file, redraws the outline and deletes the file when this session
+    // wrote it ("save1"); a file the session did not write stays. Without the file: a message
+    // naming it, nothing changed.
     void loadcal();
+    // The files this session wrote itself ("save1", "Save 2", marks): those it may replace.
+    imaging::WrittenFiles& writtenFiles() { return written_; }
+    const imaging::WrittenFiles& writtenFiles() const { return written_; }
 
     // ---- Measurements ------------------------------------------------------------------------
 
@@ -284,6 +301,10 @@ public:
     bool chooserShown() const { return chooserShown_; }
     bool save2Enabled() const { return save2Enabled_; }
 
+    // The loaded photograph's warning for the window's status line (a JPEG whose EXIF orientation
+    // is not 1); empty when there is none.
+    const std::string& photoWarning() const { return photoWarning_; }
+
     // The file name selected in the chooser (without folder), as written in RGB output lines.
     const std::string& selectedFileName() const { return selectedFileName_; }
     // Whether the RGB output file is open (between start-up and "END").
@@ -309,6 +330,7 @@ private:
     PointerShape lesionMapPointer_ = PointerShape::Arrow;
     bool rgbOutputTicked_ = false;
     std::string selectedFileName_;
+    std::string photoWarning_;
     std::string rgbOutputName_;
     std::unique_ptr<imaging::OutputFile> rgbOutput_;
     Discriminant chosen_;
@@ -328,6 +350,11 @@ private:
     bool fractalDone_ = false;
     bool axisDone_ = false;
     std::function<std::string()> dateTime_;
+    // Counts every change of the samples and the centre; the last "Calc + Draw" that gave
+    // results measured the samples of calcSamplesVersion_.
+    unsigned long long samplesVersion_ = 0;
+    unsigned long long calcSamplesVersion_ = 0;
+    imaging::WrittenFiles written_;
 };
 
 }  // namespace lesionmeter
