@@ -99,7 +99,9 @@ TEST(ExifOrientation, CutOrDamagedBlocksGiveZeroOrTheValueNeverACrash) {
         const Bytes cut(jpeg.begin(), jpeg.begin() + long(size));
         const int orientation = orientationOf(cut);
         EXPECT_TRUE(orientation == 0 || orientation == 6) << size;
-        if (size >= blockEnd) EXPECT_EQ(orientation, 6) << size;
+        if (size >= blockEnd) {
+            EXPECT_EQ(orientation, 6) << size;
+        }
     }
     // Every byte of the block changed in turn to 0x00 and 0xFF: still no crash, always 0..8.
     for (std::size_t at = 2; at < blockEnd; ++at) {

@@ -23,7 +23,9 @@
 #include <vector>
 
 #include "batch_checks.hpp"
+#include "imaging/command_line.hpp"
 #include "imaging/errors.hpp"
+#include "imaging/exif_orientation.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/paths.hpp"
@@ -51,7 +53,8 @@ struct Options {
     std::string json;
     std::vector<std::string> images;
     // The seed the run uses: --seed, or one read from the clock (reported so that the run can be
-    // repeated). Image i uses deriveSeed(baseSeed, i).
+    // repeated). Image i reports the photo seed photoSeed(baseSeed, i) and is analysed with the
+    // generator seeded by generatorSeed of it: that seed alone, with the image alone, repeats it.
     uint64_t baseSeed = 0;
 };
 
@@ -60,6 +63,7 @@ struct ImageResult {
     bool done = false;
     bool failed = false;
     std::optional<std::string> warning;  // the square reaches past the photograph's edge
+    int exifOrientation = 0;             // as the JPEG's Exif block records it (0: none)
     std::vector<std::string> lines;
     std::optional<TextureMeasurements> measurements;
     TextureFits fits;  // behind the measurements' dimensions
@@ -108,7 +112,8 @@ ImageResult analyseOne(const Options& o, std::size_t index, Worker& worker) {
             request.derived.names = derivedNames(o.keepDerived, request.imageFileName);
             request.derived.deleteAtEnd = false;
         }
-        imaging::FastRandom random(imaging::deriveSeed(o.baseSeed, index));
+        result.exifOrientation = imaging::exifOrientation(o.images[index]);
+        imaging::FastRandom random(imaging::generatorSeed(imaging::photoSeed(o.baseSeed, index)));
         try {
             RunOutcome outcome = runAnalysis(PhotoView(worker.photo), request, worker.workspace, lines, random);
             result.measurements = outcome.measurements;
@@ -208,7 +213,8 @@ Json reportHead(const Options& o) {
 // One image of the --json document: what it is, the seed it used, and its measurements or error.
 Json reportImage(const Options& o, std::size_t index, const ImageResult& r) {
     Json entry = imaging::imageEntry(fileNameOf(o.images[index]), o.images[index]);
-    entry["seed"] = imaging::deriveSeed(o.baseSeed, index);
+    entry["seed"] = imaging::photoSeed(o.baseSeed, index);
+    entry["exifOrientation"] = r.exifOrientation;
     if (r.failed)
         entry["error"] = r.error;
     else if (r.measurements)
@@ -275,6 +281,10 @@ int run(const Options& o) {
             }
             r = std::move(outcomes[i]);
         }
+        if (const std::string turned = imaging::exifOrientationWarning(r.exifOrientation); !turned.empty()) {
+            progress.pause();
+            std::fprintf(stderr, "texturemeter-cli: %s: warning: %s\n", o.images[i].c_str(), turned.c_str());
+        }
         if (r.warning) {
             progress.pause();
             std::fprintf(stderr, "texturemeter-cli: %s: warning: %s\n", o.images[i].c_str(), r.warning->c_str());
@@ -323,21 +333,6 @@ int run(const Options& o) {
     return anyFailed ? 1 : 0;
 }
 
-// A check that an option's text is a plain whole number within [low, high], with a plain message.
-CLI::Validator wholeNumberIn(uint64_t low, uint64_t high) {
-    const std::string range = std::to_string(low) + ".." + std::to_string(high);
-    return CLI::Validator(
-        [=](std::string& text) -> std::string {
-            const std::string refusal = "must be a whole number from " + range + ", not \"" + text + "\"";
-            if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return refusal;
-            errno = 0;
-            const unsigned long long v = std::strtoull(text.c_str(), nullptr, 10);
-            if (errno == ERANGE || v < low || v > high) return refusal;
-            return "";
-        },
-        range);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -366,19 +361,24 @@ int main(int argc, char** argv) {
     app.add_option("--seed", o.seed,
                    "fixed seed: each image's random numbers depend only on it and the image's place "
                    "(default: a seed from the clock, reported on stderr)")
-        ->check(wholeNumberIn(0, UINT64_MAX));
+        ->check(imaging::wholeNumberIn(0, UINT64_MAX));
     app.add_option("--json", o.json,
                    "also write a JSON report: version, parameters, seed, and per image its size, SHA-256 and "
                    "named measurements at full precision (or its error)");
     app.add_option("--jobs", o.jobs,
                    "images analysed in parallel (default: the number of cores; more than the images or the cores "
                    "is reduced to that, with a note)")
-        ->check(wholeNumberIn(1, 4096));
+        ->check(imaging::wholeNumberIn(1, 4096));
     app.add_option("--keep-derived", o.keepDerived,
                    "write the derived images (h, a, b, c, e .bmp) into this directory and keep them")
         ->check(CLI::ExistingDirectory);
     app.add_option("IMAGE", o.images, "photographs (JPEG, BMP or PNG)")->required();
-    CLI11_PARSE(app, argc, argv);
+    app.footer(
+        "Exit status: 0 when every image was analysed and written; 1 when an image failed (named on stderr, "
+        "the other images' rows are written); 2 for a usage error (an unknown option, no image, a value out of "
+        "range or of the wrong kind), a refused parameter or output, or a failed write; 130 when interrupted "
+        "(Ctrl-C).");
+    if (const auto status = imaging::parseCommandLine(app, "texturemeter-cli", argc, argv)) return *status;
     o.baseSeed = o.seed ? *o.seed : imaging::clockSeed();
     return run(o);
 }

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "imaging/exif_orientation.hpp"
 #include "imaging/random.hpp"
 #include "lesionmeter/marks.hpp"
 #include "lesionmeter/results_row.hpp"
@@ -48,7 +49,9 @@ int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, b
     std::mutex mutex;
     std::condition_variable finished;
     std::atomic<std::size_t> next{0};
-    // Photographs without any seed get one of their own, each from the clock and its position.
+    // Photographs without any seed get one of their own: the photo seed of their place in a batch
+    // whose base seed is read from the clock. Each is reported; given back as --seed with the
+    // photograph alone, it repeats the photograph's row.
     const uint64_t clockBase = imaging::clockSeed();
 
     auto analyseOne = [&](std::size_t i) {
@@ -61,7 +64,7 @@ int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, b
             script.marks = readMarks(marksFileFor(photo));
             script.seed = batch.seed ? batch.seed : script.marks->seed;
             outcome.report.seedSource = batch.seed ? "option" : script.marks->seed ? "marks" : "clock";
-            if (!script.seed) script.seed = imaging::deriveSeed(clockBase, i) >> 11;
+            if (!script.seed) script.seed = imaging::photoSeed(clockBase, i);
             outcome.report.seed = script.seed;
             script.fit = batch.fit;
             AnalysisResults r = runScriptedAnalysis(script);
@@ -69,6 +72,7 @@ int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, b
             outcome.report.measurements = r.measurements;
             outcome.report.fits = r.fits;
             outcome.report.scale = r.record.marks.scale;
+            outcome.report.exifOrientation = r.exifOrientation;
             outcome.record = std::move(r.record);
         } catch (const std::exception& e) {
             outcome.error = e.what();
@@ -104,6 +108,11 @@ int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, b
         }
         const std::string& photo = batch.photos[i];
         const bool analysed = !outcome.record.photo.empty();
+        if (const std::string turned = imaging::exifOrientationWarning(outcome.report.exifOrientation); !turned.empty())
+            errors << "lesionmeter-cli: " << photo << ": warning: " << turned << "\n";
+        if (analysed && outcome.report.seedSource == "clock")
+            errors << "lesionmeter-cli: " << photo << ": seed " << *outcome.report.seed << " (from the clock; --seed "
+                   << *outcome.report.seed << " with this photograph alone repeats it)\n";
         if (!outcome.error.empty()) {
             ++failures;
             errors << "lesionmeter-cli: " << photo << ": " << outcome.error << "\n";

@@ -10,7 +10,9 @@
 #include <iostream>
 
 #include "batch.hpp"
+#include "imaging/command_line.hpp"
 #include "imaging/errors.hpp"
+#include "imaging/exif_orientation.hpp"
 #include "lesionmeter/marks.hpp"
 #include "imaging/random.hpp"
 #include "report.hpp"
@@ -32,7 +34,11 @@ int main(int argc, char** argv) {
         "rows) but do not take part. Positions are pixels of the photograph as analysed (0..width-1, "
         "0..height-1, rounded half to even like a click); one outside it is refused. No output may be one of "
         "the photographs, and no two outputs may name the same file; every output is checked writable before "
-        "the analysis.");
+        "the analysis.\n"
+        "Exit status: 0 when every photograph was analysed and written; 1 when an analysis failed (a photograph "
+        "that cannot be read, a discriminant without a lesion pixel) or a write failed; 2 for a usage error (an "
+        "unknown option, no photograph, a value out of range or of the wrong kind, a position off the "
+        "photograph) or a refused output.");
     ScriptedAnalysis script;
     std::vector<std::string> images, in, out;
     std::string centre, csv, marksFile, saveMarks, json;
@@ -50,7 +56,9 @@ int main(int argc, char** argv) {
                             ->excludes(centreOption);
     app.add_option("--save-marks", saveMarks, "write the samples, centre and seed of the run as a marks file");
     auto* seedOption = app.add_option("--seed", seed,
-                                      "seed of \"Calc + Draw\" (default: the marks' seed, else the clock's)");
+                                      "seed of \"Calc + Draw\", 0..18446744073709551615 (default: the marks' "
+                                      "seed, else the clock's)")
+                           ->check(imaging::wholeNumberIn(0, UINT64_MAX));
     app.add_flag("--fit", script.fit, "reduce a photograph larger than 500 x 503 pixels to fit (area averaging)");
     app.add_option("--jobs", jobs, "photographs analysed at once (default: one per core)")
         ->check(CLI::Range(1u, 1024u));
@@ -60,7 +68,7 @@ int main(int argc, char** argv) {
     app.add_option("--json", json,
                    "also write a JSON report: version, parameters, seed, and per photograph its size, SHA-256 and "
                    "measurements at full precision, or its error");
-    CLI11_PARSE(app, argc, argv);
+    if (const auto status = imaging::parseCommandLine(app, "lesionmeter-cli", argc, argv)) return *status;
 
     RunParameters parameters;
     parameters.marks = marksFile;
@@ -127,6 +135,28 @@ int main(int argc, char** argv) {
         std::cerr << "lesionmeter-cli: give both --in and --out samples, or --marks FILE\n";
         return 2;
     }
+    // Positions that are not "X,Y" numbers are usage errors, refused before any work.
+    try {
+        auto parseAll = [](const char* option, const std::vector<std::string>& texts, std::vector<Position>& into) {
+            for (const std::string& text : texts) {
+                try {
+                    into.push_back(parsePosition(text));
+                } catch (const imaging::RunError& e) {
+                    throw imaging::RunError(e.kind(), std::string(option) + " " + text + ": " + e.what());
+                }
+            }
+        };
+        parseAll("--in", in, script.in);
+        parseAll("--out", out, script.out);
+        if (!centre.empty()) {
+            std::vector<Position> given;
+            parseAll("--centre", {centre}, given);
+            script.centre = given.front();
+        }
+    } catch (const imaging::RunError& e) {
+        std::cerr << "lesionmeter-cli: " << e.what() << "\n";
+        return 2;
+    }
     if (outputsRefused({{"--csv", csv},
                         {"--json", json},
                         {"--save-map", script.saveMap},
@@ -139,9 +169,6 @@ int main(int argc, char** argv) {
     int status = 0;
     try {
         script.image = images.front();
-        for (const auto& p : in) script.in.push_back(parsePosition(p));
-        for (const auto& p : out) script.out.push_back(parsePosition(p));
-        if (!centre.empty()) script.centre = parsePosition(centre);
         parameters.in = script.in;
         parameters.out = script.out;
         parameters.centre = script.centre;
@@ -163,6 +190,9 @@ int main(int argc, char** argv) {
         outcome.seed = script.seed;
         outcome.seedSource = seedSource;
         const AnalysisResults results = runScriptedAnalysis(script);
+        outcome.exifOrientation = results.exifOrientation;
+        if (const std::string turned = imaging::exifOrientationWarning(results.exifOrientation); !turned.empty())
+            std::cerr << "lesionmeter-cli: " << script.image << ": warning: " << turned << "\n";
         outcome.measurements = results.measurements;
         outcome.fits = results.fits;
         outcome.scale = results.record.marks.scale;
@@ -174,6 +204,11 @@ int main(int argc, char** argv) {
             std::cerr << "lesionmeter-cli: " << results.axisError << "\n";
             status = 1;
         }
+    } catch (const PositionOffPhotograph& e) {
+        // A position out of range is a usage error, found once the photograph's size is known.
+        outcome.error = e.what();
+        std::cerr << "lesionmeter-cli: " << e.what() << "\n";
+        status = imaging::kUsageErrorStatus;
     } catch (const std::exception& e) {
         outcome.error = e.what();
         std::cerr << "lesionmeter-cli: " << e.what() << "\n";

@@ -45,6 +45,7 @@ Json reportImage(const ImageOutcome& o) {
     entry["seed"] = o.seed ? Json(*o.seed) : Json();
     entry["seedSource"] = o.seed ? Json(o.seedSource) : Json();
     entry["scale"] = o.scale ? Json(*o.scale) : Json();
+    entry["exifOrientation"] = o.exifOrientation;
     if (o.measurements) entry["measurements"] = o.fits ? toJson(*o.measurements, *o.fits) : toJson(*o.measurements);
     if (!o.error.empty()) entry["error"] = o.error;
     return entry;

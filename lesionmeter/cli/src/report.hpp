@@ -4,7 +4,7 @@
 // seed it used and its named measurements (with the fits behind the dimensions), or its error:
 //   {"program": "lesionmeter-cli", "version", "parameters": {...}, "seed", "seedSource",
 //    "images": [{"name", "path", "sizeBytes", "sha256", "seed", "seedSource", "scale",
-//                "measurements": {...}, "error"}]}
+//                "exifOrientation", "measurements": {...}, "error"}]}
 // "seedSource" is "option" (--seed), "marks" (the marks file's seed) or "clock" (drawn for this
 // run and printed on stderr); a batch without --seed has "seed": null at the top and
 // "seedSource": "each image", each photograph then telling its own.
@@ -39,6 +39,7 @@ struct ImageOutcome {
     std::optional<uint64_t> seed;
     std::string seedSource;
     std::optional<double> scale;
+    int exifOrientation = 0;  // as the photograph's Exif block records it (0: none, or not a JPEG)
     std::string error;
 };
 

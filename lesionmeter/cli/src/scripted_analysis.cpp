@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "imaging/errors.hpp"
+#include "imaging/exif_orientation.hpp"
 #include "imaging/file_output.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
@@ -53,7 +54,7 @@ void checkOutputs(const std::vector<std::string>& photos, const std::vector<Outp
 void checkPosition(const std::string& option, Position p, int width, int height) {
     const double x = imaging::roundHalfEven(p.first), y = imaging::roundHalfEven(p.second);
     if (x >= 0 && y >= 0 && x < width && y < height) return;
-    throw imaging::RunError::refused(option + " " + imaging::numberText(p.first) + "," + imaging::numberText(p.second) +
+    throw PositionOffPhotograph(option + " " + imaging::numberText(p.first) + "," + imaging::numberText(p.second) +
                                      " lies outside the photograph (" + std::to_string(width) + " x " +
                                      std::to_string(height) + " pixels: X 0.." + std::to_string(width - 1) + ", Y 0.." +
                                      std::to_string(height - 1) + ")");
@@ -104,6 +105,7 @@ AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script) {
     if (!script.saveMap.empty()) imaging::savePicture(session.pictures().lesionMap.image(), script.saveMap);
     if (!script.saveOutline.empty()) imaging::savePicture(session.pictures().outline.image(), script.saveOutline);
     r.image = script.image;
+    r.exifOrientation = imaging::exifOrientation(script.image);
     r.measurements = session.measurements();
     if (session.fractalDone()) r.fits = session.fractalFits();
     r.record = resultsOf(session, localDateTime());

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "imaging/errors.hpp"
 #include "lesionmeter/lesion_session.hpp"
 #include "lesionmeter/marks.hpp"
 #include "lesionmeter/marks_analysis.hpp"
@@ -40,6 +41,8 @@ struct AnalysisResults {
     LesionMeasurements measurements;
     // The fits behind the five dimensions, after "Fractal calc".
     std::optional<FractalFits> fits;
+    // The orientation the photograph's Exif block records (0: none); its pixels are used as stored.
+    int exifOrientation = 0;
     // Why "axis" gave no centroid (no dark pixel in the outline); empty when it did. The other
     // results are kept and reported all the same.
     std::string axisError;
@@ -65,7 +68,13 @@ struct Output {
 // a picture.
 void checkOutputs(const std::vector<std::string>& photos, const std::vector<Output>& outputs);
 
-// Refuses a position that lies outside a photograph of width x height pixels: a click at (x, y)
+// A scripted position that lies off the photograph (a usage error of the tool).
+class PositionOffPhotograph : public imaging::RunError {
+public:
+    explicit PositionOffPhotograph(const std::string& message) : RunError(imaging::ErrorKind::Refused, message) {}
+};
+
+// Refuses (PositionOffPhotograph) a position that lies outside a photograph of width x height pixels: a click at (x, y)
 // reads the pixel (x, y) rounded half to even, which must lie in 0..width-1 x 0..height-1. The
 // message names the option, the position and the photo size.
 void checkPosition(const std::string& option, Position p, int width, int height);

@@ -65,8 +65,10 @@ inline ByteString exifSegment(const std::vector<ExifEntry>& entries, bool bigEnd
     putDirectory(entries, ifd1);
     if (!thumbnailEntries.empty()) putDirectory(thumbnailEntries, 0);
 
-    ByteString segment = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
-    segment.insert(segment.end(), tiff.begin(), tiff.end());
+    const unsigned char head[10] = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
+    ByteString segment(sizeof head + tiff.size());
+    for (std::size_t i = 0; i < sizeof head; ++i) segment[i] = head[i];
+    for (std::size_t i = 0; i < tiff.size(); ++i) segment[sizeof head + i] = tiff[i];
     const std::size_t length = segment.size() - 2;  // the length counts itself, not the marker
     segment[2] = uint8_t(length >> 8);
     segment[3] = uint8_t(length);
