@@ -208,9 +208,10 @@ void Form1::buildOtherControls() {
     loadMarks_->setGeometry(192, 632, 81, 20);
     statusLine_ = new QLabel(this);
     statusLine_->setObjectName("StatusLine");
-    statusLine_->setGeometry(282, 628, 403, 27);
+    // Up to four lines, the last beside the marks buttons.
+    statusLine_->setGeometry(282, 598, 403, 56);
     statusLine_->setWordWrap(true);
-    statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     statusLine_->setStyleSheet(QStringLiteral("color: #a00000;"));
     for (QPushButton* button : {saveMarks_, loadMarks_}) {
         button->setStyleSheet(QStringLiteral("QPushButton { padding: 0px; }"));

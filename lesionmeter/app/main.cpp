@@ -81,6 +81,9 @@ int main(int argc, char** argv) {
     window.show();
     bool ready = true;
     if (parser.isSet(openOption)) ready = window.openImage(parser.value(openOption), parser.isSet(fitOption));
+    // Without a user to read the status line, its warning goes to the error stream.
+    if (unattended && !window.statusLine()->text().isEmpty())
+        std::fprintf(stderr, "lesionmeter: %s\n", window.statusLine()->text().toLocal8Bit().constData());
     if (ready && parser.isSet(marksOption)) ready = window.loadMarksFile(parser.value(marksOption));
     if (ready && analyse) ready = window.analyse();
     if (!ready) ++failures;

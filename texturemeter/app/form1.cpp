@@ -209,8 +209,11 @@ void Form1::createControls() {
 
     // Over Picture10, which nothing draws into and which stays where it is; the text lets
     // clicks through to the pictures below.
-    statusLine = makeLabel(this, "StatusLine", {}, {396, 507, 266, 91});
+    statusLine = makeLabel(this, "StatusLine", {}, {395, 506, 268, 93});
     statusLine->setWordWrap(true);
+    QFont small = font();
+    small.setPixelSize(10);
+    statusLine->setFont(small);
     statusLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     statusLine->setAttribute(Qt::WA_TransparentForMouseEvents);
     statusLine->setStyleSheet(QStringLiteral("color: #a00000;"));
@@ -370,7 +373,10 @@ void Form1::showSession() {
     for (const std::string* warning : {&s.photoWarning, &s.squareWarning})
         if (!warning->empty()) warnings << qs(*warning);
     const QString status = warnings.join(QLatin1Char('\n'));
-    if (statusLine->text() != status) statusLine->setText(status);
+    if (statusLine->text() != status) {
+        statusLine->setText(status);
+        statusLine->setToolTip(status);
+    }
     statusLine->raise();
     Text2->setVisible(s.heightTextVisible);
     Text3->setVisible(s.widthTextVisible);

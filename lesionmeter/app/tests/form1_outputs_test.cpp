@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QTest>
 
+#include "imaging/exif_orientation.hpp"
 #include "imaging/image_file.hpp"
+#include "testdata/exif_jpeg.hpp"
 #include "window_test_support.hpp"
 
 using namespace lesionmeter;
@@ -228,6 +230,34 @@ private slots:
         clickOption(f.option(4));
         QTest::mouseClick(f.command(4), Qt::LeftButton);
         QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.join('\n')));
+    }
+
+    // A JPEG whose EXIF orientation is 8: the status line below the marks controls says what
+    // that means for positions, the photograph keeps its stored pixels (320 x 240, not turned);
+    // the plain photograph loaded next clears the warning.
+    void aTurnedJpegShowsItsOrientationInTheStatusLine() {
+        WindowFixture fx(3);
+        QTemporaryDir folder;
+        const QByteArray bytes = readBytes(referencePhoto());
+        const morph::testdata::ByteString turned = morph::testdata::withSegment(
+            morph::testdata::ByteString(bytes.begin(), bytes.end()), morph::testdata::orientationSegment(8, true));
+        const QString path = folder.filePath(QStringLiteral("turned.jpg"));
+        writeBytes(path, QByteArray(reinterpret_cast<const char*>(turned.data()), qsizetype(turned.size())));
+        Form1& f = *fx.form;
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QCOMPARE(f.statusLine()->text(), QString());
+        QVERIFY(loadThroughChooser(f, path));
+        QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.join('\n')));
+        const QString warning = QString::fromStdString(imaging::exifOrientationWarning(8));
+        QVERIFY(warning.contains(QStringLiteral("turned 90 degrees counter-clockwise")));
+        QCOMPARE(f.statusLine()->text(), warning);
+        QVERIFY(f.statusLine()->isVisible());
+        QCOMPARE(fx.session->pictures().photo.width(), 320);
+        QCOMPARE(fx.session->pictures().photo.height(), 240);
+        const imaging::Image plain = imaging::loadImageFile(referencePhoto().toStdString());
+        QVERIFY(fx.session->pictures().photo.picture().pixels == plain.pixels);
+        QVERIFY(loadThroughChooser(f, referencePhoto()));
+        QCOMPARE(f.statusLine()->text(), QString());
     }
 };
 

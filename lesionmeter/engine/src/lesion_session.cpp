@@ -7,6 +7,7 @@
 
 #include "imaging/colour.hpp"
 #include "imaging/errors.hpp"
+#include "imaging/exif_orientation.hpp"
 #include "imaging/file_output.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
@@ -112,6 +113,7 @@ void LesionSession::loadImage(const std::string& folder, const std::string& file
     const std::string path = endsInSeparator ? folder + fileName : folder + imaging::kPathSeparator + fileName;
     // Decoded before anything changes, so that an unreadable file leaves the session as it was.
     loadPhotograph(imaging::loadImageFile(imaging::hostPath(path)), path, fileName, fitToMap);
+    photoWarning_ = imaging::exifOrientationWarning(imaging::exifOrientation(imaging::hostPath(path)));
 }
 
 void LesionSession::loadPhotograph(imaging::Image photograph, const std::string& path, const std::string& fileName,
@@ -123,6 +125,7 @@ void LesionSession::loadPhotograph(imaging::Image photograph, const std::string&
         scale = fitted.scale;
     }
     selectedFileName_ = fileName;
+    photoWarning_.clear();
     photographScale_ = scale;
     lastRunSeed_.reset();
     nextRunSeed_.reset();

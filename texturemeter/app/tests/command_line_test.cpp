@@ -6,6 +6,8 @@
 
 #include <clocale>
 
+#include "imaging/exif_orientation.hpp"
+#include "testdata/exif_jpeg.hpp"
 #include "window_test_support.hpp"
 
 using namespace texturemeter::window::testing;
@@ -192,6 +194,36 @@ private slots:
                                          "--screenshot", dir.filePath(QStringLiteral("edge.png"))});
         QVERIFY2(edge.status == 0, edge.errors.constData());
         QCOMPARE(readAll(results).count("\r\n"), 3);
+        QVERIFY2(edge.errors.contains("texturemeter: the square --x 300 --y 200 --side 200"), edge.errors.constData());
+    }
+
+    // A JPEG whose EXIF orientation is 3: without a user the status line's warning goes to stderr;
+    // the run goes on, on the stored pixels (the same row as the plain photograph's).
+    void aTurnedJpegIsSaidOnStderr() {
+        QTemporaryDir dir;
+        const QString plain = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
+        const QByteArray bytes = readAll(plain);
+        const morph::testdata::ByteString turned = morph::testdata::withSegment(
+            morph::testdata::ByteString(bytes.begin(), bytes.end()), morph::testdata::orientationSegment(3));
+        const QString photo = dir.filePath(QStringLiteral("Pskin3.jpg"));
+        QFile out(photo);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(reinterpret_cast<const char*>(turned.data()), qint64(turned.size()));
+        out.close();
+        QByteArray rows[2];
+        int k = 0;
+        for (const QString& p : {plain, photo}) {
+            const QString results = dir.filePath(QStringLiteral("r%1.txt").arg(k));
+            const Outcome o = runProgram({"--open", p, "--run", "A", "--seed", "3", "--results", results, "--screenshot",
+                                          dir.filePath(QStringLiteral("s.png"))});
+            QVERIFY2(o.status == 0, o.errors.constData());
+            const bool said = o.errors.contains(
+                QByteArray("texturemeter: ") + QByteArray::fromStdString(imaging::exifOrientationWarning(3)) + "\n");
+            QCOMPARE(said, k == 1);
+            const QByteArray row = readAll(results).split('\n').value(1);
+            rows[k++] = row.mid(row.indexOf(','));  // the numbers, without the name
+        }
+        QCOMPARE(rows[1], rows[0]);
     }
 };
 

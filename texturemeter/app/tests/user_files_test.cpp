@@ -11,7 +11,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "imaging/exif_orientation.hpp"
 #include "imaging/random.hpp"
+#include "testdata/exif_jpeg.hpp"
 #include "texturemeter/square_placement.hpp"
 #include "window_test_support.hpp"
 
@@ -202,6 +204,35 @@ private slots:
         QVERIFY2(w.errors.messages.isEmpty(), qPrintable(w.errors.messages.join('\n')));
         QCOMPARE(w.form.statusLine->text(), QString::fromStdString(squareOverhang(100, 50, 250, 400, 300).value()));
         QCOMPARE(w.beeps, 2);
+    }
+
+    // A JPEG whose EXIF orientation is 6: the status line says what that means for positions;
+    // the pixels shown and measured are the stored ones (400 x 300, not turned). The plain
+    // photograph selected next clears the warning.
+    void aTurnedJpegShowsItsOrientationInTheStatusLine() {
+        QTemporaryDir dir;
+        const QString plain = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
+        const QByteArray bytes = readAll(plain);
+        const morph::testdata::ByteString turned = morph::testdata::withSegment(
+            morph::testdata::ByteString(bytes.begin(), bytes.end()), morph::testdata::orientationSegment(6));
+        QFile out(dir.filePath(QStringLiteral("Pturned.jpg")));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QCOMPARE(out.write(reinterpret_cast<const char*>(turned.data()), qint64(turned.size())), qint64(turned.size()));
+        out.close();
+        Window w(dir.path(), QStringLiteral("Pturned.jpg"));
+        QVERIFY2(w.errors.messages.isEmpty(), qPrintable(w.errors.messages.join('\n')));
+        const QString warning = QString::fromStdString(imaging::exifOrientationWarning(6));
+        QVERIFY(warning.startsWith(QStringLiteral("EXIF orientation 6: ")));
+        QCOMPARE(w.form.statusLine->text(), warning);
+        QCOMPARE(w.form.Text2->text(), QStringLiteral("300"));  // the stored height
+        QCOMPARE(w.form.Text3->text(), QStringLiteral("400"));
+        const QImage stored = w.form.Picture1->shownImage();
+        clickPhotoPixel(w.form, 350, 250);  // a corner near the stored edge: both warnings
+        QCOMPARE(w.form.statusLine->text(),
+                 warning + QLatin1Char('\n') + QString::fromStdString(squareOverhang(350, 250, 200, 400, 300).value()));
+        QVERIFY(clickFile(w.form, QStringLiteral("Pskin.jpg")));
+        QCOMPARE(w.form.statusLine->text(), QString());
+        QCOMPARE(w.form.Picture1->shownImage().copy(0, 0, 400, 300), stored.copy(0, 0, 400, 300));
     }
 };
 

@@ -5,6 +5,7 @@
 
 #include "imaging/colour.hpp"
 #include "imaging/errors.hpp"
+#include "imaging/exif_orientation.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/output_guard.hpp"
 #include "imaging/paths.hpp"
@@ -65,6 +66,7 @@ void TextureSession::selectImage(const std::string& directory, const std::string
 
     photo.setPicture(decode(imaging::hostPath(path)));
     photoLoaded_ = true;
+    photoWarning = imaging::exifOrientationWarning(imaging::exifOrientation(imaging::hostPath(path)));
     heightText = imaging::numberText(photo.scaleHeight());
     widthText = imaging::numberText(photo.scaleWidth());
 

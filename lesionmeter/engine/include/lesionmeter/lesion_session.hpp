@@ -301,8 +301,8 @@ public:
     bool chooserShown() const { return chooserShown_; }
     bool save2Enabled() const { return save2Enabled_; }
 
-    // The loaded photograph's warning for the window's status line (a JPEG whose EXIF orientation
-    // is not 1); empty when there is none.
+    // The loaded photograph's warning for the window's status line (a JPEG loaded by loadImage
+    // whose EXIF orientation is not 1: positions are stored-pixel positions); empty otherwise.
     const std::string& photoWarning() const { return photoWarning_; }
 
     // The file name selected in the chooser (without folder), as written in RGB output lines.
