@@ -229,9 +229,7 @@ void Form1::loadMarksCommand() {
 bool Form1::loadMarksFile(const QString& path) {
     return run([&] {
         const Marks marks = readMarks(path.toStdString());
-        if (!marks.photo.empty() && !session_.selectedFileName().empty() && marks.photo != session_.selectedFileName())
-            throw imaging::RunError::refused("Load marks: " + path.toStdString() + " holds the marks of " + marks.photo +
-                                             ", not of " + session_.selectedFileName());
+        checkMarksPhoto(marks, path.toStdString(), session_.selectedFileName(), "Load marks: ");
         replayMarks(session_, marks);
         // The next "Calc + Draw" repeats the one the marks were saved after.
         session_.setNextRunSeed(marks.seed);

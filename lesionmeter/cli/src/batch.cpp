@@ -61,7 +61,8 @@ int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, b
             const std::string& photo = batch.photos[i];
             ScriptedAnalysis script;
             script.image = photo;
-            script.marks = readMarks(marksFileFor(photo));
+            script.marksName.name = marksFileFor(photo);
+            script.marks = readMarks(script.marksName.name);
             script.seed = batch.seed ? batch.seed : script.marks->seed;
             outcome.report.seedSource = batch.seed ? "option" : script.marks->seed ? "marks" : "clock";
             if (!script.seed) script.seed = imaging::photoSeed(clockBase, i);

@@ -172,7 +172,10 @@ int main(int argc, char** argv) {
         parameters.in = script.in;
         parameters.out = script.out;
         parameters.centre = script.centre;
-        if (*marksOption) script.marks = lesionmeter::readMarks(marksFile);
+        if (*marksOption) {
+            script.marks = lesionmeter::readMarks(marksFile);
+            script.marksName = {marksFile, "--marks "};
+        }
         // The seed of the run: --seed, else the marks', else one drawn from the clock and reported,
         // so that the run can be repeated with it.
         if (*seedOption) {

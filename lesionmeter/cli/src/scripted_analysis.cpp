@@ -101,7 +101,7 @@ AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script) {
         if (script.centre) checkPosition("--centre", *script.centre, width, height);
     }
     AnalysisResults r;
-    r.axisError = analyseWithMarks(session, script.image, marks, script.fit);
+    r.axisError = analyseWithMarks(session, script.image, marks, script.fit, script.marksName);
     if (!script.saveMap.empty()) imaging::savePicture(session.pictures().lesionMap.image(), script.saveMap);
     if (!script.saveOutline.empty()) imaging::savePicture(session.pictures().outline.image(), script.saveOutline);
     r.image = script.image;

@@ -25,8 +25,10 @@ struct ScriptedAnalysis {
     std::vector<Position> in;
     std::vector<Position> out;
     std::optional<Position> centre;
-    // Marks read from a file, used instead of in, out and centre.
+    // Marks read from a file, used instead of in, out and centre, and how the file is named when
+    // they are refused as another photograph's.
     std::optional<Marks> marks;
+    MarksName marksName;
     // --seed; without it the marks' seed, without that a seed drawn from the clock.
     std::optional<uint64_t> seed;
     // --fit: a photograph larger than 500 x 503 is reduced to fit first.

@@ -166,6 +166,35 @@ TEST(CliMarks, AFailingPhotographIsNamedAndTheOthersKeepTheirRows) {
     EXPECT_EQ(folder.run({"good.jpg", "unmarked.jpg"}).status, 2);
 }
 
+TEST(CliMarks, MarksOfAnotherPhotographAreRefusedAlone) {
+    Folder folder("other-photo");
+    placePhoto(folder, morph::testdata::lesionSample(), "p1");
+    fs::copy_file(morph::testdata::lesionSample().image, folder.path / "p2.jpg");
+    const ToolRun run = folder.run({"p2.jpg", "--marks", "p1.marks.json", "--seed", "1", "--csv", "out.csv"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "lesionmeter-cli: --marks p1.marks.json holds the marks of p1.jpg, not of p2.jpg\n");
+    EXPECT_EQ(run.out, "");
+    EXPECT_FALSE(fs::exists(folder.path / "out.csv"));
+    // The photograph they were made for takes them.
+    EXPECT_EQ(folder.run({"p1.jpg", "--marks", "p1.marks.json", "--seed", "1"}).status, 0);
+}
+
+TEST(CliMarks, MarksOfAnotherPhotographAreThatPhotographsErrorInABatch) {
+    Folder folder("other-photo-batch");
+    placePhoto(folder, morph::testdata::lesionSample(), "good");
+    placePhoto(folder, morph::testdata::lesionSample(), "renamed");
+    fs::copy_file(folder.path / "good.marks.json", folder.path / "renamed.marks.json", fs::copy_options::overwrite_existing);
+    const ToolRun run = folder.run({"--seed", "2", "--csv", "out.csv", "renamed.jpg", "good.jpg"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("lesionmeter-cli: renamed.jpg: renamed.marks.json holds the marks of good.jpg, not of "
+                           "renamed.jpg\n"),
+              std::string::npos)
+        << run.err;
+    const auto rows = lines(readFile(folder.path / "out.csv"));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].rfind("good.jpg,", 0), 0u);
+}
+
 TEST(CliMarks, A640x480PhotographIsAnalysedWithFitAndRefusedWithout) {
     Folder folder("fit");
     // Skin tone with a dark blob in the middle.

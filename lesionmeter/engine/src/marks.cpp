@@ -138,6 +138,12 @@ void writeMarks(const std::string& name, const Marks& marks) {
     imaging::writeWholeFile(name, marksText(marks), "the marks file");
 }
 
+void checkMarksPhoto(const Marks& marks, const std::string& marksName, const std::string& photoName,
+                     const std::string& label) {
+    if (marks.photo.empty() || photoName.empty() || marks.photo == photoName) return;
+    throw imaging::RunError::refused(label + marksName + " holds the marks of " + marks.photo + ", not of " + photoName);
+}
+
 std::string marksFileFor(const std::string& photoPath) {
     const std::filesystem::path p(photoPath);
     return (p.parent_path() / (p.stem().string() + ".marks.json")).string();

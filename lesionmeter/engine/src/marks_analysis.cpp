@@ -42,12 +42,12 @@ std::string measureWithMarks(LesionSession& session, const Marks& marks) {
 }  // namespace
 
 std::string analyseWithMarks(LesionSession& session, const std::string& photoPath, const Marks& marks,
-                             bool fitToMap) {
+                             bool fitToMap, const MarksName& marksName) {
     const std::filesystem::path photo(photoPath);
-    std::string folder = photo.parent_path().string();
-    if (folder.empty()) folder = ".";
+    const std::string folder = photo.has_parent_path() ? photo.parent_path().string() : std::string(".");
     session.openChooser();
     session.loadImage(folder, photo.filename().string(), fitToMap);
+    if (!marksName.name.empty()) checkMarksPhoto(marks, marksName.name, session.selectedFileName(), marksName.label);
     return measureWithMarks(session, marks);
 }
 

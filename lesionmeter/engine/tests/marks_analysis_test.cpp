@@ -63,6 +63,32 @@ void expectSameMeasurements(const LesionMeasurements& a, const LesionMeasurement
     EXPECT_EQ(a.axis->nearestY, b.axis->nearestY);
 }
 
+TEST(MarksAnalysis, NamedMarksOfAnotherPhotographAreRefusedOnceThePhotographIsLoaded) {
+    const std::string file = morph::testdata::path("reference/lesion.jpg");
+    Marks other = referenceMarks(3);
+    other.photo = "other.jpg";
+    imaging::FastRandom random{5};
+    auto messageOf = [&](const std::string& photo, const Marks& marks, const MarksName& name) -> std::string {
+        LesionSession session(random);
+        session.startUp(false);
+        try {
+            analyseWithMarks(session, photo, marks, false, name);
+        } catch (const imaging::RunError& e) {
+            EXPECT_EQ(session.state().inCount, 0) << "refused after a click";
+            return e.what();
+        }
+        return "";
+    };
+    EXPECT_EQ(messageOf(file, other, {"m.json", "--marks "}),
+              "--marks m.json holds the marks of other.jpg, not of lesion.jpg");
+    // A photograph that cannot be loaded is said first.
+    const std::string missing = morph::testdata::path("reference/missing.jpg");
+    EXPECT_EQ(messageOf(missing, other, {"m.json", "--marks "}), "File not found: " + missing);
+    // Unnamed marks are made from positions given for this photograph and not compared.
+    EXPECT_EQ(messageOf(file, other, {}), "");
+    EXPECT_EQ(messageOf(file, referenceMarks(3), {"m.json", ""}), "");
+}
+
 TEST(MarksAnalysis, PixelsDecodedElsewhereMeasureAsTheFile) {
     const std::string file = morph::testdata::path("reference/lesion.jpg");
     const Marks marks = referenceMarks(17);

@@ -144,6 +144,27 @@ TEST(MarksFile, BelongsToThePhotographByItsName) {
     EXPECT_EQ(marksFileFor("dir/a.b.jpg"), "dir/a.b.marks.json");
 }
 
+TEST(MarksFile, MarksOfAnotherPhotographAreRefusedNamingBoth) {
+    Marks m;
+    m.photo = "p01.jpg";
+    EXPECT_EQ(messageOf([&] { checkMarksPhoto(m, "p01.marks.json", "p01.jpg"); }), "");
+    EXPECT_EQ(messageOf([&] { checkMarksPhoto(m, "p02.marks.json", "p02.jpg"); }),
+              "p02.marks.json holds the marks of p01.jpg, not of p02.jpg");
+    EXPECT_EQ(messageOf([&] { checkMarksPhoto(m, "/x/m.json", "P01.jpg", "Load marks: "); }),
+              "Load marks: /x/m.json holds the marks of p01.jpg, not of P01.jpg");
+    try {
+        checkMarksPhoto(m, "m.json", "p01.bmp", "--marks ");
+        ADD_FAILURE() << "marks of p01.jpg accepted for p01.bmp";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+        EXPECT_STREQ(e.what(), "--marks m.json holds the marks of p01.jpg, not of p01.bmp");
+    }
+    // Marks without a photo name fit any photograph, and a photograph without a name any marks.
+    EXPECT_EQ(messageOf([&] { checkMarksPhoto(m, "m.json", ""); }), "");
+    m.photo.clear();
+    EXPECT_EQ(messageOf([&] { checkMarksPhoto(m, "m.json", "p02.jpg"); }), "");
+}
+
 // ---- Replay ---------------------------------------------------------------------------------
 
 struct Replay : ::testing::Test {

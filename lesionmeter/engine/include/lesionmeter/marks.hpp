@@ -50,6 +50,15 @@ Marks parseMarks(const std::string& text, const std::string& source);
 Marks readMarks(const std::string& name);
 void writeMarks(const std::string& name, const Marks& marks);
 
+// Refuses (imaging::RunError, ErrorKind::Refused) marks made for another photograph: their
+// `photo` is not `photoName`, the file name (without folder) of the photograph they are about to
+// be clicked into. Marks without a photo name, or a photograph without a name, are not compared.
+// The message names the marks as `marksName`, after the route's `label` ("Load marks: " in the
+// window, "--marks " in lesionmeter-cli, "" where the name says it all):
+// "LABEL MARKS holds the marks of OTHER.jpg, not of PHOTO.jpg".
+void checkMarksPhoto(const Marks& marks, const std::string& marksName, const std::string& photoName,
+                     const std::string& label = "");
+
 // The marks file that belongs to a photograph: DIR/NAME.EXT -> DIR/NAME.marks.json.
 std::string marksFileFor(const std::string& photoPath);
 

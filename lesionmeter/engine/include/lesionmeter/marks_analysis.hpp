@@ -16,11 +16,20 @@ namespace lesionmeter {
 extern const char* const kNoLesionPixelMessage;
 extern const char* const kNoDarkPixelMessage;
 
+// How a route names marks it read from a file or took from its caller ("m.marks.json" after the
+// label "--marks "), for the refusal of marks made for another photograph (checkMarksPhoto).
+// Without a name they are not compared: marks made from positions given for this photograph.
+struct MarksName {
+    std::string name;
+    std::string label;
+};
+
 // Runs the analysis on `session` (set its seed first). Returns, when "axis" found no dark pixel
 // in the outline (the other results stand), kNoLesionPixelMessage or kNoDarkPixelMessage;
-// otherwise "". Every other failure is thrown as imaging::RunError.
+// otherwise "". Every other failure is thrown as imaging::RunError: a photograph that cannot be
+// loaded first, then marks named by `marksName` whose photo is another photograph.
 std::string analyseWithMarks(LesionSession& session, const std::string& photoPath, const Marks& marks,
-                             bool fitToMap);
+                             bool fitToMap, const MarksName& marksName = {});
 // The same for a photograph already decoded (its pixels), loaded under the marks' photo name.
 std::string analyseWithMarks(LesionSession& session, imaging::Image photograph, const Marks& marks, bool fitToMap);
 
