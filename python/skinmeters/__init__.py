@@ -14,11 +14,17 @@ import concurrent.futures
 import json
 import numbers
 import os
+import warnings
 
 from . import _skinmeters
 from ._skinmeters import AnalysisError, photo_seed
 
-__all__ = ["texture", "lesion", "batch", "AnalysisError", "photo_seed"]
+__all__ = ["texture", "lesion", "batch", "AnalysisError", "AnalysisWarning", "photo_seed"]
+
+
+class AnalysisWarning(UserWarning):
+    """What texturemeter-cli and lesionmeter-cli print as a warning: a square reaching past the
+    photograph's edge, a JPEG whose EXIF orientation is not 1."""
 
 
 def _parameter_text(name, value):
@@ -61,10 +67,16 @@ def texture(image, x=0, y=0, side=200, window=40, neighbour=4, variant="A", seed
     side of the surface dimension; neighbour: the neighbour distance of the bright-region outline;
     variant: "A", "B" or "C". seed: texturemeter-cli's --seed (None: a seed from the clock).
 
-    Returns the named measurements of the photograph and the seed used. Raises AnalysisError with
-    the tool's message when the analysis fails.
+    Returns the named measurements of the photograph, the seed used (the photo seed: given back as
+    seed, it repeats these numbers), "exifOrientation" (a JPEG's EXIF orientation, 1..8; 0 when it
+    records none, as for an array) and "warning": texturemeter-cli's warnings, one line each (a JPEG
+    stored turned, a square reaching past the photograph's edge), else None; each is also given as
+    an AnalysisWarning. Raises AnalysisError with the tool's message when the analysis fails, also
+    for a square entirely outside the photograph.
     """
-    return _texture(image, x, y, side, window, neighbour, variant, seed, 0)
+    result = _texture(image, x, y, side, window, neighbour, variant, seed, 0)
+    _warn(result)
+    return result
 
 
 def _plain(value):
@@ -75,18 +87,26 @@ def _plain(value):
 
 
 def _marks_source(marks):
-    """A marks file name, or the text of a marks dict, as the compiled analysis takes them."""
+    """A marks file's name, or the text of a marks dict and its photo name, as the compiled analysis takes them.
+
+    A dict's photo name travels beside the text, as the bytes the file system holds (a str is
+    os.fsencode'd), so that any file name fits; a dict may leave it out.
+    """
     if isinstance(marks, dict):
-        return None, json.dumps(marks, default=_plain)
+        photo = marks.get("photo")
+        if photo is None or isinstance(photo, (str, bytes)):
+            text = json.dumps({**marks, "photo": ""}, default=_plain)
+            return None, text, None if photo is None else os.fsencode(photo)
+        return None, json.dumps(marks, default=_plain), None
     if isinstance(marks, (str, bytes, os.PathLike)):
-        return os.fsdecode(marks), None
+        return marks, None, None
     raise TypeError(f"marks must be a marks-file name or a dict, not {type(marks).__name__}")
 
 
 def _lesion(image, marks, seed, fit, fallback_seed=None):
     """The measurements (with the seed used) and the message of an "axis" that found no outline, or None."""
-    path, text = _marks_source(marks)
-    return _skinmeters.lesion(image, path, text, _seed_value(seed), bool(fit), fallback_seed)
+    path, text, photo = _marks_source(marks)
+    return _skinmeters.lesion(image, path, text, _seed_value(seed), bool(fit), fallback_seed, photo)
 
 
 def lesion(image, marks, seed=None, fit=False):
@@ -99,11 +119,14 @@ def lesion(image, marks, seed=None, fit=False):
     without it the marks' seed, without that a seed drawn from the clock. fit: --fit, a photograph
     larger than 500 x 503 is reduced to fit first.
 
-    Returns the named measurements of the photograph and the seed used. Raises AnalysisError with
-    the tool's message when the analysis fails; when only "axis" failed (no dark pixel in the
-    outline) the error's `measurements` holds the other results.
+    Returns the named measurements of the photograph, the seed used, "exifOrientation" and
+    "warning" as texture() gives them. Raises AnalysisError with the tool's message when the
+    analysis fails, also for marks whose "photo" names another photograph than the file (a dict may
+    leave "photo" out); when only "axis" failed (no dark pixel in the outline) the error's
+    `measurements` holds the other results.
     """
     measurements, problem = _lesion(image, marks, seed, fit)
+    _warn(measurements)
     if problem is not None:
         # "axis" found no dark pixel in the outline: the tool reports the other results and this
         # message; here they travel with the error.
@@ -111,6 +134,13 @@ def lesion(image, marks, seed=None, fit=False):
         error.measurements = measurements
         raise error
     return measurements
+
+
+def _warn(result, photo=None):
+    """The result's warnings (texturemeter-cli's and lesionmeter-cli's), each as an AnalysisWarning."""
+    for text in (result.get("warning") or "").split("\n"):
+        if text:
+            warnings.warn(text if photo is None else f"{photo}: {text}", AnalysisWarning, stacklevel=3)
 
 
 def _flatten(measurements, prefix=""):
@@ -127,16 +157,44 @@ def _flatten(measurements, prefix=""):
     return row
 
 
+def _photo_column(path):
+    """A photograph's name as the batch's "photo" column shows it: a str, as os.fsdecode gives it."""
+    try:
+        return os.fsdecode(path)
+    except TypeError:
+        return path
+
+
+# What a result reports beside the measurements: a batch keeps them apart from the measurement columns.
+_RESULT_NOTES = ("exifOrientation", "warning")
+
+
+def _place_seed(kind, position, seed):
+    """A batch row's seed before its analysis: a texture's photo seed of its place; a lesion's batch seed."""
+    return photo_seed(seed, position) if kind == "texture" else seed
+
+
 def _analyse(kind, path, position, seed, parameters):
     """One row of a batch: the photograph's measurements, or its error. Runs on a thread or a Dask worker."""
-    row = {"photo": os.fsdecode(path), "seed": seed}
+    row = {"photo": _photo_column(path), "seed": _place_seed(kind, position, seed)}
+    try:
+        # A name that is no file name (not str, bytes or os.PathLike, or holding a NUL byte) is
+        # this row's error, not the batch's.
+        name = _skinmeters.file_name(path)
+    except (TypeError, ValueError) as e:
+        row["error"] = str(e)
+        return row
     try:
         if kind == "texture":
-            measurements = _texture(path, seed=seed, position=position, fits=False, **parameters)
+            measurements = _texture(name, seed=seed, position=position, fits=False, **parameters)
             problem = None
         else:
-            measurements, problem = _lesion(path, **parameters)
-            row["seed"] = measurements.pop("seed")
+            if parameters["marks"] is None:
+                parameters = {**parameters, "marks": _skinmeters.marks_file_for(name)}
+            measurements, problem = _lesion(name, **parameters)
+        row["seed"] = measurements.pop("seed")
+        for note in _RESULT_NOTES:
+            row[note] = measurements.pop(note, None)
         # A row holds one number per column; the fits (lists of points and tiles) stay with
         # texture() and lesion().
         measurements.pop("fits", None)
@@ -155,7 +213,7 @@ def _lesion_marks(paths, marks):
     """The marks of every photograph: its own marks file beside it (NAME.marks.json), one per
     photograph from a list, or the same file or dict for all."""
     if marks is None:
-        return [_skinmeters.marks_file_for(p) for p in paths]
+        return [None] * len(paths)  # each photograph's own, found where it is analysed
     if isinstance(marks, (dict, str, bytes, os.PathLike)):
         return [marks] * len(paths)
     marks = list(marks)
@@ -210,28 +268,53 @@ def batch(paths, kind="texture", seed=None, client=None, jobs=None, marks=None, 
     """
     import pandas
 
-    paths = [os.fspath(p) for p in paths]
+    paths = list(paths)
     seed = _seed_value(seed)
     tasks = _batch_tasks(paths, kind, seed, marks, parameters)
 
     if client is not None:
         futures = client.map(_analyse, *zip(*tasks), pure=False) if tasks else []
         rows = []
-        for path, future in zip(paths, futures):
+        for (kind, path, position, place_seed, _), future in zip(tasks, futures):
             try:
                 rows.append(future.result())
             except Exception as e:  # a worker lost or unable to run the task
-                rows.append({"photo": path, "error": f"{type(e).__name__}: {e}"})
+                rows.append({"photo": _photo_column(path), "seed": _place_seed(kind, position, place_seed),
+                             "error": f"{type(e).__name__}: {e}"})
     else:
         workers = jobs or os.cpu_count() or 1
         with concurrent.futures.ThreadPoolExecutor(max_workers=workers) as pool:
             rows = list(pool.map(lambda task: _analyse(*task), tasks))
 
-    # Columns: the photograph, its measurements in the analysis's order, the seed, the error.
+    # A square reaching past the photograph's edge, or a photograph the camera meant to be turned,
+    # is said here for each row, as texturemeter-cli says it on stderr.
+    for row in rows:
+        _warn(row, row["photo"])
+
+    # Columns: the photograph, its measurements in the analysis's order, the notes beside them (when
+    # any photograph was analysed), the seed, the error.
     measured = {}
     for row in rows:
-        measured.update(dict.fromkeys(k for k in row if k not in ("photo", "seed", "error")))
-    return pandas.DataFrame.from_records(rows, columns=["photo", *measured, "seed", "error"])
+        measured.update(dict.fromkeys(k for k in row if k not in ("photo", "seed", "error", *_RESULT_NOTES)))
+    notes = [note for note in _RESULT_NOTES if any(note in row for row in rows)]
+    frame = pandas.DataFrame.from_records(rows, columns=["photo", *measured, *notes, "seed", "error"])
+    if "warning" in notes:
+        frame["warning"] = pandas.Series([row.get("warning") for row in rows], dtype=object)
+    if "exifOrientation" in notes:
+        frame["exifOrientation"] = pandas.array([row.get("exifOrientation") for row in rows], dtype="Int64")
+    frame["seed"] = _uint64_column([row.get("seed") for row in rows])
+    return frame
+
+
+def _uint64_column(values):
+    """Whole numbers up to 2**64 - 1, or None, as a pandas UInt64 column that keeps every one exact
+    (a float64 column, or pandas.array of a list, may round those above 2**53)."""
+    import numpy
+    import pandas
+
+    mask = numpy.array([v is None for v in values], dtype=bool)
+    numbers = numpy.array([0 if v is None else v for v in values], dtype=numpy.uint64)
+    return pandas.arrays.IntegerArray(numbers, mask)
 
 
 def _clock_seed():

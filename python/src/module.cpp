@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "imaging/errors.hpp"
+#include "imaging/exif_orientation.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
@@ -26,6 +27,7 @@
 #include "texturemeter/measurements_json.hpp"
 #include "texturemeter/results_file.hpp"
 #include "texturemeter/run_driver.hpp"
+#include "texturemeter/square_placement.hpp"
 
 namespace py = pybind11;
 
@@ -36,12 +38,32 @@ struct AnalysisFailed : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// How a marks dict is named in messages, where a marks file would be named.
+constexpr const char* kMarksDictName = "(marks dict)";
+
+// A message as Python text. It may hold a file name in bytes that are not UTF-8: those are
+// surrogate-escaped, as os.fsdecode gives the name, so os.fsencode turns the text back into the
+// bytes the tool prints.
+py::str pythonText(const std::string& text) {
+    return py::reinterpret_steal<py::str>(PyUnicode_DecodeFSDefaultAndSize(text.data(), py::ssize_t(text.size())));
+}
+
 // The photograph to analyse: a file, or the pixels of a numpy array.
 struct PhotoSource {
     bool isArray = false;
     std::string path;            // a file
     py::array array;             // uint8 (height, width, 3), RGB
 };
+
+// A file name as the bytes the file system holds: str (undecodable bytes surrogate-escaped, as
+// os.listdir gives them), bytes or any os.PathLike, through os.fsencode. A name holding a NUL byte
+// would open another file than it names, so it is refused as Python's own open() refuses it.
+std::string fileName(const py::object& name) {
+    const std::string bytes = py::module_::import("os").attr("fsencode")(name).cast<py::bytes>();
+    if (bytes.find('\0') != std::string::npos)
+        throw py::value_error("file name holds a NUL byte: " + std::string(py::repr(name)));
+    return bytes;
+}
 
 PhotoSource photoSource(const py::object& image) {
     PhotoSource source;
@@ -59,9 +81,7 @@ PhotoSource photoSource(const py::object& image) {
         source.array = std::move(array);
         return source;
     }
-    // A path: str, bytes or any os.PathLike.
-    const py::object fspath = py::module_::import("os").attr("fsdecode")(image);
-    source.path = fspath.cast<std::string>();
+    source.path = fileName(image);
     return source;
 }
 
@@ -83,6 +103,17 @@ imaging::Image photoFromArray(const py::array& array) {
         }
     }
     return photo;
+}
+
+// What a result reports beside the measurements: the photograph's EXIF orientation (0 when it
+// records none, as for an array), and the warnings the tool prints for it, one line each, in the
+// tool's order (None when there is none).
+void addNotes(py::dict& result, int exifOrientation, const std::vector<std::string>& warnings) {
+    result["exifOrientation"] = exifOrientation;
+    std::string text;
+    for (const std::string& w : warnings)
+        if (!w.empty()) text += (text.empty() ? "" : "\n") + w;
+    result["warning"] = text.empty() ? py::object(py::none()) : py::object(pythonText(text));
 }
 
 // A seed from the clock for a run without one; reported with the results so the run can be repeated.
@@ -120,25 +151,36 @@ py::object toPython(const nlohmann::json& j) {
     }
 }
 
+// Marks given to an array without a photo name are clicked into it under this name.
+constexpr const char* kArrayName = "(array)";
+
 // One lesion analysis from marks (a marks file, or the text of a marks document), as
 // lesionmeter-cli IMAGE --marks FILE [--seed S] [--fit] runs it. The seed: `seed`, else the
 // marks' seed, else `fallbackSeed` (a batch's seed for the place), else one drawn from the clock.
-// Returns the measurements with the seed used, and the message of an "axis" that found no dark
-// pixel (None when it did).
-py::tuple lesion(const py::object& image, const std::optional<std::string>& marksPath,
+// `photoName`, when given, is the marks' photo name (the bytes the file system holds; a document
+// then leaves it out). Marks of another photograph than the file are refused as lesionmeter-cli
+// refuses them. Returns the measurements with the seed used, and the message of an "axis" that
+// found no dark pixel (None when it did).
+py::tuple lesion(const py::object& image, const std::optional<py::object>& marksPath,
                  const std::optional<std::string>& marksText, std::optional<uint64_t> seed, bool fit,
-                 std::optional<uint64_t> fallbackSeed) {
+                 std::optional<uint64_t> fallbackSeed, const std::optional<py::bytes>& photoName) {
     if (marksPath.has_value() == marksText.has_value())
         throw py::value_error("give the marks as a file name or as a document, one of the two");
     const PhotoSource source = photoSource(image);
+    const std::string marksName = marksPath ? fileName(*marksPath) : std::string(kMarksDictName);
+    const std::optional<std::string> photo = photoName ? std::optional<std::string>(*photoName) : std::nullopt;
     nlohmann::json measurements;
     std::string axisError, error;
     uint64_t seedUsed = 0;
+    int orientation = 0;
     {
         py::gil_scoped_release unlocked;
         try {
-            const lesionmeter::Marks marks =
-                marksPath ? lesionmeter::readMarks(*marksPath) : lesionmeter::parseMarks(*marksText, "(marks dict)");
+            lesionmeter::Marks marks =
+                marksPath ? lesionmeter::readMarks(marksName) : lesionmeter::parseMarks(*marksText, marksName);
+            if (photo) marks.photo = *photo;
+            // An array has no name to compare: the marks' photo name is the one it is loaded under.
+            if (source.isArray && marks.photo.empty()) marks.photo = kArrayName;
             imaging::FastRandom random;
             lesionmeter::LesionSession session(random);
             session.setSeed(seed           ? *seed
@@ -148,12 +190,13 @@ py::tuple lesion(const py::object& image, const std::optional<std::string>& mark
             session.startUp(false);
             axisError = source.isArray
                             ? lesionmeter::analyseWithMarks(session, photoFromArray(source.array), marks, fit)
-                            : lesionmeter::analyseWithMarks(session, source.path, marks, fit);
+                            : lesionmeter::analyseWithMarks(session, source.path, marks, fit, {marksName, ""});
             // As lesionmeter-cli --json reports them: with the fits once "Fractal calc" has run.
             measurements = session.fractalDone()
                                ? lesionmeter::toJson(session.measurements(), session.fractalFits())
                                : lesionmeter::toJson(session.measurements());
             seedUsed = session.lastRunSeed().value_or(0);
+            if (!source.isArray) orientation = imaging::exifOrientation(source.path);
         } catch (const std::exception& e) {
             error = e.what();
         }
@@ -161,7 +204,8 @@ py::tuple lesion(const py::object& image, const std::optional<std::string>& mark
     if (!error.empty()) throw AnalysisFailed(error);
     py::dict result = toPython(measurements);
     result["seed"] = seedUsed;
-    return py::make_tuple(result, axisError.empty() ? py::object(py::none()) : py::object(py::str(axisError)));
+    addNotes(result, orientation, {imaging::exifOrientationWarning(orientation)});
+    return py::make_tuple(result, axisError.empty() ? py::object(py::none()) : py::object(pythonText(axisError)));
 }
 
 // What a thread keeps from analysis to analysis, as a texturemeter-cli worker does: the work
@@ -173,7 +217,9 @@ struct TextureWorker {
 };
 
 // One texture analysis, as texturemeter-cli analyses photograph number `position` of its list
-// with `--seed seed`. Without `fits` the fits are left out (a batch row has no place for them).
+// with `--seed seed`: the result reports that place's photo seed. Without `fits` the fits are left
+// out (a batch row has no place for them). A square entirely outside the photograph is refused
+// and one reaching past an edge gets the warning, as texturemeter-cli refuses and warns.
 py::dict texture(const py::object& image, const std::string& x, const std::string& y, const std::string& side,
                  const std::string& window, const std::string& neighbour, const std::string& variant,
                  std::optional<uint64_t> seed, uint64_t position, bool fits) {
@@ -184,19 +230,27 @@ py::dict texture(const py::object& image, const std::string& x, const std::strin
     request.texts.tileSide = window;
     request.texts.neighbourDistance = neighbour;
     request.imageFileName = source.isArray ? "" : std::filesystem::path(source.path).filename().string();
-    const uint64_t baseSeed = seed ? *seed : clockSeed();
+    const uint64_t photoSeed = imaging::photoSeed(seed ? *seed : clockSeed(), position);
     nlohmann::json measurements;
     std::string error;
+    std::optional<std::string> warning;
+    int orientation = 0;
     {
         py::gil_scoped_release unlocked;
         try {
             request.regionX = imaging::parseInt16(x);
             request.regionY = imaging::parseInt16(y);
+            // The parameters first, as the tool checks them before any photograph.
+            const int16_t regionSide = texturemeter::checkRunParameters(request);
             thread_local TextureWorker worker;
             imaging::Image array;
             if (source.isArray) array = photoFromArray(source.array);
             else texturemeter::loadRunSquare(source.path, x, y, side, worker.square, worker.fileData);
-            imaging::FastRandom random(imaging::deriveSeed(baseSeed, position));
+            warning = texturemeter::squareOverhang(
+                request.regionX, request.regionY, regionSide, source.isArray ? array.width : worker.square.fullWidth,
+                source.isArray ? array.height : worker.square.fullHeight);
+            if (!source.isArray) orientation = imaging::exifOrientation(source.path);
+            imaging::FastRandom random(imaging::generatorSeed(photoSeed));
             texturemeter::CollectedLines lines;
             const texturemeter::RunOutcome outcome = texturemeter::runAnalysis(
                 source.isArray ? texturemeter::PhotoView(array) : texturemeter::PhotoView(worker.square), request,
@@ -211,7 +265,8 @@ py::dict texture(const py::object& image, const std::string& x, const std::strin
     }
     if (!error.empty()) throw AnalysisFailed(error);
     py::dict result = toPython(measurements);
-    result["seed"] = baseSeed;
+    result["seed"] = photoSeed;
+    addNotes(result, orientation, {imaging::exifOrientationWarning(orientation), warning.value_or("")});
     return result;
 }
 
@@ -224,15 +279,22 @@ PYBIND11_MODULE(_skinmeters, m) {
         try {
             if (p) std::rethrow_exception(p);
         } catch (const AnalysisFailed& e) {
-            analysisError(e.what());
+            PyErr_SetObject(analysisError.ptr(), pythonText(e.what()).ptr());
         }
     });
     m.def("texture", &texture, py::arg("image"), py::arg("x"), py::arg("y"), py::arg("side"), py::arg("window"),
           py::arg("neighbour"), py::arg("variant"), py::arg("seed"), py::arg("position"), py::arg("fits") = true);
     m.def("lesion", &lesion, py::arg("image"), py::arg("marks_path"), py::arg("marks_text"), py::arg("seed"),
-          py::arg("fit"), py::arg("fallback_seed"));
-    m.def("marks_file_for", &lesionmeter::marksFileFor, py::arg("photo"),
-          "The marks file lesionmeter-cli's batch reads for a photograph: DIR/NAME.EXT -> DIR/NAME.marks.json.");
-    m.def("photo_seed", &imaging::deriveSeed, py::arg("seed"), py::arg("position"),
-          "The seed texturemeter-cli --seed SEED gives the photograph at POSITION (0 = first) of its list.");
+          py::arg("fit"), py::arg("fallback_seed"), py::arg("photo_name") = py::none());
+    m.def(
+        "file_name", [](const py::object& name) { return py::bytes(fileName(name)); }, py::arg("name"),
+        "A file name (str, bytes or os.PathLike) as the bytes the file system holds; TypeError or ValueError "
+        "for what is no file name.");
+    m.def(
+        "marks_file_for", [](const py::object& photo) { return py::bytes(lesionmeter::marksFileFor(fileName(photo))); },
+        py::arg("photo"),
+        "The marks file lesionmeter-cli's batch reads for a photograph, as bytes: DIR/NAME.EXT -> DIR/NAME.marks.json.");
+    m.def("photo_seed", &imaging::photoSeed, py::arg("seed"), py::arg("position"),
+          "The seed texturemeter-cli --seed SEED reports for the photograph at POSITION (0 = first) of its list; "
+          "given back as the seed of that photograph alone, it repeats the photograph's numbers.");
 }

@@ -17,7 +17,8 @@ MEASURED = ["monochrome.meanDimension", "hessian.meanDimension", "totalDimension
 
 
 def measurements_of(row):
-    return {name: value for name, value in row.items() if name not in ("photo", "seed", "error")}
+    return {name: value for name, value in row.items()
+            if name not in ("photo", "seed", "error", "exifOrientation", "warning")}
 
 
 def assert_rows_equal_the_cli(frame, photos, status, stderr, report):
@@ -25,7 +26,9 @@ def assert_rows_equal_the_cli(frame, photos, status, stderr, report):
     assert list(frame["photo"]) == [str(p) for p in photos]
     images = report["images"]
     assert [image["path"] for image in images] == [str(p) for p in photos]
-    assert set(frame["seed"]) == {report["seed"]}
+    # Each row's seed is the one the CLI reports for the photograph at that place.
+    assert [int(s) for s in frame["seed"]] == [image["seed"] for image in images]
+    assert str(frame["seed"].dtype) == "UInt64"
     failures = [line for line in stderr.splitlines() if line.startswith("texturemeter-cli: ")]
     for photo, row, image in zip(photos, frame.to_dict("records"), images):
         if "error" in image:
@@ -49,7 +52,8 @@ def test_local_threads_equal_the_cli_batch(tmp_path, made_photos):
     assert frame.columns[0] == "photo"
     assert list(frame.columns[-2:]) == ["seed", "error"]
     assert set(MEASURED) <= set(frame.columns)
-    assert list(frame["seed"]) == [5] * len(photos)
+    assert [int(s) for s in frame["seed"]] == [skinmeters.photo_seed(5, i) for i in range(len(photos))]
+    assert frame["seed"][0] == 5
     assert frame["error"][2] == f"File not found: {tmp_path / 'missing.jpg'}"
     assert frame["error"].isna().sum() == 5
     # The same photograph in two places of the list gets each place's random numbers.
@@ -66,15 +70,62 @@ def test_rows_do_not_depend_on_the_number_of_threads(made_photos):
     for i in (0, 5):
         alone = skinmeters._texture(photos[i], 0, 0, 150, 40, 4, "B", 9, i)
         alone.pop("fits")
-        alone = skinmeters._flatten(alone)
-        assert alone == {**measurements_of(one.iloc[i].to_dict()), "seed": 9}
+        assert alone.pop("seed") == int(one["seed"][i]) == skinmeters.photo_seed(9, i)
+        assert alone.pop("exifOrientation") == one["exifOrientation"][i] == 0
+        assert alone.pop("warning") is None and one["warning"][i] is None
+        assert skinmeters._flatten(alone) == measurements_of(one.iloc[i].to_dict())
 
 
 def test_a_batch_without_a_seed_can_be_repeated_with_the_seed_it_reports(made_photos):
     photos = [p for p, _ in made_photos[:3]]
     first = skinmeters.batch(photos)
-    assert first["seed"].nunique() == 1
+    assert [int(s) for s in first["seed"]] == [skinmeters.photo_seed(int(first["seed"][0]), i) for i in range(3)]
     pandas.testing.assert_frame_equal(first, skinmeters.batch(photos, seed=int(first["seed"][0])))
+
+
+def test_each_rows_seed_repeats_that_photograph_alone(tmp_path, made_photos):
+    photos = [made_photos[6][0], tmp_path / "missing.bmp", made_photos[7][0], made_photos[8][0]]
+    base = 2**64 - 2
+    frame = skinmeters.batch(photos, seed=base, jobs=2, variant="C")
+    # Exact 64-bit seeds on every row, the failing one too (no float64 rounding).
+    assert str(frame["seed"].dtype) == "UInt64"
+    assert frame["seed"].notna().all()
+    assert [int(s) for s in frame["seed"]] == [skinmeters.photo_seed(base, i) for i in range(4)]
+    assert frame["seed"][0] == base and len(set(frame["seed"])) == 4
+    assert frame["error"][1] == f"File not found: {photos[1]}"
+    for i in (2, 3):
+        row = frame.iloc[i].to_dict()
+        seed = int(row["seed"])
+        # Given back with that photograph alone, the seed repeats its row exactly, in a batch and in texture().
+        alone = skinmeters.batch([photos[i]], seed=seed, variant="C")
+        assert alone.iloc[0].to_dict() == row
+        result = skinmeters.texture(photos[i], seed=seed, variant="C")
+        assert result["seed"] == seed
+        result.pop("fits")
+        assert_identical(measurements_of(row), skinmeters._flatten(measurements_of(result)))
+        # texturemeter-cli reports the same seed for that place and repeats it alone too.
+        status, stderr, report = run_texturemeter_cli(tmp_path, [photos[i]], "--seed", str(seed), "--variant", "C")
+        assert status == 0, stderr
+        assert report["images"][0]["seed"] == seed
+        assert_identical(measurements_of(row), skinmeters._flatten(
+            {k: v for k, v in report["images"][0]["measurements"].items() if k != "fits"}))
+    status, stderr, report = run_texturemeter_cli(tmp_path, photos, "--seed", str(base), "--variant", "C")
+    assert [image["seed"] for image in report["images"]] == [int(s) for s in frame["seed"]]
+
+
+def test_a_lesion_batch_seed_column_is_exact_whatever_fails(tmp_path, made_lesions):
+    photos = [made_lesions[1][0], tmp_path / "missing.bmp", made_lesions[2][0]]
+    frame = skinmeters.batch(photos, kind="lesion", seed=2**64 - 1)
+    assert str(frame["seed"].dtype) == "UInt64"
+    assert [int(s) for s in frame["seed"]] == [2**64 - 1] * 3
+    assert frame["error"].notna().tolist() == [False, True, False]
+    # Without a seed: each marks' seed, or one of its own; a photograph that cannot be read has none.
+    frame = skinmeters.batch(photos, kind="lesion")
+    assert str(frame["seed"].dtype) == "UInt64"
+    assert frame["seed"].isna().tolist() == [False, True, False]
+    for i in (0, 2):
+        again = skinmeters.batch([photos[i]], kind="lesion", seed=int(frame["seed"][i]))
+        assert again.iloc[0].to_dict() == frame.iloc[i].to_dict()
 
 
 def test_parameters_and_kinds_are_checked():

@@ -1,6 +1,7 @@
 """skinmeters.lesion against lesionmeter-cli --json: marks files and dicts, seeds, arrays, errors."""
 
 import json
+import shutil
 import sys
 import threading
 
@@ -14,7 +15,8 @@ from conftest import (LESION_PHOTOS, assert_identical, lesion_photo, marks_of, r
 
 
 def measurements(result):
-    return {k: v for k, v in result.items() if k != "seed"}
+    """A result without what it reports beside the measurements."""
+    return {k: v for k, v in result.items() if k not in ("seed", "exifOrientation", "warning")}
 
 
 def cli_measurements(report):
@@ -198,3 +200,52 @@ def test_the_analysis_lets_other_threads_run():
         ran_during_analysis = inside.wait(0.01) and inside.is_set()
     worker.join()
     assert ran_during_analysis
+
+
+def test_marks_of_another_photograph_are_refused_as_the_cli_refuses_them(tmp_path):
+    photo = LESION_PHOTOS[0]
+    other = write_marks(tmp_path / "m.marks.json", marks_of("other.jpg"))
+    with pytest.raises(skinmeters.AnalysisError) as caught:
+        skinmeters.lesion(photo, other, seed=1)
+    assert str(caught.value) == f"{other} holds the marks of other.jpg, not of {photo.name}"
+    status, stdout, stderr, report = run_lesionmeter_cli(tmp_path, photo, "--marks", other, "--seed", "1")
+    assert status == 1 and stdout == ""
+    assert stderr.splitlines() == [f"lesionmeter-cli: --marks {caught.value}"]
+    # A dict is named as such.
+    with pytest.raises(skinmeters.AnalysisError) as caught:
+        skinmeters.lesion(photo, marks_of("other.jpg"), seed=1)
+    assert str(caught.value) == f"(marks dict) holds the marks of other.jpg, not of {photo.name}"
+    # In a batch it is that photograph's error, and the CLI's batch says the same.
+    shutil.copyfile(photo, tmp_path / "renamed.jpg")
+    shutil.copyfile(other, tmp_path / "renamed.marks.json")
+    shutil.copyfile(photo, tmp_path / photo.name)
+    write_marks(tmp_path / (photo.stem + ".marks.json"), marks_of(photo.name))
+    photos = [tmp_path / "renamed.jpg", tmp_path / photo.name]
+    frame = skinmeters.batch(photos, kind="lesion", seed=1)
+    assert frame["error"][0] == f"{tmp_path / 'renamed.marks.json'} holds the marks of other.jpg, not of renamed.jpg"
+    assert frame["error"][1] is None
+    status, _, stderr, report = run_lesionmeter_cli(tmp_path, "--csv", tmp_path / "r.csv", "--seed", "1", *photos)
+    assert status == 1
+    assert f"lesionmeter-cli: {photos[0]}: {frame['error'][0]}" in stderr.splitlines()
+    assert report["images"][0]["error"] == frame["error"][0]
+
+
+def test_a_marks_dict_may_leave_the_photo_out(tmp_path):
+    photo = LESION_PHOTOS[0]
+    expected = skinmeters.lesion(photo, marks_of(photo.name), seed=4)
+    marks = marks_of(photo.name)
+    del marks["photo"]
+    assert skinmeters.lesion(photo, marks, seed=4) == expected
+    assert skinmeters.lesion(photo, {**marks, "photo": None}, seed=4) == expected
+    # With an array there is no name to compare: any photo name, or none, is taken.
+    rgb = lesion_photo(5)
+    write_bmp(tmp_path / "made.bmp", rgb)
+    from_file = skinmeters.lesion(tmp_path / "made.bmp", marks, seed=4)
+    assert skinmeters.lesion(rgb, marks, seed=4) == from_file
+    assert skinmeters.lesion(rgb, {**marks, "photo": "elsewhere.jpg"}, seed=4) == from_file
+    # A marks file must still name its photograph in the described form.
+    write_marks(tmp_path / "nameless.marks.json", marks)
+    with pytest.raises(skinmeters.AnalysisError, match='"photo" is not a file name'):
+        skinmeters.lesion(rgb, tmp_path / "nameless.marks.json", seed=4)
+    with pytest.raises(skinmeters.AnalysisError, match='"photo" is not a file name'):
+        skinmeters.lesion(rgb, {**marks, "photo": 7}, seed=4)

@@ -2,6 +2,7 @@
 
 import sys
 import threading
+import warnings
 
 import numpy
 import pytest
@@ -12,7 +13,8 @@ from conftest import TEXTURE_PHOTOS, assert_identical, run_texturemeter_cli, tex
 
 
 def measurements(result):
-    return {k: v for k, v in result.items() if k != "seed"}
+    """A result without what it reports beside the measurements."""
+    return {k: v for k, v in result.items() if k not in ("seed", "exifOrientation", "warning")}
 
 
 @pytest.mark.parametrize("photo", TEXTURE_PHOTOS, ids=lambda p: p.name)
@@ -176,3 +178,79 @@ def test_a_thread_reusing_its_grids_gives_each_photo_its_own_numbers():
     fits_left_out = _skinmeters.texture(str(photo), "0", "0", "333", "40", "4", "C", 5, 0, False)
     assert "fits" not in fits_left_out and "fits" in first
     assert_identical({k: v for k, v in measurements(first).items() if k != "fits"}, measurements(fits_left_out))
+
+
+def test_a_square_entirely_outside_the_photograph_is_refused_as_the_cli_refuses_it(tmp_path, made_photos):
+    path, rgb = made_photos[2]                      # 300 x 260
+    expected = ("the square --x 5000 --y 0 --side 200 (pixels 5000..5200, 0..200) lies entirely outside the "
+                "photograph (300 x 260)")
+    with pytest.raises(skinmeters.AnalysisError) as from_array:
+        skinmeters.texture(rgb, x=5000, seed=1)
+    assert str(from_array.value) == expected
+    with pytest.raises(skinmeters.AnalysisError) as from_file:
+        skinmeters.texture(path, x=5000, seed=1)
+    assert str(from_file.value) == expected
+    status, stderr, report = run_texturemeter_cli(tmp_path, [path], "--seed", "1", "--x", "5000")
+    assert status == 1
+    assert f"texturemeter-cli: {path}: {expected}" in stderr.splitlines()
+    assert report["images"][0]["error"] == expected
+    # Above and left of the photograph: the last pixel of the square is still outside.
+    with pytest.raises(skinmeters.AnalysisError, match=r"pixels -201..-1, 10..210\) lies entirely outside"):
+        skinmeters.texture(rgb, x=-201, y=10, seed=1)
+    # One pixel of overlap is a square that reaches past the edges, not one outside.
+    with pytest.warns(skinmeters.AnalysisWarning):
+        skinmeters.texture(rgb, x=-200, y=10, seed=1)
+
+
+def test_a_square_reaching_past_an_edge_gets_the_clis_warning(tmp_path, made_photos):
+    path, rgb = made_photos[3]                      # 300 x 260
+    status, stderr, report = run_texturemeter_cli(tmp_path, [path], "--seed", "6", "--x", "150", "--y", "100")
+    assert status == 0, stderr
+    (warned,) = [line for line in stderr.splitlines() if ": warning: " in line]
+    prefix = f"texturemeter-cli: {path}: warning: "
+    assert warned.startswith(prefix)
+    text = warned[len(prefix):]
+    assert text == ("the square --x 150 --y 100 --side 200 (pixels 150..350, 100..300) reaches 51 pixels past the "
+                    "right edge and 41 pixels past the bottom edge of the photograph (300 x 260); it is analysed as "
+                    "the window does, with white beyond the edge")
+    for image in (path, rgb):
+        with pytest.warns(skinmeters.AnalysisWarning) as caught:
+            result = skinmeters.texture(image, x=150, y=100, seed=6)
+        assert [str(w.message) for w in caught] == [text]
+        assert result["warning"] == text
+        # The numbers are still those of the CLI, white beyond the edge.
+        assert_identical(measurements(result), report["images"][0]["measurements"])
+    # A square inside the photograph warns of nothing.
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        assert skinmeters.texture(rgb, x=99, y=59, seed=6)["warning"] is None
+
+
+def test_off_photo_squares_in_a_batch_are_rows_errors_and_warnings(tmp_path, made_photos):
+    small = tmp_path / "small.bmp"
+    write_bmp(small, textured_photo(7, 150, 160))   # 160 x 150: x=200 lies outside it
+    photos = [made_photos[4][0], small, made_photos[5][0]]
+    # x=120: the square reaches past the right edge of every photograph; each row says so, as the CLI.
+    with pytest.warns(skinmeters.AnalysisWarning) as caught:
+        frame = skinmeters.batch(photos, seed=3, x=120, y=40)
+    assert frame["error"].isna().all()
+    assert frame["warning"][1] == ("the square --x 120 --y 40 --side 200 (pixels 120..320, 40..240) reaches 161 "
+                                   "pixels past the right edge and 91 pixels past the bottom edge of the photograph "
+                                   "(160 x 150); it is analysed as the window does, with white beyond the edge")
+    status, stderr, _ = run_texturemeter_cli(tmp_path, photos, "--seed", "3", "--x", "120", "--y", "40")
+    assert status == 0, stderr
+    warned = [line[len("texturemeter-cli: "):].replace(": warning: ", ": ", 1)
+              for line in stderr.splitlines() if ": warning: " in line]
+    assert len(warned) == 3
+    assert [str(w.message) for w in caught] == warned
+    assert warned[1] == f"{small}: {frame['warning'][1]}"
+    # x=200: outside the small photograph only; that row is an error, the others keep their numbers.
+    with pytest.warns(skinmeters.AnalysisWarning):
+        frame = skinmeters.batch(photos, seed=3, x=200, y=40)
+    assert frame["error"][1] == ("the square --x 200 --y 40 --side 200 (pixels 200..400, 40..240) lies entirely "
+                                 "outside the photograph (160 x 150)")
+    assert frame["error"].isna().tolist() == [True, False, True]
+    assert frame["warning"].isna().tolist() == [False, True, False]
+    status, stderr, report = run_texturemeter_cli(tmp_path, photos, "--seed", "3", "--x", "200", "--y", "40")
+    assert status == 1
+    assert report["images"][1]["error"] == frame["error"][1]
