@@ -251,8 +251,11 @@ def _batch_tasks(paths, kind, seed, marks, parameters):
 def batch(paths, kind="texture", seed=None, client=None, jobs=None, marks=None, **parameters):
     """Analyses many photographs; returns a pandas.DataFrame with one row per photograph, in input order.
 
+    paths: file names as texture() takes them (str, bytes or os.PathLike); an entry that is no
+    file name is its row's error.
     kind="texture": parameters are those of texture() (x, y, side, window, neighbour, variant);
-    with seed=S every row equals texturemeter-cli --seed S over the same list.
+    with seed=S every row equals texturemeter-cli --seed S over the same list, and row i's "seed"
+    is photo_seed(S, i), the seed that repeats the row with that photograph alone.
     kind="lesion": each photograph is analysed from its marks as lesion() does it. marks: None for
     the marks file beside each photograph (DIR/NAME.marks.json, as lesionmeter-cli's batch reads
     them), a list with one marks file or dict per photograph, or one for all; parameter: fit.
@@ -262,8 +265,10 @@ def batch(paths, kind="texture", seed=None, client=None, jobs=None, marks=None, 
     must be able to import skinmeters and read the files). Without a client, `jobs` local threads
     (default: the number of cores) analyse them.
 
-    A photograph that fails keeps its row: its measurements are missing and the column "error"
-    holds the tool's message ("error" is None for the others). A lesion whose "axis" finds no
+    Beside the measurements, "exifOrientation" and "warning" as texture() reports them (each
+    warning also given as an AnalysisWarning naming the photograph), and "seed", an exact pandas
+    UInt64 column. A photograph that fails keeps its row: its measurements are missing and the
+    column "error" holds the tool's message ("error" is None for the others). A lesion whose "axis" finds no
     outline keeps its other measurements beside the message.
     """
     import pandas

@@ -59,8 +59,8 @@ def test_a_turned_texture_photograph_is_analysed_as_stored_and_warned_of(tmp_pat
     assert warned == [f"texturemeter-cli: {six}: warning: {text}"]
     # Both warnings, in the CLI's order, when the square also reaches past the edge.
     with pytest.warns(skinmeters.AnalysisWarning) as caught:
-        result = skinmeters.texture(six, x=250, seed=2)
-    status, warned = cli_warnings(TEXTUREMETER_CLI, "--seed", "2", "--x", "250", "--output", tmp_path / "r.csv", six)
+        result = skinmeters.texture(six, x=500, seed=2)
+    status, warned = cli_warnings(TEXTUREMETER_CLI, "--seed", "2", "--x", "500", "--output", tmp_path / "r.csv", six)
     assert [f"texturemeter-cli: {six}: warning: {str(w.message)}" for w in caught] == warned
     assert result["warning"].split("\n") == [str(w.message) for w in caught]
     assert len(warned) == 2
