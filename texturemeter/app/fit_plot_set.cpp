@@ -4,9 +4,9 @@ namespace texturemeter::window {
 
 namespace {
 
-ui::DimensionHistogram tileHistogram(const QString& title, const std::vector<TileFit>& tiles, double mean,
-                                        double sd) {
-    ui::DimensionHistogram h{title, {}, {}, mean, sd};
+ui::DimensionHistogram tileHistogram(const QString& title, const std::vector<TileFit>& tiles,
+                                     const TiledDimension& d) {
+    ui::DimensionHistogram h{title, {}, {}, d.meanDimension, d.dimensionSd, d.meanDimensionCi95, d.heightSd};
     for (const TileFit& t : tiles) {
         h.dimensions.push_back(t.dimension);
         h.rSquared.push_back(t.rSquared);
@@ -29,10 +29,9 @@ ui::FitPlotSet textureFitPlots(const RunOutcome& outcome) {
     set.fits.push_back({QStringLiteral("Hessian whole window (first tile)"), size, area, f.surface.hessian.wholeWindow});
     const TextureMeasurements& m = outcome.measurements;
     set.histograms.push_back(tileHistogram(QStringLiteral("Monochrome tiles (Monochrome--FR-AVE)"),
-                                           f.surface.monochrome.tiles, m.monochrome.meanDimension,
-                                           m.monochrome.dimensionSd));
+                                           f.surface.monochrome.tiles, m.monochrome));
     set.histograms.push_back(tileHistogram(QStringLiteral("Hessian tiles (hesian--FR-AVE)"), f.surface.hessian.tiles,
-                                           m.hessian.meanDimension, m.hessian.dimensionSd));
+                                           m.hessian));
     return set;
 }
 

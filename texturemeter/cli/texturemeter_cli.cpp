@@ -364,7 +364,8 @@ int main(int argc, char** argv) {
         ->check(imaging::wholeNumberIn(0, UINT64_MAX));
     app.add_option("--json", o.json,
                    "also write a JSON report: version, parameters, seed, and per image its size, SHA-256 and "
-                   "named measurements at full precision (or its error)");
+                   "named measurements at full precision with the fits behind the dimensions, each with its 95 % "
+                   "fit interval (or its error)");
     app.add_option("--jobs", o.jobs,
                    "images analysed in parallel (default: the number of cores; more than the images or the cores "
                    "is reduced to that, with a note)")

@@ -95,9 +95,10 @@ QLineSeries* verticalLine(const QString& name, double x, double top, const QColo
 QString fitSummary(const imaging::Fit& fit) {
     QString text = QStringLiteral("D = %1").arg(number(fit.dimension));
     if (fit.dimensionCi95)
-        text += QStringLiteral(", 95 % [%1, %2]").arg(number((*fit.dimensionCi95)[0]), number((*fit.dimensionCi95)[1]));
+        text += QStringLiteral(", 95 % fit interval [%1, %2]")
+                    .arg(number((*fit.dimensionCi95)[0]), number((*fit.dimensionCi95)[1]));
     else
-        text += QStringLiteral(", 95 % \u2014");
+        text += QStringLiteral(", 95 % fit interval \u2014");
     text += QStringLiteral("\nslope %1").arg(number(fit.slope));
     if (fit.slopeStdError) text += QStringLiteral(" \u00B1 %1").arg(number(*fit.slopeStdError));
     text += QStringLiteral(" \u00B7 R\u00B2 = %1").arg(number(fit.rSquared));
@@ -223,6 +224,10 @@ QChartView* FitPlotsWindow::histogramChart(const DimensionHistogram& histogram) 
     if (!histogram.rSquared.empty())
         summary += QStringLiteral(" \u00B7 lowest R\u00B2 %1")
                        .arg(number(*std::min_element(histogram.rSquared.begin(), histogram.rSquared.end())));
+    if (histogram.meanCi95)
+        summary += QStringLiteral("<br>mean 95 % [%1, %2]").arg(number((*histogram.meanCi95)[0]),
+                                                                number((*histogram.meanCi95)[1]));
+    if (histogram.heightSd) summary += QStringLiteral(" \u00B7 heightSd %1").arg(number(*histogram.heightSd));
     chart->setTitle(QStringLiteral("<b>%1</b><br>%2").arg(histogram.title.toHtmlEscaped(), summary));
     chart->setMargins(QMargins(2, 2, 2, 2));
     chart->legend()->setAlignment(Qt::AlignBottom);

@@ -32,7 +32,7 @@ ui::FitPlotSet sampleSet() {
     set.fits.push_back({QStringLiteral("two points"), QStringLiteral("s"), QStringLiteral("n"),
                         imaging::fitLogLog({0, 1}, {1, 0}, imaging::kBoxCountingDimension)});
     set.histograms.push_back({QStringLiteral("tiles"), {2.1, 2.2, 2.2, 2.3, 2.5}, {0.99, 0.98, 0.97, 0.995, 0.9},
-                              2.26, 0.1356});
+                              2.26, 0.1356, std::array<double, 2>{2.0916, 2.4284}, 12.5});
     return set;
 }
 
@@ -53,11 +53,11 @@ private slots:
     void summaryTextHasSlopeIntervalAndRSquared() {
         const imaging::Fit fit = imaging::fitLogLog({0, 1, 2, 3}, {1, 3, 2, 4}, imaging::kSurfaceAreaDimension);
         // slope 0.8 ± sqrt(0.18); D = 1.2 ± 4.302653 x 0.424264 = 1.2 ± 1.825452.
-        QCOMPARE(ui::fitSummary(fit), QStringLiteral("D = 1.2000, 95 % [\u22120.6255, 3.0255]\n"
+        QCOMPARE(ui::fitSummary(fit), QStringLiteral("D = 1.2000, 95 % fit interval [\u22120.6255, 3.0255]\n"
                                                         "slope 0.8000 \u00B1 0.4243 \u00B7 R\u00B2 = 0.6400"));
         const imaging::Fit two = imaging::fitLogLog({0, 1}, {1, 0}, imaging::kBoxCountingDimension);
         QCOMPARE(ui::fitSummary(two),
-                 QStringLiteral("D = 0.9100, 95 % \u2014\nslope \u22121.0000 \u00B7 R\u00B2 = 1.0000"));
+                 QStringLiteral("D = 0.9100, 95 % fit interval \u2014\nslope \u22121.0000 \u00B7 R\u00B2 = 1.0000"));
     }
 
     void emptyWindowShowsAHint() {
@@ -97,7 +97,7 @@ private slots:
         auto* counts = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Vertical).value(0));
         QVERIFY(counts);
         QCOMPARE(counts->categoriesLabels(), (QStringList{"10", "20", "50", "100", "200"}));
-        QVERIFY(chart->title().contains(QStringLiteral("D = 1.0934, 95 % [")));
+        QVERIFY(chart->title().contains(QStringLiteral("D = 1.0934, 95 % fit interval [")));
         QVERIFY(chart->title().contains(QStringLiteral("R\u00B2 = 0.9764")));
     }
 
@@ -121,6 +121,14 @@ private slots:
         QCOMPARE(plus->at(1).x(), 2.26 + 0.1356);
         QVERIFY(chart->title().contains(QStringLiteral("5 tiles")));
         QVERIFY(chart->title().contains(QStringLiteral("lowest R\u00B2 0.9000")));
+        // The sampling interval of the mean and the height amplitude, when known.
+        QVERIFY2(chart->title().contains(QStringLiteral("<br>mean 95 % [2.0916, 2.4284] \u00B7 heightSd 12.5000")),
+                 qPrintable(chart->title()));
+        ui::FitPlotSet unknown;
+        unknown.histograms.push_back({QStringLiteral("tiles"), {2.1, 2.2}, {}, 2.15, 0.05});
+        w.showFits(unknown);
+        QVERIFY(!w.chartViews()[0]->chart()->title().contains(QStringLiteral("mean 95 %")));
+        QVERIFY(!w.chartViews()[0]->chart()->title().contains(QStringLiteral("heightSd")));
     }
 
     void showingNewFitsReplacesTheCharts() {

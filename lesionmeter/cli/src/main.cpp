@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
     app.add_option("--csv", csv, "append the results as one row per photograph (header when the file is new)");
     app.add_option("--json", json,
                    "also write a JSON report: version, parameters, seed, and per photograph its size, SHA-256 and "
-                   "measurements at full precision, or its error");
+                   "measurements at full precision with the fits behind the dimensions, each with its 95 % fit "
+                   "interval, or its error");
     if (const auto status = imaging::parseCommandLine(app, "lesionmeter-cli", argc, argv)) return *status;
 
     RunParameters parameters;

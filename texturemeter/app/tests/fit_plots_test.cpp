@@ -112,6 +112,8 @@ private slots:
             QVERIFY(std::abs(mean - row[meanColumn[h]]) < 1e-6);
             QVERIFY(std::abs(plus - mean - row[meanColumn[h] + 1]) < 1e-9);
             QVERIFY(chart->title().contains(QStringLiteral("25 tiles")));
+            QVERIFY(chart->title().contains(QStringLiteral("mean 95 % [")));
+            QVERIFY(chart->title().contains(QStringLiteral("heightSd ")));
         }
     }
 

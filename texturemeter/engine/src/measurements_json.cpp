@@ -10,9 +10,12 @@ namespace texturemeter {
 using imaging::exactNumber;
 
 Json toJson(const TiledDimension& d) {
+    const auto& ci = d.meanDimensionCi95;
     return {{"meanDimension", exactNumber(d.meanDimension)},
             {"dimensionSd", exactNumber(d.dimensionSd)},
-            {"sdToMean", exactNumber(d.sdToMean)}};
+            {"sdToMean", exactNumber(d.sdToMean)},
+            {"heightSd", exactNumber(d.heightSd)},
+            {"meanDimensionCi95", ci ? Json::array({exactNumber((*ci)[0]), exactNumber((*ci)[1])}) : Json(nullptr)}};
 }
 
 Json toJson(const ToneStatistics& t) {
@@ -70,7 +73,11 @@ Json toJson(const TextureMeasurements& m, const TextureFits& fits) {
 namespace {
 
 TiledDimension tiledFromJson(const Json& j) {
-    return {j.at("meanDimension").get<float>(), j.at("dimensionSd").get<double>(), j.at("sdToMean").get<double>()};
+    TiledDimension d{j.at("meanDimension").get<float>(), j.at("dimensionSd").get<double>(),
+                     j.at("sdToMean").get<double>(), j.at("heightSd").get<double>(), std::nullopt};
+    const Json& ci = j.at("meanDimensionCi95");
+    if (!ci.is_null()) d.meanDimensionCi95 = std::array<double, 2>{ci.at(0).get<double>(), ci.at(1).get<double>()};
+    return d;
 }
 
 }  // namespace

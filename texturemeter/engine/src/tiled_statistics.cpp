@@ -44,7 +44,37 @@ TileStatistics tiledDimensionStatistics(const FloatGrid& gridA, int extentX, int
     }
     const float variance = squares / n;
     stats.sd = std::sqrt(static_cast<double>(variance));
+    stats.meanCi95 = meanInterval95(&tileDimensions[1], stats.n);
     return stats;
+}
+
+std::optional<std::array<double, 2>> meanInterval95(const float* dimensions, int n) {
+    if (n < 2) return std::nullopt;
+    double sum = 0;
+    for (int i = 0; i < n; ++i) sum += dimensions[i];
+    const double mean = sum / n;
+    double squares = 0;
+    for (int i = 0; i < n; ++i) squares += (dimensions[i] - mean) * (dimensions[i] - mean);
+    const double halfWidth = imaging::studentTTwoSided(0.95, n - 1) * std::sqrt(squares / (n - 1)) / std::sqrt(n);
+    return std::array<double, 2>{mean - halfWidth, mean + halfWidth};
+}
+
+double heightFieldSd(const FloatGrid& gridA, int16_t regionSide) {
+    checkGreyGridSide(regionSide);
+    const int end = regionSide + 1;
+    if (end < 0) return 0;
+    const double count = double(end + 1) * (end + 1);
+    double sum = 0;
+    for (int y = 0; y <= end; ++y)
+        for (int x = 0; x <= end; ++x) sum += gridA.cell(x, y);
+    const double mean = sum / count;
+    double squares = 0;
+    for (int y = 0; y <= end; ++y)
+        for (int x = 0; x <= end; ++x) {
+            const double d = gridA.cell(x, y) - mean;
+            squares += d * d;
+        }
+    return std::sqrt(squares / count);
 }
 
 void checkTileLayout(int16_t regionSide, double windowSize) {
@@ -79,7 +109,8 @@ GreySurfaceResults greySurfaceStage(const PictureSurface& monochromeImage, const
     TileStatistics mono =
         tiledDimensionStatistics(grids.gridA, load.extentX, load.extentY, windowSize, boxSizes, areaTable, tileDimensions,
                                  fits ? &fits->monochrome.tiles : nullptr);
-    r.monochrome = {mono.mean, mono.sd, mono.sd / static_cast<double>(mono.mean)};
+    r.monochrome = {mono.mean, mono.sd, mono.sd / static_cast<double>(mono.mean),
+                    heightFieldSd(grids.gridA, regionSide), mono.meanCi95};
 
     status(status::kHessian);
     load = loadGreyGrid(hessianImage, regionSide, grids.gridA, grids.gridB);
@@ -87,7 +118,8 @@ GreySurfaceResults greySurfaceStage(const PictureSurface& monochromeImage, const
     TileStatistics hess =
         tiledDimensionStatistics(grids.gridA, load.extentX, load.extentY, windowSize, boxSizes, areaTable, tileDimensions,
                                  fits ? &fits->hessian.tiles : nullptr, fits ? &fits->hessian.wholeWindow : nullptr);
-    r.hessian = {hess.mean, hess.sd, hess.sd / static_cast<double>(hess.mean)};
+    r.hessian = {hess.mean, hess.sd, hess.sd / static_cast<double>(hess.mean), heightFieldSd(grids.gridA, regionSide),
+                 hess.meanCi95};
 
     status(status::kMonochromeWhole);
     load = loadGreyGrid(monochromeImage, regionSide, grids.gridA, grids.gridB);

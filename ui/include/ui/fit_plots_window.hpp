@@ -1,12 +1,15 @@
 #pragma once
 // "Fit plots": the straight-line fits behind a program's dimensions, drawn as they were fitted.
 // Each fit gets a log-log chart of its points and its least-squares line, titled with the slope,
-// the dimension with its 95 % interval and R²; a set of tile dimensions gets a histogram with its
-// mean and its mean ± one standard deviation marked. The charts export to PNG and SVG.
+// the dimension with its 95 % fit interval and R²; a set of tile dimensions gets a histogram with
+// its mean and its mean ± one standard deviation marked, titled with the sampling interval of the
+// mean and the amplitude of the heights measured where known. The charts export to PNG and SVG.
 
 #include <QString>
 #include <QWidget>
 
+#include <array>
+#include <optional>
 #include <vector>
 
 #include "imaging/loglog_fit.hpp"
@@ -36,6 +39,8 @@ struct DimensionHistogram {
     std::vector<double> rSquared;  // each tile's R² (may be empty)
     double mean = 0;
     double sd = 0;
+    std::optional<std::array<double, 2>> meanCi95;  // sampling interval of the mean, if known
+    std::optional<double> heightSd;                   // amplitude of the heights measured, if known
 };
 
 struct FitPlotSet {
@@ -44,7 +49,7 @@ struct FitPlotSet {
     bool empty() const { return fits.empty() && histograms.empty(); }
 };
 
-// The two lines under a fit's title: the dimension with its 95 % interval, then the slope with its
+// The two lines under a fit's title: the dimension with its 95 % fit interval, then the slope with its
 // standard error and R² ("—" where there is no interval).
 QString fitSummary(const imaging::Fit& fit);
 

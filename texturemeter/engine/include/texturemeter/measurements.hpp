@@ -3,6 +3,9 @@
 // analysis keeps in single precision are `float`, the others `double`; the results file
 // (results_file.hpp) is the one place that knows in which column each of them is written.
 
+#include <array>
+#include <optional>
+
 namespace texturemeter {
 
 // The surface-area fractal dimension of one image, measured tile by tile.
@@ -10,6 +13,14 @@ struct TiledDimension {
     float meanDimension = 0;     // mean over the tiles ("FR-AVE")
     double dimensionSd = 0;      // population standard deviation over the tiles
     double sdToMean = 0;         // dimensionSd / meanDimension
+    // Not in the results file; what a reader needs to compare dimensions:
+    // population standard deviation of the grey-level heights the dimension reads (cells
+    // 0..side + 1 in both directions), in the units of the heights (grey / 255 x side). The
+    // dimension depends on it, so dimensions compare only at comparable heightSd.
+    double heightSd = 0;
+    // Sampling interval of the tile mean: mean +- t(0.975, n - 1) x s / sqrt(n) over the n tile
+    // dimensions (s their sample standard deviation, all in double precision); none for one tile.
+    std::optional<std::array<double, 2>> meanDimensionCi95;
 };
 
 // Grey-tone statistics of the monochrome image.

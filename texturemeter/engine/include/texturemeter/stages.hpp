@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -200,7 +201,16 @@ struct TileStatistics {
     int n = 0;          // number of tiles
     float mean = 0;     // single precision
     double sd = 0;      // population standard deviation
+    std::optional<std::array<double, 2>> meanCi95;  // see TiledDimension::meanDimensionCi95
 };
+
+// The sampling interval of the mean of dimensions[0..n-1]: mean +- t(0.975, n - 1) x s / sqrt(n),
+// s the sample standard deviation (n - 1), all in double precision; none for n < 2.
+std::optional<std::array<double, 2>> meanInterval95(const float* dimensions, int n);
+
+// Population standard deviation (double precision) of gridA over the cells 0..regionSide + 1 in
+// both directions: the height field loadGreyGrid has just written.
+double heightFieldSd(const FloatGrid& gridA, int16_t regionSide);
 
 // One tile's dimension as the statistics take it (single precision) and the R² of its fit.
 struct TileFit {
