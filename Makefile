@@ -18,7 +18,7 @@ CMAKE_FLAGS ?=
 # Debian's own Python, for which the skinmeters package is built.
 PYTHON ?= /usr/bin/python3
 
-.PHONY: setup build run test check test-asan fuzz bench clean
+.PHONY: setup build run test check test-asan fuzz bench validate clean
 
 setup:
 	@bash scripts/setup.sh
@@ -77,6 +77,15 @@ bench: build
 	    $(BUILD)/texturemeter/cli/texturemeter_make_photo samples/skin_sample.jpg 200
 	$(BUILD)/texturemeter/app/texturemeter_window_bench
 	$(PYTHON) python/bench/bench_batch.py --build $(BUILD)
+
+# Dimensions checked against known truth: generates the pictures, measures them with the tools and
+# Gwyddion's fractal methods, and rewrites docs/validation.md, docs/validation/results.csv and the
+# plots (a rerun writes the same bytes).
+validate:
+	@bash scripts/setup.sh validate
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPython3_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target texturemeter-cli lesionmeter-cli validation_edge_count validation_gwyddion_peer
+	$(PYTHON) tools/validation/validate.py --build $(BUILD) --docs docs --jobs $(JOBS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

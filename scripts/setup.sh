@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages this project builds and tests with.
 # Idempotent: does nothing (and says nothing) when everything is already there.
+# `scripts/setup.sh validate` adds the packages only `make validate` uses.
 set -euo pipefail
 
 packages=(
@@ -11,8 +12,12 @@ packages=(
   qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   fonts-noto-cjk xauth locales
   pybind11-dev python3-dev python3-numpy python3-pandas python3-dask python3-distributed python3-pytest
-  python3-matplotlib
+  python3-matplotlib python3-pil
 )
+# `setup.sh validate`: also what only `make validate` needs (the Gwyddion peer).
+if [ "${1:-}" = validate ]; then
+  packages+=(libgwyddion20-dev libglib2.0-dev pkg-config)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
