@@ -11,26 +11,23 @@
 
 namespace imaging {
 
-namespace {
-
-bool identify(const std::string& name, std::pair<unsigned long long, unsigned long long>& id) {
+bool WrittenFiles::identify(const std::string& name, Identity& id) {
     struct stat st {};
     if (::stat(hostPath(name).c_str(), &st) != 0) return false;
-    id = {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+    id = {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
+          static_cast<long long>(st.st_ctim.tv_sec), static_cast<long long>(st.st_ctim.tv_nsec)};
     return true;
 }
 
-}  // namespace
-
 void WrittenFiles::remember(const std::string& name) {
-    std::pair<unsigned long long, unsigned long long> id;
+    Identity id;
     if (!identify(name, id)) return;
     const std::lock_guard<std::mutex> lock(mutex_);
     if (std::find(files_.begin(), files_.end(), id) == files_.end()) files_.push_back(id);
 }
 
 bool WrittenFiles::contains(const std::string& name) const {
-    std::pair<unsigned long long, unsigned long long> id;
+    Identity id;
     if (!identify(name, id)) return false;
     const std::lock_guard<std::mutex> lock(mutex_);
     return std::find(files_.begin(), files_.end(), id) != files_.end();

@@ -5,24 +5,30 @@
 
 #include <mutex>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace imaging {
 
 // The files a run (or a window session) wrote itself, recognised by device and inode whatever
-// their spelling. A picture the run wrote may be written again (a second "save1", a derived
+// their spelling, and by their change time: a file deleted and another one made later may get the
+// same inode, and a file someone else rewrote since has a later change time. A picture the run wrote may be written again (a second "save1", a derived
 // picture rewritten for the next photograph); any other existing picture may not. Thread-safe:
 // the workers of a batch share one.
 class WrittenFiles {
 public:
-    // Records `name`, which must exist now (a missing file is ignored).
+    // Records `name` as it is now, after the write (a missing file is ignored).
     void remember(const std::string& name);
     bool contains(const std::string& name) const;
 
 private:
     mutable std::mutex mutex_;
-    std::vector<std::pair<unsigned long long, unsigned long long>> files_;  // (device, inode)
+    struct Identity {
+        unsigned long long device, inode;
+        long long changeSeconds, changeNanoseconds;
+        bool operator==(const Identity&) const = default;
+    };
+    static bool identify(const std::string& name, Identity& id);
+    std::vector<Identity> files_;
 };
 
 // Refuses (RunError, ErrorKind::Refused), before anything is written, an output `name` that
