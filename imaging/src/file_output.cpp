@@ -1,12 +1,14 @@
 #include "imaging/file_output.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -164,30 +166,158 @@ void checkWritable(const std::string& name) {
 
 // ---- OutputFile -----------------------------------------------------------------------------
 
+namespace {
+
+// A file's first line as a message shows it: at most 120 bytes, control bytes as \xNN.
+std::string shownLine(const std::string& line) {
+    std::string shown;
+    for (std::size_t i = 0; i < line.size() && i < 120; ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        if (c < 0x20 || c == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            shown += escaped;
+        } else {
+            shown += line[i];
+        }
+    }
+    if (line.size() > 120) shown += "...";
+    return shown;
+}
+
+bool isRegular(int fd, struct stat& st) { return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode); }
+
+}  // namespace
+
 OutputFile::~OutputFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-void OutputFile::open(const std::string& name, Mode mode, const std::string& what) {
-    if (fd_ >= 0) close();
-    name_ = name;
-    what_ = what;
-    const std::string path = hostPath(name);
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Mode::Replace ? O_TRUNC : O_APPEND);
-    fd_ = path.empty() ? -1 : ::open(path.c_str(), flags, 0666);
-    if (fd_ < 0) fail("Cannot open " + what_, name_, path.empty() ? ENOENT : errno);
-    struct stat st {};
-    sizeAtOpen_ = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : 0;
+void OutputFile::lockOrRefuse(int fd) {
+    if (!options_.lock) return;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        // A file system without locks (or a device) is written unlocked, as any other writer would.
+        if (errno != EWOULDBLOCK) return;
+        if (!options_.whenLocked.wait)
+            throw RunError::refused(what_ + " " + name_ + " is being written by another run; nothing was written to it");
+        if (options_.whenLocked.onWait)
+            options_.whenLocked.onWait("waiting for another run to finish writing " + what_ + " " + name_);
+        while (::flock(fd, LOCK_EX) != 0)
+            if (errno != EINTR) return;
+        return;
+    }
 }
 
-void OutputFile::write(std::string_view text) {
-    if (fd_ < 0) fail("Cannot write " + what_, name_, EBADF);
+void OutputFile::checkHeader() {
+    const std::string& header = options_.header;
+    struct stat st {};
+    if (!append_ || header.empty() || !isRegular(fd_, st) || st.st_size == 0) return;
+    std::string head(std::max<std::size_t>(header.size() + 2, 256), '\0');
+    const ssize_t n = ::pread(fd_, head.data(), head.size(), 0);
+    if (n <= 0) return;  // a file that may be written but not read: nothing to compare
+    head.resize(static_cast<std::size_t>(n));
+    std::string first = head.substr(0, head.find('\n'));
+    if (!first.empty() && first.back() == '\r' && head.find('\n') != std::string::npos) first.pop_back();
+    if (first == header) return;
+    throw RunError::refused("Cannot append to " + what_ + " " + name_ +
+                            ": its first line is not this file's header, so no row is added (first line: \"" +
+                            shownLine(first) + "\"; header: \"" + header + "\")");
+}
+
+void OutputFile::open(const std::string& name, Mode mode, const std::string& what, const OutputOptions& options) {
+    const std::string path = hostPath(name);
+    const bool reusesReservation = reserved_ && fd_ >= 0 && mode == Mode::Replace && path == path_;
+    if (!reusesReservation) close();
+    name_ = name;
+    what_ = what;
+    options_ = options;
+    append_ = mode == Mode::Append;
+    int fd = -1;
+    if (reusesReservation) {
+        fd = fd_;
+        fd_ = -1;
+        reserved_ = false;
+    } else {
+        if (path.empty()) fail("Cannot open " + what_, name_, ENOENT);
+        // Append reads the file's header and last byte too; a file that may only be written is
+        // still appended to, without those checks.
+        const int access = append_ ? O_RDWR | O_APPEND : O_WRONLY;
+        fd = ::open(path.c_str(), access | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0 && append_ && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) fail("Cannot open " + what_, name_, errno);
+        try {
+            lockOrRefuse(fd);
+        } catch (...) {
+            ::close(fd);
+            throw;
+        }
+    }
+    fd_ = fd;
+    path_ = path;
+    struct stat st {};
+    const bool regular = isRegular(fd_, st);
+    if (!append_ && regular && st.st_size > 0) {
+        // Emptied only now, under the lock, so that another run's file is never cut while it writes.
+        if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
+            const int err = errno;
+            ::close(fd_);
+            fd_ = -1;
+            fail("Cannot open " + what_, name_, err);
+        }
+        st.st_size = 0;
+    }
+    sizeAtOpen_ = regular ? static_cast<long long>(st.st_size) : 0;
+    try {
+        checkHeader();
+    } catch (...) {
+        ::close(fd_);
+        fd_ = -1;
+        throw;
+    }
+}
+
+void OutputFile::reserve(const std::string& name, const std::string& what, const OutputOptions& options) {
+    close();
+    name_ = name;
+    what_ = what;
+    options_ = options;
+    const std::string path = hostPath(name);
+    struct stat st {};
+    // Only an existing regular file is held; anything else is opened (and reported) by open().
+    if (!options_.lock || path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    try {
+        lockOrRefuse(fd);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    fd_ = fd;
+    reserved_ = true;
+    path_ = path;
+}
+
+void OutputFile::write(std::string_view entry) {
+    if (!isOpen()) fail("Cannot write " + what_, name_, EBADF);
     struct stat before {};
-    const bool regular = ::fstat(fd_, &before) == 0 && S_ISREG(before.st_mode);
+    const bool regular = isRegular(fd_, before);
+    const off_t size = regular ? before.st_size : 0;
+    std::string text;
+    if (append_ && regular) {
+        char last = '\n';
+        if (size == 0)
+            text = options_.header.empty() ? std::string() : options_.header + options_.lineEnd;
+        else if (::pread(fd_, &last, 1, size - 1) == 1 && last != '\n')
+            // A CR LF file cut after its CR needs only the LF.
+            text = last == '\r' && options_.lineEnd == "\r\n" ? std::string("\n") : options_.lineEnd;
+    }
+    text += entry;
     if (!writeAll(fd_, text)) {
         const int err = errno;
-        // A line cut short is taken back, so the file ends with the last whole line.
-        if (regular && ::ftruncate(fd_, before.st_size) == 0) ::lseek(fd_, before.st_size, SEEK_SET);
+        // Whatever part of the entry reached the file is taken back: it ends as it was before.
+        if (regular && ::ftruncate(fd_, size) == 0 && !append_) ::lseek(fd_, size, SEEK_SET);
         fail("Cannot write " + what_, name_, err);
     }
 }
@@ -195,11 +325,16 @@ void OutputFile::write(std::string_view text) {
 void OutputFile::close() {
     if (fd_ < 0) return;
     const int fd = fd_;
+    const bool reserved = reserved_;
     fd_ = -1;
+    reserved_ = false;
+    if (reserved) {
+        ::close(fd);
+        return;
+    }
     struct stat st {};
     // Delayed write errors of a regular file surface at the sync; other files cannot be synced.
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (regular && ::fsync(fd) != 0 && errno != EINVAL) {
+    if (isRegular(fd, st) && ::fsync(fd) != 0 && errno != EINVAL) {
         const int err = errno;
         ::close(fd);
         fail("Cannot write " + what_, name_, err);

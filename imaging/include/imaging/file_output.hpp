@@ -6,6 +6,7 @@
 // previous file intact and no fragment behind. Names go through hostPath ("C:\x" -> $HOME/x).
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -33,9 +34,36 @@ bool sameDestination(const std::string& nameA, const std::string& nameB);
 // "... (No such file or directory) ...").
 void checkWritable(const std::string& name);
 
-// A text file written line by line (a results file, an appended CSV or RGB output file): each
-// `write` goes to the system at once as one whole (no buffering), so what was written before an
-// error stays complete. Failures throw RunError naming the file and the system's reason.
+// What a writer does when another run holds the lock on its file.
+struct LockWait {
+    // Wait until the other run is done (true), or refuse at once (false: RunError Refused,
+    // "<what> NAME is being written by another run; ...").
+    bool wait = true;
+    // Told once, before waiting, what the run waits for
+    // ("waiting for another run to finish writing <what> NAME").
+    std::function<void(const std::string& note)> onWait;
+};
+
+// How an OutputFile treats its file beyond plain writing.
+struct OutputOptions {
+    // Hold an advisory lock (flock, exclusive) on the file while it is open, so that one run at a
+    // time writes it and rows of two runs never interleave.
+    bool lock = false;
+    LockWait whenLocked;
+    // Append: the file's header line (without its line end). A new or empty file gets it in the
+    // same write as the first entry; a file whose first line is another text is refused at open,
+    // naming both (nothing is written).
+    std::string header;
+    // Append: the file's line end. An entry appended to a file whose last byte ends no line starts
+    // with it, so the entry is never glued onto a cut line.
+    std::string lineEnd = "\n";
+};
+
+// A text file written entry by entry (a results file, an appended CSV or RGB output file). Each
+// `write` is one entry (a row, or a row with its sampling line) and goes to the system at once as
+// one write (no buffering): it is in the file whole or not at all, since a failure cuts the file
+// back to its length before the entry. Failures throw RunError naming the file and the system's
+// reason.
 class OutputFile {
 public:
     enum class Mode { Replace, Append };
@@ -45,22 +73,38 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Opens `name` (created when missing); Replace truncates it, Append writes at its end.
-    // `what` names the file in messages ("results file"): "Cannot open results file (...): NAME".
-    void open(const std::string& name, Mode mode, const std::string& what = "file");
-    bool isOpen() const { return fd_ >= 0; }
-    // Writes `text` whole (retrying short writes); throws "Cannot write <what> (reason): NAME".
-    void write(std::string_view text);
-    // Closes the file, checking the close (where delayed write errors surface).
+    // Opens `name` (created when missing); Replace empties it, Append writes at its end. With a
+    // lock asked for, the lock is taken before anything changes. `what` names the file in messages
+    // ("results file"): "Cannot open results file (...): NAME".
+    void open(const std::string& name, Mode mode, const std::string& what = "file", const OutputOptions& options = {});
+    // Takes the lock of an existing file without changing it (a missing file stays missing), so
+    // that a run waits for, or refuses, another writer before its work, and still leaves the file
+    // untouched when it ends up with nothing to write. A later open(name, Replace) of this object
+    // empties the reserved file only then. Throws only the refusal of a locked file (options
+    // .whenLocked.wait false).
+    void reserve(const std::string& name, const std::string& what = "file", const OutputOptions& options = {});
+    bool isOpen() const { return fd_ >= 0 && !reserved_; }
+    // Writes `entry` whole with one write (retrying only short writes). On failure the file is cut
+    // back to its previous length and "Cannot write <what> (reason): NAME" is thrown. In Append
+    // mode a missing header and a missing line end before the entry go in the same write.
+    void write(std::string_view entry);
+    // Closes the file, checking the close (where delayed write errors surface); releases the lock.
     void close();
     // The size the file had when it was opened (0 for a new file).
     long long sizeAtOpen() const { return sizeAtOpen_; }
 
 private:
+    void lockOrRefuse(int fd);
+    void checkHeader();
+
     int fd_ = -1;
+    bool reserved_ = false;
+    bool append_ = false;
     long long sizeAtOpen_ = 0;
     std::string name_;
+    std::string path_;
     std::string what_;
+    OutputOptions options_;
 };
 
 // The system's reason for an error number ("No space left on device").
