@@ -87,7 +87,11 @@ void LesionSession::startUp(bool openRgbOutputFile) {
     save2Enabled_ = false;
     if (openRgbOutputFile) {
         auto file = std::make_unique<imaging::OutputFile>();
-        file->open(texts_.rgbOutputName, imaging::OutputFile::Mode::Append, "the RGB output file for appending");
+        // Its lines end in CR LF: a line appended after a last line cut short starts a new line.
+        imaging::OutputOptions options;
+        options.lineEnd = "\r\n";
+        file->open(texts_.rgbOutputName, imaging::OutputFile::Mode::Append, "the RGB output file for appending",
+                   options);
         rgbOutput_ = std::move(file);
         rgbOutputName_ = texts_.rgbOutputName;
     }

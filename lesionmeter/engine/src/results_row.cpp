@@ -2,12 +2,6 @@
 
 #include "lesionmeter/results_row.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <ctime>
 
 #include "imaging/errors.hpp"
@@ -36,20 +30,6 @@ std::string positionsText(const std::vector<MarkPosition>& positions) {
         text += imaging::exactText(p.x) + " " + imaging::exactText(p.y);
     }
     return text;
-}
-
-// Writes all of `text` to the open descriptor, retrying short writes.
-bool writeAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += std::size_t(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -108,22 +88,25 @@ std::string resultsRow(const ResultsRecord& r) {
     return row;
 }
 
-void appendResultsRow(const std::string& name, const ResultsRecord& record) {
-    const std::string path = imaging::hostPath(name);
+void ResultsRowFile::open(const std::string& name, const imaging::LockWait& whenLocked) {
     if (name.empty()) throw imaging::RunError::refused("Save 2: the results file box holds no file name");
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-    if (fd < 0)
-        throw imaging::RunError::fileError(std::string("Cannot open the results file (") + std::strerror(errno) + ")",
-                                           name);
-    struct stat info {};
-    const bool isNew = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0;
-    const std::string text = (isNew ? resultsHeader() + "\n" : std::string()) + resultsRow(record) + "\n";
-    const bool written = writeAll(fd, text);
-    const int writeError = errno;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed)
-        throw imaging::RunError::fileError(
-            std::string("Cannot write the results file (") + std::strerror(written ? errno : writeError) + ")", name);
+    imaging::OutputOptions options;
+    options.lock = true;
+    options.whenLocked = whenLocked;
+    options.header = resultsHeader();
+    options.lineEnd = "\n";
+    file_.open(name, imaging::OutputFile::Mode::Append, "the results file", options);
+}
+
+void ResultsRowFile::append(const ResultsRecord& record) { file_.write(resultsRow(record) + "\n"); }
+
+void ResultsRowFile::close() { file_.close(); }
+
+void appendResultsRow(const std::string& name, const ResultsRecord& record, const imaging::LockWait& whenLocked) {
+    ResultsRowFile file;
+    file.open(name, whenLocked);
+    file.append(record);
+    file.close();
 }
 
 }  // namespace lesionmeter

@@ -126,13 +126,14 @@ TEST_F(Save2, NeverRewritesEarlierRowsAndAFailureKeepsTheSession) {
     const std::string file = scratch.file("results.csv");
     {
         std::ofstream f(file, std::ios::binary);
-        f << "earlier content, kept\n";
+        f << resultsHeader() << "\nearlier row, kept\n";
     }
     session.texts().resultsFileName = (file);
     testing::loadAndSample(session, morph::testdata::lesionReference());
     session.save2();
     const std::string text = readAll(file);
-    EXPECT_EQ(text.rfind("earlier content, kept\nlesion.jpg,", 0), 0u) << text;  // no header for an old file
+    // No second header for a file that has one.
+    EXPECT_EQ(text.rfind(resultsHeader() + "\nearlier row, kept\nlesion.jpg,", 0), 0u) << text;
 
     session.texts().resultsFileName = ("c:\\no such folder\\r.txt");
     try {
@@ -208,6 +209,39 @@ TEST_F(Save2, RefusesAPhotographAsItsFile) {
         }
     }
     EXPECT_EQ(readAll(victim), bytes);
+}
+
+TEST_F(Save2, AFileWithAnotherHeaderIsRefusedAndAGluedLastLineIsEnded) {
+    testing::loadAndSample(session, morph::testdata::lesionReference());
+    const std::string other = scratch.file("other.csv");
+    {
+        std::ofstream f(other, std::ios::binary);
+        f << "NAME,Monochrome--FR-AVE\r\n";
+    }
+    session.texts().resultsFileName = other;
+    try {
+        session.save2();
+        FAIL() << "no error";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+        EXPECT_EQ(std::string(e.what()), "Cannot append to the results file " + other +
+                                             ": its first line is not this file's header, so no row is added "
+                                             "(first line: \"NAME,Monochrome--FR-AVE\"; header: \"" +
+                                             resultsHeader() + "\")");
+    }
+    EXPECT_EQ(readAll(other), "NAME,Monochrome--FR-AVE\r\n");
+
+    // A file whose last row lost its line end: the new row starts on a line of its own.
+    const std::string cut = scratch.file("cut.csv");
+    {
+        std::ofstream f(cut, std::ios::binary);
+        f << resultsHeader() << "\nlesion.jpg,2026-12-07";
+    }
+    session.texts().resultsFileName = cut;
+    session.save2();
+    const std::string text = readAll(cut);
+    EXPECT_EQ(text.rfind(resultsHeader() + "\nlesion.jpg,2026-12-07\nlesion.jpg,", 0), 0u) << text;
+    EXPECT_EQ(text.back(), '\n');
 }
 
 }  // namespace

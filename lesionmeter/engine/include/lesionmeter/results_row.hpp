@@ -17,6 +17,7 @@
 #include <string>
 #include <utility>
 
+#include "imaging/file_output.hpp"
 #include "lesionmeter/analysis_state.hpp"
 #include "lesionmeter/lesion_session.hpp"
 #include "lesionmeter/marks.hpp"
@@ -42,9 +43,24 @@ std::string localDateTime();
 std::string resultsHeader();
 std::string resultsRow(const ResultsRecord& record);
 
-// Appends the row to the file `name` (drive-letter rule applied), after the header when the file
-// is new or empty. The row is written whole with one system call; nothing earlier in the file is
-// touched. A failure names the file and the reason.
-void appendResultsRow(const std::string& name, const ResultsRecord& record);
+// The results file opened for appending rows. While open it is locked, so one run at a time
+// appends to it (another waits, or is refused when it may not wait). A file whose first line is
+// not resultsHeader() is refused at open, naming both. Each row goes to the file whole with one
+// write, after the header when the file is new or empty and after a line end when the file's last
+// line has none; a failed write cuts the file back to its length before the row. Names follow the
+// drive-letter rule; failures name the file and the reason.
+class ResultsRowFile {
+public:
+    void open(const std::string& name, const imaging::LockWait& whenLocked = {});
+    bool isOpen() const { return file_.isOpen(); }
+    void append(const ResultsRecord& record);
+    void close();
+
+private:
+    imaging::OutputFile file_;
+};
+
+// Appends one row to the file `name` as ResultsRowFile does (open, append, close).
+void appendResultsRow(const std::string& name, const ResultsRecord& record, const imaging::LockWait& whenLocked = {});
 
 }  // namespace lesionmeter
