@@ -61,19 +61,39 @@ std::string samplingLineText(const TextureSampling& s) {
     return line;
 }
 
-void ResultsFile::open(const std::string& resultsName) {
+imaging::OutputOptions ResultsFile::options() const {
+    imaging::OutputOptions options;
+    options.lock = true;
+    options.whenLocked = whenLocked_;
+    return options;
+}
+
+void ResultsFile::reserve(const std::string& resultsName) {
     close();
+    if (resultsName.empty()) return;
+    file_.reserve(resultsName, "results file", options());
+}
+
+void ResultsFile::open(const std::string& resultsName) {
     if (resultsName.empty())
         throw imaging::RunError(imaging::ErrorKind::FileError,
                                 "Cannot open results file: no file name given (Output File, Text5)");
     path_ = imaging::hostPath(resultsName);
-    file_.open(resultsName, imaging::OutputFile::Mode::Replace, "results file");
+    // A file reserved under this name is emptied now, under the lock it already holds.
+    file_.open(resultsName, imaging::OutputFile::Mode::Replace, "results file", options());
 }
 
 void ResultsFile::writeLine(const std::string& line) {
     if (!file_.isOpen()) throw imaging::RunError::fileError("Results file not open", path_);
     // The line and its end in one write, so a row is in the file whole or not at all.
     file_.write(line + std::string(kLineEnd));
+}
+
+void ResultsFile::writeEntry(const std::vector<std::string>& lines) {
+    if (!file_.isOpen()) throw imaging::RunError::fileError("Results file not open", path_);
+    std::string entry;
+    for (const std::string& line : lines) entry += line + std::string(kLineEnd);
+    file_.write(entry);
 }
 
 void ResultsFile::close() { file_.close(); }

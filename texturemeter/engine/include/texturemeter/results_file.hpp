@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "imaging/file_output.hpp"
@@ -41,21 +42,34 @@ public:
 };
 
 // The results file on disk. The name goes through imaging::hostPath ("C:\x.txt" -> $HOME/x.txt).
-// Each line goes to the file whole as soon as it is written, so whatever was written before an
-// error stays. Open, write and close failures throw RunError (FileError) naming the file and the
-// system's reason ("Cannot write results file (No space left on device): NAME").
+// While open it is locked (flock), so one run at a time writes it: another run waits (telling
+// `whenLocked.onWait`) or, when it may not wait, is refused before the file changes. Each line or
+// entry goes to the file whole with one write as soon as it is written, so whatever was written
+// before an error stays and nothing half-written does. Open, write and close failures throw
+// RunError (FileError) naming the file and the system's reason ("Cannot write results file (No
+// space left on device): NAME").
 class ResultsFile final : public ResultsSink {
 public:
-    ResultsFile() = default;
+    explicit ResultsFile(imaging::LockWait whenLocked = {}) : whenLocked_(std::move(whenLocked)) {}
     ResultsFile(const ResultsFile&) = delete;
     ResultsFile& operator=(const ResultsFile&) = delete;
 
+    // Takes the lock of an existing results file and leaves the file as it is; a later open() of
+    // the same name empties it only then. A run that may end with nothing to write reserves its
+    // file first, so it waits for (or is refused by) another writer before its work.
+    void reserve(const std::string& resultsName);
     void open(const std::string& resultsName) override;
     void writeLine(const std::string& line) override;
+    // Writes an image's lines (its result row and sampling line), each ended by CR LF, with one
+    // write: in the file whole or not at all.
+    void writeEntry(const std::vector<std::string>& lines);
     void close() override;
     const std::string& path() const { return path_; }
 
 private:
+    imaging::OutputOptions options() const;
+
+    imaging::LockWait whenLocked_;
     imaging::OutputFile file_;
     std::string path_;
 };
