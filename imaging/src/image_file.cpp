@@ -434,6 +434,11 @@ Image decodeImage(const unsigned char* data, std::size_t size, const std::string
     throw RunError::badImage(name, "not a JPEG, BMP or PNG picture");
 }
 
+void checkPictureReadable(const std::string& name) {
+    OpenedFile opened;
+    openForReading(name, opened);
+}
+
 std::string pictureFormatOf(const std::string& name) {
     std::error_code ec;
     const std::string path = hostPath(name);

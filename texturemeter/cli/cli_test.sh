@@ -219,6 +219,65 @@ else
   [ "$(tail -c 2 "$work/int.csv" | od -An -c | tr -d ' ')" = '\r\n' ] || fail "interrupted batch ends inside a line"
 fi
 
+# 11. Inputs before outputs: a batch in which no photograph can be read leaves an existing
+#     results file byte for byte and creates none.
+"$cli" --seed 1 --output "$work/prev.csv" "$skin" || fail "run before the unreadable inputs exited $?"
+cp "$work/prev.csv" "$work/prev.before"
+expect_error 1 "File not found: $work/missing.jpg" --seed 1 --output "$work/prev.csv" "$work/missing.jpg"
+cmp -s "$work/prev.csv" "$work/prev.before" || fail "a missing photograph changed the earlier results file"
+expect_error 1 "Invalid picture" --seed 1 --output "$work/prev.csv" "$work/missing.jpg" "$work/text.jpg" "$work/folder.jpg"
+cmp -s "$work/prev.csv" "$work/prev.before" || fail "a batch of unreadable photographs changed the results file"
+expect_error 1 "File not found" --seed 1 --output "$work/none.csv" "$work/missing.jpg"
+[ ! -e "$work/none.csv" ] || fail "a batch of missing photographs should not create the results file"
+
+# 12. Whole entries: when the file may not grow (a file size limit stands in for a full disk), the
+#     file holds the header and whole entries (result row and sampling line) of the images before,
+#     a prefix of the full file, ending in CR LF; the tool says why and exits with 2.
+"$cli" --seed 5 --output "$work/full.csv" "$skin" "$lesion" "$skin" "$lesion" || fail "unlimited run exited $?"
+(trap '' XFSZ; ulimit -f 1; exec "$cli" --seed 5 --output "$work/cut.csv" "$skin" "$lesion" "$skin" "$lesion") \
+  2> "$work/err.txt"; got=$?
+[ "$got" -eq 2 ] || fail "a run that cannot grow its file exited $got (want 2)"
+grep -q "Cannot write results file (File too large): $work/cut.csv" "$work/err.txt" || fail "size limit: $(cat "$work/err.txt")"
+size=$(stat -c %s "$work/cut.csv")
+[ "$size" -le 1024 ] && [ "$size" -gt 0 ] || fail "limited file has $size bytes"
+[ "$(head -c "$size" "$work/full.csv" | cmp - "$work/cut.csv" && echo same)" = same ] ||
+  fail "the limited file is not the start of the full one"
+[ $(( $(wc -l < "$work/cut.csv") % 2 )) -eq 1 ] || fail "the limited file ends inside an entry"
+[ "$(tail -c 2 "$work/cut.csv" | od -An -c | tr -d ' ')" = '\r\n' ] || fail "the limited file ends inside a line"
+
+# 13. One writer at a time: four runs at once on one results file leave one run's whole file
+#     (header, then result rows of 14 fields each followed by its sampling line of 12); a run
+#     finding the file locked says it waits; with --no-wait it is refused and changes nothing.
+for i in 1 2 3 4; do
+  "$cli" --seed $i --jobs 1 --output "$work/shared.csv" "$skin" "$lesion" "$skin" 2> "$work/shared$i.err" &
+done
+wait
+[ "$(head -1 "$work/shared.csv" | tr -d '\r')" = "$(head -1 "$work/a.csv" | tr -d '\r')" ] || fail "shared file: header"
+fields=$(tail -n +2 "$work/shared.csv" | tr -d '\r' | awk -F, '{printf "%d ", NF}')
+[ "$fields" = "14 12 14 12 14 12 " ] || fail "four runs at once: fields per line $fields"
+[ "$(grep -c $'\r$' "$work/shared.csv")" -eq 7 ] || fail "four runs at once: lines without CR LF"
+if command -v flock > /dev/null; then
+  # Another holder of the lock, released only once the waiting run has said that it waits.
+  cp "$work/prev.before" "$work/held.csv"
+  rm -f "$work/release"
+  flock "$work/held.csv" sh -c "while [ ! -e '$work/release' ]; do sleep 0.05; done" &
+  holder=$!
+  for _ in $(seq 1 200); do flock -n "$work/held.csv" true || break; sleep 0.05; done
+  expect_error 2 "results file $work/held.csv is being written by another run" --no-wait --seed 1 \
+    --output "$work/held.csv" "$skin"
+  cmp -s "$work/held.csv" "$work/prev.before" || fail "--no-wait changed the locked results file"
+  "$cli" --seed 1 --output "$work/held.csv" "$skin" 2> "$work/wait.err" &
+  waiter=$!
+  for _ in $(seq 1 1200); do grep -q "waiting for another run" "$work/wait.err" && break; sleep 0.05; done
+  grep -q "texturemeter-cli: waiting for another run to finish writing results file $work/held.csv" "$work/wait.err" ||
+    fail "the waiting run said nothing: $(cat "$work/wait.err")"
+  cmp -s "$work/held.csv" "$work/prev.before" || fail "the waiting run wrote before the lock was free"
+  touch "$work/release"
+  wait "$holder"
+  wait "$waiter" || fail "the waiting run exited $?"
+  cmp -s "$work/held.csv" "$work/prev.before" || fail "the waiting run wrote other lines"
+fi
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2
   exit 1

@@ -51,6 +51,8 @@ struct Options {
     unsigned jobs = 0;
     std::string keepDerived;
     std::string json;
+    // Refuse, instead of waiting, when another run is writing the results file.
+    bool noWait = false;
     std::vector<std::string> images;
     // The seed the run uses: --seed, or one read from the clock (reported so that the run can be
     // repeated). Image i reports the photo seed photoSeed(baseSeed, i) and is analysed with the
@@ -62,6 +64,7 @@ struct Options {
 struct ImageResult {
     bool done = false;
     bool failed = false;
+    bool opened = false;  // the photograph could be read (its rows, if any, follow)
     std::optional<std::string> warning;  // the square reaches past the photograph's edge
     int exifOrientation = 0;             // as the JPEG's Exif block records it (0: none)
     std::vector<std::string> lines;
@@ -97,6 +100,7 @@ ImageResult analyseOne(const Options& o, std::size_t index, Worker& worker) {
     };
     try {
         loadRunSquare(o.images[index], o.x, o.y, o.texts.regionSide, worker.photo, worker.fileData);
+        result.opened = true;
         result.warning = squareOverhang(imaging::parseInt16(o.x), imaging::parseInt16(o.y),
                                         imaging::parseInt16(o.texts.regionSide), worker.photo.fullWidth,
                                         worker.photo.fullHeight);
@@ -222,19 +226,41 @@ Json reportImage(const Options& o, std::size_t index, const ImageResult& r) {
     return entry;
 }
 
+// Every input is checked readable before the results file is touched: the error of each one that
+// is not (empty for the others). Those are reported and not analysed.
+std::vector<std::string> unreadableInputs(const Options& o) {
+    std::vector<std::string> errors(o.images.size());
+    for (std::size_t i = 0; i < o.images.size(); ++i) {
+        try {
+            imaging::checkPictureReadable(o.images[i]);
+        } catch (const imaging::RunError& e) {
+            errors[i] = runErrorMessage(e, o.texts, parseVariant(o.variant));
+        }
+    }
+    return errors;
+}
+
 int run(const Options& o) {
     if (refusedBeforeAnyWork(o)) return 2;
+    const std::vector<std::string> unreadable = unreadableInputs(o);
     if (!o.seed)
         std::fprintf(stderr, "texturemeter-cli: seed %llu (from the clock; --seed %llu repeats this run)\n",
                      static_cast<unsigned long long>(o.baseSeed), static_cast<unsigned long long>(o.baseSeed));
-    ResultsFile results;
+    // One run at a time writes a results file: an existing one is locked now, before any work
+    // (another run's file is waited for, or refused with --no-wait), and left as it is until the
+    // first photograph that could be read has its rows. A batch in which no photograph can be
+    // read leaves it untouched.
+    imaging::LockWait whenLocked;
+    whenLocked.wait = !o.noWait;
+    whenLocked.onWait = [](const std::string& note) { std::fprintf(stderr, "texturemeter-cli: %s\n", note.c_str()); };
+    ResultsFile results(whenLocked);
     try {
-        results.open(o.texts.resultsName);
-        results.writeLine(std::string(kResultsHeader));
+        results.reserve(o.texts.resultsName);
     } catch (const imaging::RunError& e) {
         std::fprintf(stderr, "texturemeter-cli: %s\n", e.what());
         return 2;
     }
+    bool resultsOpen = false;
 
     const std::size_t count = o.images.size();
     std::vector<ImageResult> outcomes(count);
@@ -252,7 +278,13 @@ int run(const Options& o) {
             // After Ctrl-C no new image is started; the ones under way finish.
             Worker worker;
             for (std::size_t i = next++; i < count && !interrupted(); i = next++) {
-                ImageResult r = analyseOne(o, i, worker);
+                ImageResult r;
+                if (unreadable[i].empty()) {
+                    r = analyseOne(o, i, worker);
+                } else {
+                    r.failed = true;
+                    r.error = unreadable[i];
+                }
                 r.done = true;
                 std::lock_guard<std::mutex> lock(mutex);
                 outcomes[i] = std::move(r);
@@ -294,9 +326,15 @@ int run(const Options& o) {
             progress.pause();
             std::fprintf(stderr, "texturemeter-cli: %s: %s\n", o.images[i].c_str(), r.error.c_str());
         }
-        if (!writeFailed) {
+        if (!writeFailed && r.opened) {
             try {
-                for (const std::string& line : r.lines) results.writeLine(line);
+                if (!resultsOpen) {
+                    results.open(o.texts.resultsName);
+                    resultsOpen = true;
+                    results.writeLine(std::string(kResultsHeader));
+                }
+                // An image's row and sampling line go in as one entry, whole or not at all.
+                if (!r.lines.empty()) results.writeEntry(r.lines);
             } catch (const imaging::RunError& e) {
                 writeFailed = true;
                 progress.pause();
@@ -373,6 +411,8 @@ int main(int argc, char** argv) {
     app.add_option("--keep-derived", o.keepDerived,
                    "write the derived images (h, a, b, c, e .bmp) into this directory and keep them")
         ->check(CLI::ExistingDirectory);
+    app.add_flag("--no-wait", o.noWait,
+                 "when another run is writing the results file, refuse (exit status 2) instead of waiting for it");
     app.add_option("IMAGE", o.images, "photographs (JPEG, BMP or PNG)")->required();
     app.footer(
         "Exit status: 0 when every image was analysed and written; 1 when an image failed (named on stderr, "

@@ -59,6 +59,11 @@ void loadPictureRegion(const std::string& path, int left, int top, int width, in
 void decodePictureRegion(const unsigned char* data, std::size_t size, const std::string& name, int left, int top,
                          int width, int height, PictureRegion& region);
 
+// Throws the error a read of the file would give before decoding it (a folder: "Cannot read file
+// (Is a directory): NAME"; a missing or unreadable file: "File not found: NAME"; a file too large),
+// without reading its content: a run checks every input this way before it opens any output.
+void checkPictureReadable(const std::string& name);
+
 // "JPEG", "BMP" or "PNG" when the existing file `name` begins like such a picture, else "" (also
 // for a missing or unreadable file). Lets a text output refuse to replace a photograph.
 std::string pictureFormatOf(const std::string& name);
