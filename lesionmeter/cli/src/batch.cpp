@@ -97,7 +97,10 @@ int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, b
         });
     }
 
-    // Rows in input order, each written as soon as the photographs before it are done.
+    // Rows in input order, each written as soon as the photographs before it are done, into the
+    // results file held (and locked) until the batch ends.
+    ResultsRowFile ownFile;
+    ResultsRowFile& csvFile = batch.csvFile ? *batch.csvFile : ownFile;
     int failures = 0;
     std::string writeError;
     for (std::size_t i = 0; i < count; ++i) {
@@ -121,7 +124,8 @@ int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, b
         // A photograph whose "axis" found no outline keeps its other results.
         if (analysed && writeError.empty()) {
             try {
-                appendResultsRow(batch.csv, outcome.record);
+                if (!csvFile.isOpen()) csvFile.open(batch.csv, batch.whenLocked);
+                csvFile.append(outcome.record);
             } catch (const std::exception& e) {
                 writeError = e.what();
             }
@@ -130,6 +134,11 @@ int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, b
         showProgress(progress, terminal, i + 1, count, photo);
     }
     for (std::thread& t : workers) t.join();
+    try {
+        csvFile.close();
+    } catch (const std::exception& e) {
+        if (writeError.empty()) writeError = e.what();
+    }
     if (!writeError.empty()) {
         errors << "lesionmeter-cli: " << writeError << "\n";
         ++failures;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "imaging/file_output.hpp"
+#include "lesionmeter/results_row.hpp"
 #include "report.hpp"
 
 namespace lesionmeter::cli {
@@ -15,6 +17,10 @@ namespace lesionmeter::cli {
 struct Batch {
     std::vector<std::string> photos;
     std::string csv;
+    // The results file, when it was opened (and locked) before the batch; otherwise it is opened
+    // at the first row. Another run writing it is waited for, or refused, as `whenLocked` says.
+    ResultsRowFile* csvFile = nullptr;
+    imaging::LockWait whenLocked;
     // With a seed every photograph's run uses it (its numbers then depend only on the seed and
     // its marks); without one, the marks' seed, or a seed of its own drawn from the clock.
     std::optional<uint64_t> seed;

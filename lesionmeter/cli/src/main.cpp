@@ -13,6 +13,9 @@
 #include "imaging/command_line.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/exif_orientation.hpp"
+#include "imaging/file_output.hpp"
+#include "imaging/paths.hpp"
+#include "lesionmeter/results_row.hpp"
 #include "lesionmeter/marks.hpp"
 #include "imaging/random.hpp"
 #include "report.hpp"
@@ -44,6 +47,7 @@ int main(int argc, char** argv) {
     std::string centre, csv, marksFile, saveMarks, json;
     uint64_t seed = 0;
     unsigned jobs = 0;
+    bool noWait = false;
     app.add_option("IMAGE", images, "photograph(s) (JPEG or BMP)")->required();
     auto* inOption = app.add_option("--in", in, "an IN sample position X,Y (repeat for more samples, at most 50)")
                          ->take_all();
@@ -65,6 +69,8 @@ int main(int argc, char** argv) {
     app.add_option("--save-map", script.saveMap, "write the lesion map (the \"B+W\" view, 313 x 305) as BMP");
     app.add_option("--save-outline", script.saveOutline, "write the outline (the \"LINE\" view, 313 x 305) as BMP");
     app.add_option("--csv", csv, "append the results as one row per photograph (header when the file is new)");
+    app.add_flag("--no-wait", noWait,
+                 "when another run is appending to the --csv file, refuse (exit status 2) instead of waiting");
     app.add_option("--json", json,
                    "also write a JSON report: version, parameters, seed, and per photograph its size, SHA-256 and "
                    "measurements at full precision with the fits behind the dimensions, each with its 95 % fit "
@@ -103,6 +109,22 @@ int main(int argc, char** argv) {
         }
     };
 
+    // One run at a time appends to a results file: an existing one is opened (and locked, its
+    // header checked) before any work; a new one when its first row is written.
+    imaging::LockWait whenLocked;
+    whenLocked.wait = !noWait;
+    whenLocked.onWait = [](const std::string& note) { std::cerr << "lesionmeter-cli: " << note << "\n"; };
+    lesionmeter::ResultsRowFile csvFile;
+    auto csvRefused = [&] {
+        try {
+            if (!csv.empty() && imaging::fileExists(csv)) csvFile.open(csv, whenLocked);
+            return false;
+        } catch (const std::exception& e) {
+            std::cerr << "lesionmeter-cli: " << e.what() << "\n";
+            return true;
+        }
+    };
+
     // Several photographs, or one without samples: each with the marks file beside it.
     const bool batchMode = images.size() > 1 || (in.empty() && out.empty() && !*marksOption);
     if (batchMode) {
@@ -115,10 +137,12 @@ int main(int argc, char** argv) {
                          "with its samples\n";
             return 2;
         }
-        if (outputsRefused({{"--csv", csv}, {"--json", json}})) return 2;
+        if (outputsRefused({{"--csv", csv}, {"--json", json}}) || csvRefused()) return 2;
         Batch batch;
         batch.photos = images;
         batch.csv = csv;
+        batch.csvFile = &csvFile;
+        batch.whenLocked = whenLocked;
         if (*seedOption) batch.seed = seed;
         batch.fit = script.fit;
         batch.jobs = jobs;
@@ -162,7 +186,8 @@ int main(int argc, char** argv) {
                         {"--json", json},
                         {"--save-map", script.saveMap},
                         {"--save-outline", script.saveOutline},
-                        {"--save-marks", saveMarks}}))
+                        {"--save-marks", saveMarks}}) ||
+        csvRefused())
         return 2;
     ImageOutcome outcome;
     outcome.path = images.front();
@@ -201,7 +226,11 @@ int main(int argc, char** argv) {
         outcome.fits = results.fits;
         outcome.scale = results.record.marks.scale;
         printResults(std::cout, results);
-        if (!csv.empty()) appendCsv(csv, results);
+        if (!csv.empty()) {
+            if (!csvFile.isOpen()) csvFile.open(csv, whenLocked);
+            csvFile.append(results.record);
+            csvFile.close();
+        }
         if (!saveMarks.empty()) lesionmeter::writeMarks(saveMarks, results.record.marks);
         if (!results.axisError.empty()) {
             outcome.error = results.axisError;

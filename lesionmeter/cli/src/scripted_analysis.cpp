@@ -153,6 +153,4 @@ void printResults(std::ostream& os, const AnalysisResults& r) {
     for (const auto& [name, value] : namedValues(r.measurements)) os << name << ": " << value << "\n";
 }
 
-void appendCsv(const std::string& path, const AnalysisResults& r) { appendResultsRow(path, r.record); }
-
 }  // namespace lesionmeter::cli

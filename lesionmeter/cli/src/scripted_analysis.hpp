@@ -94,8 +94,4 @@ std::string fullPrecision(double v);
 std::vector<std::pair<std::string, std::string>> namedValues(const LesionMeasurements& m);
 // One "name: value" line per result.
 void printResults(std::ostream& os, const AnalysisResults& r);
-// Appends the results row to the file, writing the header first when the file is new or empty
-// (the same file "Save 2" writes).
-void appendCsv(const std::string& path, const AnalysisResults& r);
-
 }  // namespace lesionmeter::cli
