@@ -10,6 +10,7 @@
 #include "imaging/errors.hpp"
 #include "imaging/file_output.hpp"
 #include "imaging/image_file.hpp"
+#include "imaging/output_guard.hpp"
 #include "texturemeter/run_driver.hpp"
 
 namespace texturemeter::cli {
@@ -35,16 +36,9 @@ void refuseOutputsOverInputs(const std::vector<std::string>& images, const std::
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         const NamedOutput& out = outputs[i];
         if (out.name.empty()) continue;
-        for (const std::string& image : images)
-            if (imaging::sameFile(out.name, image))
-                throw imaging::RunError::refused(out.option + " " + out.name + " is the input photograph " + image +
-                                                 " itself; choose another file");
         // A results file is text: replacing a photograph with it is never meant (a shell pattern
         // such as "--output *.jpg" hands the first photograph of the folder to --output).
-        const std::string format = imaging::pictureFormatOf(out.name);
-        if (!format.empty())
-            throw imaging::RunError::refused(out.option + " " + out.name + " is a " + format +
-                                             " picture, not a results file; it is not replaced");
+        imaging::guardOutput(out.option, out.name, out.what, images);
         for (std::size_t j = 0; j < i; ++j)
             if (!outputs[j].name.empty() && imaging::sameDestination(out.name, outputs[j].name))
                 throw imaging::RunError::refused(outputs[j].option + " and " + out.option + " name the same file " +
@@ -63,11 +57,9 @@ void refuseOutputsOverInputs(const std::vector<std::string>& images, const std::
                                              fileNameOf(derived.front()) + " and the like in " + keepDerivedFolder +
                                              "; analyse them with different --keep-derived directories");
         for (const std::string& name : derived) {
-            for (const std::string& image : images)
-                if (imaging::sameFile(name, image))
-                    throw imaging::RunError::refused("the derived image " + name + " of " + images[i] +
-                                                     " is the input photograph " + image +
-                                                     " itself; choose another --keep-derived directory");
+            imaging::guardOutput("the derived image", name, "", images);
+            // Kept derived images never replace a file that is there: the run wrote none yet.
+            refuseExistingDerivedImage(name, nullptr);
             for (const NamedOutput& out : outputs)
                 if (!out.name.empty() && imaging::sameDestination(name, out.name))
                     throw imaging::RunError::refused("the derived image " + name + " of " + images[i] + " is also " +

@@ -15,12 +15,14 @@ namespace texturemeter::cli {
 struct NamedOutput {
     std::string option;
     std::string name;
+    std::string what = "results file";  // what the file is, in the refusal of a picture under its name
 };
 
-// Refuses (imaging::RunError, ErrorKind::Refused) before any work: an output that is one of the
-// input photographs (compared as files: any spelling, hard or symbolic link), two outputs naming
-// the same file, and, with --keep-derived, a derived image name that is an input photograph or
-// an output, or that two images share.
+// Refuses (imaging::RunError, ErrorKind::Refused) before any work, through imaging::guardOutput:
+// an output that is one of the input photographs (compared as files: any spelling, hard or
+// symbolic link) or an existing picture; two outputs naming the same file; and, with
+// --keep-derived, a derived image name that is an input photograph, an output, a file that
+// already exists, or that two images share.
 void refuseOutputsOverInputs(const std::vector<std::string>& images, const std::vector<NamedOutput>& outputs,
                              const std::string& keepDerivedFolder);
 

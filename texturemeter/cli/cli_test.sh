@@ -278,6 +278,25 @@ if command -v flock > /dev/null; then
   cmp -s "$work/held.csv" "$work/prev.before" || fail "the waiting run wrote other lines"
 fi
 
+# 14. No output replaces a photograph: an existing picture named as --output, --json or a kept
+#     derived image is refused before any work (exit 2) and stays byte for byte; so is any other
+#     file under a derived image's name.
+mkdir -p "$work/victims"; cp "$lesion" "$work/victims/victim.jpg"
+expect_error 2 "--output $work/victims/victim.jpg is a JPEG picture, not a results file; it is not replaced" \
+  --output "$work/victims/victim.jpg" "$skin"
+expect_error 2 "--json $work/victims/victim.jpg is a JPEG picture, not a JSON file; it is not replaced" \
+  --output "$work/victims/v.csv" --json "$work/victims/victim.jpg" "$skin"
+black_bmp "$work/victims/kin_sampleh.bmp"; cp "$work/victims/kin_sampleh.bmp" "$work/victim.bmp.before"
+expect_error 2 "the derived image $work/victims/kin_sampleh.bmp is an existing BMP picture; it is not replaced" \
+  --output "$work/victims/v.csv" --keep-derived "$work/victims" "$skin"
+cmp -s "$work/victims/kin_sampleh.bmp" "$work/victim.bmp.before" || fail "--keep-derived replaced an existing BMP"
+cmp -s "$work/victims/victim.jpg" "$lesion" || fail "an output replaced the photograph victim.jpg"
+rm "$work/victims/kin_sampleh.bmp"; echo "notes" > "$work/victims/kin_samplee.bmp"
+expect_error 2 "the derived image $work/victims/kin_samplee.bmp already exists; it is not replaced" \
+  --output "$work/victims/v.csv" --keep-derived "$work/victims" "$skin"
+[ "$(cat "$work/victims/kin_samplee.bmp")" = notes ] || fail "--keep-derived replaced an existing file"
+[ "$(ls "$work/victims" | tr '\n' ' ')" = "kin_samplee.bmp victim.jpg " ] || fail "a refused run wrote: $(ls "$work/victims")"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2
   exit 1

@@ -91,7 +91,7 @@ struct Worker {
 
 // The whole run of one image with its own generator and (in-memory) results lines, on the
 // worker's reused grids and pictures.
-ImageResult analyseOne(const Options& o, std::size_t index, Worker& worker) {
+ImageResult analyseOne(const Options& o, std::size_t index, Worker& worker, imaging::WrittenFiles& written) {
     ImageResult result;
     CollectedLines lines;
     // The first collected line is the header, which the tool writes once for all images.
@@ -115,6 +115,7 @@ ImageResult analyseOne(const Options& o, std::size_t index, Worker& worker) {
             request.derived.freeze = FreezeStrategy::ThroughFiles;
             request.derived.names = derivedNames(o.keepDerived, request.imageFileName);
             request.derived.deleteAtEnd = false;
+            request.derived.written = &written;
         }
         result.exifOrientation = imaging::exifOrientation(o.images[index]);
         imaging::FastRandom random(imaging::generatorSeed(imaging::photoSeed(o.baseSeed, index)));
@@ -168,7 +169,7 @@ private:
 // opened: outputs over inputs or over each other, the run's own parameters, unwritable outputs.
 bool refusedBeforeAnyWork(const Options& o) {
     std::vector<NamedOutput> outputs = {{"--output", imaging::hostPath(o.texts.resultsName)}};
-    if (!o.json.empty()) outputs.push_back({"--json", o.json});
+    if (!o.json.empty()) outputs.push_back({"--json", o.json, "JSON file"});
     try {
         refuseOutputsOverInputs(o.images, outputs, o.keepDerived);
         RunRequest request;
@@ -261,6 +262,8 @@ int run(const Options& o) {
         return 2;
     }
     bool resultsOpen = false;
+    // The derived images the run wrote (kept with --keep-derived): the only files they may replace.
+    imaging::WrittenFiles written;
 
     const std::size_t count = o.images.size();
     std::vector<ImageResult> outcomes(count);
@@ -280,7 +283,7 @@ int run(const Options& o) {
             for (std::size_t i = next++; i < count && !interrupted(); i = next++) {
                 ImageResult r;
                 if (unreadable[i].empty()) {
-                    r = analyseOne(o, i, worker);
+                    r = analyseOne(o, i, worker, written);
                 } else {
                     r.failed = true;
                     r.error = unreadable[i];

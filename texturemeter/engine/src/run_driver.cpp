@@ -4,6 +4,7 @@
 #include "texturemeter/run_driver.hpp"
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -25,6 +26,13 @@ DerivedNames derivedNames(const std::string& directory, const std::string& fileN
     std::string base = directory + imaging::kPathSeparator + (fileName.empty() ? std::string() : fileName.substr(1));
     base = base.size() >= 4 ? base.substr(0, base.size() - 4) : std::string();
     return {base + "h.bmp", base + "a.bmp", base + "b.bmp", base + "c.bmp", base + "d.bmp", base + "e.bmp"};
+}
+
+void refuseExistingDerivedImage(const std::string& name, const imaging::WrittenFiles* written) {
+    std::error_code ec;
+    const auto type = std::filesystem::symlink_status(imaging::hostPath(name), ec).type();
+    if (type == std::filesystem::file_type::not_found || (written && written->contains(name))) return;
+    throw imaging::RunError::refused("the derived image " + name + " already exists; it is not replaced");
 }
 
 namespace {
@@ -215,7 +223,9 @@ private:
     // file (window) or directly (the same pixels, since the file is an exact round trip).
     void freeze(PictureSurface& picture, const std::string& name) {
         if (request_.derived.freeze == FreezeStrategy::ThroughFiles) {
+            guardDerived(name);
             imaging::freezeInto(picture, imaging::hostPath(name));
+            rememberDerived(name);
         } else {
             picture.setAutoRedraw(false);
             picture.keepImageAsPicture();
@@ -223,8 +233,18 @@ private:
     }
 
     void saveDerived(const PictureSurface& picture, const std::string& name) {
-        if (request_.derived.freeze == FreezeStrategy::ThroughFiles)
-            imaging::savePicture(picture.image(), imaging::hostPath(name));
+        if (request_.derived.freeze != FreezeStrategy::ThroughFiles) return;
+        guardDerived(name);
+        imaging::savePicture(picture.image(), imaging::hostPath(name));
+        rememberDerived(name);
+    }
+
+    // Kept derived images replace no file but their own (see DerivedImageHandling::written).
+    void guardDerived(const std::string& name) const {
+        if (request_.derived.written) refuseExistingDerivedImage(name, request_.derived.written);
+    }
+    void rememberDerived(const std::string& name) const {
+        if (request_.derived.written) request_.derived.written->remember(name);
     }
 
     static constexpr int kHessianDistance = 3;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/image_file.hpp"
+#include "imaging/output_guard.hpp"
 #include "imaging/random.hpp"
 #include "imaging/surface.hpp"
 #include "texturemeter/results_file.hpp"
@@ -47,6 +48,10 @@ struct DerivedNames {
     std::string outline;      // "e.bmp"
 };
 
+// Refuses (RunError, Refused) a derived image name under which a file exists that `written` does
+// not hold (none when null): "the derived image NAME already exists; it is not replaced".
+void refuseExistingDerivedImage(const std::string& name, const imaging::WrittenFiles* written);
+
 // The derived-name rule: directory + separator + file name without its first character and
 // without its last four characters, then "h.bmp", "a.bmp", ... ("P1234.jpg" -> "DIR/1234h.bmp").
 DerivedNames derivedNames(const std::string& directory, const std::string& fileName);
@@ -61,6 +66,9 @@ struct DerivedImageHandling {
     FreezeStrategy freeze = FreezeStrategy::InMemory;
     DerivedNames names;              // used with ThroughFiles
     bool deleteAtEnd = false;        // the window deletes the five written images at the end
+    // When set (kept derived images), a derived image is written only where no file is, or over
+    // one this run wrote itself; each one written is remembered here.
+    imaging::WrittenFiles* written = nullptr;
 };
 
 // Told about what the window shows while a run goes on.
