@@ -8,6 +8,7 @@
 #include "imaging/file_output.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
+#include "imaging/output_guard.hpp"
 #include "imaging/random.hpp"
 #include "imaging/surface.hpp"
 #include "lesionmeter/marks_analysis.hpp"
@@ -24,16 +25,23 @@ std::pair<std::string, std::string> splitImagePath(const std::string& image) {
     return {folder, p.filename().string()};
 }
 
+// What an output is, as the refusal of a picture under its name says it ("" for a picture).
+std::string outputKind(const std::string& option) {
+    if (option == "--csv") return "CSV file";
+    if (option == "--json") return "JSON file";
+    if (option == "--save-marks") return "marks file";
+    return "";
+}
+
 }  // namespace
 
 void checkOutputs(const std::vector<std::string>& photos, const std::vector<Output>& outputs) {
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         const auto& [option, name] = outputs[i];
         if (name.empty()) continue;
-        for (const std::string& photo : photos)
-            if (imaging::sameFile(name, photo))
-                throw imaging::RunError::refused(option + " " + name + " is the photograph " + photo +
-                                                 " itself; choose another file");
+        // No output replaces a photograph of the run or any existing picture (a picture output
+        // included: --save-map names a new file).
+        imaging::guardOutput(option, name, outputKind(option), photos);
         for (std::size_t j = 0; j < i; ++j) {
             const auto& [earlier, earlierName] = outputs[j];
             if (!earlierName.empty() && imaging::sameDestination(name, earlierName))
@@ -41,13 +49,6 @@ void checkOutputs(const std::vector<std::string>& photos, const std::vector<Outp
                                                  "; give each its own");
         }
         imaging::checkWritable(name);
-        // Text outputs never replace or extend a picture that is there under their name.
-        if (option == "--csv" || option == "--json") {
-            const std::string format = imaging::pictureFormatOf(name);
-            if (!format.empty())
-                throw imaging::RunError::refused(option + " " + name + " is a " + format + " picture, not a " +
-                                                 (option == "--csv" ? "CSV" : "JSON") + " file; choose another file");
-        }
     }
 }
 

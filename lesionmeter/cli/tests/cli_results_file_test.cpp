@@ -197,5 +197,30 @@ TEST(LesionmeterCliResultsFile, ARunWaitsForAnotherWriterOrWithNoWaitIsRefused) 
     fs::remove_all(folder);
 }
 
+TEST(LesionmeterCliResultsFile, AnExistingPhotographNamedAsAnyOutputIsRefusedAndUnchanged) {
+    const auto folder = scratchFolder("victim");
+    fs::copy_file(folder / "me.jpg", folder / "victim.jpg");
+    const std::string victim = readFile(folder / "victim.jpg");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"--save-map", "--save-map victim.jpg is an existing JPEG picture; it is not replaced"},
+        {"--save-outline", "--save-outline victim.jpg is an existing JPEG picture; it is not replaced"},
+        {"--save-marks", "--save-marks victim.jpg is a JPEG picture, not a marks file; it is not replaced"},
+        {"--csv", "--csv victim.jpg is a JPEG picture, not a CSV file; it is not replaced"},
+        {"--json", "--json victim.jpg is a JPEG picture, not a JSON file; it is not replaced"}};
+    for (const auto& [option, message] : cases) {
+        std::vector<std::string> args = csvArguments();
+        args[4] = "other.csv";
+        args.insert(args.end(), {option, "victim.jpg"});
+        if (option == "--csv") args.erase(args.begin() + 3, args.begin() + 5);
+        const ToolRun run = morph::testdata::runTool(LESIONMETER_CLI_PATH, folder, args);
+        EXPECT_EQ(run.status, 2) << option << ": " << run.err;
+        EXPECT_NE(run.err.find("lesionmeter-cli: " + message), std::string::npos) << run.err;
+        EXPECT_TRUE(run.out.empty()) << option << ": " << run.out;  // refused before the analysis
+        EXPECT_EQ(readFile(folder / "victim.jpg"), victim) << option;
+    }
+    EXPECT_FALSE(fs::exists(folder / "other.csv"));
+    fs::remove_all(folder);
+}
+
 }  // namespace
 }  // namespace lesionmeter::cli

@@ -276,7 +276,8 @@ TEST(LesionmeterCliSafety, AnOutputThatIsThePhotographIsRefusedBeforeAnyWork) {
     for (const auto& c : cases) {
         const ToolRun run = runTool(folder, meArguments(c));
         EXPECT_EQ(run.status, 2) << c[0] << " " << c[1] << ": " << run.err;
-        EXPECT_NE(run.err.find(c[0] + " " + c[1] + " is the photograph me.jpg itself"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(c[0] + " " + c[1] + " is the input photograph me.jpg itself"), std::string::npos)
+            << run.err;
         EXPECT_TRUE(run.out.empty()) << run.out;   // refused before the analysis
         EXPECT_EQ(readFile(folder / "me.jpg"), photo);
     }
