@@ -183,9 +183,12 @@ TEST(LesionmeterCli, PrintedValuesAreTheCellsOfTheResultsRow) {
 TEST(LesionmeterCli, CsvGetsOneHeaderAndOneRowPerRun) {
     const auto folder = scratchFolder("csv");
     auto args = sampleArguments();
+    auto again = args;
     args.insert(args.end(), {"--csv", "results.csv", "--save-map", "map.bmp", "--save-outline", "outline.bmp"});
     ASSERT_EQ(runTool(folder, args).status, 0);
-    ASSERT_EQ(runTool(folder, args).status, 0);
+    // An existing picture is never replaced, so the second run saves its pictures under new names.
+    again.insert(again.end(), {"--csv", "results.csv", "--save-map", "map2.bmp", "--save-outline", "outline2.bmp"});
+    ASSERT_EQ(runTool(folder, again).status, 0);
     const auto rows = lines(readFile(folder / "results.csv"));
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0], resultsHeader());
