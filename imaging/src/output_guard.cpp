@@ -1,5 +1,6 @@
 #include "imaging/output_guard.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -12,10 +13,12 @@
 namespace imaging {
 
 bool WrittenFiles::identify(const std::string& name, Identity& id) {
-    struct stat st {};
-    if (::stat(hostPath(name).c_str(), &st) != 0) return false;
-    id = {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
-          static_cast<long long>(st.st_ctim.tv_sec), static_cast<long long>(st.st_ctim.tv_nsec)};
+    struct statx st {};
+    if (::statx(AT_FDCWD, hostPath(name).c_str(), 0, STATX_INO | STATX_BTIME, &st) != 0) return false;
+    const bool born = (st.stx_mask & STATX_BTIME) != 0;
+    id = {(static_cast<unsigned long long>(st.stx_dev_major) << 32) | st.stx_dev_minor,
+          static_cast<unsigned long long>(st.stx_ino), born ? static_cast<long long>(st.stx_btime.tv_sec) : 0,
+          born ? static_cast<long long>(st.stx_btime.tv_nsec) : 0};
     return true;
 }
 

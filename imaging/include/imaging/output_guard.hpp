@@ -10,8 +10,9 @@
 namespace imaging {
 
 // The files a run (or a window session) wrote itself, recognised by device and inode whatever
-// their spelling, and by their change time: a file deleted and another one made later may get the
-// same inode, and a file someone else rewrote since has a later change time. A picture the run wrote may be written again (a second "save1", a derived
+// their spelling, and by their creation time: a file deleted and another one made later may get
+// the same inode. A file edited in place stays the same file (an outline cleaned in a paint
+// program is still the one "save1" wrote). A picture the run wrote may be written again (a second "save1", a derived
 // picture rewritten for the next photograph); any other existing picture may not. Thread-safe:
 // the workers of a batch share one.
 class WrittenFiles {
@@ -24,7 +25,7 @@ private:
     mutable std::mutex mutex_;
     struct Identity {
         unsigned long long device, inode;
-        long long changeSeconds, changeNanoseconds;
+        long long bornSeconds, bornNanoseconds;  // 0 where the file system keeps no creation time
         bool operator==(const Identity&) const = default;
     };
     static bool identify(const std::string& name, Identity& id);
