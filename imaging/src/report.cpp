@@ -13,6 +13,7 @@
 
 #include "imaging/errors.hpp"
 #include "imaging/file_output.hpp"
+#include "imaging/version.hpp"
 
 namespace imaging {
 
@@ -82,7 +83,7 @@ Json imageEntry(const std::string& name, const std::string& path) {
     return entry;
 }
 
-std::string_view programVersion() { return MORPH_VERSION; }
+std::string_view programVersion() { return kProgramVersion; }
 
 void writeJsonFile(const std::string& path, const Json& document) {
     // As one whole through a temporary file beside it: a failed write leaves the previous report.
