@@ -1,7 +1,8 @@
 // lesionmeter: the lesion analyzer's window.
-// Usage: lesionmeter [--open IMAGE [--fit]] [--marks FILE] [--seed N] [--analyse] [--screenshot FILE.png]
+// Usage: lesionmeter [--open IMAGE | IMAGE] [--fit] [--marks FILE] [--seed N] [--analyse] [--screenshot FILE.png]
 //                   [--plots-screenshot FILE.png]
 //   --open IMAGE        loads the photograph as "File" and a click in the chooser would
+//   IMAGE               the same (as a file manager's "Open with" passes it)
 //   --fit               reduces a photograph too large for "Calc + Draw" to fit, without asking
 //   --marks FILE        loads a marks file as "Load marks" would
 //   --seed N            seeds every "Calc + Draw" as lesionmeter-cli --seed N does (repeatable runs)
@@ -9,6 +10,7 @@
 //   --screenshot FILE   writes a picture of the window after the steps above and ends
 //   --plots-screenshot FILE   opens "Fit plots" from its button after the steps above, writes a
 //                             picture of it and ends
+//   --help, --version   need no display
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -20,14 +22,17 @@
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
 #include "lesionmeter/lesion_session.hpp"
+#include "ui/application.hpp"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("lesionmeter"));
+    const auto app = ui::makeApplication(argc, argv, QStringLiteral("lesionmeter"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Lesion analyzer window"));
     parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("IMAGE"), QStringLiteral("Load the photograph IMAGE (as --open)."),
+                                 QStringLiteral("[IMAGE]"));
     const QCommandLineOption openOption(QStringList{"open"}, QStringLiteral("Load the photograph IMAGE."),
                                         QStringLiteral("IMAGE"));
     const QCommandLineOption fitOption(QStringList{"fit"},
@@ -49,7 +54,14 @@ int main(int argc, char** argv) {
     for (const QCommandLineOption* option : {&openOption, &fitOption, &marksOption, &seedOption, &analyseOption,
                                              &screenshotOption, &plotsScreenshotOption})
         parser.addOption(*option);
-    parser.process(app);
+    parser.process(*app);
+    QString image = parser.value(openOption);
+    const QStringList images = parser.positionalArguments();
+    if (images.size() > 1 || (!images.isEmpty() && !image.isEmpty())) {
+        std::fprintf(stderr, "lesionmeter: give one IMAGE, either alone or with --open\n");
+        return 2;
+    }
+    if (!images.isEmpty()) image = images.front();
     const bool screenshot = parser.isSet(screenshotOption) || parser.isSet(plotsScreenshotOption);
     const bool analyse = parser.isSet(analyseOption);
     const bool unattended = screenshot || analyse;
@@ -80,7 +92,7 @@ int main(int argc, char** argv) {
     }
     window.show();
     bool ready = true;
-    if (parser.isSet(openOption)) ready = window.openImage(parser.value(openOption), parser.isSet(fitOption));
+    if (!image.isEmpty()) ready = window.openImage(image, parser.isSet(fitOption));
     // Without a user to read the status line, its warning goes to the error stream.
     if (unattended && !window.statusLine()->text().isEmpty())
         std::fprintf(stderr, "lesionmeter: %s\n", window.statusLine()->text().toLocal8Bit().constData());
@@ -106,5 +118,5 @@ int main(int argc, char** argv) {
         window.close();
         return saved && failures == 0 ? 0 : 1;
     }
-    return app.exec();
+    return app->exec();
 }

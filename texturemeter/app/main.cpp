@@ -1,12 +1,13 @@
 // texturemeter: the texture analyzer's window.
-//   texturemeter [--open IMAGE] [--corner X,Y] [--run A|B|C] [--press P-1|P-2|P-3]
+//   texturemeter [--open IMAGE | IMAGE] [--corner X,Y] [--run A|B|C] [--press P-1|P-2|P-3]
 //                [--results FILE] [--seed N] [--screenshot FILE.png] [--plots-screenshot FILE.png]
-// --open starts with the photo selected; --corner clicks Picture1 there; --run presses a run
-// button; --press presses a small picture button afterwards; --results replaces the results file
-// name in Text5; --seed makes the random stages repeatable (the first run gives what
-// texturemeter-cli --seed N gives for the same photo); --screenshot writes a picture of the
-// window after all that and exits (status 1 if anything failed on the way); --plots-screenshot
-// does the same for "Fit plots" after the run.
+// --open (or IMAGE alone, as a file manager's "Open with" passes it) starts with the photo
+// selected; --corner clicks Picture1 there; --run presses a run button; --press presses a small
+// picture button afterwards; --results replaces the results file name in Text5; --seed makes the
+// random stages repeatable (the first run gives what texturemeter-cli --seed N gives for the same
+// photo); --screenshot writes a picture of the window after all that and exits (status 1 if
+// anything failed on the way); --plots-screenshot does the same for "Fit plots" after the run.
+// --help and --version need no display.
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -21,6 +22,7 @@
 #include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
+#include "ui/application.hpp"
 
 using texturemeter::window::Form1;
 
@@ -37,10 +39,13 @@ struct Options {
     std::optional<uint64_t> seed;
 };
 
-bool parseOptions(QApplication& app, Options& options) {
+bool parseOptions(QCoreApplication& app, Options& options) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Texture analyzer window"));
     parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("IMAGE"), QStringLiteral("Start with this photo selected (as --open)."),
+                                 QStringLiteral("[IMAGE]"));
     const QCommandLineOption open(QStringLiteral("open"), QStringLiteral("Start with this photo selected."),
                                   QStringLiteral("IMAGE"));
     const QCommandLineOption corner(QStringLiteral("corner"), QStringLiteral("Click Picture1 at X,Y."),
@@ -65,6 +70,12 @@ bool parseOptions(QApplication& app, Options& options) {
     options = {parser.value(open),  parser.value(corner),  parser.value(run).toUpper(),
                parser.value(press).toUpper(), parser.value(results), parser.value(screenshot),
                parser.value(plotsScreenshot), {}};
+    const QStringList images = parser.positionalArguments();
+    if (images.size() > 1 || (!images.isEmpty() && parser.isSet(open))) {
+        std::fprintf(stderr, "texturemeter: give one IMAGE, either alone or with --open\n");
+        return false;
+    }
+    if (!images.isEmpty()) options.open = images.front();
     if (parser.isSet(seed)) {
         options.seed = imaging::parseSeed(parser.value(seed).toStdString());
         if (!options.seed) {
@@ -91,10 +102,9 @@ bool parseOptions(QApplication& app, Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("texturemeter"));
+    const auto app = ui::makeApplication(argc, argv, QStringLiteral("texturemeter"));
     Options options;
-    if (!parseOptions(app, options)) return 2;
+    if (!parseOptions(*app, options)) return 2;
 
     // A fixed seed is the photograph's seed, as texturemeter-cli reports it for its first photo;
     // the generator is seeded from it by the one seed rule.
@@ -162,5 +172,5 @@ int main(int argc, char** argv) {
         }
         return saved && !failed ? 0 : 1;
     }
-    return app.exec();
+    return app->exec();
 }
