@@ -18,7 +18,7 @@ CMAKE_FLAGS ?=
 # Debian's own Python, for which the skinmeters package is built.
 PYTHON ?= /usr/bin/python3
 
-.PHONY: setup build run test check test-asan fuzz bench validate clean
+.PHONY: setup build run test check test-asan fuzz bench validate package clean
 
 setup:
 	@bash scripts/setup.sh
@@ -29,8 +29,10 @@ $(BUILD)/build.ninja:
 build: setup $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The main job: analyse the bundled sample photographs and show the results file.
-run: build
+# The main job: analyse the bundled sample photographs and show the results file. It builds only
+# the two command-line tools it runs, in the same build tree with the same flags as `make build`.
+run: setup $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target texturemeter-cli lesionmeter-cli
 	@mkdir -p out
 	$(BUILD)/texturemeter/texturemeter-cli --seed 1 --output out/samples-results.csv samples/*.jpg
 	@cat out/samples-results.csv
@@ -86,6 +88,10 @@ validate:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPython3_EXECUTABLE=$(PYTHON) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS) --target texturemeter-cli lesionmeter-cli validation_edge_count validation_gwyddion_peer
 	$(PYTHON) tools/validation/validate.py --build $(BUILD) --docs docs --jobs $(JOBS)
+
+# The Debian packages (programs, python3-skinmeters) in $(BUILD): sudo apt-get install ./$(BUILD)/*.deb
+package: build
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
