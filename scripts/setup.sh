@@ -13,6 +13,10 @@ packages=(
   fonts-noto-cjk xauth locales
   pybind11-dev python3-dev python3-numpy python3-pandas python3-dask python3-distributed python3-pytest
   python3-matplotlib python3-pil
+  # Installing and packaging: man pages, icons, desktop and metainfo checks, the Debian packages
+  # and their check, the pip route.
+  help2man librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian man-db
+  python3-setuptools python3-wheel python3-venv python3-pip
 )
 # `setup.sh validate`: also what only `make validate` needs (the Gwyddion peer).
 if [ "${1:-}" = validate ]; then
