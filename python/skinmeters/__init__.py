@@ -10,16 +10,38 @@ The numbers are those of the command-line tools for the same pixels, parameters 
 analyses run without the interpreter lock, so threads analyse photographs in parallel.
 """
 
+from __future__ import annotations
+
 import concurrent.futures
 import json
 import numbers
 import os
 import warnings
+from typing import TYPE_CHECKING, Any, Iterable, Mapping, Optional, Union
 
 from . import _skinmeters
-from ._skinmeters import AnalysisError, photo_seed
+from ._skinmeters import AnalysisError, __version__, photo_seed
 
-__all__ = ["texture", "lesion", "batch", "AnalysisError", "AnalysisWarning", "photo_seed"]
+if TYPE_CHECKING:
+    import dask.distributed
+    import numpy
+    import pandas
+
+__all__ = ["texture", "lesion", "batch", "AnalysisError", "AnalysisWarning", "photo_seed", "__version__"]
+
+AnalysisError.__doc__ = """An analysis that failed; its message is the one the command-line tool prints.
+
+Raised by texture() and lesion() (batch() keeps the message in the row's "error" instead). When only
+the lesion analysis's "axis" failed (no dark pixel in the outline), `measurements` holds the other
+results of that analysis.
+"""
+
+#: A photograph: a file name (JPEG, BMP or PNG), or a numpy uint8 array (height, width, 3) in RGB order.
+Image = Union[str, "os.PathLike[str]", "numpy.ndarray"]
+#: A marks file's name, or a dict of the same shape as a marks file.
+Marks = Union[str, "os.PathLike[str]", Mapping[str, Any]]
+#: A parameter: a number, or its text as the command-line tool would take it.
+Parameter = Union[int, float, str]
 
 
 class AnalysisWarning(UserWarning):
@@ -59,7 +81,8 @@ def _texture(image, x, y, side, window, neighbour, variant, seed, position, fits
     )
 
 
-def texture(image, x=0, y=0, side=200, window=40, neighbour=4, variant="A", seed=None):
+def texture(image: Image, x: Parameter = 0, y: Parameter = 0, side: Parameter = 200, window: Parameter = 40,
+            neighbour: Parameter = 4, variant: str = "A", seed: Optional[int] = None) -> dict[str, Any]:
     """The texture analysis of one photograph, as texturemeter-cli does it.
 
     image: a file name (JPEG, BMP or PNG), or a numpy uint8 array of shape (height, width, 3) in
@@ -109,7 +132,7 @@ def _lesion(image, marks, seed, fit, fallback_seed=None):
     return _skinmeters.lesion(image, path, text, _seed_value(seed), bool(fit), fallback_seed, photo)
 
 
-def lesion(image, marks, seed=None, fit=False):
+def lesion(image: Image, marks: Marks, seed: Optional[int] = None, fit: bool = False) -> dict[str, Any]:
     """The lesion analysis of one photograph from its marks, as lesionmeter-cli IMAGE --marks FILE does it.
 
     image: a file name (JPEG, BMP or PNG), or a numpy uint8 array of shape (height, width, 3) in
@@ -248,7 +271,9 @@ def _batch_tasks(paths, kind, seed, marks, parameters):
             for i, (p, m) in enumerate(zip(paths, _lesion_marks(paths, marks)))]
 
 
-def batch(paths, kind="texture", seed=None, client=None, jobs=None, marks=None, **parameters):
+def batch(paths: Iterable[Union[str, bytes, "os.PathLike[str]"]], kind: str = "texture", seed: Optional[int] = None,
+          client: Optional[dask.distributed.Client] = None, jobs: Optional[int] = None,
+          marks: Union[Marks, Iterable[Marks], None] = None, **parameters: Any) -> pandas.DataFrame:
     """Analyses many photographs; returns a pandas.DataFrame with one row per photograph, in input order.
 
     paths: file names as texture() takes them (str, bytes or os.PathLike); an entry that is no
