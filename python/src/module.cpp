@@ -20,7 +20,6 @@
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
 #include "imaging/report.hpp"
-#include "imaging/version.hpp"
 #include "lesionmeter/lesion_session.hpp"
 #include "lesionmeter/marks.hpp"
 #include "lesionmeter/marks_analysis.hpp"
@@ -276,7 +275,7 @@ py::dict texture(const py::object& image, const std::string& x, const std::strin
 PYBIND11_MODULE(_skinmeters, m) {
     m.doc() = "The compiled analyses behind the skinmeters package.";
     // The programs' version (the file VERSION), shown as skinmeters.__version__.
-    m.attr("__version__") = std::string(imaging::kProgramVersion);
+    m.attr("__version__") = std::string(imaging::programVersion());
     static py::exception<AnalysisFailed> analysisError(m, "AnalysisError", PyExc_RuntimeError);
     py::register_exception_translator([](std::exception_ptr p) {
         try {

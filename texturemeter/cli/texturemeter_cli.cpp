@@ -31,7 +31,6 @@
 #include "imaging/paths.hpp"
 #include "imaging/random.hpp"
 #include "imaging/report.hpp"
-#include "imaging/version.hpp"
 #include "texturemeter/measurements_json.hpp"
 #include "texturemeter/results_file.hpp"
 #include "texturemeter/run_driver.hpp"
@@ -382,7 +381,7 @@ int main(int argc, char** argv) {
     CLI::App app{"Texture analysis of colour photographs: surface-area fractal dimensions of the grey and "
                  "Hessian images, line and dot shares, outline dimension, grey-tone statistics and random "
                  "texture probes of a square, written to a comma-separated results file."};
-    app.set_version_flag("--version", "texturemeter-cli " + std::string(imaging::kProgramVersion));
+    app.set_version_flag("--version", "texturemeter-cli " + std::string(imaging::programVersion()));
     app.add_option("--x", o.x, "left edge of the analysed square in the photo")->capture_default_str();
     app.add_option("--y", o.y, "top edge of the analysed square")->capture_default_str();
     app.add_option("--side", o.texts.regionSide,

@@ -18,7 +18,7 @@
 #include "lesionmeter/results_row.hpp"
 #include "lesionmeter/marks.hpp"
 #include "imaging/random.hpp"
-#include "imaging/version.hpp"
+#include "imaging/report.hpp"
 #include "report.hpp"
 #include "scripted_analysis.hpp"
 
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
         "that cannot be read, a discriminant without a lesion pixel) or a write failed; 2 for a usage error (an "
         "unknown option, no photograph, a value out of range or of the wrong kind, a position off the "
         "photograph) or a refused output.");
-    app.set_version_flag("--version", "lesionmeter-cli " + std::string(imaging::kProgramVersion));
+    app.set_version_flag("--version", "lesionmeter-cli " + std::string(imaging::programVersion()));
     ScriptedAnalysis script;
     std::vector<std::string> images, in, out;
     std::string centre, csv, marksFile, saveMarks, json;
