@@ -61,9 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Refused: not a picture, or an extent beyond the outline grid.
         return 0;
     }
-    // A redrawn outline is the fixed-size Picture12, and the file is gone.
+    // A redrawn outline is the fixed-size Picture12, and the file stays: "loadcal" consumes only
+    // a file this session's "save1" wrote, never one the user left under the name.
     const imaging::PictureSurface& outline = session.pictures().outline;
     if (outline.width() != 313 || outline.height() != 305) std::abort();
-    if (access(outlineFile().c_str(), F_OK) == 0) std::abort();
+    if (access(outlineFile().c_str(), F_OK) != 0) std::abort();
     return 0;
 }
