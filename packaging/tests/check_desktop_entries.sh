@@ -11,7 +11,7 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 rm -rf "$work" && mkdir -p "$work"
 
 # The desktop entry's command for one file, split into words, %f replaced (as in the
-# Desktop Entry Specification; the commands here hold no quoting).
+# freedesktop.org rules for Exec keys; the commands here hold no quoting).
 command_for() {
     local exec_line
     exec_line=$(grep -m1 '^Exec=' "$1")
