@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build clang libclang-rt-14-dev
-  libjpeg62-turbo-dev libexif-dev libstb-dev libcli11-dev nlohmann-json3-dev nettle-dev
+  libjpeg62-turbo-dev libexif-dev libstb-dev libcli11-dev nlohmann-json3-dev nettle-dev libcsv-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   qt6-charts-dev libqt6opengl6-dev qt6-svg-dev

@@ -4,17 +4,11 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 
-#include <nlohmann/json.hpp>
-
 #include "imaging/errors.hpp"
-#include "imaging/file_output.hpp"
 #include "imaging/numeric.hpp"
-#include "imaging/paths.hpp"
+#include "imaging/photo_document.hpp"
 #include "lesionmeter/analysis_state.hpp"
 #include "lesionmeter/lesion_session.hpp"
 
@@ -36,9 +30,10 @@ Json coordinate(float v) {
 
 Json position(const MarkPosition& p) { return Json::array({coordinate(p.x), coordinate(p.y)}); }
 
-[[noreturn]] void refuse(const std::string& source, const std::string& why) {
-    throw imaging::RunError::refused("Marks file " + source + ": " + why);
-}
+// The rules marks files share with every document kept beside a photograph.
+constexpr imaging::PhotoDocumentKind kMarksKind{kMarksFormat, kMarksVersion, "Marks file", "marks", ".marks.json"};
+
+[[noreturn]] void refuse(const std::string& source, const std::string& why) { imaging::refuseDocument(kMarksKind, source, why); }
 
 MarkPosition readPosition(const Json& value, const std::string& source, const std::string& what) {
     if (!value.is_array() || value.size() != 2 || !value[0].is_number() || !value[1].is_number())
@@ -80,37 +75,20 @@ std::string marksText(const Marks& marks) {
     doc["out"] = Json::array();
     for (const MarkPosition& p : marks.out) doc["out"].push_back(position(p));
     doc["centre"] = marks.centre ? position(*marks.centre) : Json(nullptr);
-    doc["seed"] = marks.seed ? Json(*marks.seed) : Json(nullptr);
+    doc["seed"] = imaging::seedJson(marks.seed);
     doc["scale"] = marks.scale;
-    // Non-ASCII photo names stay UTF-8; invalid bytes are replaced rather than refused.
-    return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    return imaging::photoDocumentText(doc);
 }
 
 Marks parseMarks(const std::string& text, const std::string& source) {
-    Json doc;
-    try {
-        doc = Json::parse(text);
-    } catch (const nlohmann::json::parse_error& e) {
-        refuse(source, std::string("not a JSON document (") + e.what() + ")");
-    }
-    if (!doc.is_object()) refuse(source, "not a marks document");
-    if (!doc.contains("format") || doc["format"] != kMarksFormat)
-        refuse(source, std::string("not a marks document (\"format\" is not \"") + kMarksFormat + "\")");
-    if (!doc.contains("version") || !doc["version"].is_number_integer())
-        refuse(source, "\"version\" is missing");
-    if (doc["version"].get<long long>() != kMarksVersion)
-        refuse(source, "version " + doc["version"].dump() + " is not supported (this program reads version 1)");
+    const Json doc = imaging::parsePhotoDocument(kMarksKind, text, source);
     Marks marks;
-    if (!doc.contains("photo") || !doc["photo"].is_string()) refuse(source, "\"photo\" is not a file name");
-    marks.photo = doc["photo"].get<std::string>();
+    marks.photo = imaging::documentPhoto(kMarksKind, doc, source);
     marks.in = readPositions(doc, "in", source);
     marks.out = readPositions(doc, "out", source);
     if (doc.contains("centre") && !doc["centre"].is_null())
         marks.centre = readPosition(doc["centre"], source, "\"centre\"");
-    if (doc.contains("seed") && !doc["seed"].is_null()) {
-        if (!doc["seed"].is_number_unsigned()) refuse(source, "\"seed\" is not a whole number from 0 up");
-        marks.seed = doc["seed"].get<uint64_t>();
-    }
+    marks.seed = imaging::documentSeed(kMarksKind, doc, source);
     if (doc.contains("scale")) {
         if (!doc["scale"].is_number()) refuse(source, "\"scale\" is not a number");
         marks.scale = doc["scale"].get<double>();
@@ -119,35 +97,18 @@ Marks parseMarks(const std::string& text, const std::string& source) {
     return marks;
 }
 
-Marks readMarks(const std::string& name) {
-    const std::string path = imaging::hostPath(name);
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) throw imaging::RunError::fileNotFound(name);
-    if (std::filesystem::is_directory(path, ec))
-        throw imaging::RunError::fileError("Cannot read the marks file (is a directory)", name);
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw imaging::RunError::fileError("Cannot read the marks file", name);
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (file.bad()) throw imaging::RunError::fileError("Cannot read the marks file", name);
-    return parseMarks(content.str(), name);
-}
+Marks readMarks(const std::string& name) { return parseMarks(imaging::readPhotoDocumentFile(kMarksKind, name), name); }
 
 void writeMarks(const std::string& name, const Marks& marks) {
-    // Written beside the target and renamed over it: a failed write leaves the old file whole.
-    imaging::writeWholeFile(name, marksText(marks), "the marks file");
+    imaging::writePhotoDocumentFile(kMarksKind, name, marksText(marks));
 }
 
 void checkMarksPhoto(const Marks& marks, const std::string& marksName, const std::string& photoName,
                      const std::string& label) {
-    if (marks.photo.empty() || photoName.empty() || marks.photo == photoName) return;
-    throw imaging::RunError::refused(label + marksName + " holds the marks of " + marks.photo + ", not of " + photoName);
+    imaging::checkDocumentPhoto(kMarksKind, marks.photo, marksName, photoName, label);
 }
 
-std::string marksFileFor(const std::string& photoPath) {
-    const std::filesystem::path p(photoPath);
-    return (p.parent_path() / (p.stem().string() + ".marks.json")).string();
-}
+std::string marksFileFor(const std::string& photoPath) { return imaging::photoDocumentFor(kMarksKind, photoPath); }
 
 Marks marksOf(const LesionSession& session) {
     const AnalysisState& s = session.state();
