@@ -40,6 +40,8 @@ results of that analysis.
 Image = Union[str, "os.PathLike[str]", "numpy.ndarray"]
 #: A marks file's name, or a dict of the same shape as a marks file.
 Marks = Union[str, "os.PathLike[str]", Mapping[str, Any]]
+#: A square file's name, or a dict of the same shape as a square file.
+SquareSource = Union[str, "os.PathLike[str]", Mapping[str, Any]]
 #: A parameter: a number, or its text as the command-line tool would take it.
 Parameter = Union[int, float, str]
 
@@ -81,14 +83,33 @@ def _texture(image, x, y, side, window, neighbour, variant, seed, position, fits
     )
 
 
+def _square_fields(image, square):
+    """A square (file name or dict) as its fields, read and checked as the tools read a square file."""
+    if isinstance(square, Mapping):
+        document = {"format": "texturemeter-square", "version": 1, **square}
+        photo = document.get("photo")
+        if photo is None or isinstance(photo, (str, bytes)):
+            text = json.dumps({**document, "photo": ""}, default=_plain)
+            return _skinmeters.square(None, text, None if photo is None else os.fsencode(photo), image)
+        return _skinmeters.square(None, json.dumps(document, default=_plain), None, image)
+    if isinstance(square, (str, bytes, os.PathLike)):
+        return _skinmeters.square(square, None, None, image)
+    raise TypeError(f"square must be a square-file name or a dict, not {type(square).__name__}")
+
+
 def texture(image: Image, x: Parameter = 0, y: Parameter = 0, side: Parameter = 200, window: Parameter = 40,
-            neighbour: Parameter = 4, variant: str = "A", seed: Optional[int] = None) -> dict[str, Any]:
+            neighbour: Parameter = 4, variant: str = "A", seed: Optional[int] = None,
+            square: Optional[SquareSource] = None) -> dict[str, Any]:
     """The texture analysis of one photograph, as texturemeter-cli does it.
 
     image: a file name (JPEG, BMP or PNG), or a numpy uint8 array of shape (height, width, 3) in
     RGB order. x, y: the top-left corner of the analysed square; side: its side; window: the tile
     side of the surface dimension; neighbour: the neighbour distance of the bright-region outline;
     variant: "A", "B" or "C". seed: texturemeter-cli's --seed (None: a seed from the clock).
+    square: a square file (NAME.square.json, as the texturemeter window's "Save square" writes it)
+    or a dict of the same shape ("format" and "version" may be left out): its corner, side,
+    window, neighbour, variant and seed are used, the arguments fill in what it leaves out (null).
+    A square made for another photograph than the image file is refused.
 
     Returns the named measurements of the photograph, the seed used (the photo seed: given back as
     seed, it repeats these numbers), "exifOrientation" (a JPEG's EXIF orientation, 1..8; 0 when it
@@ -97,6 +118,13 @@ def texture(image: Image, x: Parameter = 0, y: Parameter = 0, side: Parameter = 
     an AnalysisWarning. Raises AnalysisError with the tool's message when the analysis fails, also
     for a square entirely outside the photograph.
     """
+    if square is not None:
+        given = _square_fields(image, square)
+        x, y = given["x"], given["y"]
+        side, window, neighbour, variant, seed = (
+            default if given[name] is None else given[name]
+            for name, default in (("side", side), ("window", window), ("neighbour", neighbour),
+                                  ("variant", variant), ("seed", seed)))
     result = _texture(image, x, y, side, window, neighbour, variant, seed, 0)
     _warn(result)
     return result

@@ -27,6 +27,7 @@
 #include "texturemeter/measurements_json.hpp"
 #include "texturemeter/results_file.hpp"
 #include "texturemeter/run_driver.hpp"
+#include "texturemeter/square_file.hpp"
 #include "texturemeter/square_placement.hpp"
 
 namespace py = pybind11;
@@ -270,6 +271,39 @@ py::dict texture(const py::object& image, const std::string& x, const std::strin
     return result;
 }
 
+// A square file, or the text of a square document, read with the checks every route applies: a
+// dict of its fields, None where it gives none. `photoName`, when given, is the square's photo name
+// (the bytes the file system holds; a dict leaves it out of its text). `image`, when it is a file
+// name, is the photograph the square is for: a square of another photograph is refused, as a
+// marks file is.
+py::dict square(const std::optional<py::object>& path, const std::optional<std::string>& text,
+                const std::optional<py::bytes>& photoName, const py::object& image) {
+    if (path.has_value() == text.has_value())
+        throw py::value_error("give the square as a file name or as a document, one of the two");
+    const std::string name = path ? fileName(*path) : std::string("(square dict)");
+    const std::string imageName =
+        py::isinstance<py::array>(image) ? std::string() : std::filesystem::path(fileName(image)).filename().string();
+    texturemeter::Square s;
+    try {
+        s = path ? texturemeter::readSquare(name) : texturemeter::parseSquare(*text, name);
+        if (photoName) s.photo = *photoName;
+        texturemeter::checkSquarePhoto(s, name, imageName);
+    } catch (const imaging::RunError& e) {
+        throw AnalysisFailed(e.what());
+    }
+    const auto optional = [](const auto& value) { return value ? py::cast(*value) : py::object(py::none()); };
+    py::dict d;
+    d["photo"] = pythonText(s.photo);
+    d["x"] = s.x;
+    d["y"] = s.y;
+    d["side"] = optional(s.side);
+    d["window"] = optional(s.window);
+    d["neighbour"] = optional(s.neighbour);
+    d["variant"] = s.variant ? py::object(py::str(texturemeter::variantLetter(*s.variant))) : py::object(py::none());
+    d["seed"] = optional(s.seed);
+    return d;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_skinmeters, m) {
@@ -288,6 +322,8 @@ PYBIND11_MODULE(_skinmeters, m) {
           py::arg("neighbour"), py::arg("variant"), py::arg("seed"), py::arg("position"), py::arg("fits") = true);
     m.def("lesion", &lesion, py::arg("image"), py::arg("marks_path"), py::arg("marks_text"), py::arg("seed"),
           py::arg("fit"), py::arg("fallback_seed"), py::arg("photo_name") = py::none());
+    m.def("square", &square, py::arg("path"), py::arg("text"), py::arg("photo_name"), py::arg("image"),
+          "A square file's (or document's) fields as a dict, read and checked as the tools read them.");
     m.def(
         "file_name", [](const py::object& name) { return py::bytes(fileName(name)); }, py::arg("name"),
         "A file name (str, bytes or os.PathLike) as the bytes the file system holds; TypeError or ValueError "

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMessageBox>
@@ -14,8 +15,11 @@
 #include <thread>
 
 #include "fit_plot_set.hpp"
+#include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
+#include "imaging/output_guard.hpp"
 #include "imaging/paths.hpp"
+#include "texturemeter/square_file.hpp"
 #include "window_fonts.hpp"
 
 namespace texturemeter::window {
@@ -101,6 +105,11 @@ Form1::Form1(imaging::UniformRandom* random, QWidget* parent) : QWidget(parent) 
 
     reportError = [this](const QString& message) { QMessageBox::critical(this, kFormCaption, message); };
     soundBeep = [] { QApplication::beep(); };
+    askSquareFile = [this](bool save, const QString& suggested) {
+        const QString filter = QStringLiteral("Square files (*.square.json);;All files (*)");
+        return save ? QFileDialog::getSaveFileName(this, QStringLiteral("Save square"), suggested, filter)
+                    : QFileDialog::getOpenFileName(this, QStringLiteral("Load square"), suggested, filter);
+    };
     guard_.afterCommand = [this] { showSession(); };
     guard_.report = [this](const QString& message) {
         if (reportError) reportError(message);
@@ -206,6 +215,8 @@ void Form1::createControls() {
     Command4 = makeButton<QPushButton>(this, "Command4", QStringLiteral("P-3"), {770, 506, 47, 24});
     Command2 = makeButton<QPushButton>(this, "Command2", QStringLiteral("END"), {670, 576, 147, 28});
     fitPlotsButton = makeButton<QPushButton>(this, "FitPlots", QStringLiteral("Fit plots"), {670, 540, 147, 28});
+    saveSquareButton = makeButton<QPushButton>(this, "SaveSquare", QStringLiteral("Save square"), {624, 279, 124, 21});
+    loadSquareButton = makeButton<QPushButton>(this, "LoadSquare", QStringLiteral("Load square"), {624, 374, 108, 21});
 
     // Over Picture10, which nothing draws into and which stays where it is; the text lets
     // clicks through to the pictures below.
@@ -245,6 +256,8 @@ void Form1::connectControls() {
     connect(Command5, &QPushButton::clicked, this, [this] { guarded([this] { session_->pressP2(); }); });
     connect(Command4, &QPushButton::clicked, this, [this] { guarded([this] { session_->pressP3(); }); });
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
+    connect(saveSquareButton, &QPushButton::clicked, this, &Form1::saveSquareCommand);
+    connect(loadSquareButton, &QPushButton::clicked, this, &Form1::loadSquareCommand);
     connect(fitPlotsButton, &QPushButton::clicked, this, [this] {
         ui::FitPlotsWindow& w = fitPlots();
         w.show();
@@ -347,6 +360,50 @@ void Form1::startRun(Variant variant) {
     if (fitPlots_) fitPlots_->showFits(lastFits_);
     running_ = false;
     emit runFinished(ok);
+}
+
+QString Form1::suggestedSquareFile() const {
+    if (!session_->photoLoaded()) return QDir::homePath();
+    return qs(squareFileFor(imaging::hostPath(session_->imagePath)));
+}
+
+void Form1::saveSquareCommand() {
+    if (running_ || !askSquareFile) return;
+    const QString name = askSquareFile(true, suggestedSquareFile());
+    if (!name.isEmpty()) saveSquareFile(name);
+}
+
+void Form1::loadSquareCommand() {
+    if (running_ || !askSquareFile) return;
+    const QString name = askSquareFile(false, suggestedSquareFile());
+    if (!name.isEmpty()) loadSquareFile(name);
+}
+
+bool Form1::saveSquareFile(const QString& path) {
+    return guarded([&] {
+        const std::optional<Square>& square = session_->lastRunSquare();
+        if (!square)
+            throw imaging::RunError::refused(
+                "Save square: no run to save; run the analysis first (the square of the last run is saved)");
+        const std::string name = ss(path);
+        imaging::guardOutput("Save square: the square file", name, "square file", {session_->imagePath});
+        writeSquare(name, *square);
+    });
+}
+
+bool Form1::loadSquareFile(const QString& path) {
+    return guarded([&] {
+        const std::string name = ss(path);
+        const Square square = readSquare(name);
+        session_->checkSquare(square, name, ss(Text12->text()), "Load square: ");
+        // As a hand would: the numbers typed into their boxes, then the click at the corner.
+        if (square.side) Text12->setText(qs(imaging::numberText(int(*square.side))));
+        if (square.window) Text6->setText(qs(imaging::exactText(*square.window)));
+        if (square.neighbour) Text19->setText(qs(imaging::exactText(*square.neighbour)));
+        session_->pressPhoto(square.x, square.y, ss(Text12->text()));
+        // The next run repeats the one the square was saved after.
+        session_->setNextRunSeed(square.seed);
+    });
 }
 
 void Form1::showSession() {

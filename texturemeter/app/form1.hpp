@@ -37,6 +37,20 @@ public:
     // in File1. Returns false (after reporting the error) when it cannot be loaded.
     bool openImage(const QString& path);
 
+    // "Load square": reads the square file `path` and loads it as a hand would: types its side,
+    // tile side and neighbour distance into their boxes, clicks the photograph at its corner and
+    // seeds the next run with its seed, so that the run of its variant repeats the one it was
+    // saved after. Refused (reported, nothing changed) without a photograph, for a square of
+    // another photograph, and for one entirely outside the photograph.
+    bool loadSquareFile(const QString& path);
+    // "Save square": writes the square of the last run (corner, parameters, variant, seed) as the
+    // square file `path`. Refused after no run or a failed one, and over the photograph or any
+    // other picture.
+    bool saveSquareFile(const QString& path);
+    // Asks for the square file to save (`save`) or load, starting at `suggested` (the photograph's
+    // NAME.square.json); an empty answer cancels. By default a file dialog; tests replace it.
+    std::function<QString(bool save, const QString& suggested)> askSquareFile;
+
     // Shows a run-time error; by default a message box. Tests replace it.
     std::function<void(const QString& message)> reportError;
     // Sounds the beep at the end of a run; by default the system beep.
@@ -115,6 +129,10 @@ public:
     QPushButton* Command7;
     // Opens "Fit plots" (an addition in free space below P-1 .. P-3).
     QPushButton* fitPlotsButton;
+    // "Save square" and "Load square" (additions in free space: beside Picture9 and beside the
+    // neighbour distance box).
+    QPushButton* saveSquareButton;
+    QPushButton* loadSquareButton;
     // The window's warnings (a square reaching past the photograph's edge, a JPEG whose EXIF
     // orientation is not 1), written over the empty Picture10; empty when there is none.
     QLabel* statusLine;
@@ -144,6 +162,10 @@ private:
     void picture1MouseDown(double x, double y);
     void picture1MouseMove(double x, double y);
     void startRun(Variant variant);
+    void saveSquareCommand();
+    void loadSquareCommand();
+    // Where the square file dialog starts: the photograph's NAME.square.json, or the home folder.
+    QString suggestedSquareFile() const;
 
     // Runs one session call and shows what it changed, reporting the error that ended it; the
     // error ends only that call.

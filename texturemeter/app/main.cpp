@@ -1,8 +1,9 @@
 // texturemeter: the texture analyzer's window.
-//   texturemeter [--open IMAGE | IMAGE] [--corner X,Y] [--run A|B|C] [--press P-1|P-2|P-3]
+//   texturemeter [--open IMAGE | IMAGE] [--corner X,Y | --square FILE] [--run A|B|C] [--press P-1|P-2|P-3]
 //                [--results FILE] [--seed N] [--screenshot FILE.png] [--plots-screenshot FILE.png]
 // --open (or IMAGE alone, as a file manager's "Open with" passes it) starts with the photo
-// selected; --corner clicks Picture1 there; --run presses a run button; --press presses a small
+// selected; --corner clicks Picture1 there; --square loads a square file as "Load square" does
+// (its boxes, its corner and its seed for the next run); --run presses a run button; --press presses a small
 // picture button afterwards; --results replaces the results file name in Text5; --seed makes the
 // random stages repeatable (the first run gives what texturemeter-cli --seed N gives for the same
 // photo); --screenshot writes a picture of the window after all that and exits (status 1 if
@@ -31,6 +32,7 @@ namespace {
 struct Options {
     QString open;
     QString corner;
+    QString square;
     QString run;
     QString press;
     QString results;
@@ -50,6 +52,10 @@ bool parseOptions(QCoreApplication& app, Options& options) {
                                   QStringLiteral("IMAGE"));
     const QCommandLineOption corner(QStringLiteral("corner"), QStringLiteral("Click Picture1 at X,Y."),
                                     QStringLiteral("X,Y"));
+    const QCommandLineOption square(
+        QStringLiteral("square"),
+        QStringLiteral("Load this square file as \"Load square\" does: its boxes, corner and seed."),
+        QStringLiteral("FILE"));
     const QCommandLineOption run(QStringLiteral("run"), QStringLiteral("Press a run button: A, B or C."),
                                  QStringLiteral("VARIANT"));
     const QCommandLineOption press(QStringLiteral("press"), QStringLiteral("Press P-1, P-2 or P-3 at the end."),
@@ -65,9 +71,9 @@ bool parseOptions(QCoreApplication& app, Options& options) {
     const QCommandLineOption plotsScreenshot(
         QStringLiteral("plots-screenshot"),
         QStringLiteral("Write a picture of the Fit plots window to FILE.png and exit."), QStringLiteral("FILE.png"));
-    parser.addOptions({open, corner, run, press, results, seed, screenshot, plotsScreenshot});
+    parser.addOptions({open, corner, square, run, press, results, seed, screenshot, plotsScreenshot});
     parser.process(app);
-    options = {parser.value(open),  parser.value(corner),  parser.value(run).toUpper(),
+    options = {parser.value(open),  parser.value(corner),  parser.value(square), parser.value(run).toUpper(),
                parser.value(press).toUpper(), parser.value(results), parser.value(screenshot),
                parser.value(plotsScreenshot), {}};
     const QStringList images = parser.positionalArguments();
@@ -92,6 +98,14 @@ bool parseOptions(QCoreApplication& app, Options& options) {
         std::fprintf(stderr, "texturemeter: --run takes A, B or C\n");
         return false;
     }
+    if (!options.corner.isEmpty() && !options.square.isEmpty()) {
+        std::fprintf(stderr, "texturemeter: give --corner or --square, not both\n");
+        return false;
+    }
+    if (!options.square.isEmpty() && options.open.isEmpty()) {
+        std::fprintf(stderr, "texturemeter: --square needs --open IMAGE\n");
+        return false;
+    }
     if (!options.run.isEmpty() && options.open.isEmpty()) {
         std::fprintf(stderr, "texturemeter: --run needs --open IMAGE\n");
         return false;
@@ -106,11 +120,10 @@ int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(*app, options)) return 2;
 
-    // A fixed seed is the photograph's seed, as texturemeter-cli reports it for its first photo;
-    // the generator is seeded from it by the one seed rule.
-    std::optional<imaging::FastRandom> random;
-    if (options.seed) random.emplace(imaging::generatorSeed(imaging::photoSeed(*options.seed, 0)));
-    Form1 form(random ? &*random : nullptr);
+    // A fixed seed is the photograph's seed of every run, as texturemeter-cli reports it for its
+    // first photo; each run's generator is seeded from it by the one seed rule.
+    Form1 form;
+    form.session().setSeed(options.seed);
     bool failed = false;
     const bool unattended = !options.screenshot.isEmpty() || !options.plotsScreenshot.isEmpty();
     if (unattended) {
@@ -142,6 +155,11 @@ int main(int argc, char** argv) {
                 return 2;
             }
             form.clickPicture1(static_cast<int>(*x), static_cast<int>(*y));
+        }
+        // A square that cannot be loaded is reported, and nothing is run without it.
+        if (!options.square.isEmpty() && !form.loadSquareFile(options.square)) {
+            failed = true;
+            options.run.clear();
         }
         if (!options.run.isEmpty()) form.pressRunButton(options.run.at(0).toLatin1());
         if (options.press == QLatin1String("P-1")) form.Command1->click();

@@ -74,7 +74,7 @@ private slots:
             auto* w = qobject_cast<QWidget*>(child);
             if (w && !w->objectName().isEmpty() && w->isVisible()) controls << w;
         }
-        QCOMPARE(controls.size(), 50);  // with "Fit plots" and the status line
+        QCOMPARE(controls.size(), 52);  // with "Fit plots", the status line, "Save square" and "Load square"
         for (QWidget* w : controls)
             QVERIFY2(form.rect().contains(w->geometry()), qPrintable(w->objectName()));
         for (int i = 0; i < controls.size(); ++i) {

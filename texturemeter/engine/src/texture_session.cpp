@@ -53,6 +53,8 @@ void TextureSession::selectImage(const std::string& directory, const std::string
     imageFileName.clear();
     squareWarning.clear();
     photoWarning.clear();
+    lastRunSquare_.reset();
+    nextRunSeed_.reset();
 
     p2Picture.setVisible(false);
     heightTextVisible = widthTextVisible = true;
@@ -93,6 +95,13 @@ std::string TextureSession::checkCorner(double x, double y, const std::string& s
     // A side below 1 is no square; the run reports it with its own error.
     if (side < 1) return {};
     return squareOverhang(cornerX, cornerY, side, photo.width(), photo.height()).value_or(std::string());
+}
+
+std::string TextureSession::checkSquare(const Square& square, const std::string& squareName,
+                                        const std::string& sideText, const std::string& label) const {
+    if (!photoLoaded_) throw imaging::RunError::refused(label + "load the photograph first, then its square");
+    checkSquarePhoto(square, squareName, imageFileName, label);
+    return checkCorner(square.x, square.y, square.side ? imaging::numberText(int(*square.side)) : sideText);
 }
 
 void TextureSession::pressPhoto(double x, double y, const std::string& sideText) {
@@ -178,12 +187,31 @@ RunOutcome TextureSession::run(Variant variant, const RunTexts& texts, RunObserv
     request.derived.deleteAtEnd = freeze == FreezeStrategy::ThroughFiles;
     // regionSide is taken from "Sampling width" by every run, also when the run stops early.
     regionSide = imaging::parseInt16(texts.regionSide);
+    // The run's seed: a loaded square's (once), the session's, or the clock's; without any, in a
+    // session over the caller's generator, that generator.
+    lastRunSquare_.reset();
+    std::optional<uint64_t> runSeed = nextRunSeed_ ? nextRunSeed_ : fixedSeed_;
+    nextRunSeed_.reset();
+    if (!runSeed && ownRandom_) runSeed = imaging::clockSeed();
+    std::optional<imaging::FastRandom> seeded;
+    if (runSeed) seeded.emplace(imaging::generatorSeed(*runSeed));
     SessionObserver sessionObserver(*this, observer);
     ResultsFile results;
     const RunOutcome outcome = runAnalysis(PhotoView(photo), request,
-                                           RunSurfaces{monochromeImage, hessianImage, figure, statusView}, results, random_,
+                                           RunSurfaces{monochromeImage, hessianImage, figure, statusView}, results,
+                                           seeded ? static_cast<imaging::UniformRandom&>(*seeded) : random_,
                                            &sessionObserver);
     boxSizes = outcome.boxSizes;
+    Square square;
+    square.photo = imageFileName;
+    square.x = regionX;
+    square.y = regionY;
+    square.side = outcome.regionSide;
+    square.window = imaging::parseNumber(texts.tileSide);
+    square.neighbour = imaging::parseNumber(texts.neighbourDistance);
+    square.variant = variant;
+    square.seed = runSeed;
+    lastRunSquare_ = square;
     return outcome;
 }
 

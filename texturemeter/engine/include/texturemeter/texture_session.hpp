@@ -11,11 +11,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "imaging/random.hpp"
 #include "imaging/surface.hpp"
 #include "texturemeter/run_driver.hpp"
+#include "texturemeter/square_file.hpp"
 
 namespace texturemeter {
 
@@ -80,6 +82,32 @@ public:
     RunOutcome run(Variant variant, const RunTexts& texts, RunObserver* observer = nullptr,
                    FreezeStrategy freeze = FreezeStrategy::InMemory);
 
+    // ---- Seeds and squares -------------------------------------------------------------------
+    // Every run with a seed starts its own generator from it by the one seed rule
+    // (imaging::generatorSeed): a run with photo seed N gives the numbers texturemeter-cli gives
+    // for the photograph alone with --seed N. The seed of a run is the next-run seed when one is
+    // set, else the session's seed, else one read from the clock (imaging::clockSeed), except in
+    // a session made over a generator of its caller's, whose runs without a seed draw from that
+    // generator and have none.
+    // The seed of every run (the window's --seed).
+    void setSeed(std::optional<uint64_t> seed) { fixedSeed_ = seed; }
+    std::optional<uint64_t> seed() const { return fixedSeed_; }
+    // A seed for the next run only: a loaded square's, so that the run repeats the one it was
+    // saved after. It takes precedence over setSeed's, as a square's seed does on every route.
+    void setNextRunSeed(std::optional<uint64_t> seed) { nextRunSeed_ = seed; }
+    std::optional<uint64_t> nextRunSeed() const { return nextRunSeed_; }
+    // The square of the last run that ended without error: the photograph's name, the corner,
+    // the side, tile side and neighbour distance the run read, its variant and its seed. Nothing
+    // before the first run, after a failed run and after a new selection.
+    const std::optional<Square>& lastRunSquare() const { return lastRunSquare_; }
+    // Refuses (Refused, nothing changed) a square that cannot be loaded into this session: no
+    // photograph loaded ("LABEL load the photograph first"), a square of another photograph
+    // (checkSquarePhoto), a corner whose square lies entirely outside the photograph with the
+    // side it brings (or `sideText` when it brings none). Returns the warning of a square that
+    // reaches past an edge.
+    std::string checkSquare(const Square& square, const std::string& squareName, const std::string& sideText,
+                            const std::string& label) const;
+
     // Whether `photo` holds the photograph named by `imagePath` (false before the first
     // selection and after a selection whose file could not be read).
     bool photoLoaded() const { return photoLoaded_; }
@@ -130,6 +158,9 @@ private:
     void refuseWithoutPhoto() const;
 
     bool photoLoaded_ = false;
+    std::optional<uint64_t> fixedSeed_;
+    std::optional<uint64_t> nextRunSeed_;
+    std::optional<Square> lastRunSquare_;
     mutable std::atomic<unsigned long> photoDecodes_{0};
 
     std::unique_ptr<imaging::UniformRandom> ownRandom_;
