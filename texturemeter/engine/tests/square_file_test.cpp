@@ -9,6 +9,7 @@
 #include "imaging/errors.hpp"
 #include "testdata/scratch_folder.hpp"
 #include "texturemeter/square_file.hpp"
+#include "texturemeter/square_source.hpp"
 #include "texturemeter/square_table.hpp"
 
 namespace texturemeter {
@@ -255,6 +256,45 @@ TEST(SquareTable, GivesTheSameSquaresAsTheSquareFiles) {
         ASSERT_NE(row, nullptr) << photo;
         EXPECT_EQ(*row, readSquare(squareFileFor(photo))) << photo;
     }
+}
+
+// ---- Where a batch finds a photograph's square -----------------------------------------------
+
+TEST(SquareSource, TheTableRowOrTheSquareFileBesideThePhotograph) {
+    morph::testdata::ScratchFolder scratch("square-source");
+    const std::string photo = scratch.file("P0001.jpg");
+    EXPECT_STREQ(squareSourceName(SquareSource::SquareFile), "square file");
+    EXPECT_STREQ(squareSourceName(SquareSource::Table), "table");
+    EXPECT_STREQ(squareSourceName(SquareSource::CommandLine), "command line");
+
+    // No square file beside it: none.
+    EXPECT_EQ(findSquareFor(photo, nullptr), std::nullopt);
+    writeSquare(squareFileFor(photo), sample());
+    const std::optional<FoundSquare> beside = findSquareFor(photo, nullptr, "--squares ");
+    ASSERT_TRUE(beside.has_value());
+    EXPECT_EQ(beside->square, sample());
+    EXPECT_EQ(beside->source, SquareSource::SquareFile);
+    EXPECT_EQ(beside->file, scratch.file("P0001.square.json"));
+
+    // A table takes the place of the files: its row, or none even where a file lies beside.
+    const SquareTable table = parseSquareTable("photo,x,y,seed\nP0001.jpg,5,6,7\n", "t.csv");
+    const std::optional<FoundSquare> row = findSquareFor(photo, &table);
+    ASSERT_TRUE(row.has_value());
+    EXPECT_EQ(row->source, SquareSource::Table);
+    EXPECT_EQ(row->file, "t.csv");
+    EXPECT_EQ(row->square.x, 5);
+    EXPECT_EQ(row->square.seed, std::optional<uint64_t>(7));
+    EXPECT_EQ(findSquareFor(scratch.file("P0002.jpg"), &table), std::nullopt);
+
+    // The square file beside a photograph must be its own; a broken one is its error.
+    const std::string other = scratch.file("P0003.jpg");
+    writeSquare(squareFileFor(other), sample());
+    EXPECT_EQ(messageOf([&] { findSquareFor(other, nullptr, "--squares "); }),
+              "--squares " + scratch.file("P0003.square.json") + " holds the square of P0001.jpg, not of P0003.jpg");
+    const std::string broken = scratch.file("P0004.jpg");
+    std::ofstream(squareFileFor(broken)) << "{";
+    EXPECT_EQ(messageOf([&] { findSquareFor(broken, nullptr); }).rfind("Square file " + squareFileFor(broken) + ": not a JSON document", 0),
+              0u);
 }
 
 }  // namespace
