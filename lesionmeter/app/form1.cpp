@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QScrollBar>
 #include <QSignalBlocker>
 
@@ -53,18 +52,11 @@ Form1::Form1(LesionSession& session, QWidget* parent) : QWidget(parent), session
     controls_[Control::Label2] = label2_;
     controls_[Control::Frame1] = frame1_;
 
-    showMessage_ = [this](const QString& message) {
-        QMessageBox::warning(this, QString::fromUtf8(kWindowCaption), message);
-    };
-    beep_ = [] { QApplication::beep(); };
+    hooks_ = ui::interactiveHooks(this, QString::fromUtf8(kWindowCaption));
     askMarksFile_ = [this](bool save, const QString& suggested) {
         const QString filter = QStringLiteral("Marks (*.marks.json *.json);;All files (*)");
         return save ? QFileDialog::getSaveFileName(this, QStringLiteral("Save marks"), suggested, filter)
                     : QFileDialog::getOpenFileName(this, QStringLiteral("Load marks"), suggested, filter);
-    };
-    ask_ = [this](const QString& question) {
-        return QMessageBox::question(this, QString::fromUtf8(kWindowCaption), question,
-                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
     };
     // The controls follow the session also after a failure: the steps before it are done.
     guard_.afterCommand = [this] { syncFromSession(); };
@@ -141,7 +133,7 @@ void Form1::report(const QString& message) {
         pendingMessages_ << message;
         return;
     }
-    if (showMessage_) showMessage_(message);
+    hooks_.error(message);
 }
 
 void Form1::showEvent(QShowEvent* event) {
@@ -177,7 +169,7 @@ bool Form1::loadPhotograph(const QString& folder, const QString& name, bool fit)
                 .arg(photo.height())
                 .arg(kMaxMapWidth)
                 .arg(kMaxMapHeight);
-        if (ask_ && ask_(question))
+        if (hooks_.yes(question))
             loaded = run([&] { session_.loadImage(folder.toStdString(), name.toStdString(), true); });
     }
     if (loaded) {
@@ -260,7 +252,7 @@ void Form1::calcAndDrawCommand() {
         for (int n : {4, 6, 7, 8}) pictures_[std::size_t(n)]->repaint();
     };
     callbacks.beep = [this] {
-        if (beep_) beep_();
+        hooks_.beep();
     };
     // The message box opens once the window takes input again, so that the user can close it.
     guard_.runBlocked([&] { session_.calcAndDraw(callbacks); });
@@ -268,13 +260,13 @@ void Form1::calcAndDrawCommand() {
 
 void Form1::save1Command() {
     // An existing file that "save1" did not write in this session is replaced only when the user
-    // says so; without a user (ask_ answers no) it is refused. Pictures are refused without asking.
+    // says so; without a user (the question is answered no) it is refused. Pictures are refused without asking.
     bool replacesAnother = false;
     if (!run([&] { replacesAnother = session_.save1ReplacesAnotherFile(); })) return;
     const QString name = QString::fromStdString(session_.texts().outlineFileName);
     const bool replace =
-        replacesAnother && ask_ &&
-        ask_(QStringLiteral("%1 (Text22) already exists and was not written by \"save1\" in this session.\n\n"
+        replacesAnother &&
+        hooks_.yes(QStringLiteral("%1 (Text22) already exists and was not written by \"save1\" in this session.\n\n"
                             "Replace it with the outline?")
                  .arg(name));
     run([&] { session_.save1(replace); });

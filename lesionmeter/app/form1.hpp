@@ -26,6 +26,7 @@
 #include "ui/command_guard.hpp"
 #include "ui/file_chooser.hpp"
 #include "ui/picture_view.hpp"
+#include "ui/user_hooks.hpp"
 
 namespace lesionmeter::app {
 
@@ -66,19 +67,17 @@ public:
     // The widget that stands for a control of the session (nullptr for Text8, which does not exist).
     QWidget* widgetOf(Control c) const;
 
-    // Where messages go: a message box by default.
-    void setMessageHandler(std::function<void(const QString&)> handler) { showMessage_ = std::move(handler); }
-    // The system beep sounded by "Calc + Draw" (QApplication::beep by default).
-    void setBeepHandler(std::function<void()> beep) { beep_ = std::move(beep); }
+    // Where messages and questions go, and the system beep sounded by "Calc + Draw": the error box,
+    // the question box and the system beep by default (ui::interactiveHooks). A question asks
+    // whether a photograph too large for the lesion map is to be reduced to fit, or whether "save1"
+    // may replace a file it did not write.
+    ui::UserHooks& hooks() { return hooks_; }
 
     // Asks for the name of a marks file to write (save = true) or read, starting from `suggested`;
     // an empty answer cancels. A file dialog by default.
     void setMarksFileHandler(std::function<QString(bool save, const QString& suggested)> handler) {
         askMarksFile_ = std::move(handler);
     }
-    // Asks whether a photograph too large for the lesion map is to be reduced to fit. A message
-    // box by default.
-    void setQuestionHandler(std::function<bool(const QString& question)> handler) { ask_ = std::move(handler); }
 
     // Opens a photograph as the user would: "File", then its folder and name in the chooser.
     // With `fit`, a photograph too large for the lesion map is reduced without asking.
@@ -156,10 +155,8 @@ private:
     QPushButton* fitPlotsButton_ = nullptr;
     ui::FitPlotsWindow* fitPlots_ = nullptr;
     std::map<Control, QWidget*> controls_;
-    std::function<void(const QString&)> showMessage_;
-    std::function<void()> beep_;
+    ui::UserHooks hooks_;
     std::function<QString(bool, const QString&)> askMarksFile_;
-    std::function<bool(const QString&)> ask_;
     // The panels hold other controls and show nothing of the session: blank surfaces of their own.
     std::array<imaging::PictureSurface, 3> panels_;
     bool ended_ = false;

@@ -7,7 +7,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QMessageBox>
 #include <QStyle>
 
 #include <exception>
@@ -87,7 +86,7 @@ public:
         form_.Text9->setText(qs(imaging::numberText(extentY)));
     }
     void beep() override {
-        if (form_.soundBeep) form_.soundBeep();
+        form_.hooks().beep();
     }
 
 private:
@@ -103,17 +102,14 @@ Form1::Form1(imaging::UniformRandom* random, QWidget* parent) : QWidget(parent) 
     setFont(base);
     setFixedSize(kFormWidth, kFormHeight);
 
-    reportError = [this](const QString& message) { QMessageBox::critical(this, kFormCaption, message); };
-    soundBeep = [] { QApplication::beep(); };
+    hooks_ = ui::interactiveHooks(this, kFormCaption);
     askSquareFile = [this](bool save, const QString& suggested) {
         const QString filter = QStringLiteral("Square files (*.square.json);;All files (*)");
         return save ? QFileDialog::getSaveFileName(this, QStringLiteral("Save square"), suggested, filter)
                     : QFileDialog::getOpenFileName(this, QStringLiteral("Load square"), suggested, filter);
     };
     guard_.afterCommand = [this] { showSession(); };
-    guard_.report = [this](const QString& message) {
-        if (reportError) reportError(message);
-    };
+    guard_.report = [this](const QString& message) { hooks_.error(message); };
 
     createControls();
     connectControls();
@@ -239,9 +235,7 @@ void Form1::createControls() {
 
 void Form1::connectControls() {
     connect(chooser_, &ui::FileChooser::fileChosen, this, &Form1::file1Click);
-    connect(chooser_, &ui::FileChooser::failed, this, [this](const QString& message) {
-        if (reportError) reportError(message);
-    });
+    connect(chooser_, &ui::FileChooser::failed, this, [this](const QString& message) { hooks_.error(message); });
     // The corner is taken where the mouse is, fractions included; the session rounds it.
     connect(Picture1, &ui::PictureView::pressed, this, [this](double x, double y, Qt::MouseButtons) {
         picture1MouseDown(x, y);
@@ -319,7 +313,7 @@ void Form1::picture1MouseMove(double x, double y) {
     try {
         session_->movePointerOverPhoto(x, y);
     } catch (...) {
-        if (reportError) reportError(ui::currentErrorMessage());
+        hooks_.error(ui::currentErrorMessage());
     }
     Picture9->sync();
 }
@@ -466,7 +460,7 @@ void Form1::fitPicture1() {
 bool Form1::openImage(const QString& path) {
     const QFileInfo file(path);
     if (!file.exists()) {
-        if (reportError) reportError(QStringLiteral("File not found: ") + path);
+        hooks_.error(QStringLiteral("File not found: ") + path);
         return false;
     }
     const QString folder = file.absolutePath();

@@ -19,6 +19,7 @@
 #include "ui/command_guard.hpp"
 #include "ui/file_chooser.hpp"
 #include "ui/picture_view.hpp"
+#include "ui/user_hooks.hpp"
 
 namespace texturemeter::window {
 
@@ -51,10 +52,9 @@ public:
     // NAME.square.json); an empty answer cancels. By default a file dialog; tests replace it.
     std::function<QString(bool save, const QString& suggested)> askSquareFile;
 
-    // Shows a run-time error; by default a message box. Tests replace it.
-    std::function<void(const QString& message)> reportError;
-    // Sounds the beep at the end of a run; by default the system beep.
-    std::function<void()> soundBeep;
+    // The run-time error box and the beep at the end of a run (ui::interactiveHooks); tests and
+    // unattended runs replace them.
+    ui::UserHooks& hooks() { return hooks_; }
 
     // A mouse button pressed on Picture1 at (x, y) in photo pixels, as from the mouse.
     void clickPicture1(double x, double y) { picture1MouseDown(x, y); }
@@ -180,6 +180,7 @@ private:
     std::unique_ptr<TextureSession> session_;
     ui::FileChooser* chooser_ = nullptr;
     ui::CommandGuard guard_;
+    ui::UserHooks hooks_;
     ui::FitPlotsWindow* fitPlots_ = nullptr;
     ui::FitPlotSet lastFits_;
     bool running_ = false;

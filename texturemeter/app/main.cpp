@@ -8,12 +8,12 @@
 // random stages repeatable (the first run gives what texturemeter-cli --seed N gives for the same
 // photo); --screenshot writes a picture of the window after all that and exits (status 1 if
 // anything failed on the way); --plots-screenshot does the same for "Fit plots" after the run.
+// A screenshot name that is the photograph or an existing picture is refused (status 2) before
+// anything is done.
 // --help and --version need no display.
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QTextStream>
-#include <QTimer>
 
 #include <climits>
 #include <cstdio>
@@ -24,32 +24,25 @@
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
 #include "ui/application.hpp"
+#include "ui/user_hooks.hpp"
+#include "ui/window_options.hpp"
 
 using texturemeter::window::Form1;
 
 namespace {
 
+const QString kProgram = QStringLiteral("texturemeter");
+
+// This window's own options, beside the ones both windows share (ui::WindowOptions).
 struct Options {
-    QString open;
     QString corner;
     QString square;
     QString run;
     QString press;
     QString results;
-    QString screenshot;
-    QString plotsScreenshot;
-    std::optional<uint64_t> seed;
 };
 
-bool parseOptions(QCoreApplication& app, Options& options) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Texture analyzer window"));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("IMAGE"), QStringLiteral("Start with this photo selected (as --open)."),
-                                 QStringLiteral("[IMAGE]"));
-    const QCommandLineOption open(QStringLiteral("open"), QStringLiteral("Start with this photo selected."),
-                                  QStringLiteral("IMAGE"));
+bool parseOptions(QCoreApplication& app, ui::WindowCommandLine& line, Options& options) {
     const QCommandLineOption corner(QStringLiteral("corner"), QStringLiteral("Click Picture1 at X,Y."),
                                     QStringLiteral("X,Y"));
     const QCommandLineOption square(
@@ -62,52 +55,30 @@ bool parseOptions(QCoreApplication& app, Options& options) {
                                    QStringLiteral("BUTTON"));
     const QCommandLineOption results(QStringLiteral("results"), QStringLiteral("Results file name (Text5)."),
                                      QStringLiteral("FILE"));
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                        QStringLiteral("Write a picture of the window to FILE.png and exit."),
-                                        QStringLiteral("FILE.png"));
-    const QCommandLineOption seed(QStringLiteral("seed"),
-                                  QStringLiteral("Fixed seed for the random stages (default: the clock)."),
-                                  QStringLiteral("N"));
-    const QCommandLineOption plotsScreenshot(
-        QStringLiteral("plots-screenshot"),
-        QStringLiteral("Write a picture of the Fit plots window to FILE.png and exit."), QStringLiteral("FILE.png"));
-    parser.addOptions({open, corner, square, run, press, results, seed, screenshot, plotsScreenshot});
-    parser.process(app);
-    options = {parser.value(open),  parser.value(corner),  parser.value(square), parser.value(run).toUpper(),
-               parser.value(press).toUpper(), parser.value(results), parser.value(screenshot),
-               parser.value(plotsScreenshot), {}};
-    const QStringList images = parser.positionalArguments();
-    if (images.size() > 1 || (!images.isEmpty() && parser.isSet(open))) {
-        std::fprintf(stderr, "texturemeter: give one IMAGE, either alone or with --open\n");
-        return false;
-    }
-    if (!images.isEmpty()) options.open = images.front();
-    if (parser.isSet(seed)) {
-        options.seed = imaging::parseSeed(parser.value(seed).toStdString());
-        if (!options.seed) {
-            std::fprintf(stderr, "texturemeter: --seed takes a whole number from 0 to 18446744073709551615\n");
-            return false;
-        }
-    }
+    for (const QCommandLineOption* option : {&corner, &square, &run, &press, &results}) line.addOption(*option);
+    if (!line.process(app.arguments())) return false;
+    const QCommandLineParser& parser = line.parser();
+    options = {parser.value(corner), parser.value(square), parser.value(run).toUpper(),
+               parser.value(press).toUpper(), parser.value(results)};
     if (!options.press.isEmpty() && !QStringList{"P-1", "P-2", "P-3"}.contains(options.press)) {
-        std::fprintf(stderr, "texturemeter: --press takes P-1, P-2 or P-3\n");
+        ui::complain(kProgram, QStringLiteral("--press takes P-1, P-2 or P-3"));
         return false;
     }
     if (!options.run.isEmpty() && options.run != QLatin1String("A") && options.run != QLatin1String("B") &&
         options.run != QLatin1String("C")) {
-        std::fprintf(stderr, "texturemeter: --run takes A, B or C\n");
+        ui::complain(kProgram, QStringLiteral("--run takes A, B or C"));
         return false;
     }
     if (!options.corner.isEmpty() && !options.square.isEmpty()) {
-        std::fprintf(stderr, "texturemeter: give --corner or --square, not both\n");
+        ui::complain(kProgram, QStringLiteral("give --corner or --square, not both"));
         return false;
     }
-    if (!options.square.isEmpty() && options.open.isEmpty()) {
-        std::fprintf(stderr, "texturemeter: --square needs --open IMAGE\n");
+    if (!options.square.isEmpty() && line.options().open.isEmpty()) {
+        ui::complain(kProgram, QStringLiteral("--square needs --open IMAGE"));
         return false;
     }
-    if (!options.run.isEmpty() && options.open.isEmpty()) {
-        std::fprintf(stderr, "texturemeter: --run needs --open IMAGE\n");
+    if (!options.run.isEmpty() && line.options().open.isEmpty()) {
+        ui::complain(kProgram, QStringLiteral("--run needs --open IMAGE"));
         return false;
     }
     return true;
@@ -116,79 +87,68 @@ bool parseOptions(QCoreApplication& app, Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const auto app = ui::makeApplication(argc, argv, QStringLiteral("texturemeter"));
+    const auto app = ui::makeApplication(argc, argv, kProgram);
+    ui::WindowCommandLine line(kProgram, QStringLiteral("Texture analyzer window"),
+                               QStringLiteral("Start with this photo selected."),
+                               QStringLiteral("Fixed seed for the random stages (default: the clock)."));
     Options options;
-    if (!parseOptions(*app, options)) return 2;
+    if (!parseOptions(*app, line, options)) return 2;
+    const ui::WindowOptions& shared = line.options();
+    if (!ui::checkScreenshotNames(kProgram, shared, {shared.open.toStdString(), options.square.toStdString()}))
+        return 2;
 
     // A fixed seed is the photograph's seed of every run, as texturemeter-cli reports it for its
     // first photo; each run's generator is seeded from it by the one seed rule.
     Form1 form;
-    form.session().setSeed(options.seed);
-    bool failed = false;
-    const bool unattended = !options.screenshot.isEmpty() || !options.plotsScreenshot.isEmpty();
-    if (unattended) {
-        // Without a user to read message boxes, errors go to stderr.
-        form.reportError = [&failed](const QString& message) {
-            failed = true;
-            std::fprintf(stderr, "texturemeter: %s\n", message.toLocal8Bit().constData());
-        };
-        form.soundBeep = [] {};
-    }
+    form.session().setSeed(shared.seed);
+    int failures = 0;
+    const bool unattended = shared.writesScreenshots();
+    // Without a user to read message boxes, errors go to stderr.
+    if (unattended) form.hooks() = ui::unattendedHooks(kProgram, failures);
     if (!options.results.isEmpty()) form.Text5->setText(options.results);
     form.show();
 
-    if (!options.open.isEmpty() && form.openImage(options.open)) {
+    if (!shared.open.isEmpty() && form.openImage(shared.open)) {
         if (!options.corner.isEmpty()) {
             const QStringList xy = options.corner.split(QLatin1Char(','));
             const auto x = imaging::parseWholeNumber(xy.value(0).toStdString());
             const auto y = imaging::parseWholeNumber(xy.value(1).toStdString());
             if (xy.size() != 2 || !x || !y || *x < INT_MIN || *x > INT_MAX || *y < INT_MIN || *y > INT_MAX) {
-                std::fprintf(stderr, "texturemeter: --corner takes X,Y\n");
+                ui::complain(kProgram, QStringLiteral("--corner takes X,Y"));
                 return 2;
             }
             // A square entirely outside the photograph ends the program before any run.
             try {
                 form.session().checkCorner(double(*x), double(*y), form.Text12->text().toStdString());
             } catch (const imaging::RunError& e) {
-                std::fprintf(stderr, "texturemeter: --corner %s: %s\n", options.corner.toLocal8Bit().constData(),
-                             e.what());
+                ui::complain(kProgram, QStringLiteral("--corner ") + options.corner + QStringLiteral(": ") +
+                                           QString::fromUtf8(e.what()));
                 return 2;
             }
             form.clickPicture1(static_cast<int>(*x), static_cast<int>(*y));
         }
         // A square that cannot be loaded is reported, and nothing is run without it.
         if (!options.square.isEmpty() && !form.loadSquareFile(options.square)) {
-            failed = true;
+            ++failures;
             options.run.clear();
         }
         if (!options.run.isEmpty()) form.pressRunButton(options.run.at(0).toLatin1());
         if (options.press == QLatin1String("P-1")) form.Command1->click();
         if (options.press == QLatin1String("P-2")) form.Command5->click();
         if (options.press == QLatin1String("P-3")) form.Command4->click();
-    } else if (!options.open.isEmpty()) {
-        failed = true;
+    } else if (!shared.open.isEmpty()) {
+        ++failures;
     }
 
     if (unattended) {
         QApplication::processEvents();
         // The status line's warnings (a square reaching past an edge, a turned JPEG) go to stderr.
-        if (!form.statusLine->text().isEmpty())
-            std::fprintf(stderr, "texturemeter: %s\n", form.statusLine->text().toLocal8Bit().constData());
-        bool saved = true;
-        const auto save = [&saved](QWidget& window, const QString& file) {
-            if (file.isEmpty()) return;
-            if (!window.grab().save(file, "PNG")) {
-                saved = false;
-                std::fprintf(stderr, "texturemeter: cannot write %s\n", file.toLocal8Bit().constData());
-            }
-        };
-        save(form, options.screenshot);
-        if (!options.plotsScreenshot.isEmpty()) {
+        if (!form.statusLine->text().isEmpty()) ui::complain(kProgram, form.statusLine->text());
+        const bool written = ui::writeScreenshots(kProgram, shared, form, [&form]() -> QWidget& {
             form.fitPlotsButton->click();
-            QApplication::processEvents();
-            save(form.fitPlots(), options.plotsScreenshot);
-        }
-        return saved && !failed ? 0 : 1;
+            return form.fitPlots();
+        });
+        return written && failures == 0 ? 0 : 1;
     }
     return app->exec();
 }

@@ -10,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScatterSeries>
@@ -23,6 +22,7 @@
 #include <exception>
 
 #include "imaging/errors.hpp"
+#include "ui/user_hooks.hpp"
 
 namespace ui {
 
@@ -319,7 +319,7 @@ void FitPlotsWindow::exportWithDialog(bool svg) {
     try {
         exportTo(path, svg);
     } catch (const std::exception& e) {
-        QMessageBox::warning(this, windowTitle(), QString::fromUtf8(e.what()));
+        showErrorBox(this, windowTitle(), QString::fromUtf8(e.what()));
     }
 }
 

@@ -170,7 +170,7 @@ private slots:
         // A click on "Information" that arrives while the search runs is dropped, not acted on late.
         QPushButton* information = form().command(7);
         const QPointF middle = QRectF(information->rect()).center();
-        form().setBeepHandler([&] {
+        form().hooks().soundBeep = [&] {
             ++fx->beeps;
             if (QApplication::overrideCursor()) cursorAtBeep = QApplication::overrideCursor()->shape();
             if (fx->beeps == 1) {
@@ -179,7 +179,7 @@ private slots:
                 QCoreApplication::postEvent(information, new QMouseEvent(QEvent::MouseButtonRelease, middle,
                     information->mapToGlobal(middle), Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
             }
-        });
+        };
         QTest::mouseClick(form().command(5), Qt::LeftButton);
         QCoreApplication::processEvents();
         QVERIFY(!form().picture(14)->isVisibleTo(&form()));

@@ -209,7 +209,7 @@ private slots:
         clickReferenceMarks(f);
         const QString resultsName = f.text(9)->text();
         int beepsWithInput = 0;
-        f.setBeepHandler([&] {
+        f.hooks().soundBeep = [&] {
             // The beeps sound inside "Calc + Draw": the user clicks and types meanwhile.
             ++beepsWithInput;
             clickAt(f, QPoint(20, 20), Qt::LeftButton);
@@ -217,7 +217,7 @@ private slots:
             clickOption(f.option(1));
             f.text(9)->setFocus();
             QTest::keyClicks(f.text(9), QStringLiteral("x"));
-        });
+        };
         QTest::mouseClick(f.command(5), Qt::LeftButton);
         QCOMPARE(beepsWithInput, 2);
         QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.join('\n')));
@@ -226,7 +226,7 @@ private slots:
         QVERIFY(f.option(2)->isChecked());
         QCOMPARE(f.text(9)->text(), resultsName);
         QVERIFY(!fx.session->samplesChangedSinceCalc());
-        f.setBeepHandler([] {});
+        f.hooks().soundBeep = [] {};
         clickOption(f.option(4));
         QTest::mouseClick(f.command(4), Qt::LeftButton);
         QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.join('\n')));

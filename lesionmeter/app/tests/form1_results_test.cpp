@@ -206,10 +206,10 @@ private slots:
         Form1& f = *fx.form;
         QStringList questions;
         bool answer = false;
-        f.setQuestionHandler([&](const QString& q) {
+        f.hooks().ask = [&](const QString& q) {
             questions << q;
             return answer;
-        });
+        };
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QVERIFY(loadThroughChooser(f, big));
         QCOMPARE(questions.size(), 1);
@@ -251,7 +251,8 @@ private slots:
         for (auto [x, y] : morph::testdata::lesionReference().out) m.out.push_back({float(x), float(y)});
         m.centre = MarkPosition{160, 120};
         writeMarks(marks.toStdString(), m);
-        const QString shot = home.filePath(QStringLiteral("shot.png"));
+        // A screenshot never replaces an existing picture: one name a run.
+        const QString shots[2] = {home.filePath(QStringLiteral("shot0.png")), home.filePath(QStringLiteral("shot1.png"))};
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home.path());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -261,11 +262,12 @@ private slots:
             window.setWorkingDirectory(home.path());
             window.start(QStringLiteral(LESIONMETER_WINDOW_PATH),
                          {"--open", referencePhoto(), "--marks", marks, "--seed", "4242", "--analyse", "--screenshot",
-                          shot});
+                          shots[run]});
             QVERIFY(window.waitForFinished(60000));
             QVERIFY2(window.exitCode() == 0, window.readAllStandardError().constData());
         }
-        QVERIFY(!QImage(shot).isNull());
+        QVERIFY(!QImage(shots[0]).isNull());
+        QVERIFY(!QImage(shots[1]).isNull());
         const QString saved = readText(home.filePath(QStringLiteral("10esult.txt")));
         QCOMPARE(saved.split('\n', Qt::SkipEmptyParts).first(), QString::fromStdString(resultsHeader()));
         const QStringList rows = rowsWithoutDate(saved);
@@ -313,6 +315,40 @@ private slots:
         for (int y = 0; y < shot.height(); y += 2)
             for (int x = 0; x < shot.width(); x += 2) colours.insert(shot.pixel(x, y));
         QVERIFY2(colours.size() > 50, qPrintable(QString::number(colours.size())));
+    }
+
+    // A screenshot never replaces the photograph or the marks file: refused with status 2 before
+    // anything is loaded, and the file stays as it was.
+    void aScreenshotNeverReplacesAnInput() {
+        QTemporaryDir home;
+        const QString marks = home.filePath(QStringLiteral("lesion.marks.json"));
+        Marks m;
+        m.photo = "lesion.jpg";
+        m.centre = MarkPosition{160, 120};
+        writeMarks(marks.toStdString(), m);
+        const QString marksText = readText(marks);
+        // A copy: the reference photograph itself is not put at risk.
+        const QString photo = home.filePath(QStringLiteral("lesion.jpg"));
+        QVERIFY(QFile::copy(referencePhoto(), photo));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        for (const QStringList& arguments : {QStringList{"--open", photo, "--marks", marks, "--screenshot", marks},
+                                             QStringList{"--open", photo, "--plots-screenshot", photo}}) {
+            QProcess window;
+            window.setProcessEnvironment(env);
+            window.setWorkingDirectory(home.path());
+            window.start(QStringLiteral(LESIONMETER_WINDOW_PATH), arguments);
+            QVERIFY(window.waitForFinished(60000));
+            QCOMPARE(window.exitCode(), 2);
+            const QByteArray errors = window.readAllStandardError();
+            const QByteArray said = "lesionmeter: " + arguments[arguments.size() - 2].toUtf8() + ' ' +
+                                    arguments.back().toUtf8() + " is the input photograph " +
+                                    arguments.back().toUtf8() + " itself; choose another file\n";
+            QVERIFY2(errors == said || errors.endsWith('\n' + said), errors.constData());
+        }
+        QCOMPARE(readText(marks), marksText);
+        QCOMPARE(QImage(photo), QImage(referencePhoto()));
     }
 };
 

@@ -193,7 +193,7 @@ private slots:
         LesionSession session(random);
         Form1 form(session);
         QStringList messages;
-        form.setMessageHandler([&](const QString& m) { messages << m; });
+        form.hooks().reportError = [&](const QString& m) { messages << m; };
         form.show();
         QTRY_COMPARE(messages.size(), 1);
         QVERIFY2(messages.front().contains("RGBa.txt"), qPrintable(messages.front()));
@@ -323,14 +323,16 @@ private slots:
         Form1& f = *fx.form;
         QVERIFY(loadThroughChooser(f, referencePhoto()));
         QTest::mouseClick(f.picture(1), Qt::LeftButton, Qt::NoModifier, QPoint(160, 120));
-        f.setMessageHandler([&f](const QString& m) { QMessageBox::warning(&f, QStringLiteral("Morphex 5.9c3"), m); });
+        f.hooks().reportError = [&f](const QString& m) { ui::showErrorBox(&f, QStringLiteral("Morphex 5.9c3"), m); };
         QString seenText;
+        QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
         bool clickWasEaten = false;
         QTimer closer;
         QObject::connect(&closer, &QTimer::timeout, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box) return;
             seenText = box->text();
+            seenIcon = box->icon();
             QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
             if (box->isVisible()) {
                 clickWasEaten = true;
@@ -341,6 +343,8 @@ private slots:
         QTest::mouseClick(f.command(5), Qt::LeftButton);
         closer.stop();
         QVERIFY2(seenText.contains(QStringLiteral("\"OUT\"")), qPrintable(seenText));
+        // Both windows show a run-time error in the same box: the critical one.
+        QCOMPARE(seenIcon, QMessageBox::Critical);
         QVERIFY(!clickWasEaten);
         QVERIFY(QApplication::overrideCursor() == nullptr);
         // The window takes clicks again: a sample is recorded.

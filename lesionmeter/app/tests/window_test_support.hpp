@@ -46,12 +46,12 @@ struct WindowFixture {
         random = std::make_unique<imaging::FastRandom>(seed);
         session = std::make_unique<LesionSession>(*random);
         form = std::make_unique<Form1>(*session);
-        form->setMessageHandler([this](const QString& m) { messages << m; });
-        form->setBeepHandler([this] { ++beeps; });
-        form->setQuestionHandler([this](const QString& q) {
+        form->hooks().reportError = [this](const QString& m) { messages << m; };
+        form->hooks().soundBeep = [this] { ++beeps; };
+        form->hooks().ask = [this](const QString& q) {
             questions << q;
             return answer;
-        });
+        };
         form->show();
     }
     ~WindowFixture() {

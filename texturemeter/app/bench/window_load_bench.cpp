@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
                 decodeMs, surfaceMs, viewMs, paintMs);
 
     Form1 form;
-    form.reportError = [](const QString& m) { std::fprintf(stderr, "error: %s\n", qPrintable(m)); };
+    form.hooks().reportError = [](const QString& m) { std::fprintf(stderr, "error: %s\n", qPrintable(m)); };
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) qFatal("window not exposed");
     form.Dir1->setPath(dir.path());

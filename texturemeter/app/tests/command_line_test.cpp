@@ -160,10 +160,49 @@ private slots:
         o = runProgram({"--run", "Z"});
         QCOMPARE(o.status, 2);
         const QString photo = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
+        // The first run wrote x.png, and a screenshot never replaces an existing picture: a new name.
         o = runProgram({"--open", photo, "--run", "A", "--results", dir.filePath(QStringLiteral("no/dir/r.txt")),
-                        "--screenshot", png});
+                        "--screenshot", dir.filePath(QStringLiteral("x2.png"))});
         QCOMPARE(o.status, 1);
         QVERIFY(o.errors.contains("r.txt"));
+    }
+
+    // A screenshot never replaces the photograph or an existing picture: refused with status 2
+    // before anything is done (no results file), and the file stays as it was.
+    void aScreenshotNeverReplacesAPicture() {
+        QTemporaryDir dir;
+        const QString photo = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
+        const QByteArray photoBytes = readAll(photo);
+        const QString results = dir.filePath(QStringLiteral("r.txt"));
+        Outcome o = runProgram({"--open", photo, "--run", "A", "--results", results, "--screenshot", photo});
+        QCOMPARE(o.status, 2);
+        // The last line said (the toolkit may say something of its own first).
+        const auto saidLast = [](const QByteArray& errors, const QByteArray& line) {
+            return errors == line || errors.endsWith('\n' + line);
+        };
+        QVERIFY2(saidLast(o.errors, "texturemeter: --screenshot " + photo.toUtf8() + " is the input photograph " +
+                                        photo.toUtf8() + " itself; choose another file\n"),
+                 o.errors.constData());
+        QCOMPARE(readAll(photo), photoBytes);
+        QVERIFY(!QFile::exists(results));
+
+        const QString other = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("other.jpg"));
+        o = runProgram({"--open", photo, "--plots-screenshot", other});
+        QCOMPARE(o.status, 2);
+        QVERIFY2(saidLast(o.errors, "texturemeter: --plots-screenshot " + other.toUtf8() +
+                                        " is an existing JPEG picture; it is not replaced\n"),
+                 o.errors.constData());
+        QCOMPARE(readAll(other), photoBytes);
+
+        // A second screenshot under the name of the first is refused too.
+        const QString png = dir.filePath(QStringLiteral("w.png"));
+        o = runProgram({"--open", photo, "--screenshot", png});
+        QVERIFY2(o.status == 0, o.errors.constData());
+        const QByteArray first = readAll(png);
+        o = runProgram({"--screenshot", png});
+        QCOMPARE(o.status, 2);
+        QVERIFY2(o.errors.contains("is an existing PNG picture; it is not replaced"), o.errors.constData());
+        QCOMPARE(readAll(png), first);
     }
 
     // x = 5000: a square entirely outside the photograph ends the program with status 2 and
@@ -215,7 +254,7 @@ private slots:
         for (const QString& p : {plain, photo}) {
             const QString results = dir.filePath(QStringLiteral("r%1.txt").arg(k));
             const Outcome o = runProgram({"--open", p, "--run", "A", "--seed", "3", "--results", results, "--screenshot",
-                                          dir.filePath(QStringLiteral("s.png"))});
+                                          dir.filePath(QStringLiteral("s%1.png").arg(k))});
             QVERIFY2(o.status == 0, o.errors.constData());
             const bool said = o.errors.contains(
                 QByteArray("texturemeter: ") + QByteArray::fromStdString(imaging::exifOrientationWarning(3)) + "\n");

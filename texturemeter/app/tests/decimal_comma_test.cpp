@@ -51,7 +51,7 @@ Run runOnce(const QString& folder, const QString& results) {
     Form1 form(&random);
     ReportedErrors errors;
     errors.attach(form);
-    form.soundBeep = [] {};
+    form.hooks().soundBeep = [] {};
     QObject::connect(&form, &Form1::statusShown, [&r](const QString& word) { r.statuses << word; });
     showForm(form);
     goToFolder(form, folder);

@@ -30,7 +30,7 @@ struct PlotFixture {
     PlotFixture() {
         copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
         errors.attach(form);
-        form.soundBeep = [] {};
+        form.hooks().soundBeep = [] {};
         showForm(form);
         goToFolder(form, dir.path());
         if (!clickFile(form, QStringLiteral("Pskin.jpg"))) qFatal("photo not listed");

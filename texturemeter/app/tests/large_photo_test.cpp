@@ -119,7 +119,7 @@ private slots:
         Form1 form(&random);
         ReportedErrors errors;
         errors.attach(form);
-        form.soundBeep = [] {};
+        form.hooks().soundBeep = [] {};
         showForm(form);
         goToFolder(form, dir_.path());
         QVERIFY(clickFile(form, QStringLiteral("P0012.jpg")));

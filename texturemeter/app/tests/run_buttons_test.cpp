@@ -54,7 +54,7 @@ struct RunFixture {
     RunFixture(const QString& photo, const QString& name) {
         copyPhoto(photo, dir.path(), name);
         errors.attach(form);
-        form.soundBeep = [this] { ++beeps; };
+        form.hooks().soundBeep = [this] { ++beeps; };
         QObject::connect(&form, &Form1::statusShown, [this](const QString& word) {
             statuses << word;
             picture8AtStatus << form.Picture8->shownLines().join(QLatin1Char('|'));

@@ -23,7 +23,7 @@ struct Selected {
     Selected() {
         copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
         errors.attach(form);
-        form.soundBeep = [this] { ++beeps; };
+        form.hooks().soundBeep = [this] { ++beeps; };
         QObject::connect(&form, &Form1::runFinished, [this](bool ok) {
             ++finished;
             lastSucceeded = ok;
@@ -80,11 +80,13 @@ private slots:
         QVERIFY(clickFile(plain, QStringLiteral("x.jpg")));
         plain.Text12->setText(QStringLiteral("12x"));
         QString seenTitle, seenText;
+        QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
         QTimer closer;
         QObject::connect(&closer, &QTimer::timeout, [&] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 seenTitle = box->windowTitle();
                 seenText = box->text();
+                seenIcon = box->icon();
                 box->accept();
             }
         });
@@ -93,6 +95,8 @@ private slots:
         closer.stop();
         QVERIFY2(seenText.contains(QStringLiteral("Type mismatch")), qPrintable(seenText));
         QCOMPARE(seenTitle, QStringLiteral("Morphex 5.9c3 sqr1"));
+        // Both windows show a run-time error in the same box: the critical one.
+        QCOMPARE(seenIcon, QMessageBox::Critical);
         QVERIFY(plain.isVisible());
     }
 
@@ -210,7 +214,7 @@ private slots:
         ReportedErrors errors;
         errors.attach(form);
         int beeps = 0;
-        form.soundBeep = [&beeps] { ++beeps; };
+        form.hooks().soundBeep = [&beeps] { ++beeps; };
         QTemporaryDir dir;
         const QString resultsPath = dir.filePath(QStringLiteral("results.txt"));
         {

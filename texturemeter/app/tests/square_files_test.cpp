@@ -42,7 +42,7 @@ struct Window {
     QStringList asked;           // "save:SUGGESTED" / "load:SUGGESTED", one per question
     Window(const QString& folder, const QString& name) {
         errors.attach(form);
-        form.soundBeep = [] {};
+        form.hooks().soundBeep = [] {};
         form.askSquareFile = [this](bool save, const QString& suggested) {
             asked << (save ? QStringLiteral("save:") : QStringLiteral("load:")) + suggested;
             return answer;

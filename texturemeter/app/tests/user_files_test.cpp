@@ -52,7 +52,7 @@ struct Window {
     int beeps = 0;
     Window(const QString& folder, const QString& name) {
         errors.attach(form);
-        form.soundBeep = [this] { ++beeps; };
+        form.hooks().soundBeep = [this] { ++beeps; };
         QObject::connect(&form, &Form1::statusShown, [this](const QString& word) { statuses << word; });
         showForm(form);
         goToFolder(form, folder);

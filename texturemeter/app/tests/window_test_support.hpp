@@ -75,7 +75,7 @@ inline void clickPhotoPixel(Form1& form, int x, int y, Qt::MouseButton button = 
 struct ReportedErrors {
     QStringList messages;
     void attach(Form1& form) {
-        form.reportError = [this](const QString& m) { messages << m; };
+        form.hooks().reportError = [this](const QString& m) { messages << m; };
     }
 };
 
