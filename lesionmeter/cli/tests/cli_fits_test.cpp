@@ -31,14 +31,8 @@ namespace fs = std::filesystem;
 using imaging::Json;
 
 using morph::testdata::readFile;
-
-std::vector<std::string> split(const std::string& line) {
-    std::vector<std::string> cells;
-    std::stringstream in(line);
-    for (std::string cell; std::getline(in, cell, ',');) cells.push_back(cell);
-    if (!line.empty() && line.back() == ',') cells.emplace_back();
-    return cells;
-}
+using morph::testdata::csvCells;
+using morph::testdata::readJson;
 
 // The results file's one row as column name -> cell.
 std::map<std::string, std::string> csvRow(const fs::path& file) {
@@ -48,7 +42,7 @@ std::map<std::string, std::string> csvRow(const fs::path& file) {
     std::getline(in, row);
     for (std::string* s : {&header, &row})
         if (!s->empty() && s->back() == '\r') s->pop_back();
-    const auto names = split(header), cells = split(row);
+    const auto names = csvCells(header), cells = csvCells(row);
     std::map<std::string, std::string> out;
     for (std::size_t i = 0; i < names.size() && i < cells.size(); ++i) out[names[i]] = cells[i];
     return out;
@@ -128,16 +122,14 @@ TEST(LesionmeterCliFits, FiveLesionsReportTheFitsBehindTheirDimensions) {
         SCOPED_TRACE(c.image);
         const fs::path csv = dir / ("r" + std::to_string(i) + ".csv");
         const fs::path json = dir / ("r" + std::to_string(i) + ".json");
-        std::string command = "'" + std::string(LESIONMETER_CLI_PATH) + "' '" + c.image + "' --seed 3 --csv '" +
-                              csv.string() + "' --json '" + json.string() + "'";
-        for (auto p : c.clicks->in) command += " --in " + position(p);
-        for (auto p : c.clicks->out) command += " --out " + position(p);
-        command += " --centre " + position(c.clicks->centre);
-        command += " >'" + (dir / "stdout.txt").string() + "' 2>'" + (dir / "stderr.txt").string() + "'";
-        const int raw = std::system(command.c_str());
-        ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << readFile(dir / "stderr.txt");
+        std::vector<std::string> args = {c.image, "--seed", "3", "--csv", csv.string(), "--json", json.string()};
+        for (auto p : c.clicks->in) args.insert(args.end(), {"--in", position(p)});
+        for (auto p : c.clicks->out) args.insert(args.end(), {"--out", position(p)});
+        args.insert(args.end(), {"--centre", position(c.clicks->centre)});
+        const morph::testdata::ToolRun run = morph::testdata::runTool(LESIONMETER_CLI_PATH, dir, args);
+        ASSERT_EQ(run.status, 0) << run.err;
 
-        const Json report = Json::parse(readFile(json));
+        const Json report = readJson(json);
         ASSERT_EQ(report.at("images").size(), 1u);
         const Json& m = report["images"][0].at("measurements");
         const Json& fits = m.at("fits");

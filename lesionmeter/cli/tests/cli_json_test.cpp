@@ -28,6 +28,8 @@ namespace {
 namespace fs = std::filesystem;
 
 using morph::testdata::readFile;
+using morph::testdata::csvCells;
+using morph::testdata::readJson;
 using morph::testdata::ToolRun;
 
 struct Folder {
@@ -55,21 +57,13 @@ std::vector<std::string> samples(const morph::testdata::LesionScenario& s) {
     return args;
 }
 
-std::vector<std::string> split(const std::string& line) {
-    std::vector<std::string> cells;
-    std::stringstream in(line);
-    for (std::string cell; std::getline(in, cell, ',');) cells.push_back(cell);
-    if (!line.empty() && line.back() == ',') cells.emplace_back();
-    return cells;
-}
-
 // The results file as column name -> cell of its one row.
 std::map<std::string, std::string> csvRow(const fs::path& file) {
     std::istringstream in(readFile(file));
     std::string header, row;
     std::getline(in, header);
     std::getline(in, row);
-    const auto names = split(header), cells = split(row);
+    const auto names = csvCells(header), cells = csvCells(row);
     EXPECT_EQ(names.size(), cells.size()) << row;
     std::map<std::string, std::string> out;
     for (std::size_t i = 0; i < names.size() && i < cells.size(); ++i) out[names[i]] = cells[i];
@@ -114,7 +108,7 @@ TEST(LesionmeterJson, ReportHoldsVersionParametersSeedIdentityAndEveryNumberOfTh
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");   // a given seed is not reported on stderr
 
-    const Json report = Json::parse(readFile(folder.file("r.json")));
+    const Json report = readJson(folder.file("r.json"));
     EXPECT_EQ(report.at("program"), "lesionmeter-cli");
     EXPECT_EQ(report.at("version"), std::string(imaging::programVersion()));
     EXPECT_EQ(report.at("seed"), 7u);
@@ -186,7 +180,7 @@ TEST(LesionmeterJson, ClockSeededRunReportsItsSeedAndRepeatsExactlyWithIt) {
     ASSERT_EQ(first.err.rfind(prefix, 0), 0u) << first.err;
     const std::string seed =
         first.err.substr(prefix.size(), first.err.find_first_not_of("0123456789", prefix.size()) - prefix.size());
-    const Json report = Json::parse(readFile(folder.file("first.json")));
+    const Json report = readJson(folder.file("first.json"));
     EXPECT_EQ(std::to_string(report.at("seed").get<uint64_t>()), seed);
     EXPECT_EQ(report.at("seedSource"), "clock");
     EXPECT_LT(report.at("seed").get<uint64_t>(), uint64_t(1) << 53);   // exact in every JSON reader
@@ -200,7 +194,7 @@ TEST(LesionmeterJson, ClockSeededRunReportsItsSeedAndRepeatsExactlyWithIt) {
     a.erase("dateTime");
     b.erase("dateTime");
     EXPECT_EQ(a, b);
-    const Json repeated = Json::parse(readFile(folder.file("again.json")));
+    const Json repeated = readJson(folder.file("again.json"));
     EXPECT_EQ(repeated.at("images")[0].at("measurements"), report.at("images")[0].at("measurements"));
 }
 
@@ -208,7 +202,7 @@ TEST(LesionmeterJson, APhotographThatFailsHasItsErrorAndNoMeasurements) {
     Folder folder("error");
     const ToolRun run = folder.run({"missing.jpg", "--seed", "1", "--in", "1,1", "--out", "2,2", "--json", "r.json"});
     EXPECT_EQ(run.status, 1);
-    const Json report = Json::parse(readFile(folder.file("r.json")));
+    const Json report = readJson(folder.file("r.json"));
     const Json& image = report.at("images")[0];
     EXPECT_NE(image.at("error").get<std::string>().find("File not found"), std::string::npos) << image;
     EXPECT_FALSE(image.contains("measurements"));
@@ -228,7 +222,7 @@ TEST(LesionmeterJson, ABatchReportsEachPhotographInInputOrder) {
     writeMarks(folder.file("a.marks.json").string(), marks);
     const ToolRun run = folder.run({"--csv", "r.csv", "--json", "r.json", "b.jpg", "a.jpg"});
     EXPECT_EQ(run.status, 1);   // b.jpg has no marks
-    const Json report = Json::parse(readFile(folder.file("r.json")));
+    const Json report = readJson(folder.file("r.json"));
     EXPECT_TRUE(report.at("seed").is_null());
     EXPECT_EQ(report.at("seedSource"), "each image");
     ASSERT_EQ(report.at("images").size(), 2u);

@@ -25,6 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 
 using morph::testdata::readFile;
+using morph::testdata::lines;
 using morph::testdata::ToolRun;
 
 // A private folder per test, removed at the end.
@@ -58,13 +59,6 @@ void placePhoto(const Folder& folder, const morph::testdata::LesionScenario& s, 
     Marks m = marksOf(s);
     m.photo = name + ".jpg";
     writeMarks(folder.file(name + ".marks.json"), m);
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
 }
 
 // A row without its date and time cell.

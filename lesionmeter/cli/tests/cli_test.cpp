@@ -26,6 +26,7 @@ namespace lesionmeter::cli {
 namespace {
 
 using morph::testdata::readFile;
+using morph::testdata::lines;
 using morph::testdata::ToolRun;
 
 std::string sampleImage() { return morph::testdata::lesionSample().image; }
@@ -54,13 +55,6 @@ std::vector<std::string> scenarioArguments(const morph::testdata::LesionScenario
 }
 
 std::vector<std::string> sampleArguments() { return scenarioArguments(morph::testdata::lesionSample()); }
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
 
 TEST(LesionmeterCli, SameSeedGivesTheSameOutputTwice) {
     const auto folder = scratchFolder("twice");

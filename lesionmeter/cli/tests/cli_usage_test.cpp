@@ -24,18 +24,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using morph::testdata::readFile;
+using morph::testdata::lines;
+using morph::testdata::readJson;
 using morph::testdata::ScratchFolder;
 using morph::testdata::ToolRun;
 
 ToolRun run(const ScratchFolder& folder, const std::vector<std::string>& args) {
     return morph::testdata::runTool(LESIONMETER_CLI_PATH, folder.path(), args);
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
 }
 
 std::vector<std::string> cells(const std::string& row) {
@@ -130,7 +125,7 @@ TEST(LesionmeterCliUsage, TheLargestSeedIsASeedAndHelpListsTheExitStatuses) {
     fs::copy_file(morph::testdata::lesionSample().image, folder.path() / "me.jpg");
     const ToolRun largest = run(folder, withSample({"me.jpg", "--seed", "18446744073709551615", "--json", "r.json"}));
     ASSERT_EQ(largest.status, 0) << largest.err;
-    const imaging::Json report = imaging::Json::parse(readFile(folder.path() / "r.json"));
+    const imaging::Json report = readJson(folder.path() / "r.json");
     EXPECT_EQ(report["images"][0]["seed"].get<uint64_t>(), 18446744073709551615u);
 
     const ToolRun help = run(folder, {"--help"});
@@ -148,7 +143,7 @@ TEST(LesionmeterCliSeeds, AClockDrawnPhotoSeedOfABatchRepeatsThePhotographAlone)
     placePhoto(folder, morph::testdata::lesionReference(), "p2");
     const ToolRun batch = run(folder, {"--csv", "batch.csv", "--json", "batch.json", "p1.jpg", "p2.jpg"});
     ASSERT_EQ(batch.status, 0) << batch.err;
-    const imaging::Json report = imaging::Json::parse(readFile(folder.path() / "batch.json"));
+    const imaging::Json report = readJson(folder.path() / "batch.json");
     ASSERT_EQ(report["images"].size(), 2u);
     const uint64_t seed = report["images"][1]["seed"].get<uint64_t>();
     EXPECT_EQ(report["images"][1]["seedSource"], "clock");
@@ -183,8 +178,8 @@ TEST(LesionmeterCliExif, ATurnedJpegIsAnalysedAsStoredWithAWarningAndItsOrientat
               "lesionmeter-cli: turned.jpg: warning: EXIF orientation 8: viewers that follow it show the photograph "
               "turned 90 degrees counter-clockwise; the analysis uses the pixels as stored and every position is a "
               "position in them\n");
-    EXPECT_EQ(imaging::Json::parse(readFile(folder.path() / "plain.json"))["images"][0]["exifOrientation"], 0);
-    EXPECT_EQ(imaging::Json::parse(readFile(folder.path() / "turned.json"))["images"][0]["exifOrientation"], 8);
+    EXPECT_EQ(readJson(folder.path() / "plain.json")["images"][0]["exifOrientation"], 0);
+    EXPECT_EQ(readJson(folder.path() / "turned.json")["images"][0]["exifOrientation"], 8);
 
     // In a batch: the warning names the photograph, the report carries the orientation.
     fs::copy_file(folder.path() / "turned.jpg", folder.path() / "batch.jpg");
@@ -199,7 +194,7 @@ TEST(LesionmeterCliExif, ATurnedJpegIsAnalysedAsStoredWithAWarningAndItsOrientat
     ASSERT_EQ(batch.status, 0) << batch.err;
     EXPECT_NE(batch.err.find("lesionmeter-cli: batch.jpg: warning: EXIF orientation 8: "), std::string::npos)
         << batch.err;
-    EXPECT_EQ(imaging::Json::parse(readFile(folder.path() / "b.json"))["images"][0]["exifOrientation"], 8);
+    EXPECT_EQ(readJson(folder.path() / "b.json")["images"][0]["exifOrientation"], 8);
 }
 
 }  // namespace

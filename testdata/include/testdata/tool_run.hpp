@@ -1,6 +1,6 @@
 #pragma once
 // Running a command-line tool from a test: its exit status and what it printed, and reading the
-// files it wrote.
+// files it wrote (whole, as lines, as comma-separated cells, as JSON).
 
 #include <sys/wait.h>
 
@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 namespace morph::testdata {
 
@@ -25,6 +27,37 @@ inline std::string readFile(const std::filesystem::path& p) {
     std::stringstream ss;
     ss << f.rdbuf();
     return ss.str();
+}
+
+// The lines of a text, split at '\n'; a '\r' before it stays (as in a CRLF file read as it is).
+inline std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+// The lines of a text with the '\r' of CRLF line ends dropped.
+inline std::vector<std::string> linesWithoutCr(const std::string& text) {
+    std::vector<std::string> out = lines(text);
+    for (std::string& line : out)
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+    return out;
+}
+
+// The cells of a comma-separated line; a line ending in ',' has an empty last cell.
+inline std::vector<std::string> csvCells(const std::string& line) {
+    std::vector<std::string> cells;
+    std::istringstream in(line);
+    for (std::string cell; std::getline(in, cell, ',');) cells.push_back(cell);
+    if (!line.empty() && line.back() == ',') cells.emplace_back();
+    return cells;
+}
+
+// The JSON document of a file, its keys in the file's order; a file that is not JSON throws the
+// parser's error, which fails the test.
+inline nlohmann::ordered_json readJson(const std::filesystem::path& p) {
+    return nlohmann::ordered_json::parse(readFile(p));
 }
 
 // Runs `program` with the arguments in `folder`; stdout and stderr are captured through the files

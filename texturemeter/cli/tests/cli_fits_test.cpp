@@ -30,23 +30,9 @@ namespace fs = std::filesystem;
 using imaging::Json;
 
 using morph::testdata::readFile;
-
-std::vector<std::string> fields(const std::string& line) {
-    std::vector<std::string> out;
-    std::stringstream ss(line);
-    for (std::string f; std::getline(ss, f, ',');) out.push_back(f);
-    return out;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::stringstream ss(text);
-    for (std::string l; std::getline(ss, l);) {
-        if (!l.empty() && l.back() == '\r') l.pop_back();
-        out.push_back(l);
-    }
-    return out;
-}
+using morph::testdata::csvCells;
+using morph::testdata::linesWithoutCr;
+using morph::testdata::readJson;
 
 using morph::testdata::PlainFit;
 using morph::testdata::plainFit;
@@ -102,22 +88,21 @@ TEST(TexturemeterCliFits, FivePhotographsReportTheFitsBehindTheirDimensions) {
         morph::testdata::samplePath("skin_sample.jpg"), morph::testdata::samplePath("lesion_sample.jpg"),
         morph::testdata::path("reference/skin_texture.jpg"), morph::testdata::path("reference/lesion.jpg"),
         (dir / "ripples.bmp").string()};
-    std::string command = "'" + std::string(TEXTUREMETER_CLI_PATH) + "' --seed 9 --output '" +
-                          (dir / "r.csv").string() + "' --json '" + (dir / "r.json").string() + "'";
-    for (const auto& p : photos) command += " '" + p + "'";
-    command += " 2>'" + (dir / "stderr.txt").string() + "'";
-    const int raw = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << readFile(dir / "stderr.txt");
+    std::vector<std::string> args = {"--seed", "9", "--output", (dir / "r.csv").string(), "--json",
+                                     (dir / "r.json").string()};
+    args.insert(args.end(), photos.begin(), photos.end());
+    const morph::testdata::ToolRun run = morph::testdata::runTool(TEXTUREMETER_CLI_PATH, dir, args);
+    ASSERT_EQ(run.status, 0) << run.err;
 
-    const Json doc = Json::parse(readFile(dir / "r.json"));
-    const std::vector<std::string> file = lines(readFile(dir / "r.csv"));
+    const Json doc = readJson(dir / "r.json");
+    const std::vector<std::string> file = linesWithoutCr(readFile(dir / "r.csv"));
     ASSERT_EQ(doc.at("images").size(), photos.size());
     ASSERT_EQ(file.size(), 1 + 2 * photos.size());
     for (std::size_t i = 0; i < photos.size(); ++i) {
         SCOPED_TRACE(photos[i]);
         const Json& m = doc["images"][i].at("measurements");
         const Json& fits = m.at("fits");
-        const std::vector<std::string> row = fields(file[1 + 2 * i]);
+        const std::vector<std::string> row = csvCells(file[1 + 2 * i]);
         ASSERT_GE(row.size(), 12u);
 
         expectFitOfItsOwnPoints(fits.at("outline"), 5, -0.09, "outline");

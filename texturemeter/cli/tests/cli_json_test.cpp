@@ -31,12 +31,11 @@ namespace fs = std::filesystem;
 
 const std::string kSkin = std::string(MORPH_SAMPLES_DIR) + "/skin_sample.jpg";
 
-struct ToolRun {
-    int status = -1;
-    std::string err;
-};
-
 using morph::testdata::readFile;
+using morph::testdata::ToolRun;
+using morph::testdata::csvCells;
+using morph::testdata::linesWithoutCr;
+using morph::testdata::readJson;
 
 class TexturemeterJson : public ::testing::Test {
 protected:
@@ -49,38 +48,12 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
 
     ToolRun run(const std::vector<std::string>& args) {
-        std::string command = "'" + std::string(TEXTUREMETER_CLI_PATH) + "'";
-        for (const auto& a : args) command += " '" + a + "'";
-        command += " 2>'" + (dir_ / "stderr.txt").string() + "'";
-        ToolRun r;
-        const int raw = std::system(command.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.err = readFile(dir_ / "stderr.txt");
-        return r;
+        return morph::testdata::runTool(TEXTUREMETER_CLI_PATH, dir_, args);
     }
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
     fs::path dir_;
 };
-
-// The fields of a comma-separated line.
-std::vector<std::string> fields(const std::string& line) {
-    std::vector<std::string> out;
-    std::stringstream ss(line);
-    for (std::string f; std::getline(ss, f, ',');) out.push_back(f);
-    if (!line.empty() && line.back() == ',') out.emplace_back();
-    return out;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::stringstream ss(text);
-    for (std::string l; std::getline(ss, l);) {
-        if (!l.empty() && l.back() == '\r') l.pop_back();
-        out.push_back(l);
-    }
-    return out;
-}
 
 // An independent SHA-256 of the file (coreutils).
 std::string sha256sum(const std::string& file) {
@@ -101,7 +74,7 @@ TEST_F(TexturemeterJson, ReportHoldsVersionParametersSeedIdentityAndEveryNumberO
     const ToolRun r = run({"--seed", "5", "--x", "20", "--y", "30", "--side", "200", "--window", "40", "--output",
                            path("r.csv"), "--json", path("r.json"), kSkin, path("missing.jpg")});
     EXPECT_EQ(r.status, 1) << r.err;
-    const imaging::Json doc = imaging::Json::parse(readFile(path("r.json")));
+    const imaging::Json doc = readJson(path("r.json"));
     EXPECT_EQ(doc["program"], "texturemeter-cli");
     EXPECT_EQ(doc["version"], std::string(imaging::programVersion()));
     EXPECT_EQ(doc["seed"], 5u);
@@ -127,9 +100,9 @@ TEST_F(TexturemeterJson, ReportHoldsVersionParametersSeedIdentityAndEveryNumberO
 
     // Every number of the result row and the sampling line, by name.
     const imaging::Json& m = image["measurements"];
-    const auto file = lines(readFile(path("r.csv")));
+    const auto file = linesWithoutCr(readFile(path("r.csv")));
     ASSERT_EQ(file.size(), 3u);
-    const std::vector<std::string> row = fields(file[1]);
+    const std::vector<std::string> row = csvCells(file[1]);
     ASSERT_EQ(row.size(), 14u);
     const std::vector<std::string> expectedRow = {
         "skin_sample.jpg",
@@ -145,7 +118,7 @@ TEST_F(TexturemeterJson, ReportHoldsVersionParametersSeedIdentityAndEveryNumberO
         single(s["darkFrameShareR6"]), single(s["darkFrameShareR8"]), single(s["darkFrameShareR10"]),
         dbl(s["darkLineShare"]),   dbl(s["boxDarknessMean"]),      dbl(s["boxDarknessSd"]),
         dbl(s["ringBrightnessR5to11"]), dbl(s["ringBrightnessR23to29"]), dbl(s["ringBrightnessR41to47"])};
-    EXPECT_EQ(fields(file[2]), expectedSampling);
+    EXPECT_EQ(csvCells(file[2]), expectedSampling);
 
     // Full precision: the numbers are bit for bit those of the same analysis in this process.
     const imaging::Image photo = imaging::loadImageFile(kSkin);
@@ -176,7 +149,7 @@ TEST_F(TexturemeterJson, ClockSeededRunReportsItsSeedAndRepeatsExactlyWithIt) {
     ASSERT_TRUE(std::regex_search(first.err, match, std::regex("seed ([0-9]+) \\(from the clock; --seed \\1 repeats")))
         << first.err;
     const std::string seed = match[1];
-    const imaging::Json doc = imaging::Json::parse(readFile(path("a.json")));
+    const imaging::Json doc = readJson(path("a.json"));
     EXPECT_EQ(doc["seed"].get<uint64_t>(), std::stoull(seed));
     EXPECT_EQ(doc["seedSource"], "clock");
 
@@ -184,7 +157,7 @@ TEST_F(TexturemeterJson, ClockSeededRunReportsItsSeedAndRepeatsExactlyWithIt) {
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(again.err.find("from the clock"), std::string::npos) << again.err;
     EXPECT_EQ(readFile(path("a.csv")), readFile(path("b.csv")));
-    const imaging::Json repeated = imaging::Json::parse(readFile(path("b.json")));
+    const imaging::Json repeated = readJson(path("b.json"));
     EXPECT_EQ(repeated["images"], doc["images"]);
     EXPECT_EQ(repeated["seedSource"], "option");
 
@@ -210,7 +183,7 @@ TEST_F(TexturemeterJson, UnwritableReportIsAnOutputError) {
     EXPECT_EQ(full.status, 2);
     EXPECT_NE(full.err.find("Cannot write JSON file (No space left on device): /dev/full"), std::string::npos)
         << full.err;
-    EXPECT_EQ(lines(readFile(path("f.csv"))).size(), 3u);
+    EXPECT_EQ(linesWithoutCr(readFile(path("f.csv"))).size(), 3u);
 }
 
 // The report never replaces an input photograph (in any spelling) or the results file.

@@ -20,6 +20,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using morph::testdata::readFile;
+using morph::testdata::lines;
+using morph::testdata::readJson;
 using morph::testdata::runTool;
 using morph::testdata::ScratchFolder;
 using morph::testdata::ToolRun;
@@ -29,13 +31,6 @@ const std::string kTexture = std::string(MORPH_TESTDATA_DIR) + "/reference/skin_
 
 ToolRun run(const ScratchFolder& folder, const std::vector<std::string>& args) {
     return runTool(TEXTUREMETER_CLI_PATH, folder.path(), args);
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
 }
 
 void writeBytes(const fs::path& path, const morph::testdata::ByteString& bytes) {
@@ -52,7 +47,7 @@ TEST(TexturemeterCliSeeds, ThePhotoSeedOfPlaceOneRepeatsItsRowsWithTheImageAlone
     ScratchFolder folder("texturemeter-seed");
     const ToolRun batch = run(folder, {"--seed", "1", "--output", "batch.csv", "--json", "batch.json", kSkin, kTexture});
     ASSERT_EQ(batch.status, 0) << batch.err;
-    const imaging::Json report = imaging::Json::parse(readFile(folder.path() / "batch.json"));
+    const imaging::Json report = readJson(folder.path() / "batch.json");
     ASSERT_EQ(report["images"].size(), 2u);
     EXPECT_EQ(report["images"][0]["seed"].get<uint64_t>(), 1u);
     const uint64_t seed = report["images"][1]["seed"].get<uint64_t>();
@@ -69,7 +64,7 @@ TEST(TexturemeterCliSeeds, ThePhotoSeedOfPlaceOneRepeatsItsRowsWithTheImageAlone
     EXPECT_EQ(aloneRows[0], batchRows[0]);
     EXPECT_EQ(aloneRows[1], batchRows[3]);
     EXPECT_EQ(aloneRows[2], batchRows[4]) << "sampling line (the random probes)";
-    const imaging::Json again = imaging::Json::parse(readFile(folder.path() / "alone.json"));
+    const imaging::Json again = readJson(folder.path() / "alone.json");
     EXPECT_EQ(again["images"][0]["seed"].get<uint64_t>(), seed);
     EXPECT_EQ(again["images"][0]["measurements"], report["images"][1]["measurements"]);
 
@@ -146,7 +141,7 @@ TEST(TexturemeterCliExif, ATurnedJpegIsAnalysedAsStoredWithAWarningAndItsOrienta
         << r.err;
     EXPECT_EQ(r.err.find("plain/photo.jpg: warning"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("upright/photo.jpg: warning"), std::string::npos) << r.err;
-    const imaging::Json report = imaging::Json::parse(readFile(folder.path() / "r.json"));
+    const imaging::Json report = readJson(folder.path() / "r.json");
     EXPECT_EQ(report["images"][0]["exifOrientation"], 0);
     EXPECT_EQ(report["images"][1]["exifOrientation"], 6);
     EXPECT_EQ(report["images"][2]["exifOrientation"], 1);
