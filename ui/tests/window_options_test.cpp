@@ -8,38 +8,17 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
-#include <functional>
-
+#include "testdata/qt_test_support.hpp"
 #include "ui/user_hooks.hpp"
 #include "ui/window_options.hpp"
 
 using namespace ui;
+using morph::testdata::closeMessageBoxWithMouse;
+using morph::testdata::SeenMessageBox;
 
 namespace {
-
-// What a modal message box showed, closed with `button` once it is up.
-struct SeenBox {
-    QString title, text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
-SeenBox whileBoxIsOpen(const std::function<void()>& opensBox, QMessageBox::StandardButton button) {
-    SeenBox seen;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) return;
-        seen = {box->windowTitle(), box->text(), box->icon()};
-        QTest::mouseClick(box->button(button), Qt::LeftButton);
-    });
-    closer.start(20);
-    opensBox();
-    closer.stop();
-    return seen;
-}
 
 // A command line of a window that adds one option of its own (--corner), as texturemeter does.
 struct Line {
@@ -93,7 +72,7 @@ private slots:
         QWidget window;
         window.show();
         const UserHooks hooks = interactiveHooks(&window, QStringLiteral("Morphex 5.9c3"));
-        const SeenBox seen = whileBoxIsOpen([&] { hooks.error(QStringLiteral("Division by zero")); }, QMessageBox::Ok);
+        const SeenMessageBox seen = closeMessageBoxWithMouse([&] { hooks.error(QStringLiteral("Division by zero")); }, QMessageBox::Ok);
         QCOMPARE(seen.title, QStringLiteral("Morphex 5.9c3"));
         QCOMPARE(seen.text, QStringLiteral("Division by zero"));
         QCOMPARE(seen.icon, QMessageBox::Critical);
@@ -104,11 +83,11 @@ private slots:
         window.show();
         const UserHooks hooks = interactiveHooks(&window, QStringLiteral("Morphex 5.9c3"));
         bool answer = false;
-        SeenBox seen = whileBoxIsOpen([&] { answer = hooks.yes(QStringLiteral("Reduce it?")); }, QMessageBox::Yes);
+        SeenMessageBox seen = closeMessageBoxWithMouse([&] { answer = hooks.yes(QStringLiteral("Reduce it?")); }, QMessageBox::Yes);
         QVERIFY(answer);
         QCOMPARE(seen.text, QStringLiteral("Reduce it?"));
         QCOMPARE(seen.icon, QMessageBox::Question);
-        seen = whileBoxIsOpen([&] { answer = hooks.yes(QStringLiteral("Reduce it?")); }, QMessageBox::No);
+        seen = closeMessageBoxWithMouse([&] { answer = hooks.yes(QStringLiteral("Reduce it?")); }, QMessageBox::No);
         QVERIFY(!answer);
         QVERIFY(hooks.soundBeep);
     }

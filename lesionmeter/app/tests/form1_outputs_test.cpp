@@ -10,6 +10,7 @@
 #include "imaging/exif_orientation.hpp"
 #include "imaging/image_file.hpp"
 #include "testdata/exif_jpeg.hpp"
+#include "testdata/qt_test_support.hpp"
 #include "window_test_support.hpp"
 
 using namespace lesionmeter;
@@ -18,10 +19,7 @@ using namespace lesionmeter::app::test;
 
 namespace {
 
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using morph::testdata::fileBytes;
 
 void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -64,7 +62,7 @@ QByteArray writePhoto(const QString& path, const char* format) {
     QImage photo(40, 30, QImage::Format_RGB32);
     photo.fill(qRgb(190, 140, 120));
     if (!photo.save(path, format)) qFatal("cannot write %s", qPrintable(path));
-    return readBytes(path);
+    return fileBytes(path);
 }
 
 }  // namespace
@@ -89,12 +87,12 @@ private slots:
         QCOMPARE(fx.messages.size(), 1);
         QVERIFY2(fx.messages[0].contains(QStringLiteral("is an existing BMP picture; it is not replaced")),
                  qPrintable(fx.messages[0]));
-        QCOMPARE(readBytes(outline), photo);
+        QCOMPARE(fileBytes(outline), photo);
 
         fx.messages.clear();
         QTest::mouseClick(f.command(8), Qt::LeftButton);
         QVERIFY2(fx.messages.isEmpty(), qPrintable(fx.messages.join('\n')));
-        QCOMPARE(readBytes(outline), photo);  // read, not deleted
+        QCOMPARE(fileBytes(outline), photo);  // read, not deleted
         QVERIFY(fx.session->save2Enabled());
     }
 
@@ -111,7 +109,7 @@ private slots:
         QVERIFY2(fx.questions[0].contains(QStringLiteral("c:\\lesionU.bmp")), qPrintable(fx.questions[0]));
         QCOMPARE(fx.messages.size(), 1);  // "no": refused, with the reason
         QVERIFY2(fx.messages[0].contains(QStringLiteral("already exists")), qPrintable(fx.messages[0]));
-        QCOMPARE(readBytes(outline), QByteArray("my notes, not an outline\n"));
+        QCOMPARE(fileBytes(outline), QByteArray("my notes, not an outline\n"));
 
         fx.messages.clear();
         fx.answer = true;
@@ -136,7 +134,7 @@ private slots:
         const QByteArray otherBytes = writePhoto(other, "JPG");
         const QString input = folder.filePath(QStringLiteral("lesion.jpg"));
         QVERIFY(QFile::copy(referencePhoto(), input));
-        const QByteArray inputBytes = readBytes(input);
+        const QByteArray inputBytes = fileBytes(input);
         Form1& f = *fx.form;
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QVERIFY(loadThroughChooser(f, input));
@@ -165,8 +163,8 @@ private slots:
                  qPrintable(fx.messages[2]));
         QVERIFY2(fx.messages[3].contains(QStringLiteral(" is the input photograph ")), qPrintable(fx.messages[3]));
         QVERIFY_THROWS_EXCEPTION(imaging::RunError, f.fitPlots().exportTo(other, false));
-        QCOMPARE(readBytes(other), otherBytes);
-        QCOMPARE(readBytes(input), inputBytes);
+        QCOMPARE(fileBytes(other), otherBytes);
+        QCOMPARE(fileBytes(input), inputBytes);
         QVERIFY(!QFile::exists(fx.homeFile(QStringLiteral("10esult.txt"))));
     }
 
@@ -195,7 +193,7 @@ private slots:
         clickOption(f.option(4));
         QTest::mouseClick(f.command(4), Qt::LeftButton);
         QCOMPARE(fx.messages.size(), 2);
-        const QList<QByteArray> lines = readBytes(results).split('\n');
+        const QList<QByteArray> lines = fileBytes(results).split('\n');
         QCOMPARE(lines.size(), 3);  // header, row, the empty rest after the last line end
         QCOMPARE(lines[1].split(',').value(6), QByteArray("9"));
     }
@@ -238,7 +236,7 @@ private slots:
     void aTurnedJpegShowsItsOrientationInTheStatusLine() {
         WindowFixture fx(3);
         QTemporaryDir folder;
-        const QByteArray bytes = readBytes(referencePhoto());
+        const QByteArray bytes = fileBytes(referencePhoto());
         const morph::testdata::ByteString turned = morph::testdata::withSegment(
             morph::testdata::ByteString(bytes.begin(), bytes.end()), morph::testdata::orientationSegment(8, true));
         const QString path = folder.filePath(QStringLiteral("turned.jpg"));

@@ -4,7 +4,6 @@
 // command line runs a whole analysis whose row equals lesionmeter-cli's.
 
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
@@ -14,6 +13,7 @@
 #include "imaging/image_file.hpp"
 #include "lesionmeter/marks.hpp"
 #include "lesionmeter/results_row.hpp"
+#include "testdata/qt_test_support.hpp"
 #include "window_test_support.hpp"
 
 using namespace lesionmeter;
@@ -22,10 +22,12 @@ using namespace lesionmeter::app::test;
 
 namespace {
 
-QString readText(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(f.readAll());
+QString readText(const QString& path) { return QString::fromUtf8(morph::testdata::fileBytes(path)); }
+
+// The window program run to its end in `home`, which is also its home folder.
+morph::testdata::ProgramRun runWindow(const QString& home, const QStringList& arguments) {
+    return morph::testdata::runProgram(QStringLiteral(LESIONMETER_WINDOW_PATH), arguments,
+                                       {{QStringLiteral("HOME"), home}}, home);
 }
 
 // Moves the pointer to a point of the photograph and clicks there, as a user's hand does.
@@ -253,18 +255,11 @@ private slots:
         writeMarks(marks.toStdString(), m);
         // A screenshot never replaces an existing picture: one name a run.
         const QString shots[2] = {home.filePath(QStringLiteral("shot0.png")), home.filePath(QStringLiteral("shot1.png"))};
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         for (int run = 0; run < 2; ++run) {
-            QProcess window;
-            window.setProcessEnvironment(env);
-            window.setWorkingDirectory(home.path());
-            window.start(QStringLiteral(LESIONMETER_WINDOW_PATH),
-                         {"--open", referencePhoto(), "--marks", marks, "--seed", "4242", "--analyse", "--screenshot",
-                          shots[run]});
-            QVERIFY(window.waitForFinished(60000));
-            QVERIFY2(window.exitCode() == 0, window.readAllStandardError().constData());
+            const morph::testdata::ProgramRun window = runWindow(
+                home.path(), {"--open", referencePhoto(), "--marks", marks, "--seed", "4242", "--analyse",
+                              "--screenshot", shots[run]});
+            QVERIFY2(window.status == 0, window.err.constData());
         }
         QVERIFY(!QImage(shots[0]).isNull());
         QVERIFY(!QImage(shots[1]).isNull());
@@ -275,12 +270,10 @@ private slots:
         QCOMPARE(rows[0], rows[1]);
 
         const QString csv = home.filePath(QStringLiteral("cli.csv"));
-        QProcess cli;
-        cli.setWorkingDirectory(home.path());
-        cli.start(QStringLiteral(LESIONMETER_CLI_PATH),
-                  {referencePhoto(), "--marks", marks, "--seed", "4242", "--csv", csv});
-        QVERIFY(cli.waitForFinished(60000));
-        QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+        const morph::testdata::ProgramRun cli = morph::testdata::runProgram(
+            QStringLiteral(LESIONMETER_CLI_PATH), {referencePhoto(), "--marks", marks, "--seed", "4242", "--csv", csv},
+            {}, home.path());
+        QVERIFY2(cli.status == 0, cli.err.constData());
         const QStringList cliRows = rowsWithoutDate(readText(csv));
         QCOMPARE(cliRows.size(), 1);
         // Value for value: every cell but the date and time.
@@ -299,16 +292,10 @@ private slots:
         m.centre = MarkPosition{160, 120};
         writeMarks(marks.toStdString(), m);
         const QString plots = home.filePath(QStringLiteral("plots.png"));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        QProcess window;
-        window.setProcessEnvironment(env);
-        window.setWorkingDirectory(home.path());
-        window.start(QStringLiteral(LESIONMETER_WINDOW_PATH), {"--open", referencePhoto(), "--marks", marks, "--seed",
-                                                               "4242", "--analyse", "--plots-screenshot", plots});
-        QVERIFY(window.waitForFinished(60000));
-        QVERIFY2(window.exitCode() == 0, window.readAllStandardError().constData());
+        const morph::testdata::ProgramRun window =
+            runWindow(home.path(), {"--open", referencePhoto(), "--marks", marks, "--seed", "4242", "--analyse",
+                                    "--plots-screenshot", plots});
+        QVERIFY2(window.status == 0, window.err.constData());
         const QImage shot(plots);
         QVERIFY(shot.width() >= 600 && shot.height() >= 400);
         QSet<QRgb> colours;
@@ -330,18 +317,11 @@ private slots:
         // A copy: the reference photograph itself is not put at risk.
         const QString photo = home.filePath(QStringLiteral("lesion.jpg"));
         QVERIFY(QFile::copy(referencePhoto(), photo));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         for (const QStringList& arguments : {QStringList{"--open", photo, "--marks", marks, "--screenshot", marks},
                                              QStringList{"--open", photo, "--plots-screenshot", photo}}) {
-            QProcess window;
-            window.setProcessEnvironment(env);
-            window.setWorkingDirectory(home.path());
-            window.start(QStringLiteral(LESIONMETER_WINDOW_PATH), arguments);
-            QVERIFY(window.waitForFinished(60000));
-            QCOMPARE(window.exitCode(), 2);
-            const QByteArray errors = window.readAllStandardError();
+            const morph::testdata::ProgramRun window = runWindow(home.path(), arguments);
+            QCOMPARE(window.status, 2);
+            const QByteArray& errors = window.err;
             const QByteArray said = "lesionmeter: " + arguments[arguments.size() - 2].toUtf8() + ' ' +
                                     arguments.back().toUtf8() + " is the input photograph " +
                                     arguments.back().toUtf8() + " itself; choose another file\n";

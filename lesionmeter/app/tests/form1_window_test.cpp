@@ -12,6 +12,7 @@
 
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
+#include "testdata/qt_test_support.hpp"
 #include "window_test_support.hpp"
 
 using namespace lesionmeter;
@@ -324,28 +325,12 @@ private slots:
         QVERIFY(loadThroughChooser(f, referencePhoto()));
         QTest::mouseClick(f.picture(1), Qt::LeftButton, Qt::NoModifier, QPoint(160, 120));
         f.hooks().reportError = [&f](const QString& m) { ui::showErrorBox(&f, QStringLiteral("Morphex 5.9c3"), m); };
-        QString seenText;
-        QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
-        bool clickWasEaten = false;
-        QTimer closer;
-        QObject::connect(&closer, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) return;
-            seenText = box->text();
-            seenIcon = box->icon();
-            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-            if (box->isVisible()) {
-                clickWasEaten = true;
-                box->done(0);
-            }
-        });
-        closer.start(20);
-        QTest::mouseClick(f.command(5), Qt::LeftButton);
-        closer.stop();
-        QVERIFY2(seenText.contains(QStringLiteral("\"OUT\"")), qPrintable(seenText));
+        const morph::testdata::SeenMessageBox seen =
+            morph::testdata::closeMessageBoxWithMouse([&] { QTest::mouseClick(f.command(5), Qt::LeftButton); });
+        QVERIFY2(seen.text.contains(QStringLiteral("\"OUT\"")), qPrintable(seen.text));
         // Both windows show a run-time error in the same box: the critical one.
-        QCOMPARE(seenIcon, QMessageBox::Critical);
-        QVERIFY(!clickWasEaten);
+        QCOMPARE(seen.icon, QMessageBox::Critical);
+        QVERIFY(!seen.clickWasEaten);
         QVERIFY(QApplication::overrideCursor() == nullptr);
         // The window takes clicks again: a sample is recorded.
         QTest::mouseClick(f.picture(1), Qt::LeftButton, Qt::NoModifier, QPoint(150, 110));

@@ -1,41 +1,27 @@
 // The program's command line: --open selects a photo, --corner/--run act as the user would,
 // --screenshot writes the window as a PNG and exits; failures give a non-zero status.
 
-#include <QProcess>
 #include <QtTest>
 
 #include <clocale>
 
 #include "imaging/exif_orientation.hpp"
 #include "testdata/exif_jpeg.hpp"
+#include "testdata/qt_test_support.hpp"
 #include "window_test_support.hpp"
 
 using namespace texturemeter::window::testing;
 
 namespace {
-struct Outcome {
-    int status = -1;
-    QByteArray errors;
-};
+using Outcome = morph::testdata::ProgramRun;
+using morph::testdata::fileBytes;
 
+// The window program (or `program`) run to its end, under `locale` when one is given.
 Outcome runProgram(const QStringList& arguments, const QString& locale = {},
                    const QString& program = QStringLiteral(TEXTUREMETER_PROGRAM)) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    if (!locale.isEmpty()) {
-        env.insert(QStringLiteral("LC_ALL"), locale);
-        env.insert(QStringLiteral("LANG"), locale);
-    }
-    p.setProcessEnvironment(env);
-    p.start(program, arguments);
-    if (!p.waitForFinished(120000)) return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError()};
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    std::vector<std::pair<QString, QString>> environment;
+    if (!locale.isEmpty()) environment = {{QStringLiteral("LC_ALL"), locale}, {QStringLiteral("LANG"), locale}};
+    return morph::testdata::runProgram(program, arguments, environment);
 }
 
 // Whether this machine has the German locale the programs are run under below.
@@ -56,7 +42,7 @@ private slots:
         const QString photo = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
         const QString png = dir.filePath(QStringLiteral("window.png"));
         const Outcome o = runProgram({"--open", photo, "--screenshot", png});
-        QVERIFY2(o.status == 0, o.errors.constData());
+        QVERIFY2(o.status == 0, o.err.constData());
         const QImage shot(png);
         QCOMPARE(shot.size(), QSize(822, 608));
         // Picture1's place shows the photo's top-left pixels (behind a 1-pixel frame).
@@ -71,7 +57,7 @@ private slots:
         const QString png = dir.filePath(QStringLiteral("plots.png"));
         const Outcome o = runProgram({"--open", photo, "--run", "A", "--results", dir.filePath(QStringLiteral("r.txt")),
                                       "--plots-screenshot", png});
-        QVERIFY2(o.status == 0, o.errors.constData());
+        QVERIFY2(o.status == 0, o.err.constData());
         const QImage shot(png);
         QVERIFY(shot.width() >= 600 && shot.height() >= 400);
         // Not blank: many distinct colours (points, lines, bars, text).
@@ -82,7 +68,7 @@ private slots:
         // Without a writable file the program says so and fails.
         const Outcome bad = runProgram({"--open", photo, "--plots-screenshot", dir.filePath(QStringLiteral("no/x.png"))});
         QCOMPARE(bad.status, 1);
-        QVERIFY(bad.errors.contains("cannot write"));
+        QVERIFY(bad.err.contains("cannot write"));
     }
 
     void runFromTheCommandLineWritesTheResults() {
@@ -92,7 +78,7 @@ private slots:
         const QString png = dir.filePath(QStringLiteral("after.png"));
         const Outcome o = runProgram({"--open", photo, "--corner", "20,30", "--run", "A", "--press", "P-1",
                                       "--results", results, "--screenshot", png});
-        QVERIFY2(o.status == 0, o.errors.constData());
+        QVERIFY2(o.status == 0, o.err.constData());
         QFile f(results);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray text = f.readAll();
@@ -116,9 +102,9 @@ private slots:
             const Outcome o = runProgram({"--open", photo, "--run", "A", "--seed", "7", "--results", results,
                                           "--screenshot", png},
                                          locales[i]);
-            QVERIFY2(o.status == 0, o.errors.constData());
+            QVERIFY2(o.status == 0, o.err.constData());
             QVERIFY(QFile::exists(png));
-            files[i] = readAll(results);
+            files[i] = fileBytes(results);
         }
         QCOMPARE(files[0].count("\r\n"), 3);
         QVERIFY(files[0].contains("\r\nHautprobe_ü_皮膚.jpg, "));
@@ -127,15 +113,15 @@ private slots:
         const QString cliResults = dir.filePath(QStringLiteral("cli.txt"));
         const Outcome cli = runProgram({"--seed", "7", "--output", cliResults, photo}, QStringLiteral("C"),
                                        QStringLiteral(TEXTUREMETER_CLI_PROGRAM));
-        QVERIFY2(cli.status == 0, cli.errors.constData());
-        QCOMPARE(readAll(cliResults), files[0]);
+        QVERIFY2(cli.status == 0, cli.err.constData());
+        QCOMPARE(fileBytes(cliResults), files[0]);
 
         // Another seed gives another run.
         const QString other = dir.filePath(QStringLiteral("seed8.txt"));
         const Outcome o = runProgram({"--open", photo, "--run", "A", "--seed", "8", "--results", other,
                                       "--screenshot", dir.filePath(QStringLiteral("w.png"))});
-        QVERIFY2(o.status == 0, o.errors.constData());
-        QVERIFY(readAll(other) != files[0]);
+        QVERIFY2(o.status == 0, o.err.constData());
+        QVERIFY(fileBytes(other) != files[0]);
     }
 
     void aSeedIsAWholeNumber() {
@@ -143,12 +129,12 @@ private slots:
         for (const char* seed : {"x", "-1", "1.5", "1,5", "18446744073709551616"}) {
             const Outcome o = runProgram({"--seed", seed, "--screenshot", dir.filePath(QStringLiteral("x.png"))});
             QCOMPARE(o.status, 2);
-            QVERIFY2(o.errors.contains("--seed"), o.errors.constData());
+            QVERIFY2(o.err.contains("--seed"), o.err.constData());
         }
         const Outcome o = runProgram({"--corner", "1.5,2", "--open", copyPhoto(referencePhoto(), dir.path(), "p.jpg"),
                                       "--screenshot", dir.filePath(QStringLiteral("x.png"))});
         QCOMPARE(o.status, 2);
-        QVERIFY2(o.errors.contains("--corner"), o.errors.constData());
+        QVERIFY2(o.err.contains("--corner"), o.err.constData());
     }
 
     void failuresGiveANonZeroStatus() {
@@ -156,7 +142,7 @@ private slots:
         const QString png = dir.filePath(QStringLiteral("x.png"));
         Outcome o = runProgram({"--open", dir.filePath(QStringLiteral("missing.jpg")), "--screenshot", png});
         QCOMPARE(o.status, 1);
-        QVERIFY(o.errors.contains("missing.jpg"));
+        QVERIFY(o.err.contains("missing.jpg"));
         o = runProgram({"--run", "Z"});
         QCOMPARE(o.status, 2);
         const QString photo = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
@@ -164,7 +150,7 @@ private slots:
         o = runProgram({"--open", photo, "--run", "A", "--results", dir.filePath(QStringLiteral("no/dir/r.txt")),
                         "--screenshot", dir.filePath(QStringLiteral("x2.png"))});
         QCOMPARE(o.status, 1);
-        QVERIFY(o.errors.contains("r.txt"));
+        QVERIFY(o.err.contains("r.txt"));
     }
 
     // A screenshot never replaces the photograph or an existing picture: refused with status 2
@@ -172,7 +158,7 @@ private slots:
     void aScreenshotNeverReplacesAPicture() {
         QTemporaryDir dir;
         const QString photo = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
-        const QByteArray photoBytes = readAll(photo);
+        const QByteArray photoBytes = fileBytes(photo);
         const QString results = dir.filePath(QStringLiteral("r.txt"));
         Outcome o = runProgram({"--open", photo, "--run", "A", "--results", results, "--screenshot", photo});
         QCOMPARE(o.status, 2);
@@ -180,29 +166,29 @@ private slots:
         const auto saidLast = [](const QByteArray& errors, const QByteArray& line) {
             return errors == line || errors.endsWith('\n' + line);
         };
-        QVERIFY2(saidLast(o.errors, "texturemeter: --screenshot " + photo.toUtf8() + " is the input photograph " +
+        QVERIFY2(saidLast(o.err, "texturemeter: --screenshot " + photo.toUtf8() + " is the input photograph " +
                                         photo.toUtf8() + " itself; choose another file\n"),
-                 o.errors.constData());
-        QCOMPARE(readAll(photo), photoBytes);
+                 o.err.constData());
+        QCOMPARE(fileBytes(photo), photoBytes);
         QVERIFY(!QFile::exists(results));
 
         const QString other = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("other.jpg"));
         o = runProgram({"--open", photo, "--plots-screenshot", other});
         QCOMPARE(o.status, 2);
-        QVERIFY2(saidLast(o.errors, "texturemeter: --plots-screenshot " + other.toUtf8() +
+        QVERIFY2(saidLast(o.err, "texturemeter: --plots-screenshot " + other.toUtf8() +
                                         " is an existing JPEG picture; it is not replaced\n"),
-                 o.errors.constData());
-        QCOMPARE(readAll(other), photoBytes);
+                 o.err.constData());
+        QCOMPARE(fileBytes(other), photoBytes);
 
         // A second screenshot under the name of the first is refused too.
         const QString png = dir.filePath(QStringLiteral("w.png"));
         o = runProgram({"--open", photo, "--screenshot", png});
-        QVERIFY2(o.status == 0, o.errors.constData());
-        const QByteArray first = readAll(png);
+        QVERIFY2(o.status == 0, o.err.constData());
+        const QByteArray first = fileBytes(png);
         o = runProgram({"--screenshot", png});
         QCOMPARE(o.status, 2);
-        QVERIFY2(o.errors.contains("is an existing PNG picture; it is not replaced"), o.errors.constData());
-        QCOMPARE(readAll(png), first);
+        QVERIFY2(o.err.contains("is an existing PNG picture; it is not replaced"), o.err.constData());
+        QCOMPARE(fileBytes(png), first);
     }
 
     // x = 5000: a square entirely outside the photograph ends the program with status 2 and
@@ -218,22 +204,22 @@ private slots:
         const QByteArray message =
             "the square --x 5000 --y 5000 --side 200 (pixels 5000..5200, 5000..5200) lies entirely outside the "
             "photograph (400 x 300)";
-        QVERIFY2(o.errors.contains("\ntexturemeter: --corner 5000,5000: " + message + "\n") ||
-                     o.errors.startsWith("texturemeter: --corner 5000,5000: " + message + "\n"),
-                 o.errors.constData());
+        QVERIFY2(o.err.contains("\ntexturemeter: --corner 5000,5000: " + message + "\n") ||
+                     o.err.startsWith("texturemeter: --corner 5000,5000: " + message + "\n"),
+                 o.err.constData());
         QVERIFY(!QFile::exists(results));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("x.png"))));
         const Outcome cli = runProgram({"--x", "5000", "--y", "5000", "--output", results, photo}, {},
                                        QStringLiteral(TEXTUREMETER_CLI_PROGRAM));
         QVERIFY(cli.status != 0);
-        QVERIFY2(cli.errors.contains(message), cli.errors.constData());
+        QVERIFY2(cli.err.contains(message), cli.err.constData());
 
         // Reaching past an edge is only a warning: the run goes on.
         const Outcome edge = runProgram({"--open", photo, "--corner", "300,200", "--run", "A", "--results", results,
                                          "--screenshot", dir.filePath(QStringLiteral("edge.png"))});
-        QVERIFY2(edge.status == 0, edge.errors.constData());
-        QCOMPARE(readAll(results).count("\r\n"), 3);
-        QVERIFY2(edge.errors.contains("texturemeter: the square --x 300 --y 200 --side 200"), edge.errors.constData());
+        QVERIFY2(edge.status == 0, edge.err.constData());
+        QCOMPARE(fileBytes(results).count("\r\n"), 3);
+        QVERIFY2(edge.err.contains("texturemeter: the square --x 300 --y 200 --side 200"), edge.err.constData());
     }
 
     // A JPEG whose EXIF orientation is 3: without a user the status line's warning goes to stderr;
@@ -241,7 +227,7 @@ private slots:
     void aTurnedJpegIsSaidOnStderr() {
         QTemporaryDir dir;
         const QString plain = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
-        const QByteArray bytes = readAll(plain);
+        const QByteArray bytes = fileBytes(plain);
         const morph::testdata::ByteString turned = morph::testdata::withSegment(
             morph::testdata::ByteString(bytes.begin(), bytes.end()), morph::testdata::orientationSegment(3));
         const QString photo = dir.filePath(QStringLiteral("Pskin3.jpg"));
@@ -255,11 +241,11 @@ private slots:
             const QString results = dir.filePath(QStringLiteral("r%1.txt").arg(k));
             const Outcome o = runProgram({"--open", p, "--run", "A", "--seed", "3", "--results", results, "--screenshot",
                                           dir.filePath(QStringLiteral("s%1.png").arg(k))});
-            QVERIFY2(o.status == 0, o.errors.constData());
-            const bool said = o.errors.contains(
+            QVERIFY2(o.status == 0, o.err.constData());
+            const bool said = o.err.contains(
                 QByteArray("texturemeter: ") + QByteArray::fromStdString(imaging::exifOrientationWarning(3)) + "\n");
             QCOMPARE(said, k == 1);
-            const QByteArray row = readAll(results).split('\n').value(1);
+            const QByteArray row = fileBytes(results).split('\n').value(1);
             rows[k++] = row.mid(row.indexOf(','));  // the numbers, without the name
         }
         QCOMPARE(rows[1], rows[0]);

@@ -3,13 +3,13 @@
 // texturemeter-cli writes for it with the same seed and corner.
 
 #include <QPainter>
-#include <QProcess>
 #include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
 
 #include "imaging/image_file.hpp"
 #include "imaging/random.hpp"
+#include "testdata/qt_test_support.hpp"
 #include "window_test_support.hpp"
 
 using namespace texturemeter::window;
@@ -34,10 +34,7 @@ QString writeLargePhoto(const QString& folder, const QString& name) {
 // The pixel Picture1 paints at photo pixel (x, y).
 QRgb paintedAt(Form1& form, int x, int y) { return form.Picture1->grab(QRect(x, y, 1, 1)).toImage().pixel(0, 0); }
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using morph::testdata::fileBytes;
 
 }  // namespace
 
@@ -134,14 +131,13 @@ private slots:
         QCOMPARE(form.session().photoDecodes(), decodes);  // the run reads the photo as shown
 
         const QString cliResults = QDir(dir_.path()).filePath(QStringLiteral("cli.txt"));
-        QProcess cli;
-        cli.start(QStringLiteral(TEXTUREMETER_CLI_PROGRAM),
-                  {"--seed", "7", "--x", "1900", "--y", "1400", "--output", cliResults, photo_});
-        QVERIFY(cli.waitForFinished(120000));
-        QCOMPARE(cli.exitCode(), 0);
-        const QByteArray window = readAll(results);
+        const morph::testdata::ProgramRun cli = morph::testdata::runProgram(
+            QStringLiteral(TEXTUREMETER_CLI_PROGRAM),
+            {"--seed", "7", "--x", "1900", "--y", "1400", "--output", cliResults, photo_});
+        QCOMPARE(cli.status, 0);
+        const QByteArray window = fileBytes(results);
         QCOMPARE(window.count("\r\n"), 3);
-        QCOMPARE(readAll(cliResults), window);
+        QCOMPARE(fileBytes(cliResults), window);
     }
 
     // A large photograph that cannot be decoded: the error is reported after the wait, the

@@ -6,10 +6,13 @@
 #include <QtTest>
 
 #include "imaging/random.hpp"
+#include "testdata/qt_test_support.hpp"
 #include "window_test_support.hpp"
 
 using namespace texturemeter::window;
 using namespace texturemeter::window::testing;
+using morph::testdata::closeMessageBoxWithMouse;
+using morph::testdata::SeenMessageBox;
 
 namespace {
 struct Selected {
@@ -79,24 +82,11 @@ private slots:
         goToFolder(plain, dir.path());
         QVERIFY(clickFile(plain, QStringLiteral("x.jpg")));
         plain.Text12->setText(QStringLiteral("12x"));
-        QString seenTitle, seenText;
-        QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
-        QTimer closer;
-        QObject::connect(&closer, &QTimer::timeout, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                seenTitle = box->windowTitle();
-                seenText = box->text();
-                seenIcon = box->icon();
-                box->accept();
-            }
-        });
-        closer.start(20);
-        clickPhotoPixel(plain, 5, 5);
-        closer.stop();
-        QVERIFY2(seenText.contains(QStringLiteral("Type mismatch")), qPrintable(seenText));
-        QCOMPARE(seenTitle, QStringLiteral("Morphex 5.9c3 sqr1"));
+        const SeenMessageBox seen = closeMessageBoxWithMouse([&] { clickPhotoPixel(plain, 5, 5); });
+        QVERIFY2(seen.text.contains(QStringLiteral("Type mismatch")), qPrintable(seen.text));
+        QCOMPARE(seen.title, QStringLiteral("Morphex 5.9c3 sqr1"));
         // Both windows show a run-time error in the same box: the critical one.
-        QCOMPARE(seenIcon, QMessageBox::Critical);
+        QCOMPARE(seen.icon, QMessageBox::Critical);
         QVERIFY(plain.isVisible());
     }
 
@@ -111,24 +101,10 @@ private slots:
         QVERIFY(clickFile(plain, QStringLiteral("x.jpg")));
         plain.Text12->setText(QStringLiteral("abc"));
         plain.Text5->setText(dir.filePath(QStringLiteral("r.txt")));
-        QString seenText;
-        bool clickWasEaten = false;
-        QTimer closer;
-        QObject::connect(&closer, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) return;
-            seenText = box->text();
-            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-            if (box->isVisible()) {
-                clickWasEaten = true;
-                box->done(0);
-            }
-        });
-        closer.start(20);
-        QTest::mouseClick(plain.Command3, Qt::LeftButton);
-        closer.stop();
-        QVERIFY2(seenText.contains(QStringLiteral("Type mismatch")), qPrintable(seenText));
-        QVERIFY(!clickWasEaten);
+        const SeenMessageBox seen =
+            closeMessageBoxWithMouse([&] { QTest::mouseClick(plain.Command3, Qt::LeftButton); });
+        QVERIFY2(seen.text.contains(QStringLiteral("Type mismatch")), qPrintable(seen.text));
+        QVERIFY(!seen.clickWasEaten);
         QVERIFY(!plain.running());
     }
 

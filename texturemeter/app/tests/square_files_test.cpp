@@ -2,9 +2,9 @@
 // window repeats the run byte for byte; --square does the same from the command line, and
 // texturemeter-cli given the square's numbers and seed writes the same row.
 
-#include <QProcess>
 #include <QtTest>
 
+#include "testdata/qt_test_support.hpp"
 #include "texturemeter/square_file.hpp"
 #include "window_test_support.hpp"
 
@@ -14,25 +14,9 @@ using namespace texturemeter::window::testing;
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-struct Outcome {
-    int status = -1;
-    QByteArray errors;
-};
-
-Outcome runProgram(const QString& program, const QStringList& arguments) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    p.setProcessEnvironment(env);
-    p.start(program, arguments);
-    if (!p.waitForFinished(120000)) return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError()};
-}
+using morph::testdata::fileBytes;
+using morph::testdata::runProgram;
+using Outcome = morph::testdata::ProgramRun;
 
 // A window over its own clock-seeded generator, as the program starts, with `name` selected.
 struct Window {
@@ -54,7 +38,7 @@ struct Window {
     QByteArray run(char variant, const QString& results) {
         form.Text5->setText(results);
         form.pressRunButton(variant);
-        return readAll(results);
+        return fileBytes(results);
     }
 };
 
@@ -175,11 +159,11 @@ private slots:
         w.form.Text6->setText(QStringLiteral("40"));
         w.run('A', dir.filePath(QStringLiteral("ok.txt")));
         QCOMPARE(w.errors.messages.size(), 6);
-        const QByteArray photoBytes = readAll(photo);
+        const QByteArray photoBytes = fileBytes(photo);
         QVERIFY(!w.form.saveSquareFile(photo));
         QVERIFY2(w.errors.messages.value(6).contains(QStringLiteral("is the input photograph")),
                  qPrintable(w.errors.messages.value(6)));
-        QCOMPARE(readAll(photo), photoBytes);
+        QCOMPARE(fileBytes(photo), photoBytes);
     }
 
     // texturemeter --square runs the square as the window loads it, and texturemeter-cli given the
@@ -193,8 +177,8 @@ private slots:
         const Outcome o = runProgram(QStringLiteral(TEXTUREMETER_PROGRAM),
                                      {"--open", photo, "--square", squareFile, "--run", "C", "--results", windowResults,
                                       "--screenshot", dir.filePath(QStringLiteral("w.png"))});
-        QVERIFY2(o.status == 0, o.errors.constData());
-        const QByteArray fromWindow = readAll(windowResults);
+        QVERIFY2(o.status == 0, o.err.constData());
+        const QByteArray fromWindow = fileBytes(windowResults);
         QCOMPARE(fromWindow.count("\r\n"), 3);
         {
             Window w(dir.path(), QStringLiteral("Pskin.jpg"));
@@ -207,17 +191,17 @@ private slots:
                                        {"--seed", "9007199254740993", "--x", "25", "--y", "12", "--side", "200",
                                         "--window", "40.5", "--neighbour", "3.5", "--variant", "C", "--output",
                                         cliResults, photo});
-        QVERIFY2(cli.status == 0, cli.errors.constData());
-        QCOMPARE(readAll(cliResults), fromWindow);
+        QVERIFY2(cli.status == 0, cli.err.constData());
+        QCOMPARE(fileBytes(cliResults), fromWindow);
 
         // Usage errors, and a square of another photograph: reported, nothing run.
         const Outcome both = runProgram(QStringLiteral(TEXTUREMETER_PROGRAM),
                                         {"--open", photo, "--corner", "1,1", "--square", squareFile});
         QCOMPARE(both.status, 2);
-        QVERIFY(both.errors.contains("give --corner or --square, not both"));
+        QVERIFY(both.err.contains("give --corner or --square, not both"));
         const Outcome alone = runProgram(QStringLiteral(TEXTUREMETER_PROGRAM), {"--square", squareFile});
         QCOMPARE(alone.status, 2);
-        QVERIFY(alone.errors.contains("--square needs --open IMAGE"));
+        QVERIFY(alone.err.contains("--square needs --open IMAGE"));
         const QString other = dir.filePath(QStringLiteral("other.square.json"));
         writeSquare(other.toStdString(), squareOf(25, 12, 200, 40, 4, Variant::A, 1, "P0002.jpg"));
         const QString notWritten = dir.filePath(QStringLiteral("not-written.txt"));
@@ -225,7 +209,7 @@ private slots:
                                            {"--open", photo, "--square", other, "--run", "A", "--results", notWritten,
                                             "--screenshot", dir.filePath(QStringLiteral("r.png"))});
         QCOMPARE(refused.status, 1);
-        QVERIFY2(refused.errors.contains("holds the square of P0002.jpg, not of Pskin.jpg"), refused.errors.constData());
+        QVERIFY2(refused.err.contains("holds the square of P0002.jpg, not of Pskin.jpg"), refused.err.constData());
         QVERIFY(!QFile::exists(notWritten));
     }
 

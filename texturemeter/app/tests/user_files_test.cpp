@@ -14,6 +14,7 @@
 #include "imaging/exif_orientation.hpp"
 #include "imaging/random.hpp"
 #include "testdata/exif_jpeg.hpp"
+#include "testdata/qt_test_support.hpp"
 #include "texturemeter/square_placement.hpp"
 #include "window_test_support.hpp"
 
@@ -23,23 +24,20 @@ using namespace texturemeter::window::testing;
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using morph::testdata::fileBytes;
 
 // A small BMP picture of the user's, each with its own colour.
 QByteArray writeUserPicture(const QString& path, int shade) {
     QImage picture(24, 16, QImage::Format_RGB32);
     picture.fill(qRgb(shade, 255 - shade, 90));
     if (!picture.save(path, "BMP")) qFatal("cannot write %s", qPrintable(path));
-    return readAll(path);
+    return fileBytes(path);
 }
 
 // Every file of the folder with its bytes.
 QMap<QString, QByteArray> folderContents(const QString& folder) {
     QMap<QString, QByteArray> files;
-    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden)) files[name] = readAll(QDir(folder).filePath(name));
+    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden)) files[name] = fileBytes(QDir(folder).filePath(name));
     return files;
 }
 
@@ -89,7 +87,7 @@ private slots:
             QTest::mouseClick(button, Qt::LeftButton);
             QVERIFY2(w.errors.messages.isEmpty(), qPrintable(w.errors.messages.join('\n')));
             QCOMPARE(folderContents(dir.path()), before);
-            if (firstRun.isEmpty()) firstRun = readAll(results);
+            if (firstRun.isEmpty()) firstRun = fileBytes(results);
         }
         QCOMPARE(w.beeps, 3);
 
@@ -103,7 +101,7 @@ private slots:
         RunTexts texts;
         texts.resultsName = other.filePath(QStringLiteral("through-files.txt")).toStdString();
         session.run(Variant::A, texts, nullptr, FreezeStrategy::ThroughFiles);
-        QCOMPARE(firstRun, readAll(QString::fromStdString(texts.resultsName)));
+        QCOMPARE(firstRun, fileBytes(QString::fromStdString(texts.resultsName)));
         QCOMPARE(firstRun.count("\r\n"), 3);
     }
 
@@ -119,7 +117,7 @@ private slots:
         w.form.Text5->setText(dir.filePath(QStringLiteral("results.txt")));
         QTest::mouseClick(w.form.Command3, Qt::LeftButton);
         QVERIFY2(w.errors.messages.isEmpty(), qPrintable(w.errors.messages.join('\n')));
-        QCOMPARE(readAll(bmp), photo);
+        QCOMPARE(fileBytes(bmp), photo);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
     }
 
@@ -129,7 +127,7 @@ private slots:
         QTemporaryDir dir;
         const QString input = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
         const QString victim = copyPhoto(samplePhoto(), dir.path(), QStringLiteral("other.JPG"));
-        const QByteArray inputBytes = readAll(input), victimBytes = readAll(victim);
+        const QByteArray inputBytes = fileBytes(input), victimBytes = fileBytes(victim);
         Window w(dir.path(), QStringLiteral("Pskin.jpg"));
         w.form.Text5->setText(victim);
         QTest::mouseClick(w.form.Command3, Qt::LeftButton);
@@ -142,11 +140,11 @@ private slots:
                  qPrintable(w.errors.messages[1]));
         QVERIFY(w.statuses.isEmpty());
         QCOMPARE(w.beeps, 0);
-        QCOMPARE(readAll(victim), victimBytes);
-        QCOMPARE(readAll(input), inputBytes);
+        QCOMPARE(fileBytes(victim), victimBytes);
+        QCOMPARE(fileBytes(input), inputBytes);
         // The plot export of this window refuses it too.
         QVERIFY_THROWS_EXCEPTION(imaging::RunError, w.form.fitPlots().exportTo(victim, false));
-        QCOMPARE(readAll(victim), victimBytes);
+        QCOMPARE(fileBytes(victim), victimBytes);
     }
 
     // x = 5000 on the 400 x 300 photograph: texturemeter-cli's refusal, the corner of the click
@@ -212,7 +210,7 @@ private slots:
     void aTurnedJpegShowsItsOrientationInTheStatusLine() {
         QTemporaryDir dir;
         const QString plain = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
-        const QByteArray bytes = readAll(plain);
+        const QByteArray bytes = fileBytes(plain);
         const morph::testdata::ByteString turned = morph::testdata::withSegment(
             morph::testdata::ByteString(bytes.begin(), bytes.end()), morph::testdata::orientationSegment(6));
         QFile out(dir.filePath(QStringLiteral("Pturned.jpg")));
