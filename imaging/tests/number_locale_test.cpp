@@ -16,6 +16,7 @@
 
 #include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
+#include "test_support.hpp"
 
 using imaging::ErrorKind;
 using imaging::RunError;
@@ -24,16 +25,7 @@ namespace {
 
 constexpr const char* kGerman = "de_DE.UTF-8";
 
-template <typename F>
-ErrorKind errorKindOf(F&& action) {
-    try {
-        action();
-    } catch (const RunError& e) {
-        return e.kind();
-    }
-    ADD_FAILURE() << "expected imaging::RunError";
-    return ErrorKind::Refused;
-}
+using imaging_test::errorKindOf;
 
 // Doubles and floats whose texts cover every form: plain, small, large, exponent, negative.
 const std::vector<double> kDoubles = {0.0,     -0.0,  1.930777687670256, -0.09, 0.78125, 2.456512, 200.0,

@@ -16,17 +16,7 @@ using imaging::RunError;
 
 namespace {
 
-// The kind of the RunError that `action` throws (fails the test when nothing or something else is thrown).
-template <typename F>
-ErrorKind errorKindOf(F&& action) {
-    try {
-        action();
-    } catch (const RunError& e) {
-        return e.kind();
-    }
-    ADD_FAILURE() << "expected imaging::RunError";
-    return ErrorKind::Refused;
-}
+using imaging_test::errorKindOf;
 
 }  // namespace
 

@@ -16,6 +16,19 @@ namespace imaging_test {
 
 using Bytes = std::vector<unsigned char>;
 
+// The kind of the RunError that `action` throws (fails the test when nothing or something else is
+// thrown).
+template <typename F>
+imaging::ErrorKind errorKindOf(F&& action) {
+    try {
+        action();
+    } catch (const imaging::RunError& e) {
+        return e.kind();
+    }
+    ADD_FAILURE() << "expected imaging::RunError";
+    return imaging::ErrorKind::Refused;
+}
+
 // A private temporary directory per test.
 using TempDir = morph::testdata::ScratchFolder;
 

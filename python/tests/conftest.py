@@ -6,6 +6,8 @@ import os
 import pathlib
 import struct
 import subprocess
+import sys
+import threading
 
 import numpy
 import pytest
@@ -139,3 +141,35 @@ def run_lesionmeter_cli(tmp_path, *arguments):
     done = subprocess.run([LESIONMETER_CLI, *map(str, arguments), "--json", str(report)],
                           capture_output=True, text=True)
     return done.returncode, done.stdout, done.stderr, json.loads(report.read_text()) if report.exists() else None
+
+
+def other_threads_run_inside(function, calls):
+    """Whether this thread runs Python code while a worker thread is inside the extension's
+    `function` (a built-in of _skinmeters), which `calls()` calls on that worker. With the
+    interpreter's lock held for the whole analysis, this thread would only get to run after the
+    call had returned and the flag had been cleared."""
+    inside = threading.Event()
+    finished = threading.Event()
+
+    def watch(frame, event, arg):
+        if arg is function:
+            if event == "c_call":
+                inside.set()
+            elif event in ("c_return", "c_exception"):
+                inside.clear()
+
+    def analyse():
+        sys.setprofile(watch)
+        try:
+            calls()
+        finally:
+            sys.setprofile(None)
+            finished.set()
+
+    worker = threading.Thread(target=analyse)
+    worker.start()
+    ran_during_analysis = False
+    while not finished.is_set() and not ran_during_analysis:
+        ran_during_analysis = inside.wait(0.01) and inside.is_set()
+    worker.join()
+    return ran_during_analysis

@@ -2,16 +2,14 @@
 
 import json
 import shutil
-import sys
-import threading
 
 import numpy
 import pytest
 
 import skinmeters
 from skinmeters import _skinmeters
-from conftest import (LESION_PHOTOS, assert_identical, lesion_photo, marks_of, run_lesionmeter_cli,
-                      write_bmp)
+from conftest import (LESION_PHOTOS, assert_identical, lesion_photo, marks_of, other_threads_run_inside,
+                      run_lesionmeter_cli, write_bmp)
 
 
 def measurements(result):
@@ -173,33 +171,13 @@ def test_argument_errors():
 
 def test_the_analysis_lets_other_threads_run():
     """While one thread is inside the lesion analysis, another runs Python code."""
-    inside = threading.Event()
-    finished = threading.Event()
     photo = LESION_PHOTOS[0]
 
-    def watch(frame, event, arg):
-        if arg is _skinmeters.lesion:
-            if event == "c_call":
-                inside.set()
-            elif event in ("c_return", "c_exception"):
-                inside.clear()
+    def calls():
+        for _ in range(20):
+            skinmeters.lesion(photo, marks_of(photo.name), seed=1)
 
-    def analyse():
-        sys.setprofile(watch)
-        try:
-            for _ in range(20):
-                skinmeters.lesion(photo, marks_of(photo.name), seed=1)
-        finally:
-            sys.setprofile(None)
-            finished.set()
-
-    worker = threading.Thread(target=analyse)
-    worker.start()
-    ran_during_analysis = False
-    while not finished.is_set() and not ran_during_analysis:
-        ran_during_analysis = inside.wait(0.01) and inside.is_set()
-    worker.join()
-    assert ran_during_analysis
+    assert other_threads_run_inside(_skinmeters.lesion, calls)
 
 
 def test_marks_of_another_photograph_are_refused_as_the_cli_refuses_them(tmp_path):

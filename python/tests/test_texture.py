@@ -1,7 +1,5 @@
 """skinmeters.texture against texturemeter-cli --json, array input against file input, and its errors."""
 
-import sys
-import threading
 import warnings
 
 import numpy
@@ -9,7 +7,8 @@ import pytest
 
 import skinmeters
 from skinmeters import _skinmeters
-from conftest import TEXTURE_PHOTOS, assert_identical, run_texturemeter_cli, textured_photo, write_bmp
+from conftest import (TEXTURE_PHOTOS, assert_identical, other_threads_run_inside, run_texturemeter_cli,
+                      textured_photo, write_bmp)
 
 
 def measurements(result):
@@ -135,34 +134,12 @@ def test_argument_errors():
 
 def test_the_analysis_lets_other_threads_run():
     """While one thread is inside the analysis, another runs Python code."""
-    inside = threading.Event()
-    finished = threading.Event()
 
-    def watch(frame, event, arg):
-        if arg is _skinmeters.texture:
-            if event == "c_call":
-                inside.set()
-            elif event in ("c_return", "c_exception"):
-                inside.clear()
+    def calls():
+        for _ in range(5):
+            skinmeters.texture(TEXTURE_PHOTOS[1], seed=1)
 
-    def analyse():
-        sys.setprofile(watch)
-        try:
-            for _ in range(5):
-                skinmeters.texture(TEXTURE_PHOTOS[1], seed=1)
-        finally:
-            sys.setprofile(None)
-            finished.set()
-
-    worker = threading.Thread(target=analyse)
-    worker.start()
-    ran_during_analysis = False
-    while not finished.is_set() and not ran_during_analysis:
-        # With the lock held for the whole analysis, this thread would only get to run after the
-        # call had returned and the flag had been cleared.
-        ran_during_analysis = inside.wait(0.01) and inside.is_set()
-    worker.join()
-    assert ran_during_analysis
+    assert other_threads_run_inside(_skinmeters.texture, calls)
 
 
 def test_a_thread_reusing_its_grids_gives_each_photo_its_own_numbers():

@@ -12,6 +12,7 @@
 #include <locale>
 
 #include "imaging/numeric.hpp"
+#include "testdata/locale.hpp"
 #include "window_test_support.hpp"
 
 using namespace lesionmeter;
@@ -20,7 +21,8 @@ using namespace lesionmeter::app::test;
 
 namespace {
 
-constexpr const char* kGerman = "de_DE.UTF-8";
+using morph::testdata::useLocale;
+constexpr const char* kGerman = morph::testdata::kGermanLocale;
 const QString kSample = QStringLiteral(MORPH_SAMPLES_DIR "/lesion_sample.jpg");
 const QString kPhotoName = QStringLiteral("Läsion_Öl_皮疹.jpg");
 const QPoint kInPoints[] = {{160, 120}, {150, 110}, {170, 125}, {155, 130}, {165, 115}};
@@ -34,12 +36,6 @@ struct Analysis {
     std::vector<std::string> printed;  // the lines printed into the pictures
     QByteArray rgbOutput;
 };
-
-bool useLocale(const char* name) {
-    if (std::setlocale(LC_ALL, name) == nullptr) return false;
-    std::locale::global(name == std::string("C") ? std::locale::classic() : std::locale(name));
-    return true;
-}
 
 Analysis analyse(const QString& folder) {
     Analysis a;

@@ -33,19 +33,6 @@ void typeInto(QLineEdit* box, const QString& text) {
     QTest::keyClicks(box, text);
 }
 
-void clickAt(Form1& form, QPoint at, Qt::MouseButton button) {
-    movePointer(form.picture(1), at);
-    QTest::mouseClick(form.picture(1), button, Qt::NoModifier, at);
-}
-
-void clickReferenceMarks(Form1& form) {
-    const morph::testdata::LesionReference& r = morph::testdata::lesionReference();
-    clickOption(form.option(1));
-    for (auto [x, y] : r.in) clickAt(form, QPoint(x, y), Qt::LeftButton);
-    clickOption(form.option(2));
-    for (auto [x, y] : r.out) clickAt(form, QPoint(x, y), Qt::LeftButton);
-    clickAt(form, QPoint(r.centre.x, r.centre.y), Qt::RightButton);
-}
 
 // The reference photograph loaded, its samples clicked, "Calc + Draw" and LINE pressed.
 void analyseToLine(WindowFixture& fx) {

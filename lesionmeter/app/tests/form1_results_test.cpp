@@ -30,21 +30,6 @@ morph::testdata::ProgramRun runWindow(const QString& home, const QStringList& ar
                                        {{QStringLiteral("HOME"), home}}, home);
 }
 
-// Moves the pointer to a point of the photograph and clicks there, as a user's hand does.
-void clickAt(Form1& form, QPoint at, Qt::MouseButton button) {
-    movePointer(form.picture(1), at);
-    QTest::mouseClick(form.picture(1), button, Qt::NoModifier, at);
-}
-
-// Clicks the reference samples and centre on the real picture.
-void clickReferenceMarks(Form1& form) {
-    const morph::testdata::LesionReference& r = morph::testdata::lesionReference();
-    clickOption(form.option(1));
-    for (auto [x, y] : r.in) clickAt(form, QPoint(x, y), Qt::LeftButton);
-    clickOption(form.option(2));
-    for (auto [x, y] : r.out) clickAt(form, QPoint(x, y), Qt::LeftButton);
-    clickAt(form, QPoint(r.centre.x, r.centre.y), Qt::RightButton);
-}
 
 // The rows of a results file without its header, each with the date and time cell removed.
 QStringList rowsWithoutDate(const QString& text) {

@@ -99,6 +99,22 @@ inline bool clickListItem(QListWidget* list, QListWidgetItem* item) {
     return true;
 }
 
+// Moves the pointer to a point of the photograph and clicks there, as a user's hand does.
+inline void clickAt(Form1& form, QPoint at, Qt::MouseButton button) {
+    movePointer(form.picture(1), at);
+    QTest::mouseClick(form.picture(1), button, Qt::NoModifier, at);
+}
+
+// Clicks the reference samples (IN, then OUT) and the centre on the real picture.
+inline void clickReferenceMarks(Form1& form) {
+    const morph::testdata::LesionReference& r = morph::testdata::lesionReference();
+    clickOption(form.option(1));
+    for (auto [x, y] : r.in) clickAt(form, QPoint(x, y), Qt::LeftButton);
+    clickOption(form.option(2));
+    for (auto [x, y] : r.out) clickAt(form, QPoint(x, y), Qt::LeftButton);
+    clickAt(form, QPoint(r.centre.x, r.centre.y), Qt::RightButton);
+}
+
 // Loads a photograph through "File" and the chooser: the drive that holds it in Drive1, the
 // folders down to it in Dir1, its name in File1.
 inline bool loadThroughChooser(Form1& form, const QString& path) {

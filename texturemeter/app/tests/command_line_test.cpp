@@ -7,6 +7,7 @@
 
 #include "imaging/exif_orientation.hpp"
 #include "testdata/exif_jpeg.hpp"
+#include "testdata/locale.hpp"
 #include "testdata/qt_test_support.hpp"
 #include "window_test_support.hpp"
 
@@ -24,14 +25,6 @@ Outcome runProgram(const QStringList& arguments, const QString& locale = {},
     return morph::testdata::runProgram(program, arguments, environment);
 }
 
-// Whether this machine has the German locale the programs are run under below.
-bool hasGermanLocale() {
-    const char* previous = std::setlocale(LC_ALL, nullptr);
-    const std::string restore = previous ? previous : "C";
-    const bool there = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-    std::setlocale(LC_ALL, restore.c_str());
-    return there;
-}
 }  // namespace
 
 class CommandLineTest : public QObject {
@@ -91,7 +84,7 @@ private slots:
     // The results file of a seeded run is the same byte for byte under a decimal-comma locale,
     // and it is what texturemeter-cli writes for the photo with the same seed.
     void aSeededRunWritesTheSameBytesInEveryLocale() {
-        QVERIFY2(hasGermanLocale(), "the locale de_DE.UTF-8 is missing (scripts/setup.sh makes it available)");
+        QVERIFY2(morph::testdata::hasLocale(morph::testdata::kGermanLocale), "the locale de_DE.UTF-8 is missing (scripts/setup.sh makes it available)");
         QTemporaryDir dir;
         const QString photo = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Hautprobe_ü_皮膚.jpg"));
         QByteArray files[2];

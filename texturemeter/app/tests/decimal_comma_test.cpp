@@ -11,6 +11,7 @@
 
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
+#include "testdata/locale.hpp"
 #include "window_test_support.hpp"
 
 using namespace texturemeter;
@@ -19,14 +20,9 @@ using namespace texturemeter::window::testing;
 
 namespace {
 
-constexpr const char* kGerman = "de_DE.UTF-8";
+using morph::testdata::useLocale;
+constexpr const char* kGerman = morph::testdata::kGermanLocale;
 const QString kPhotoName = QStringLiteral("Hautprobe_ü_皮膚.jpg");
-
-bool useLocale(const char* name) {
-    if (std::setlocale(LC_ALL, name) == nullptr) return false;
-    std::locale::global(name == std::string("C") ? std::locale::classic() : std::locale(name));
-    return true;
-}
 
 // A 600 x 400 photograph cut from the bundled sample photograph.
 void write600x400(const QString& path) {
