@@ -21,7 +21,7 @@
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/report.hpp"
-#include "testdata/plain_fit.hpp"
+#include "testdata/fit_checks.hpp"
 #include "testdata/reference_data.hpp"
 #include "testdata/tool_run.hpp"
 
@@ -48,35 +48,9 @@ std::map<std::string, std::string> csvRow(const fs::path& file) {
     return out;
 }
 
-using morph::testdata::PlainFit;
-using morph::testdata::plainFit;
-
-// Box counting of five sizes: Student's t for 3 degrees of freedom (published table), and the
-// dimension -slope - 0.09.
-constexpr double kT975ThreeDegrees = 3.182446305284263;
-
+// Box counting of five sizes: the dimension is -slope - 0.09.
 void expectFitOfItsOwnPoints(const Json& fit, const std::string& what) {
-    SCOPED_TRACE(what);
-    const std::vector<double> x = fit.at("logSize").get<std::vector<double>>();
-    const std::vector<double> y = fit.at("logMeasure").get<std::vector<double>>();
-    ASSERT_EQ(x.size(), 5u);
-    ASSERT_EQ(y.size(), 5u);
-    const PlainFit plain = plainFit(x, y);
-    const double slope = fit.at("slope").get<double>();
-    EXPECT_NEAR(slope, plain.slope, 1e-9);
-    EXPECT_NEAR(fit.at("intercept").get<double>(), plain.intercept, 1e-9);
-    ASSERT_TRUE(fit.at("slopeStdError").is_number());
-    const double se = fit.at("slopeStdError").get<double>();
-    EXPECT_NEAR(se, plain.stdError, 1e-9);
-    const double r2 = fit.at("rSquared").get<double>();
-    EXPECT_GE(r2, 0.0);
-    EXPECT_LE(r2, 1.0);
-    const double d = fit.at("dimension").get<double>();
-    EXPECT_NEAR(d, -slope - 0.09, 1e-12);
-    ASSERT_TRUE(fit.at("dimensionCi95").is_array());
-    ASSERT_EQ(fit.at("dimensionCi95").size(), 2u);
-    EXPECT_NEAR(fit.at("dimensionCi95")[0].get<double>(), d - kT975ThreeDegrees * se, 1e-9);
-    EXPECT_NEAR(fit.at("dimensionCi95")[1].get<double>(), d + kT975ThreeDegrees * se, 1e-9);
+    morph::testdata::expectFitOfItsOwnPoints(fit, 5, -0.09, what);
 }
 
 // A dark blot with a ragged edge on skin tones, written as BMP.

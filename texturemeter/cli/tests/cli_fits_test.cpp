@@ -20,7 +20,7 @@
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/report.hpp"
-#include "testdata/plain_fit.hpp"
+#include "testdata/fit_checks.hpp"
 #include "testdata/reference_data.hpp"
 #include "testdata/tool_run.hpp"
 
@@ -32,40 +32,8 @@ using imaging::Json;
 using morph::testdata::readFile;
 using morph::testdata::csvCells;
 using morph::testdata::linesWithoutCr;
+using morph::testdata::expectFitOfItsOwnPoints;
 using morph::testdata::readJson;
-
-using morph::testdata::PlainFit;
-using morph::testdata::plainFit;
-
-// Two-sided 95 % quantiles of Student's t (published tables) for 3 and 4 degrees of freedom.
-double t975(std::size_t degreesOfFreedom) { return degreesOfFreedom == 3 ? 3.182446305284263 : 2.7764451051977987; }
-
-// Checks one fit object against its own points; `sign` and `constant` turn the slope into the
-// dimension (box counting: -slope - 0.09, surface area: 2 - slope).
-void expectFitOfItsOwnPoints(const Json& fit, std::size_t points, double constant, const char* what) {
-    SCOPED_TRACE(what);
-    const std::vector<double> x = fit.at("logSize").get<std::vector<double>>();
-    const std::vector<double> y = fit.at("logMeasure").get<std::vector<double>>();
-    ASSERT_EQ(x.size(), points);
-    ASSERT_EQ(y.size(), points);
-    const PlainFit plain = plainFit(x, y);
-    const double slope = fit.at("slope").get<double>();
-    EXPECT_NEAR(slope, plain.slope, 1e-9);
-    EXPECT_NEAR(fit.at("intercept").get<double>(), plain.intercept, 1e-9);
-    ASSERT_TRUE(fit.at("slopeStdError").is_number());
-    const double se = fit.at("slopeStdError").get<double>();
-    EXPECT_NEAR(se, plain.stdError, 1e-9);
-    const double r2 = fit.at("rSquared").get<double>();
-    EXPECT_GE(r2, 0.0);
-    EXPECT_LE(r2, 1.0);
-    const double d = fit.at("dimension").get<double>();
-    EXPECT_NEAR(d, constant - slope, 1e-12);
-    ASSERT_TRUE(fit.at("dimensionCi95").is_array());
-    ASSERT_EQ(fit.at("dimensionCi95").size(), 2u);
-    const double half = t975(points - 2) * se;
-    EXPECT_NEAR(fit.at("dimensionCi95")[0].get<double>(), d - half, 1e-9);
-    EXPECT_NEAR(fit.at("dimensionCi95")[1].get<double>(), d + half, 1e-9);
-}
 
 // A synthetic photograph unlike the bundled ones: interfering ripples, written as BMP.
 void writeRipples(const std::string& file) {
