@@ -51,14 +51,14 @@ void BM_hessianImage(benchmark::State& state) {
 }
 BENCHMARK(BM_hessianImage);
 
-// The same on the plain (SSE2) path, the AVX2 path switched off.
-void BM_hessianImagePlainPath(benchmark::State& state) {
+// The same on the sse2 path, as on a processor without AVX2.
+void BM_hessianImageSse2Path(benchmark::State& state) {
     Prepared p;
-    imaging::allowWideVectors(false);
+    imaging::chooseVectorPath(imaging::VectorPath::sse2);
     for (auto _ : state) hessianImage(p.grids.gridB, 200, 200, 3, p.picture3);
-    imaging::allowWideVectors(true);
+    imaging::chooseVectorPath(imaging::widestVectorPath());
 }
-BENCHMARK(BM_hessianImagePlainPath);
+BENCHMARK(BM_hessianImageSse2Path);
 
 void BM_loadGreyGrid(benchmark::State& state) {
     Prepared p;
@@ -87,18 +87,18 @@ void BM_greySurfaceStage(benchmark::State& state) {
 }
 BENCHMARK(BM_greySurfaceStage);
 
-// The same on the plain (SSE2) path, the AVX2 path switched off.
-void BM_greySurfaceStagePlainPath(benchmark::State& state) {
+// The same on the sse2 path, as on a processor without AVX2.
+void BM_greySurfaceStageSse2Path(benchmark::State& state) {
     Prepared p;
     BoxSizes sizes{};
     std::array<float, 201> areas{};
-    imaging::allowWideVectors(false);
+    imaging::chooseVectorPath(imaging::VectorPath::sse2);
     for (auto _ : state)
         benchmark::DoNotOptimize(greySurfaceStage(p.picture2, p.picture3, 200, "40", p.grids, sizes, areas,
                                                   [](const std::string&) {}));
-    imaging::allowWideVectors(true);
+    imaging::chooseVectorPath(imaging::widestVectorPath());
 }
-BENCHMARK(BM_greySurfaceStagePlainPath);
+BENCHMARK(BM_greySurfaceStageSse2Path);
 
 // The same keeping the fits behind the dimensions (whole windows, every tile's dimension and R²).
 void BM_greySurfaceStageWithFits(benchmark::State& state) {
@@ -165,20 +165,20 @@ void BM_dotFigure(benchmark::State& state) {
 }
 BENCHMARK(BM_dotFigure);
 
-// Both figures on the plain vector path, as on a processor without AVX2.
-void BM_lineFigurePlain(benchmark::State& state) {
-    imaging::allowWideVectors(false);
+// Both figures on the sse2 path, as on a processor without AVX2.
+void BM_lineFigureSse2Path(benchmark::State& state) {
+    imaging::chooseVectorPath(imaging::VectorPath::sse2);
     BM_lineFigure(state);
-    imaging::allowWideVectors(true);
+    imaging::chooseVectorPath(imaging::widestVectorPath());
 }
-BENCHMARK(BM_lineFigurePlain);
+BENCHMARK(BM_lineFigureSse2Path);
 
-void BM_dotFigurePlain(benchmark::State& state) {
-    imaging::allowWideVectors(false);
+void BM_dotFigureSse2Path(benchmark::State& state) {
+    imaging::chooseVectorPath(imaging::VectorPath::sse2);
     BM_dotFigure(state);
-    imaging::allowWideVectors(true);
+    imaging::chooseVectorPath(imaging::widestVectorPath());
 }
-BENCHMARK(BM_dotFigurePlain);
+BENCHMARK(BM_dotFigureSse2Path);
 
 void BM_outlineStageAndLineDimension(benchmark::State& state) {
     Prepared p;

@@ -5,16 +5,47 @@
 #include <cmath>
 #include <cstdint>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "imaging/colour.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
+#include "imaging/vector_lanes.hpp"
 #include "texturemeter/stages.hpp"
 
 namespace texturemeter {
+
+namespace lanes = imaging::lanes;
+
+namespace {
+
+// The histogram's bin edges: 0, 50, 100, 150, 200 and 256.
+constexpr float kEdges[6] = {0, 50, 100, 150, 200, 256};
+
+// Adds to ss the squared deviations from `mean` of the heights rowA[x .. side - 1], and to
+// atLeast[k] the count of grey levels rowB[x .. side - 1] at or above edge k. N cells per step (1 on
+// the scalar path, 4 on sse2, 8 on avx2), the last few one at a time: the squares are added one
+// cell after another, as cell by cell; each comparison is all ones (-1) where it holds, false for
+// NaN.
+template <int N>
+[[gnu::always_inline]] inline void toneRow(const float* rowA, const float* rowB, int x, int side, double mean,
+                                           double& ss, long long (&atLeast)[6]) {
+    using F = typename lanes::Words<N>::F;
+    using I = typename lanes::Words<N>::I;
+    I counts[6] = {};
+    for (; x + N <= side; x += N) {
+        for (int i = 0; i < N; ++i) {
+            const double d = static_cast<double>(rowA[x + i]) - mean;
+            ss += d * d;
+        }
+        F g;
+        lanes::load(g, rowB + x);
+        for (int k = 0; k < 6; ++k) counts[k] -= g >= kEdges[k];
+    }
+    for (int k = 0; k < 6; ++k)
+        for (int i = 0; i < N; ++i) atLeast[k] += counts[k][i];
+    if constexpr (N > 1) toneRow<1>(rowA, rowB, x, side, mean, ss, atLeast);
+}
+
+}  // namespace
 
 ColourToneResult colourToneStatistics(const PictureSurface& monochromeImage, int16_t regionSide, FloatGrid& gridA,
                                       FloatGrid& gridB) {
@@ -68,48 +99,10 @@ ColourToneResult colourToneStatistics(const PictureSurface& monochromeImage, int
     // the bins exactly (single precision counts ones exactly this far); NaN is in no bin.
     double ss = 0;
     long long atLeast[6] = {};
-    const auto countCell = [&](float g) {
-        atLeast[0] += g >= 0;
-        atLeast[1] += g >= 50;
-        atLeast[2] += g >= 100;
-        atLeast[3] += g >= 150;
-        atLeast[4] += g >= 200;
-        atLeast[5] += g >= 256;
-    };
-#if defined(__SSE2__)
-    // Four cells at a time: each comparison is all ones (-1) where it holds, false for NaN.
-    const __m128 edges[6] = {_mm_set1_ps(0), _mm_set1_ps(50), _mm_set1_ps(100), _mm_set1_ps(150), _mm_set1_ps(200),
-                             _mm_set1_ps(256)};
-    __m128i lanes[6];
-    for (__m128i& l : lanes) l = _mm_setzero_si128();
-#endif
-    for (int y = 0; y <= regionSide - 1; ++y) {
-        const float* const rowA = &gridA.cell(0, y);
-        const float* const rowB = &gridB.cell(0, y);
-        int x = 0;
-#if defined(__SSE2__)
-        for (; x + 4 <= regionSide; x += 4) {
-            for (int i = 0; i < 4; ++i) {
-                const double d = static_cast<double>(rowA[x + i]) - mean;
-                ss += d * d;
-            }
-            const __m128 g = _mm_loadu_ps(rowB + x);
-            for (int k = 0; k < 6; ++k) lanes[k] = _mm_sub_epi32(lanes[k], _mm_castps_si128(_mm_cmpge_ps(g, edges[k])));
-        }
-#endif
-        for (; x <= regionSide - 1; ++x) {
-            const double d = static_cast<double>(rowA[x]) - mean;
-            ss += d * d;
-            countCell(rowB[x]);
-        }
-    }
-#if defined(__SSE2__)
-    for (int k = 0; k < 6; ++k) {
-        alignas(16) std::int32_t v[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(v), lanes[k]);
-        atLeast[k] += static_cast<long long>(v[0]) + v[1] + v[2] + v[3];
-    }
-#endif
+    lanes::dispatch([&](auto path) {
+        for (int y = 0; y <= regionSide - 1; ++y)
+            toneRow<decltype(path)::kWords>(&gridA.cell(0, y), &gridB.cell(0, y), 0, regionSide, mean, ss, atLeast);
+    });
     const long long m = regionSide > 0 ? static_cast<long long>(regionSide) * regionSide : 0;
     if (m == 0) throw imaging::RunError::divisionByZero();
     r.tone.deviation = std::sqrt(ss / static_cast<double>(m));

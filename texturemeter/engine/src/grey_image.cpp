@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "imaging/colour.hpp"
-#include "imaging/cpu.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
+#include "imaging/vector_lanes.hpp"
 #include "texturemeter/stages.hpp"
-#include "vector_lanes.hpp"
 
 namespace texturemeter {
+
+namespace lanes = imaging::lanes;
 
 using imaging::RunError;
 
@@ -77,18 +78,18 @@ void checkSquare(RegionSquare region, int16_t& xEnd, int16_t& yEnd) {
 
 // --- A row at a time, several pixels per step -------------------------------------------------
 // Lane by lane these are the scalar code's IEEE operations in the same order (no fused
-// multiply-add; the build keeps -ffp-contract=off), so every value is the same bit for bit. The
-// plain path takes two doubles per step (SSE2), the wide one four (AVX2).
+// multiply-add; the build keeps -ffp-contract=off), so every value is the same bit for bit. N
+// doubles per step: 1 on the scalar path, 2 on sse2, 4 on avx2; the last few cells of a row one
+// at a time.
 
 // The heights, cells and grey levels of n photograph pixels (a colour of -1 splits into three
 // channels of 255 like any white pixel, as splitColour gives it).
 template <int N>
-[[gnu::always_inline]] inline void greyRowLanes(const imaging::Colour* source, int n, double side, bool compress,
-                                                double* heights, float* cells, double* scaled) {
+[[gnu::always_inline]] inline void greyRowLanes(const imaging::Colour* source, int i, int n, double side,
+                                                bool compress, double* heights, float* cells, double* scaled) {
     using D = typename lanes::Doubles<N>::D;
     using F = typename lanes::Doubles<N>::F;
     using I = typename lanes::Doubles<N>::I;
-    int i = 0;
     for (; i + N <= n; i += N) {
         I c;
         lanes::load(c, source + i);
@@ -109,49 +110,29 @@ template <int N>
         lanes::store(cells + i, cell);
         lanes::store(scaled + i, __builtin_convertvector(cell, D) / side * 255);
     }
-    for (; i < n; ++i) {
-        const double h = greyHeight(imaging::greyOf(source[i]), static_cast<int16_t>(side),
-                                    compress ? Variant::B : Variant::A);
-        heights[i] = h;
-        cells[i] = static_cast<float>(h);
-        scaled[i] = static_cast<double>(cells[i]) / side * 255;
-    }
+    if constexpr (N > 1) greyRowLanes<1>(source, i, n, side, compress, heights, cells, scaled);
 }
-
-void greyRowPlain(const imaging::Colour* source, int n, double side, bool compress, double* heights, float* cells,
-                  double* scaled) {
-    greyRowLanes<2>(source, n, side, compress, heights, cells, scaled);
-}
-
-#if defined(__x86_64__)
-__attribute__((target("avx2"))) void greyRowWide(const imaging::Colour* source, int n, double side, bool compress,
-                                                  double* heights, float* cells, double* scaled) {
-    greyRowLanes<4>(source, n, side, compress, heights, cells, scaled);
-}
-#endif
 
 // The grey level side x cell / 255 of n cells, in single precision.
 template <int N>
-[[gnu::always_inline]] inline void levelsLanes(const float* cells, int n, double side, float* levels) {
+[[gnu::always_inline]] inline void levelsLanes(const float* cells, int i, int n, double side, float* levels) {
     using D = typename lanes::Doubles<N>::D;
     using F = typename lanes::Doubles<N>::F;
-    int i = 0;
     for (; i + N <= n; i += N)
     {
         F cell;
         lanes::load(cell, cells + i);
         lanes::store(levels + i, __builtin_convertvector(side * __builtin_convertvector(cell, D) / 255, F));
     }
-    for (; i < n; ++i) levels[i] = static_cast<float>(side * static_cast<double>(cells[i]) / 255);
+    if constexpr (N > 1) levelsLanes<1>(cells, i, n, side, levels);
 }
 
 // The normalized cells of n levels: (level - mean) x 10 / sd + 125 within 30..220, back to a height.
 template <int N>
-[[gnu::always_inline]] inline void normalizedLanes(const float* levels, int n, double mean, double sd, double side,
-                                                   float* out) {
+[[gnu::always_inline]] inline void normalizedLanes(const float* levels, int i, int n, double mean, double sd,
+                                                   double side, float* out) {
     using D = typename lanes::Doubles<N>::D;
     using F = typename lanes::Doubles<N>::F;
-    int i = 0;
     for (; i + N <= n; i += N) {
         F level;
         lanes::load(level, levels + i);
@@ -160,27 +141,8 @@ template <int N>
         v = v < 30 ? D{} + 30 : v;
         lanes::store(out + i, __builtin_convertvector(v / side * 255, F));
     }
-    for (; i < n; ++i) {
-        double v = (static_cast<double>(levels[i]) - mean) * 10 / sd + 125;
-        if (v > 220) v = 220;
-        if (v < 30) v = 30;
-        out[i] = static_cast<float>(v / side * 255);
-    }
+    if constexpr (N > 1) normalizedLanes<1>(levels, i, n, mean, sd, side, out);
 }
-
-void levelsPlain(const float* cells, int n, double side, float* levels) { levelsLanes<2>(cells, n, side, levels); }
-void normalizedPlain(const float* levels, int n, double mean, double sd, double side, float* out) {
-    normalizedLanes<2>(levels, n, mean, sd, side, out);
-}
-#if defined(__x86_64__)
-__attribute__((target("avx2"))) void levelsWide(const float* cells, int n, double side, float* levels) {
-    levelsLanes<4>(cells, n, side, levels);
-}
-__attribute__((target("avx2"))) void normalizedWide(const float* levels, int n, double mean, double sd, double side,
-                                                     float* out) {
-    normalizedLanes<4>(levels, n, mean, sd, side, out);
-}
-#endif
 
 }  // namespace
 
@@ -207,7 +169,6 @@ GreyImageSums prepareGreyImage(PhotoView photo, RegionSquare region, Variant var
         cells.resize(std::size_t(columns));
     }
     const bool compress = variant != Variant::A;
-    const bool wideRows = lanes::wideAvailable();
     int iy = -1, ix = -1;
     for (int y = region.regionY; y <= yEnd; ++y) {
         ix = -1;
@@ -218,12 +179,10 @@ GreyImageSums prepareGreyImage(PhotoView photo, RegionSquare region, Variant var
             // Beyond the grids' last column the first store fails, as the pixel-by-pixel loop would.
             if (columns - 1 > gridA.maxX() || iy > gridA.maxY() || columns - 1 > gridB.maxX() || iy > gridB.maxY())
                 throw RunError::subscriptOutOfRange();
-#if defined(__x86_64__)
-            if (wideRows)
-                greyRowWide(source, columns, sideD, compress, heights.data(), cells.data(), scaled.data());
-            else
-#endif
-                greyRowPlain(source, columns, sideD, compress, heights.data(), cells.data(), scaled.data());
+            lanes::dispatch([&](auto path) {
+                greyRowLanes<decltype(path)::kDoubles>(source, 0, columns, sideD, compress, heights.data(),
+                                                       cells.data(), scaled.data());
+            });
             const float* rowCells = cells.data();
             const double* rowHeights = heights.data();
             const double* rowScaled = scaled.data();
@@ -271,7 +230,6 @@ void greyNormalization(FloatGrid& gridA, FloatGrid& gridB, int extentX, int exte
     if (extentX > gridA.maxX() || extentY > gridA.maxY()) throw RunError::subscriptOutOfRange();
     const double side = regionSide;
     const int columns = extentX + 1;
-    const bool wideRows = lanes::wideAvailable();
     // The grey level of every cell, side x cell / 255 in single precision, row after row (each
     // pass below uses the same levels; the last overwrites a cell only after reading its level).
     thread_local std::vector<float> levels;
@@ -279,11 +237,8 @@ void greyNormalization(FloatGrid& gridA, FloatGrid& gridB, int extentX, int exte
     if (levels.size() < count) levels.resize(count);
     for (int y = 0; y <= extentY; ++y) {
         float* out = levels.data() + std::size_t(y) * std::size_t(columns);
-#if defined(__x86_64__)
-        if (wideRows) levelsWide(&gridA.cell(0, y), columns, side, out);
-        else
-#endif
-            levelsPlain(&gridA.cell(0, y), columns, side, out);
+        const float* cells = &gridA.cell(0, y);
+        lanes::dispatch([&](auto path) { levelsLanes<decltype(path)::kDoubles>(cells, 0, columns, side, out); });
     }
     // The sums in single precision, in the order of the cells, as before.
     float sum = 0.0f;
@@ -299,11 +254,9 @@ void greyNormalization(FloatGrid& gridA, FloatGrid& gridB, int extentX, int exte
     for (int y = 0; y <= extentY; ++y) {
         const float* in = levels.data() + std::size_t(y) * std::size_t(columns);
         float* rowA = &gridA.cell(0, y);
-#if defined(__x86_64__)
-        if (wideRows) normalizedWide(in, columns, static_cast<double>(mean), sd, side, rowA);
-        else
-#endif
-            normalizedPlain(in, columns, static_cast<double>(mean), sd, side, rowA);
+        lanes::dispatch([&](auto path) {
+            normalizedLanes<decltype(path)::kDoubles>(in, 0, columns, static_cast<double>(mean), sd, side, rowA);
+        });
         std::memcpy(&gridB.cell(0, y), rowA, std::size_t(columns) * sizeof(float));
     }
 }

@@ -8,16 +8,14 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
-
 #include "imaging/colour.hpp"
-#include "imaging/cpu.hpp"
 #include "imaging/numeric.hpp"
+#include "imaging/vector_lanes.hpp"
 #include "texturemeter/stages.hpp"
 
 namespace texturemeter {
+
+namespace lanes = imaging::lanes;
 
 int hessianGrey(float fxx, float fyy) {
     const double xx = fxx, yy = fyy;
@@ -130,90 +128,45 @@ private:
 };
 
 // One row's second differences and ratios: for the n pixels from x0, fxx and fyy (each stored once
-// in single precision) and r = sqrt(q) / t, the operations of hessianGrey in its order.
-inline double ratioOf(float fxx, float fyy) {
-    const double xx = fxx, yy = fyy;
-    const double m = std::sqrt(xx * xx + yy * yy);
-    const double q = (xx - yy) * (xx - yy) + 4 * m * m;
-    double t = xx + yy;
-    if (t == 0) t = 0.0001;
-    return std::sqrt(q) / t;
-}
-
-inline void rowRatiosFrom(int i, const float* row, const float* above, const float* below, int d, int x0, int n,
-                          float* fxx, float* fyy, double* r) {
-    for (; i < n; ++i) {
-        const int x = x0 + i;
-        const double centre = row[x];
-        // Second differences in double, each stored once in single precision.
-        fxx[i] = static_cast<float>(static_cast<double>(row[x + d]) - 2 * centre + static_cast<double>(row[x - d]));
-        fyy[i] = static_cast<float>(static_cast<double>(below[x]) - 2 * centre + static_cast<double>(above[x]));
-        r[i] = ratioOf(fxx[i], fyy[i]);
-    }
-}
-
-#if defined(__SSE2__)
-// Two pixels at a time: lane by lane the same IEEE operations (no fused multiply-add; the square
-// root and the division are the correctly rounded ones of the scalar code). A ratio that is not
-// finite is worked out again from fxx and fyy, so NaN payloads do not matter.
-void rowRatios(const float* row, const float* above, const float* below, int d, int x0, int n, float* fxx,
-               float* fyy, double* r) {
-    const auto load2 = [](const float* p) {
-        return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+// in single precision) and r = sqrt(q) / t, the operations of hessianGrey in its order, N pixels
+// per step (1 on the scalar path, 2 on sse2, 4 on avx2) and the last few one at a time. A ratio
+// that is not finite is worked out again from fxx and fyy, so NaN payloads do not matter.
+template <int N>
+[[gnu::always_inline]] inline void rowRatios(const float* row, const float* above, const float* below, int d, int x0,
+                                             int i, int n, float* fxx, float* fyy, double* r) {
+    using D = typename lanes::Doubles<N>::D;
+    using F = typename lanes::Doubles<N>::F;
+    const auto heights = [](const float* p, D& v) {
+        F f;
+        lanes::load(f, p);
+        v = __builtin_convertvector(f, D);
     };
-    const __m128d two = _mm_set1_pd(2), four = _mm_set1_pd(4), zero = _mm_setzero_pd(), tiny = _mm_set1_pd(0.0001);
-    int i = 0;
-    for (; i + 2 <= n; i += 2) {
+    for (; i + N <= n; i += N) {
         const int x = x0 + i;
-        const __m128d twice = _mm_mul_pd(two, load2(row + x));
-        const __m128 fx = _mm_cvtpd_ps(_mm_add_pd(_mm_sub_pd(load2(row + x + d), twice), load2(row + x - d)));
-        const __m128 fy = _mm_cvtpd_ps(_mm_add_pd(_mm_sub_pd(load2(below + x), twice), load2(above + x)));
-        _mm_storel_pi(reinterpret_cast<__m64*>(fxx + i), fx);
-        _mm_storel_pi(reinterpret_cast<__m64*>(fyy + i), fy);
-        const __m128d xx = _mm_cvtps_pd(fx), yy = _mm_cvtps_pd(fy);
-        const __m128d m = _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(xx, xx), _mm_mul_pd(yy, yy)));
-        const __m128d diff = _mm_sub_pd(xx, yy);
-        const __m128d q = _mm_add_pd(_mm_mul_pd(diff, diff), _mm_mul_pd(_mm_mul_pd(four, m), m));
-        __m128d t = _mm_add_pd(xx, yy);
-        const __m128d isZero = _mm_cmpeq_pd(t, zero);
-        t = _mm_or_pd(_mm_andnot_pd(isZero, t), _mm_and_pd(isZero, tiny));
-        _mm_storeu_pd(r + i, _mm_div_pd(_mm_sqrt_pd(q), t));
+        // Second differences in double, each stored once in single precision.
+        D centre, left, right, up, down;
+        heights(row + x, centre);
+        heights(row + x + d, right);
+        heights(row + x - d, left);
+        heights(below + x, down);
+        heights(above + x, up);
+        const D twice = 2 * centre;
+        const F fx = __builtin_convertvector(right - twice + left, F);
+        const F fy = __builtin_convertvector(down - twice + up, F);
+        lanes::store(fxx + i, fx);
+        lanes::store(fyy + i, fy);
+        const D xx = __builtin_convertvector(fx, D), yy = __builtin_convertvector(fy, D);
+        D m;
+        lanes::squareRoot(xx * xx + yy * yy, m);
+        const D q = (xx - yy) * (xx - yy) + 4 * m * m;
+        D t = xx + yy;
+        t = t == 0 ? D{} + 0.0001 : t;
+        D root;
+        lanes::squareRoot(q, root);
+        lanes::store(r + i, root / t);
     }
-    rowRatiosFrom(i, row, above, below, d, x0, n, fxx, fyy, r);
+    if constexpr (N > 1) rowRatios<1>(row, above, below, d, x0, i, n, fxx, fyy, r);
 }
-
-__attribute__((target("avx2"))) inline __m256d load4(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
-
-// The same four pixels at a time.
-__attribute__((target("avx2"))) void rowRatiosWide(const float* row, const float* above, const float* below, int d,
-                                                    int x0, int n, float* fxx, float* fyy, double* r) {
-    const __m256d two = _mm256_set1_pd(2), four = _mm256_set1_pd(4), zero = _mm256_setzero_pd(),
-                  tiny = _mm256_set1_pd(0.0001);
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const int x = x0 + i;
-        const __m256d twice = _mm256_mul_pd(two, load4(row + x));
-        const __m128 fx =
-            _mm256_cvtpd_ps(_mm256_add_pd(_mm256_sub_pd(load4(row + x + d), twice), load4(row + x - d)));
-        const __m128 fy = _mm256_cvtpd_ps(_mm256_add_pd(_mm256_sub_pd(load4(below + x), twice), load4(above + x)));
-        _mm_storeu_ps(fxx + i, fx);
-        _mm_storeu_ps(fyy + i, fy);
-        const __m256d xx = _mm256_cvtps_pd(fx), yy = _mm256_cvtps_pd(fy);
-        const __m256d m = _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(xx, xx), _mm256_mul_pd(yy, yy)));
-        const __m256d diff = _mm256_sub_pd(xx, yy);
-        const __m256d q = _mm256_add_pd(_mm256_mul_pd(diff, diff), _mm256_mul_pd(_mm256_mul_pd(four, m), m));
-        __m256d t = _mm256_add_pd(xx, yy);
-        t = _mm256_blendv_pd(t, tiny, _mm256_cmp_pd(t, zero, _CMP_EQ_OQ));
-        _mm256_storeu_pd(r + i, _mm256_div_pd(_mm256_sqrt_pd(q), t));
-    }
-    rowRatiosFrom(i, row, above, below, d, x0, n, fxx, fyy, r);
-}
-#else
-void rowRatios(const float* row, const float* above, const float* below, int d, int x0, int n, float* fxx,
-               float* fyy, double* r) {
-    rowRatiosFrom(0, row, above, below, d, x0, n, fxx, fyy, r);
-}
-#endif
 
 }  // namespace
 
@@ -235,19 +188,12 @@ void hessianImage(const FloatGrid& gridB, int extentX, int extentY, int hessianD
     float* const fx = fxx.data();
     float* const fy = fyy.data();
     double* const r = ratios.data();
-#if defined(__SSE2__)
-    const bool wide = imaging::wideVectorsAvailable();
-#endif
     for (int y = d + 1; y <= extentY - d; ++y) {
         const float* row = &gridB.cell(0, y);
         const float* above = &gridB.cell(0, y - d);
         const float* below = &gridB.cell(0, y + d);
-#if defined(__SSE2__)
-        if (wide)
-            rowRatiosWide(row, above, below, d, x0, n, fx, fy, r);
-        else
-#endif
-            rowRatios(row, above, below, d, x0, n, fx, fy, r);
+        lanes::dispatch(
+            [&](auto path) { rowRatios<decltype(path)::kDoubles>(row, above, below, d, x0, 0, n, fx, fy, r); });
         for (int i = 0; i < n; ++i)
             hessianPicture.psetAt(x0 + i, y, imaging::greyColour(steps.grey(r[i], fx[i], fy[i])));
     }

@@ -10,19 +10,18 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
-#include <immintrin.h>
-
 #include "imaging/colour.hpp"
-#include "imaging/cpu.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/grid.hpp"
+#include "imaging/vector_lanes.hpp"
 #include "texturemeter/stages.hpp"
 
 namespace texturemeter {
+
+namespace lanes = imaging::lanes;
 
 namespace {
 
@@ -139,27 +138,9 @@ DirectionTable directionTable(const std::vector<int>& dx, const std::vector<int>
 
 // A point of height v is similar to a centre of height c when c - 10 < v < c + 10, both sides
 // worked out in double precision. Since v is a float, that holds exactly when below <= v <= above
-// for the least float `below` greater than c - 10 and the greatest float `above` less than c + 10,
-// which lets a whole run of centres be compared in single precision, several at a time.
-struct SimilarRange {
-    float below, above;
-};
-
-// The next float above f (f neither NaN nor +infinity) and the next below (f neither NaN nor -infinity).
-inline float nextFloatUp(float f) {
-    if (f == 0) return std::numeric_limits<float>::denorm_min();
-    const auto bits = std::bit_cast<std::uint32_t>(f);
-    return std::bit_cast<float>(f > 0 ? bits + 1 : bits - 1);
-}
-inline float nextFloatDown(float f) { return -nextFloatUp(-f); }
-
-inline SimilarRange similarRange(float c) {
-    const double lo = static_cast<double>(c) - 10, hi = static_cast<double>(c) + 10;
-    float below = static_cast<float>(lo), above = static_cast<float>(hi);
-    if (static_cast<double>(below) <= lo) below = nextFloatUp(below);
-    if (static_cast<double>(above) >= hi) above = nextFloatDown(above);
-    return {below, above};
-}
+// for the least float `below` greater than c - 10 and the greatest float `above` less than c + 10
+// (similarRanges below), which lets a whole run of centres be compared in single precision,
+// several at a time.
 
 // Whether a direction's count of similar points satisfies the rule: a line needs more than
 // 2r - 4 = 12 of its 15 points, a dot exactly 2 of its 9.
@@ -169,32 +150,30 @@ inline bool countMarks(int n) {
     else return n == 2;
 }
 
-// Centres are compared several at a time in the compiler's portable vector types: 4 floats (SSE2,
-// every x86-64 processor) or 8 floats (AVX2, where the processor has it). A comparison gives -1
-// or 0 per lane. The same templates serve both widths; the AVX2 copies are compiled for AVX2 as a
-// whole (markRowWide), so nothing of them runs on a processor without it.
-using Float4 = float __attribute__((vector_size(16)));
-using Float8 = float __attribute__((vector_size(32)));
-using Int4 = int __attribute__((vector_size(16)));
-using Int8 = int __attribute__((vector_size(32)));
+// Centres are compared several at a time in the vector types of imaging/vector_lanes.hpp: 1 float
+// on the scalar path, 4 on sse2, 8 on avx2. A comparison gives -1 or 0 per lane.
 template <class V>
-using IntsOf = decltype(V{} < V{});
+constexpr int kWidthOf = lanes::kLanesOf<V>;
 template <class V>
-constexpr int kWidthOf = int(sizeof(V) / sizeof(float));
+using IntsOf = typename lanes::Words<kWidthOf<V>>::I;
 // Unsigned lanes, for the sums and differences of bit patterns and keys that wrap around.
-using Unsigned4 = unsigned __attribute__((vector_size(16)));
-using Unsigned8 = unsigned __attribute__((vector_size(32)));
 template <class V>
-using UnsignedsOf = std::conditional_t<sizeof(V) == sizeof(Float4), Unsigned4, Unsigned8>;
+using UnsignedsOf = typename lanes::Words<kWidthOf<V>>::U;
 // The same lanes in double precision.
-using Double2 = double __attribute__((vector_size(16)));
-using Double4 = double __attribute__((vector_size(32)));
-using Double8 = double __attribute__((vector_size(64)));
 template <class V>
-using DoublesOf = std::conditional_t<sizeof(V) == sizeof(Float4), Double4, Double8>;
+using DoublesOf = typename lanes::Words<kWidthOf<V>>::D;
+using Int4 = lanes::Words<4>::I;
+using Int8 = lanes::Words<8>::I;
+using Double2 = lanes::Doubles<2>::D;
+using Double4 = lanes::Doubles<4>::D;
+using Double8 = lanes::Doubles<8>::D;
 
 // a <= b lane by lane, as a mask of the float lanes. The comparison is done a register's worth of
 // doubles at a time (the compiler would otherwise compare lane by lane).
+template <class D, class I>
+inline void lessOrEqual(const D& a, const D& b, I& mask) {
+    mask = __builtin_convertvector(a <= b, I);
+}
 inline void lessOrEqual(const Double4& a, const Double4& b, Int4& mask) {
     const Double2 a0 = __builtin_shufflevector(a, a, 0, 1), a1 = __builtin_shufflevector(a, a, 2, 3);
     const Double2 b0 = __builtin_shufflevector(b, b, 0, 1), b1 = __builtin_shufflevector(b, b, 2, 3);
@@ -207,16 +186,12 @@ inline void lessOrEqual(const Double8& a, const Double8& b, Int8& mask) {
                                    10, 12, 14);
 }
 
-template <class V>
-inline void load(V& v, const float* p) {
-    std::memcpy(&v, p, sizeof v);
-}
+using lanes::laneBits;
+using lanes::load;
 
-// Bit k set where lane k is -1.
-inline int laneBits(const Int4& v) { return _mm_movemask_ps(reinterpret_cast<__m128>(v)); }
-[[gnu::target("avx2")]] inline int laneBits(const Int8& v) { return _mm256_movemask_ps(reinterpret_cast<__m256>(v)); }
-
-// similarRange for the centres c[0 .. width of V - 1], lane by lane with the same operations.
+// The similar ranges of the centres c[0 .. width of V - 1]: c - 10 and c + 10 in double rounded
+// to float, then `below` raised to the next float up where it is not above c - 10, `above`
+// lowered to the next float down where it is not below c + 10.
 template <class V>
 inline void similarRanges(const float* c, float* below, float* above) {
     using I = IntsOf<V>;
@@ -229,8 +204,9 @@ inline void similarRanges(const float* c, float* below, float* above) {
     I raise, lower;
     lessOrEqual(__builtin_convertvector(b, D), lo, raise);
     lessOrEqual(hi, __builtin_convertvector(a, D), lower);
-    // nextFloatUp(b): +0 and -0 become the least denormal, others step their bit pattern away
-    // from zero when positive, towards it when negative; nextFloatDown(a) = -nextFloatUp(-a).
+    // The next float up from b: +0 and -0 become the least denormal, others step their bit
+    // pattern away from zero when positive, towards it when negative; the next float down from a
+    // is minus the next float up from -a.
     const I bBits = reinterpret_cast<I>(b), aBits = reinterpret_cast<I>(a);
     const I bZero = b == 0.0f, aZero = a == 0.0f;
     using U = UnsignedsOf<V>;
@@ -251,6 +227,9 @@ inline void orderKeys(const I& bits, I& keys) {
     keys = bits ^ ((bits >> 31) & 0x7FFFFFFF);
 }
 
+// One centre at a time: the last few of a row, and every one on the scalar path.
+using OneLane = lanes::Words<1>::F;
+
 // The keys of cells [0, count) of a row.
 template <class V>
 inline void orderKeyRow(const float* cells, int* keys, int count) {
@@ -264,10 +243,7 @@ inline void orderKeyRow(const float* cells, int* keys, int count) {
         orderKeys(bits, k);
         std::memcpy(keys + i, &k, sizeof k);
     }
-    for (; i < count; ++i) {
-        const int bits = std::bit_cast<int>(cells[i]);
-        keys[i] = bits ^ ((bits >> 31) & 0x7FFFFFFF);
-    }
+    if constexpr (kWidth > 1) orderKeyRow<OneLane>(cells + i, keys + i, count - i);
 }
 
 // A centre's similar range below <= v <= above as a test on keys: with lo and hi the keys of
@@ -422,11 +398,7 @@ inline void markRow(const FigureRow& row) {
     const int width = row.width;
     int i = 0;
     for (; i + kWidth <= width; i += kWidth) similarRanges<V>(row.cells + i, row.below + i, row.above + i);
-    for (; i < width; ++i) {
-        const SimilarRange range = similarRange(row.cells[i]);
-        row.below[i] = range.below;
-        row.above[i] = range.above;
-    }
+    for (; i < width; ++i) similarRanges<OneLane>(row.cells + i, row.below + i, row.above + i);
     i = 0;
     while (i < width) {
         const int runStart = i;
@@ -449,27 +421,8 @@ inline void markRow(const FigureRow& row) {
     }
 }
 
-// The row marker for processors without AVX2 (blocks of 8 centres) and the one with it.
-constexpr int kPlainVectors = 2;
-constexpr int kWideVectors = 2;
-
-template <bool Line, int PerDirection>
-[[gnu::flatten]] void markRowPlain(const FigureRow& row) {
-    markRow<Line, PerDirection, Float4, kPlainVectors>(row);
-}
-
-template <bool Line, int PerDirection>
-[[gnu::flatten, gnu::target("avx2")]] void markRowWide(const FigureRow& row) {
-    markRow<Line, PerDirection, Float8, kWideVectors>(row);
-}
-
-[[gnu::flatten]] void orderKeyRowPlain(const float* cells, int* keys, int count) {
-    orderKeyRow<Float4>(cells, keys, count);
-}
-
-[[gnu::flatten, gnu::target("avx2")]] void orderKeyRowWide(const float* cells, int* keys, int count) {
-    orderKeyRow<Float8>(cells, keys, count);
-}
+// A block holds two vectors of centres: 2 on the scalar path, 8 on sse2, 16 on avx2.
+constexpr int kBlockVectors = 2;
 
 // The direction tables of a rule for the positions r .. lastX - r and r .. lastY - r of a grid.
 struct FigureTables {
@@ -531,8 +484,6 @@ double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& 
         above.resize(columns0);
         marks.resize(columns0);
     }
-    const bool wide = imaging::wideVectorsAvailable();
-    void (*const markRowOf)(const FigureRow&) = wide ? markRowWide<Line, kPerDirection> : markRowPlain<Line, kPerDirection>;
     // The keys of the heights the figure reads (rows and columns 0 .. extent), at the grid's layout.
     // Only the keys of columns 0 .. extent are written and read, so the buffer is not cleared.
     thread_local std::unique_ptr<int[]> keys;
@@ -543,8 +494,11 @@ double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& 
         keys = std::make_unique_for_overwrite<int[]>(keyCells);
         keyCapacity = keyCells;
     }
-    for (int y = 0; y <= extentY; ++y)
-        (wide ? orderKeyRowWide : orderKeyRowPlain)(&h.cell(0, y), keys.get() + stride * std::size_t(y), extentX + 1);
+    lanes::dispatch([&](auto path) {
+        using V = typename lanes::Words<decltype(path)::kWords>::F;
+        for (int y = 0; y <= extentY; ++y)
+            orderKeyRow<V>(&h.cell(0, y), keys.get() + stride * std::size_t(y), extentX + 1);
+    });
     long long marked = 0;
     int row = 0;
     for (int y = r; y <= extentY - r; ++y) {
@@ -552,7 +506,11 @@ double drawFigure(const FloatGrid& h, int extentX, int extentY, PictureSurface& 
         const float* cells = &h.cell(0, y) + first;  // centre first + i at cells[i]
         const std::vector<std::ptrdiff_t>* tableRow = &t.flat[std::size_t(ys.classOf[std::size_t(y - r)]) * xClasses];
         const int* rowKeys = keys.get() + stride * std::size_t(y) + std::size_t(first);
-        markRowOf({cells, rowKeys, width, xs.classOf.data(), tableRow, below.data(), above.data(), marks.data()});
+        const FigureRow figureRow{cells,        rowKeys,      width,        xs.classOf.data(),
+                                  tableRow,     below.data(), above.data(), marks.data()};
+        lanes::dispatch([&](auto path) {
+            markRow<Line, kPerDirection, typename lanes::Words<decltype(path)::kWords>::F, kBlockVectors>(figureRow);
+        });
         for (int k = 0; k < width; ++k) {
             const bool flag = marks[std::size_t(k)] != 0;
             figure.psetAt(k + 1, row, flag ? dark : light);

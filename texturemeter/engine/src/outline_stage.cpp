@@ -10,13 +10,14 @@
 
 #include "imaging/box_counting.hpp"
 #include "imaging/colour.hpp"
-#include "imaging/cpu.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
+#include "imaging/vector_lanes.hpp"
 #include "texturemeter/stages.hpp"
-#include "vector_lanes.hpp"
 
 namespace texturemeter {
+
+namespace lanes = imaging::lanes;
 
 namespace {
 
@@ -31,17 +32,16 @@ inline int gridIndex(double v) {
 // --- A row at a time, several cells per step ---------------------------------------------------
 // The same comparisons as the cell-by-cell rules, lane by lane: whole-number channels against
 // whole-number thresholds, and differences worked out in double (|d| > 40 is d > 40 or d < -40,
-// both false for NaN). The plain path takes four channels or two differences per step (SSE2),
-// the wide one eight or four (AVX2).
+// both false for NaN). N channels or differences per step: 1 and 1 on the scalar path, 4 and 2 on
+// sse2, 8 and 4 on avx2; the last few cells of a row one at a time.
 
 // Threshold scan of n pixels: 200 where all three channels are above their thresholds, 0 where
 // blue and green are, the cell kept otherwise.
 template <int N>
-[[gnu::always_inline]] inline void thresholdLanes(const imaging::Colour* pixels, int n, int minB, int minG, int minR,
-                                                  float* cells) {
+[[gnu::always_inline]] inline void thresholdLanes(const imaging::Colour* pixels, int i, int n, int minB, int minG,
+                                                  int minR, float* cells) {
     using I = typename lanes::Words<N>::I;
     using F = typename lanes::Words<N>::F;
-    int i = 0;
     for (; i + N <= n; i += N) {
         I c;
         F cell;
@@ -51,28 +51,21 @@ template <int N>
         const F value = (c & 0xFF) > minR ? F{} + 200.0f : F{};
         lanes::store(cells + i, take ? value : cell);
     }
-    for (; i < n; ++i) {
-        const imaging::Channels ch = imaging::splitColour(pixels[i]);
-        if (ch.blue > minB && ch.green > minG) cells[i] = ch.red > minR ? 200.0f : 0.0f;
-    }
+    if constexpr (N > 1) thresholdLanes<1>(pixels, i, n, minB, minG, minR, cells);
 }
 
 // Re-threshold of n drawing pixels: 200 where the channel sum is above 100, else 0.
 template <int N>
-[[gnu::always_inline]] inline void rethresholdLanes(const imaging::Colour* pixels, int n, float* cells) {
+[[gnu::always_inline]] inline void rethresholdLanes(const imaging::Colour* pixels, int i, int n, float* cells) {
     using I = typename lanes::Words<N>::I;
     using F = typename lanes::Words<N>::F;
-    int i = 0;
     for (; i + N <= n; i += N) {
         I c;
         lanes::load(c, pixels + i);
         const I sum = ((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF);
         lanes::store(cells + i, sum > 100 ? F{} + 200.0f : F{});
     }
-    for (; i < n; ++i) {
-        const imaging::Channels ch = imaging::splitColour(pixels[i]);
-        cells[i] = ch.blue + ch.green + ch.red > 100 ? 200.0f : 0.0f;
-    }
+    if constexpr (N > 1) rethresholdLanes<1>(pixels, i, n, cells);
 }
 
 // Adds to `far` whether each of the lanes' centres c differs by more than 40 from the cells at p.
@@ -87,11 +80,10 @@ template <typename D, typename F, typename M>
 // Outline marks of the n cells row[0..n): a cell below 50 that differs by more than 40 from one of
 // its eight neighbours at distance di (rows above and below, columns -di and +di).
 template <int N>
-[[gnu::always_inline]] inline void edgeLanes(const float* above, const float* row, const float* below, int di, int n,
-                                             std::uint8_t* marks) {
+[[gnu::always_inline]] inline void edgeLanes(const float* above, const float* row, const float* below, int di, int i,
+                                             int n, std::uint8_t* marks) {
     using D = typename lanes::Doubles<N>::D;
     using F = typename lanes::Doubles<N>::F;
-    int i = 0;
     for (; i + N <= n; i += N) {
         F centres;
         lanes::load(centres, row + i);
@@ -104,34 +96,8 @@ template <int N>
         const auto hit = (c < 50) & far;
         for (int k = 0; k < N; ++k) marks[i + k] = hit[k] != 0;
     }
-    for (; i < n; ++i) {
-        const double cd = row[i];
-        const auto far = [cd](float v) { return std::fabs(cd - static_cast<double>(v)) > 40; };
-        marks[i] = row[i] < 50 && (far(above[i - di]) || far(above[i]) || far(above[i + di]) || far(row[i - di]) ||
-                                   far(row[i + di]) || far(below[i - di]) || far(below[i]) || far(below[i + di]));
-    }
+    if constexpr (N > 1) edgeLanes<1>(above, row, below, di, i, n, marks);
 }
-
-void thresholdRow(const imaging::Colour* pixels, int n, int minB, int minG, int minR, float* cells) {
-    thresholdLanes<4>(pixels, n, minB, minG, minR, cells);
-}
-void rethresholdRow(const imaging::Colour* pixels, int n, float* cells) { rethresholdLanes<4>(pixels, n, cells); }
-void edgeRow(const float* above, const float* row, const float* below, int di, int n, std::uint8_t* marks) {
-    edgeLanes<2>(above, row, below, di, n, marks);
-}
-#if defined(__x86_64__)
-__attribute__((target("avx2"))) void thresholdRowWide(const imaging::Colour* pixels, int n, int minB, int minG,
-                                                       int minR, float* cells) {
-    thresholdLanes<8>(pixels, n, minB, minG, minR, cells);
-}
-__attribute__((target("avx2"))) void rethresholdRowWide(const imaging::Colour* pixels, int n, float* cells) {
-    rethresholdLanes<8>(pixels, n, cells);
-}
-__attribute__((target("avx2"))) void edgeRowWide(const float* above, const float* row, const float* below, int di,
-                                                  int n, std::uint8_t* marks) {
-    edgeLanes<4>(above, row, below, di, n, marks);
-}
-#endif
 
 // Mean blue, green and red of 300 random pixels of Picture2 (15 .. size - 6).
 void randomMeanColour(const PictureSurface& monochromeImage, double W, double H, imaging::UniformRandom& random,
@@ -163,7 +129,6 @@ void thresholdScan(const PictureSurface& monochromeImage, double W, double H, Fl
         // mean exactly when it is above the mean's whole part.
         const int minB = static_cast<int>(std::floor(r.meanB)), minG = static_cast<int>(std::floor(r.meanG)),
                   minR = static_cast<int>(std::floor(r.meanR));
-        const bool wideRows = lanes::wideAvailable();
         for (int y = 0; y <= lastY; ++y) {
             float* row = &gridA.cell(0, y);
             // The pixels inside the picture a row at a time; the column past its right edge (the
@@ -171,11 +136,9 @@ void thresholdScan(const PictureSurface& monochromeImage, double W, double H, Fl
             const imaging::Colour* pixels = monochromeImage.rowPixels(y);
             const int inside = pixels ? std::min(lastX + 1, monochromeImage.width()) : 0;
             if (inside > 0) {
-#if defined(__x86_64__)
-                if (wideRows) thresholdRowWide(pixels, inside, minB, minG, minR, row);
-                else
-#endif
-                    thresholdRow(pixels, inside, minB, minG, minR, row);
+                lanes::dispatch([&](auto path) {
+                    thresholdLanes<decltype(path)::kWords>(pixels, 0, inside, minB, minG, minR, row);
+                });
             }
             for (int x = inside; x <= lastX; ++x) {
                 const imaging::Channels ch = imaging::splitColour(monochromeImage.pointAt(x, y));
@@ -228,16 +191,11 @@ void outlinePass(const FloatGrid& g, double d, double from, double toX, double t
         thread_local std::vector<std::uint8_t> marks;
         if (marks.size() < std::size_t(n)) marks.resize(std::size_t(n));
         std::uint8_t* const m = marks.data();
-        const bool wideRows = lanes::wideAvailable();
         for (int y = f; y <= lastY; y += step) {
             const float* above = &g.cell(f, y - di);
             const float* row = &g.cell(f, y);
             const float* below = &g.cell(f, y + di);
-#if defined(__x86_64__)
-            if (wideRows) edgeRowWide(above, row, below, di, n, m);
-            else
-#endif
-                edgeRow(above, row, below, di, n, m);
+            lanes::dispatch([&](auto path) { edgeLanes<decltype(path)::kDoubles>(above, row, below, di, 0, n, m); });
             // Marks are few: eight columns without one are passed over at once.
             const int skip = 8 % step == 0 ? 8 : 0;
             for (int i = 0; i < n;) {
@@ -267,18 +225,13 @@ void outlinePass(const FloatGrid& g, double d, double from, double toX, double t
 // 200 where the drawing is light (channel sum above 100), 0 where it is dark.
 void rethreshold(const PictureSurface& figure, int extentX, int extentY, FloatGrid& gridA) {
     if (extentX - 2 <= gridA.maxX() && extentY - 2 <= gridA.maxY()) {
-        const bool wideRows = lanes::wideAvailable();
         for (int y = 2; y <= extentY - 2; ++y) {
             float* row = &gridA.cell(0, y);
             // The drawing's pixels a row at a time; any column past its edge reads as outside.
             const imaging::Colour* pixels = figure.rowPixels(y);
             const int inside = pixels ? std::max(std::min(extentX - 2, figure.width() - 1) - 1, 0) : 0;
             if (inside > 0) {
-#if defined(__x86_64__)
-                if (wideRows) rethresholdRowWide(pixels + 2, inside, row + 2);
-                else
-#endif
-                    rethresholdRow(pixels + 2, inside, row + 2);
+                lanes::dispatch([&](auto path) { rethresholdLanes<decltype(path)::kWords>(pixels + 2, 0, inside, row + 2); });
             }
             for (int x = 2 + inside; x <= extentX - 2; ++x) {
                 const imaging::Channels ch = imaging::splitColour(figure.pointAt(x, y));

@@ -6,120 +6,81 @@
 #include <utility>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <immintrin.h>
-#endif
-
-#include "imaging/cpu.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
+#include "imaging/vector_lanes.hpp"
 #include "texturemeter/stages.hpp"
 
 namespace texturemeter {
+
+namespace lanes = imaging::lanes;
 
 namespace {
 
 constexpr int kSizeCount = 6;
 constexpr int16_t kBoxSizes[kSizeCount] = {1, 2, 4, 5, 10, 20};
 
-// Area over the box whose corners have the heights z1 = (x, y), z2 = (x + s, y), z3 = (x, y + s)
-// and z4 = (x + s, y + s), s being its side in the plane.
-inline double boxArea(double z1, double z2, double z3, double z4, double s) {
-    const double ss = s * s;
+// Areas over the boxes whose corners have the heights z1 = (x, y), z2 = (x + s, y), z3 = (x, y + s)
+// and z4 = (x + s, y + s), s being their side in the plane: one box per lane, lane by lane the
+// same operations at every width.
+template <typename D>
+[[gnu::always_inline]] inline void boxAreas(const D& z1, const D& z2, const D& z3, const D& z4, double s, D& area) {
+    const D zero{}, ss = zero + s * s;
     // Squared edge lengths: dx^2 + dy^2 + dz^2 for each pair of corners.
-    const double a2 = 0 + ss + (z1 - z3) * (z1 - z3);    // |P1 P3|^2
-    const double b2 = ss + 0 + (z1 - z2) * (z1 - z2);    // |P1 P2|^2
-    const double c2 = ss + ss + (z2 - z3) * (z2 - z3);   // |P2 P3|^2, the diagonal
-    const double d2 = ss + 0 + (z4 - z3) * (z4 - z3);    // |P4 P3|^2
-    const double e2 = 0 + ss + (z4 - z2) * (z4 - z2);    // |P4 P2|^2
-    const double f1 = b2 - a2 + c2;
-    const double t1 = std::sqrt(4 * c2 * b2 - f1 * f1) / 4;
-    const double f2 = e2 - d2 + c2;
-    const double t2 = std::sqrt(4 * c2 * e2 - f2 * f2) / 4;
-    return t1 + t2;
+    const D a2 = zero + ss + (z1 - z3) * (z1 - z3);  // |P1 P3|^2
+    const D b2 = ss + zero + (z1 - z2) * (z1 - z2);  // |P1 P2|^2
+    const D c2 = ss + ss + (z2 - z3) * (z2 - z3);    // |P2 P3|^2, the diagonal
+    const D d2 = ss + zero + (z4 - z3) * (z4 - z3);  // |P4 P3|^2
+    const D e2 = zero + ss + (z4 - z2) * (z4 - z2);  // |P4 P2|^2
+    const D f1 = b2 - a2 + c2;
+    D t1, t2;
+    lanes::squareRoot(4 * c2 * b2 - f1 * f1, t1);
+    const D f2 = e2 - d2 + c2;
+    lanes::squareRoot(4 * c2 * e2 - f2 * f2, t2);
+    area = t1 / 4 + t2 / 4;
 }
 
-// The areas of one row of boxes: box i has the corners (xs[i], top), (xs1[i], top),
-// (xs[i], bottom) and (xs1[i], bottom).
-inline void rowAreasFrom(std::size_t i, const float* top, const float* bottom, const int* xs, const int* xs1,
-                         std::size_t nx, double side, double* area) {
-    for (; i < nx; ++i) area[i] = boxArea(top[xs[i]], top[xs1[i]], bottom[xs[i]], bottom[xs1[i]], side);
+// The area over one box.
+inline double boxArea(double z1, double z2, double z3, double z4, double s) {
+    using D = lanes::Doubles<1>::D;
+    D area;
+    boxAreas(D{z1}, D{z2}, D{z3}, D{z4}, s, area);
+    return area[0];
 }
 
-#if defined(__SSE2__)
-// boxArea for two boxes at once, lane by lane the very same operations (SSE2 has no fused
-// multiply-add, and its square root is the correctly rounded one of the scalar code).
-inline __m128d boxAreaPair(__m128d z1, __m128d z2, __m128d z3, __m128d z4, double side) {
-    const __m128d s = _mm_set1_pd(side), zero = _mm_setzero_pd(), four = _mm_set1_pd(4);
-    const __m128d ss = _mm_mul_pd(s, s);
-    const auto square = [](__m128d v) { return _mm_mul_pd(v, v); };
-    const __m128d a2 = _mm_add_pd(_mm_add_pd(zero, ss), square(_mm_sub_pd(z1, z3)));
-    const __m128d b2 = _mm_add_pd(_mm_add_pd(ss, zero), square(_mm_sub_pd(z1, z2)));
-    const __m128d c2 = _mm_add_pd(_mm_add_pd(ss, ss), square(_mm_sub_pd(z2, z3)));
-    const __m128d d2 = _mm_add_pd(_mm_add_pd(ss, zero), square(_mm_sub_pd(z4, z3)));
-    const __m128d e2 = _mm_add_pd(_mm_add_pd(zero, ss), square(_mm_sub_pd(z4, z2)));
-    const __m128d f1 = _mm_add_pd(_mm_sub_pd(b2, a2), c2);
-    const __m128d t1 = _mm_div_pd(_mm_sqrt_pd(_mm_sub_pd(_mm_mul_pd(_mm_mul_pd(four, c2), b2), square(f1))), four);
-    const __m128d f2 = _mm_add_pd(_mm_sub_pd(e2, d2), c2);
-    const __m128d t2 = _mm_div_pd(_mm_sqrt_pd(_mm_sub_pd(_mm_mul_pd(_mm_mul_pd(four, c2), e2), square(f2))), four);
-    return _mm_add_pd(t1, t2);
-}
-
-// Two heights: adjacent cells in one load, others one by one.
-inline __m128d heightPair(const float* row, const int* x) {
-    if (x[1] == x[0] + 1) return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + x[0]))));
-    return _mm_cvtps_pd(_mm_setr_ps(row[x[0]], row[x[1]], 0, 0));
-}
-
-void rowAreas(const float* top, const float* bottom, const int* xs, const int* xs1, std::size_t nx, double side,
-              double* area) {
-    std::size_t i = 0;
-    for (; i + 2 <= nx; i += 2) {
-        const __m128d z1 = heightPair(top, xs + i), z2 = heightPair(top, xs1 + i);
-        const __m128d z3 = heightPair(bottom, xs + i), z4 = heightPair(bottom, xs1 + i);
-        _mm_storeu_pd(area + i, boxAreaPair(z1, z2, z3, z4, side));
+// The heights of N cells of a row: N adjacent cells (the corners of the smallest boxes) in one
+// load, others one by one.
+template <int N>
+[[gnu::always_inline]] inline void rowHeights(const float* row, const int* x, typename lanes::Doubles<N>::D& z) {
+    typename lanes::Doubles<N>::F f;
+    bool adjacent = true;
+    for (int k = 1; k < N; ++k) adjacent = adjacent && x[k] == x[0] + k;
+    if (adjacent) {
+        lanes::load(f, row + x[0]);
+    } else {
+        for (int k = 0; k < N; ++k) f[k] = row[x[k]];
     }
-    rowAreasFrom(i, top, bottom, xs, xs1, nx, side, area);
+    z = __builtin_convertvector(f, typename lanes::Doubles<N>::D);
 }
 
-// Four heights: four adjacent cells (the corners of the smallest boxes) in one load.
-__attribute__((target("avx2"))) inline __m256d heightQuad(const float* row, const int* x) {
-    if (x[1] == x[0] + 1 && x[2] == x[0] + 2 && x[3] == x[0] + 3) return _mm256_cvtps_pd(_mm_loadu_ps(row + x[0]));
-    return _mm256_cvtps_pd(_mm_setr_ps(row[x[0]], row[x[1]], row[x[2]], row[x[3]]));
-}
-
-// The same four boxes at a time.
-__attribute__((target("avx2"))) void rowAreasWide(const float* top, const float* bottom, const int* xs,
-                                                   const int* xs1, std::size_t nx, double side, double* area) {
-    const __m256d s = _mm256_set1_pd(side), zero = _mm256_setzero_pd(), four = _mm256_set1_pd(4);
-    const __m256d ss = _mm256_mul_pd(s, s);
-    std::size_t i = 0;
-    for (; i + 4 <= nx; i += 4) {
-        const __m256d z1 = heightQuad(top, xs + i), z2 = heightQuad(top, xs1 + i);
-        const __m256d z3 = heightQuad(bottom, xs + i), z4 = heightQuad(bottom, xs1 + i);
-        const __m256d d13 = _mm256_sub_pd(z1, z3), d12 = _mm256_sub_pd(z1, z2), d23 = _mm256_sub_pd(z2, z3);
-        const __m256d d43 = _mm256_sub_pd(z4, z3), d42 = _mm256_sub_pd(z4, z2);
-        const __m256d a2 = _mm256_add_pd(_mm256_add_pd(zero, ss), _mm256_mul_pd(d13, d13));
-        const __m256d b2 = _mm256_add_pd(_mm256_add_pd(ss, zero), _mm256_mul_pd(d12, d12));
-        const __m256d c2 = _mm256_add_pd(_mm256_add_pd(ss, ss), _mm256_mul_pd(d23, d23));
-        const __m256d d2 = _mm256_add_pd(_mm256_add_pd(ss, zero), _mm256_mul_pd(d43, d43));
-        const __m256d e2 = _mm256_add_pd(_mm256_add_pd(zero, ss), _mm256_mul_pd(d42, d42));
-        const __m256d f1 = _mm256_add_pd(_mm256_sub_pd(b2, a2), c2);
-        const __m256d t1 = _mm256_div_pd(
-            _mm256_sqrt_pd(_mm256_sub_pd(_mm256_mul_pd(_mm256_mul_pd(four, c2), b2), _mm256_mul_pd(f1, f1))), four);
-        const __m256d f2 = _mm256_add_pd(_mm256_sub_pd(e2, d2), c2);
-        const __m256d t2 = _mm256_div_pd(
-            _mm256_sqrt_pd(_mm256_sub_pd(_mm256_mul_pd(_mm256_mul_pd(four, c2), e2), _mm256_mul_pd(f2, f2))), four);
-        _mm256_storeu_pd(area + i, _mm256_add_pd(t1, t2));
+// The areas of one row of boxes, N boxes per step (1 on the scalar path, 2 on sse2, 4 on avx2) and
+// the last few one at a time: box i has the corners (xs[i], top), (xs1[i], top), (xs[i], bottom)
+// and (xs1[i], bottom).
+template <int N>
+[[gnu::always_inline]] inline void rowAreas(const float* top, const float* bottom, const int* xs, const int* xs1,
+                                            std::size_t i, std::size_t nx, double side, double* area) {
+    using D = typename lanes::Doubles<N>::D;
+    for (; i + N <= nx; i += N) {
+        D z1, z2, z3, z4, a;
+        rowHeights<N>(top, xs + i, z1);
+        rowHeights<N>(top, xs1 + i, z2);
+        rowHeights<N>(bottom, xs + i, z3);
+        rowHeights<N>(bottom, xs1 + i, z4);
+        boxAreas(z1, z2, z3, z4, side, a);
+        lanes::store(area + i, a);
     }
-    rowAreasFrom(i, top, bottom, xs, xs1, nx, side, area);
+    if constexpr (N > 1) rowAreas<1>(top, bottom, xs, xs1, i, nx, side, area);
 }
-#else
-void rowAreas(const float* top, const float* bottom, const int* xs, const int* xs1, std::size_t nx, double side,
-              double* area) {
-    rowAreasFrom(0, top, bottom, xs, xs1, nx, side, area);
-}
-#endif
 
 // roundToInt without the library call where it is plain: for 0 <= v < 2^51 the addition of 2^52
 // rounds v to a whole number, ties to even, and the subtraction is exact.
@@ -205,10 +166,7 @@ double boxSurfaceArea(const FloatGrid& gridA, int x, int y, int s) {
 
 void boxRowAreas(const float* top, const float* bottom, const int* xs, const int* xs1, std::size_t n, int s,
                  double* areas) {
-#if defined(__SSE2__)
-    if (imaging::wideVectorsAvailable()) return rowAreasWide(top, bottom, xs, xs1, n, s, areas);
-#endif
-    rowAreas(top, bottom, xs, xs1, n, s, areas);
+    lanes::dispatch([&](auto path) { rowAreas<decltype(path)::kDoubles>(top, bottom, xs, xs1, 0, n, s, areas); });
 }
 
 double surfaceAreaDimension(const FloatGrid& gridA, double X, double Y, double windowSize, BoxSizes& boxSizes,

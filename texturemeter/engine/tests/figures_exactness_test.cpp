@@ -1,7 +1,7 @@
 // The line and dot figures against a direct transcription of their rule (every direction, every
 // point, Int(x + cos t x k) at each position), on large and small fields, so that the table-driven
 // stage stays exactly the rule, including the positions where x + cos t x k rounds up. Every field
-// is drawn twice: on the plain vector path and on the AVX2 path (where the processor has AVX2).
+// is drawn on every vector path the processor has (scalar, sse2, avx2).
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include <string>
 
 #include "imaging/colour.hpp"
-#include "imaging/cpu.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/random.hpp"
 #include "testdata/reference_data.hpp"
+#include "testdata/vector_paths.hpp"
 #include "texturemeter/stages.hpp"
 
 namespace {
@@ -70,25 +70,22 @@ std::string firstDifference(const PictureSurface& a, const PictureSurface& b, in
     return "";
 }
 
-// Both paths of the figures, each drawn on a fresh surface, against the direct rule.
+// Every path of the figures, each drawn on a fresh surface, against the direct rule.
 void expectSameFigures(const FloatGrid& g, int extentX, int extentY) {
     SCOPED_TRACE("extent " + std::to_string(extentX) + " x " + std::to_string(extentY));
     PictureSurface line(extentX + 1, extentY + 1), dot(extentX + 1, extentY + 1);
     const double lineRatio = directFigure(g, extentX, extentY, 8, 10, true, line);
     const double dotRatio = directFigure(g, extentX, extentY, 5, 20, false, dot);
-    for (const bool wide : {false, true}) {
-        SCOPED_TRACE(wide ? "AVX2 path" : "plain path");
-        imaging::allowWideVectors(wide);
+    morph::testdata::onEveryVectorPath([&] {
         PictureSurface a(extentX + 1, extentY + 1), c(extentX + 1, extentY + 1);
         EXPECT_EQ(lineFigure(g, extentX, extentY, a), lineRatio);
         EXPECT_EQ(dotFigure(g, extentX, extentY, c), dotRatio);
-        imaging::allowWideVectors(true);
         EXPECT_EQ(firstDifference(a, line, extentX, extentY), "") << "line";
         EXPECT_EQ(firstDifference(c, dot, extentX, extentY), "") << "dot";
         // Every pixel of the figure is drawn once, as before.
         EXPECT_EQ(a.revision(), line.revision());
         EXPECT_EQ(c.revision(), dot.revision());
-    }
+    });
 }
 
 void expectSameFigures(const FloatGrid& g, int extent) { expectSameFigures(g, extent, extent); }
@@ -105,10 +102,10 @@ FloatGrid runHeightField(const imaging::Image& photo, RegionSquare square, Varia
     return gridB;
 }
 
-// Each test leaves the AVX2 path allowed, whatever happens in it.
+// Each test leaves the widest vector path chosen, whatever happens in it.
 class FiguresExactness : public ::testing::Test {
 protected:
-    void TearDown() override { imaging::allowWideVectors(true); }
+    void TearDown() override { imaging::chooseVectorPath(imaging::widestVectorPath()); }
 };
 
 TEST_F(FiguresExactness, DefaultSquare) { expectSameFigures(texturedField(200, 1), 200); }

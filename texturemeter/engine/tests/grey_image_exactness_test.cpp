@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "imaging/colour.hpp"
-#include "imaging/cpu.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
 #include "testdata/reference_data.hpp"
+#include "testdata/vector_paths.hpp"
 #include "texturemeter/stages.hpp"
 
 namespace {
@@ -143,14 +143,12 @@ void expectSame(PhotoView photo, RegionSquare square, Variant v, const std::stri
                 const FloatGrid& startA = imaging::makeWorkGrid()) {
     const int monoSide = std::max(int(square.regionSide) + 1, 1);
     const Outcome ref = run(plain::prepareGreyImage, photo, square, v, startA, monoSide);
-    // Both the plain path and, where the processor has it, the AVX2 one.
-    for (const bool wide : {false, true}) {
-    imaging::allowWideVectors(wide);
+    // Every vector path the processor has.
+    morph::testdata::onEveryVectorPath([&](imaging::VectorPath path) {
     const Outcome fast = run(prepareGreyImage, photo, square, v, startA, monoSide);
-    imaging::allowWideVectors(true);
     const std::string at = what + " at (" + std::to_string(square.regionX) + ", " + std::to_string(square.regionY) +
                            ") side " + std::to_string(square.regionSide) + " variant " + std::to_string(int(v)) +
-                           (wide ? " wide" : " plain");
+                           " " + std::string(imaging::vectorPathName(path));
     EXPECT_EQ(fast.error, ref.error) << at;
     EXPECT_EQ(fast.sums.extentX, ref.sums.extentX) << at;
     EXPECT_EQ(fast.sums.extentY, ref.sums.extentY) << at;
@@ -161,7 +159,7 @@ void expectSame(PhotoView photo, RegionSquare square, Variant v, const std::stri
     EXPECT_EQ(std::memcmp(fast.gridB.data(), ref.gridB.data(), fast.gridB.size() * sizeof(float)), 0) << at;
     EXPECT_EQ(fast.mono.pixels, ref.mono.pixels) << at;
     EXPECT_EQ(fast.revisions, ref.revisions) << at;
-    }
+    });
 }
 
 imaging::Image noisePhoto(int w, int h, uint64_t seed) {
@@ -258,22 +256,22 @@ TEST(GreyImageExactness, NormalizationOnItsOwn) {
     FloatGrid withNaN = uniform;
     withNaN.cell(5, 0) = std::numeric_limits<float>::quiet_NaN();
     for (const FloatGrid* start : {&uniform, &outliers, &withNaN})
-    for (const bool wide : {false, true})
+    morph::testdata::onEveryVectorPath([&](imaging::VectorPath path) {
+    const std::string_view name = imaging::vectorPathName(path);
     for (auto [ex, ey] : {std::pair{0, 0}, std::pair{499, 0}, std::pair{0, 499}, std::pair{500, 500}, std::pair{37, 210},
                           std::pair{501, 3}, std::pair{3, 501}, std::pair{-1, 5}, std::pair{6, 9}}) {
         FloatGrid a1 = *start, b1 = imaging::makeWorkGrid(), a2 = *start, b2 = imaging::makeWorkGrid();
         std::string e1, e2;
-        imaging::allowWideVectors(wide);
         try { greyNormalization(a1, b1, ex, ey, 200); } catch (const RunError& e) { e1 = e.what(); }
-        imaging::allowWideVectors(true);
         try { plain::greyNormalization(a2, b2, ex, ey, 200); } catch (const RunError& e) { e2 = e.what(); }
         EXPECT_EQ(e1, e2) << ex << " " << ey;
         for (int y = 0; y <= start->maxY(); ++y)
             for (int x = 0; x <= start->maxX(); ++x) {
-                ASSERT_EQ(std::memcmp(&a1.cell(x, y), &a2.cell(x, y), sizeof(float)), 0) << x << " " << y << " " << wide;
-                ASSERT_EQ(std::memcmp(&b1.cell(x, y), &b2.cell(x, y), sizeof(float)), 0) << x << " " << y << " " << wide;
+                ASSERT_EQ(std::memcmp(&a1.cell(x, y), &a2.cell(x, y), sizeof(float)), 0) << x << " " << y << " " << name;
+                ASSERT_EQ(std::memcmp(&b1.cell(x, y), &b2.cell(x, y), sizeof(float)), 0) << x << " " << y << " " << name;
             }
     }
+    });
 }
 
 }  // namespace

@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "imaging/colour.hpp"
-#include "imaging/cpu.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
 #include "testdata/reference_data.hpp"
+#include "testdata/vector_paths.hpp"
 #include "texturemeter/stages.hpp"
 
 namespace {
@@ -179,12 +179,10 @@ Outcome run(Stage stage, const PictureSurface& mono, double d, const FloatGrid& 
 void expectSame(const PictureSurface& mono, double d, const FloatGrid& start, int figureSide, const std::string& where,
                 const imaging::Image* figurePicture = nullptr) {
     const Outcome ref = run(plain::plainOutlineStage, mono, d, start, figureSide, figurePicture);
-    // Both the plain path and, where the processor has it, the AVX2 one.
-    for (const bool wide : {false, true}) {
-    imaging::allowWideVectors(wide);
+    // Every vector path the processor has.
+    morph::testdata::onEveryVectorPath([&](imaging::VectorPath path) {
     const Outcome fast = run(outlineStage, mono, d, start, figureSide, figurePicture);
-    imaging::allowWideVectors(true);
-    const std::string what = where + (wide ? " wide" : " plain");
+    const std::string what = where + " " + std::string(imaging::vectorPathName(path));
     EXPECT_EQ(fast.error, ref.error) << what;
     EXPECT_EQ(std::memcmp(&fast.result.meanB, &ref.result.meanB, sizeof(double)), 0) << what;
     EXPECT_EQ(std::memcmp(&fast.result.meanG, &ref.result.meanG, sizeof(double)), 0) << what;
@@ -196,7 +194,7 @@ void expectSame(const PictureSurface& mono, double d, const FloatGrid& start, in
     EXPECT_EQ(fast.figure.pixels, ref.figure.pixels) << what;
     EXPECT_EQ(fast.revisions, ref.revisions) << what;
     EXPECT_EQ(fast.nextDraw, ref.nextDraw) << what;
-    }
+    });
 }
 
 imaging::Image noisePhoto(int side, uint64_t seed) {

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "imaging/colour.hpp"
-#include "imaging/cpu.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/random.hpp"
 #include "testdata/reference_data.hpp"
+#include "testdata/vector_paths.hpp"
 #include "texturemeter/stages.hpp"
 
 namespace {
@@ -37,19 +37,7 @@ double plainBoxArea(double z1, double z2, double z3, double z4, double s) {
 
 using namespace texturemeter;
 
-// Runs a check on the plain path, then on the AVX2 path where the processor has it; the AVX2
-// paths are allowed again afterwards, whatever happened.
-template <typename Check>
-void onBothPaths(Check check) {
-    struct AllowAgain {
-        ~AllowAgain() { imaging::allowWideVectors(true); }
-    } allowAgain;
-    for (bool wide : {false, true}) {
-        SCOPED_TRACE(wide ? "AVX2 path (where the processor has it)" : "plain path");
-        imaging::allowWideVectors(wide);
-        check();
-    }
-}
+using morph::testdata::onEveryVectorPath;
 
 // The Hessian image pixel by pixel through hessianGrey.
 void plainHessianImage(const FloatGrid& g, int extentX, int extentY, int d, PictureSurface& p) {
@@ -126,7 +114,7 @@ TEST(HessianExactness, EveryStepOfTheGreyLevelOnBothSides) {
             }
         PictureSurface plain(501, 501);
         plainHessianImage(g, 499, 499, 1, plain);
-        onBothPaths([&] {
+        onEveryVectorPath([&] {
             PictureSurface fast(501, 501);
             hessianImage(g, 499, 499, 1, fast);
             EXPECT_EQ(differingPixels(fast, plain), 0) << "probes up to " << next;
@@ -145,7 +133,7 @@ TEST(HessianExactness, GeneratedGridsAllDistances) {
         for (int d : {0, 1, 3, 5}) {
             PictureSurface plain(extent + 2, extent + 2);
             plainHessianImage(g, extent, extent, d, plain);
-            onBothPaths([&] {
+            onEveryVectorPath([&] {
                 PictureSurface fast(extent + 2, extent + 2);
                 hessianImage(g, extent, extent, d, fast);
                 EXPECT_EQ(differingPixels(fast, plain), 0) << "extent " << extent << " distance " << d;
@@ -170,7 +158,7 @@ TEST(HessianExactness, PhotographsEverySideAndVariant) {
                 const GreyImageSums sums = prepareGreyImage(PhotoView(*photo), square, v, grids.gridA, grids.gridB, mono);
                 PictureSurface plain(side + 1, side + 1);
                 plainHessianImage(grids.gridB, sums.extentX, sums.extentY, 3, plain);
-                onBothPaths([&] {
+                onEveryVectorPath([&] {
                     PictureSurface fast(side + 1, side + 1);
                     hessianImage(grids.gridB, sums.extentX, sums.extentY, 3, fast);
                     EXPECT_EQ(differingPixels(fast, plain), 0) << "side " << side << " variant " << int(v);
@@ -201,7 +189,7 @@ TEST(HessianExactness, RowLengthsAndNonFiniteCells) {
             };
             PictureSurface plain(extent + 2, extent + 2);
             const std::string plainOutcome = run(plainHessianImage, plain);
-            onBothPaths([&] {
+            onEveryVectorPath([&] {
                 PictureSurface fast(extent + 2, extent + 2);
                 EXPECT_EQ(run(hessianImage, fast), plainOutcome) << "extent " << extent << " cell " << odd;
                 EXPECT_EQ(differingPixels(fast, plain), 0) << "extent " << extent << " cell " << odd;
@@ -295,7 +283,7 @@ TEST(GreySurfaceExactness, WindowsOnGeneratedSurfaces) {
             smooth(x, y) = static_cast<float>(100 + 60 * std::sin(x * 0.05) * std::cos(y * 0.031));
         }
     // Odd and fractional windows put box corners between cells (rounded half to even).
-    onBothPaths([&] {
+    onEveryVectorPath([&] {
         for (double window : {20.0, 21.0, 25.0, 33.0, 40.0, 40.5, 62.5, 100.0, 499.0}) {
             expectSameWindows(rough, 499, window, "rough " + std::to_string(window));
             expectSameWindows(smooth, 200, window, "smooth " + std::to_string(window));
@@ -343,7 +331,7 @@ TEST(GreySurfaceExactness, RowsOfBoxesEveryAreaBitForBit) {
                 xs[i] = x;
                 xs1[i] = x + (round % 4 == 1 ? 1 + int(3 * random.next()) : s);
             }
-            onBothPaths([&] {
+            onEveryVectorPath([&] {
                 std::vector<double> areas(n + 1, -1.0);
                 boxRowAreas(top.data(), bottom.data(), xs.data(), xs1.data(), n, s, areas.data());
                 for (std::size_t i = 0; i < n; ++i) {
@@ -381,7 +369,7 @@ TEST(GreySurfaceExactness, PhotographsEverySideAndVariant) {
                 for (int y = 0; y <= 500; ++y)
                     for (int x = 0; x <= 500; ++x) differing += a(x, y) != pa(x, y) || b(x, y) != pb(x, y);
                 ASSERT_EQ(differing, 0) << what;
-                onBothPaths([&] {
+                onEveryVectorPath([&] {
                     for (double window : {20.0, 40.0}) expectSameWindows(a, load.extentX, window, what);
                 });
             }
