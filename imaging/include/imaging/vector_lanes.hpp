@@ -7,8 +7,9 @@
 //   sse2    16-byte vectors: 2 doubles or 4 32-bit lanes (baseline x86-64);
 //   avx2    32-byte vectors: 4 doubles or 8 32-bit lanes (compiled for AVX2, run only where the
 //           processor has it).
-// The few operations the vector types lack (square root, lane masks as bits) are here, and this
-// header is the only place in the project that names processor instructions.
+// The few operations the vector types lack or the compiler splits (square root, lane masks as
+// bits, float-to-double conversion) are here, and this header is the only place in the project
+// that names processor instructions.
 //
 // Vectors go in and out of functions by reference: the kernels are inlined into the path's entry
 // (compiled for AVX2 on the avx2 path), and a 32-byte vector passed by value to or from a function
@@ -106,6 +107,12 @@ template <typename V, typename T>
     std::memcpy(p, &v, sizeof v);
 }
 
+// Each float lane converted to double (exactly).
+template <typename F, typename D>
+inline void widen(const F& f, D& d) {
+    d = __builtin_convertvector(f, D);
+}
+
 // The correctly rounded square root of each lane, as std::sqrt gives it.
 template <typename D>
 inline void squareRoot(const D& v, D& root) {
@@ -121,6 +128,13 @@ inline int laneBits(const I& v) {
 }
 
 #if defined(__x86_64__)
+// The compiler converts these half by half; the instructions take them whole.
+inline void widen(const Doubles<2>::F& f, Doubles<2>::D& d) {
+    __m128 v = _mm_setzero_ps();
+    std::memcpy(&v, &f, sizeof f);
+    d = _mm_cvtps_pd(v);
+}
+[[gnu::target("avx2")]] inline void widen(const Doubles<4>::F& f, Doubles<4>::D& d) { d = _mm256_cvtps_pd(f); }
 inline void squareRoot(const Doubles<2>::D& v, Doubles<2>::D& root) { root = _mm_sqrt_pd(v); }
 [[gnu::target("avx2")]] inline void squareRoot(const Doubles<4>::D& v, Doubles<4>::D& root) {
     root = _mm256_sqrt_pd(v);
@@ -132,14 +146,15 @@ inline int laneBits(const Words<4>::I& v) { return _mm_movemask_ps(reinterpret_c
 #endif
 
 // The path entries: each inlines the whole kernel, so that on the avx2 path all of it is
-// compiled for AVX2 and nothing of it runs on a processor without.
+// compiled for AVX2 and nothing of it runs on a processor without. Each is a function of its own
+// (as the avx2 one must be), so that the kernels of the other paths do not crowd the caller.
 template <typename Kernel>
-[[gnu::flatten]] void runScalar(Kernel& kernel) {
+[[gnu::flatten, gnu::noinline]] void runScalar(Kernel& kernel) {
     kernel(Scalar{});
 }
 #if defined(__x86_64__)
 template <typename Kernel>
-[[gnu::flatten]] void runSse2(Kernel& kernel) {
+[[gnu::flatten, gnu::noinline]] void runSse2(Kernel& kernel) {
     kernel(Sse2{});
 }
 template <typename Kernel>

@@ -139,7 +139,7 @@ template <int N>
     const auto heights = [](const float* p, D& v) {
         F f;
         lanes::load(f, p);
-        v = __builtin_convertvector(f, D);
+        lanes::widen(f, v);
     };
     for (; i + N <= n; i += N) {
         const int x = x0 + i;
@@ -155,7 +155,9 @@ template <int N>
         const F fy = __builtin_convertvector(down - twice + up, F);
         lanes::store(fxx + i, fx);
         lanes::store(fyy + i, fy);
-        const D xx = __builtin_convertvector(fx, D), yy = __builtin_convertvector(fy, D);
+        D xx, yy;
+        lanes::widen(fx, xx);
+        lanes::widen(fy, yy);
         D m;
         lanes::squareRoot(xx * xx + yy * yy, m);
         const D q = (xx - yy) * (xx - yy) + 4 * m * m;

@@ -54,13 +54,15 @@ template <int N>
 [[gnu::always_inline]] inline void rowHeights(const float* row, const int* x, typename lanes::Doubles<N>::D& z) {
     typename lanes::Doubles<N>::F f;
     bool adjacent = true;
+#pragma GCC unroll 8
     for (int k = 1; k < N; ++k) adjacent = adjacent && x[k] == x[0] + k;
     if (adjacent) {
         lanes::load(f, row + x[0]);
     } else {
+#pragma GCC unroll 8
         for (int k = 0; k < N; ++k) f[k] = row[x[k]];
     }
-    z = __builtin_convertvector(f, typename lanes::Doubles<N>::D);
+    lanes::widen(f, z);
 }
 
 // The areas of one row of boxes, N boxes per step (1 on the scalar path, 2 on sse2, 4 on avx2) and
@@ -139,8 +141,12 @@ double windowDimension(const FloatGrid& g, double X, double Y, double windowSize
         const std::size_t nx = xs.size(), ny = ys.size();
         scratch.areas.resize(nx * ny);
         double* const area = scratch.areas.data();
-        for (std::size_t j = 0; j < ny; ++j)
-            boxRowAreas(&g.cell(0, ys[j]), &g.cell(0, ys1[j]), xs.data(), xs1.data(), nx, s, area + j * nx);
+        // The rows of boxes on one vector path (a row holds few boxes: the path is picked once).
+        lanes::dispatch([&](auto path) {
+            for (std::size_t j = 0; j < ny; ++j)
+                rowAreas<decltype(path)::kDoubles>(&g.cell(0, ys[j]), &g.cell(0, ys1[j]), xs.data(), xs1.data(), 0,
+                                                   nx, s, area + j * nx);
+        });
         double total = 0;
         for (std::size_t i = 0; i < nx; ++i)
             for (std::size_t j = 0; j < ny; ++j) total += area[j * nx + i];
