@@ -51,13 +51,13 @@ class AnalysisWarning(UserWarning):
     photograph's edge, a JPEG whose EXIF orientation is not 1."""
 
 
-def _parameter_text(name, value):
-    """A parameter as the command-line tool would receive it."""
+def _parameter_value(name, value):
+    """A parameter as the compiled analysis reads it: an int, a float, or the text of a number."""
     if isinstance(value, bool) or not isinstance(value, (numbers.Real, str)):
         raise TypeError(f"{name} must be a number, not {type(value).__name__}")
     if isinstance(value, numbers.Integral):
-        return str(int(value))
-    return value if isinstance(value, str) else repr(float(value))
+        return int(value)
+    return value if isinstance(value, str) else float(value)
 
 
 def _seed_value(seed):
@@ -71,11 +71,11 @@ def _seed_value(seed):
 def _texture(image, x, y, side, window, neighbour, variant, seed, position, fits=True):
     return _skinmeters.texture(
         image,
-        _parameter_text("x", x),
-        _parameter_text("y", y),
-        _parameter_text("side", side),
-        _parameter_text("window", window),
-        _parameter_text("neighbour", neighbour),
+        _parameter_value("x", x),
+        _parameter_value("y", y),
+        _parameter_value("side", side),
+        _parameter_value("window", window),
+        _parameter_value("neighbour", neighbour),
         str(variant),
         _seed_value(seed),
         position,

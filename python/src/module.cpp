@@ -24,11 +24,10 @@
 #include "lesionmeter/marks.hpp"
 #include "lesionmeter/marks_analysis.hpp"
 #include "lesionmeter/measurements_json.hpp"
+#include "texturemeter/analyse_photo.hpp"
 #include "texturemeter/measurements_json.hpp"
-#include "texturemeter/results_file.hpp"
-#include "texturemeter/run_driver.hpp"
 #include "texturemeter/square_file.hpp"
-#include "texturemeter/square_placement.hpp"
+#include "texturemeter/texture_parameters.hpp"
 
 namespace py = pybind11;
 
@@ -209,65 +208,90 @@ py::tuple lesion(const py::object& image, const std::optional<py::object>& marks
     return py::make_tuple(result, axisError.empty() ? py::object(py::none()) : py::object(pythonText(axisError)));
 }
 
-// What a thread keeps from analysis to analysis, as a texturemeter-cli worker does: the work
-// grids and pictures, and the decoded square with the file buffer behind it.
-struct TextureWorker {
-    texturemeter::RunWorkspace workspace;
-    imaging::PictureRegion square;
-    std::vector<unsigned char> fileData;
-};
+using texturemeter::TextureParameter;
+
+// How the package names the parameters in the hint after a parameter's error: by the arguments
+// of texture() and batch() ("Subscript out of range (side must be at most 499)").
+const texturemeter::ParameterWords kArgumentWords{"side", "window", "=", "x", "y"};
+
+AnalysisFailed parameterFailure(const texturemeter::ParameterError& e) {
+    return AnalysisFailed(e.what() + texturemeter::describeLimit(e.limit(), kArgumentWords));
+}
+
+// A whole-number parameter as Python gives it, read once: an int or a float as the number it is
+// (a float rounded half to even), a str as texturemeter-cli reads its option.
+int16_t wholeParameter(const py::object& value, TextureParameter parameter) {
+    if (py::isinstance<py::str>(value)) return texturemeter::readWhole(value.cast<std::string>(), parameter);
+    if (PyLong_Check(value.ptr())) {
+        int overflow = 0;
+        const long long n = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
+        if (overflow != 0 || n < INT16_MIN || n > INT16_MAX)
+            throw texturemeter::ParameterError(imaging::RunError::overflow(), parameter);
+        return static_cast<int16_t>(n);
+    }
+    return texturemeter::wholeFrom(value.cast<double>(), parameter);
+}
+
+// A number parameter as Python gives it, read once: an int or a float as the number it is, a str
+// as texturemeter-cli reads its option.
+double numberParameter(const py::object& value, TextureParameter parameter) {
+    if (py::isinstance<py::str>(value)) return texturemeter::readNumber(value.cast<std::string>(), parameter);
+    if (PyLong_Check(value.ptr())) {
+        const double v = PyLong_AsDouble(value.ptr());
+        if (v == -1.0 && PyErr_Occurred()) {
+            PyErr_Clear();  // beyond the range of a double, as its digits read
+            throw texturemeter::ParameterError(imaging::RunError::overflow(), parameter);
+        }
+        return v;
+    }
+    return value.cast<double>();
+}
 
 // One texture analysis, as texturemeter-cli analyses photograph number `position` of its list
 // with `--seed seed`: the result reports that place's photo seed. Without `fits` the fits are left
 // out (a batch row has no place for them). A square entirely outside the photograph is refused
 // and one reaching past an edge gets the warning, as texturemeter-cli refuses and warns.
-py::dict texture(const py::object& image, const std::string& x, const std::string& y, const std::string& side,
-                 const std::string& window, const std::string& neighbour, const std::string& variant,
+py::dict texture(const py::object& image, const py::object& x, const py::object& y, const py::object& side,
+                 const py::object& window, const py::object& neighbour, const std::string& variant,
                  std::optional<uint64_t> seed, uint64_t position, bool fits) {
     const PhotoSource source = photoSource(image);
-    texturemeter::RunRequest request;
-    request.variant = parseVariant(variant);
-    request.texts.regionSide = side;
-    request.texts.tileSide = window;
-    request.texts.neighbourDistance = neighbour;
-    request.imageFileName = source.isArray ? "" : std::filesystem::path(source.path).filename().string();
+    texturemeter::TextureParameters parameters;
+    parameters.variant = parseVariant(variant);
+    try {
+        parameters.region.regionX = wholeParameter(x, TextureParameter::CornerX);
+        parameters.region.regionY = wholeParameter(y, TextureParameter::CornerY);
+        parameters.region.regionSide = wholeParameter(side, TextureParameter::RegionSide);
+        parameters.tileSide = numberParameter(window, TextureParameter::TileSide);
+        parameters.neighbourDistance = numberParameter(neighbour, TextureParameter::NeighbourDistance);
+    } catch (const texturemeter::ParameterError& e) {
+        throw parameterFailure(e);
+    }
     const uint64_t photoSeed = imaging::photoSeed(seed ? *seed : clockSeed(), position);
-    nlohmann::json measurements;
-    std::string error;
-    std::optional<std::string> warning;
-    int orientation = 0;
+    texturemeter::PhotoAnalysis analysis;
     {
         py::gil_scoped_release unlocked;
-        try {
-            request.regionX = imaging::parseInt16(x);
-            request.regionY = imaging::parseInt16(y);
-            // The parameters first, as the tool checks them before any photograph.
-            const int16_t regionSide = texturemeter::checkRunParameters(request);
-            thread_local TextureWorker worker;
-            imaging::Image array;
-            if (source.isArray) array = photoFromArray(source.array);
-            else texturemeter::loadRunSquare(source.path, x, y, side, worker.square, worker.fileData);
-            warning = texturemeter::squareOverhang(
-                request.regionX, request.regionY, regionSide, source.isArray ? array.width : worker.square.fullWidth,
-                source.isArray ? array.height : worker.square.fullHeight);
-            if (!source.isArray) orientation = imaging::exifOrientation(source.path);
-            imaging::FastRandom random(imaging::generatorSeed(photoSeed));
-            texturemeter::CollectedLines lines;
-            const texturemeter::RunOutcome outcome = texturemeter::runAnalysis(
-                source.isArray ? texturemeter::PhotoView(array) : texturemeter::PhotoView(worker.square), request,
-                worker.workspace, lines, random);
-            measurements = fits ? texturemeter::toJson(outcome.measurements, outcome.fits)
-                                : texturemeter::toJson(outcome.measurements);
-        } catch (const imaging::RunError& e) {
-            error = texturemeter::runErrorMessage(e, request.texts, request.variant);
-        } catch (const std::exception& e) {
-            error = e.what();
+        // What a thread keeps from analysis to analysis, as a texturemeter-cli worker does.
+        thread_local texturemeter::PhotoWorkspace workspace;
+        texturemeter::PhotoOptions options;
+        options.captureFits = fits;
+        if (source.isArray) {
+            try {
+                const imaging::Image array = photoFromArray(source.array);
+                analysis = texturemeter::analysePhoto(array, parameters, photoSeed, workspace, options);
+            } catch (const std::exception& e) {
+                analysis.failure = texturemeter::PhotoFailure{e.what(), std::nullopt, std::nullopt, {}};
+            }
+        } else {
+            analysis = texturemeter::analysePhotoFile(source.path, parameters, photoSeed, workspace, options);
         }
     }
-    if (!error.empty()) throw AnalysisFailed(error);
-    py::dict result = toPython(measurements);
+    if (const auto& failure = analysis.failure)
+        throw AnalysisFailed(failure->kind ? failure->message + texturemeter::describeLimit(failure->limit, kArgumentWords)
+                                           : failure->message);
+    py::dict result = toPython(fits ? texturemeter::toJson(*analysis.measurements, analysis.fits)
+                                    : texturemeter::toJson(*analysis.measurements));
     result["seed"] = photoSeed;
-    addNotes(result, orientation, {imaging::exifOrientationWarning(orientation), warning.value_or("")});
+    addNotes(result, analysis.exifOrientation, analysis.warnings());
     return result;
 }
 

@@ -1,5 +1,6 @@
 """skinmeters.texture against texturemeter-cli --json, array input against file input, and its errors."""
 
+import re
 import warnings
 
 import numpy
@@ -110,14 +111,43 @@ def test_errors_carry_the_cli_message(tmp_path):
     for options, parameters in [(["--side", "500"], {"side": 500}),
                                 (["--side", "0"], {"side": 0}),
                                 (["--window", "abc"], {"window": "abc"}),
-                                (["--x", "40000"], {"x": 40000})]:
-        # The tool refuses its own parameters before any image (exit 2, no report), with the same message.
+                                (["--x", "40000"], {"x": 40000}),
+                                (["--side", "481"], {"side": 481.0}),
+                                (["--window", "19"], {"window": 19})]:
+        # The tool refuses its own parameters before any image (exit 2, no report), with the same
+        # error; where it names its options, the package names its arguments.
         status, stderr, report = run_texturemeter_cli(tmp_path, [TEXTURE_PHOTOS[0]], "--seed", "1", *options)
         assert status == 2
         with pytest.raises(skinmeters.AnalysisError) as caught:
             skinmeters.texture(TEXTURE_PHOTOS[0], seed=1, **parameters)
-        assert stderr.strip() == f"texturemeter-cli: {caught.value}"
+        assert as_arguments(stderr.strip()) == f"texturemeter-cli: {caught.value}"
+        assert "--" not in str(caught.value)
         assert report is None
+
+
+def as_arguments(message):
+    """A texturemeter-cli message with each option named as texture()'s argument ("--side 500" -> "side=500")."""
+    return re.sub(r"--(\w+)", r"\1", re.sub(r"--(\w+) (-?[0-9])", r"\1=\2", message))
+
+
+def test_parameter_errors_name_the_argument():
+    with pytest.raises(skinmeters.AnalysisError) as caught:
+        skinmeters.texture(TEXTURE_PHOTOS[0], side=500)
+    assert str(caught.value) == "Subscript out of range (side=500 with window=40: side must be at most 499)"
+    with pytest.raises(skinmeters.AnalysisError) as caught:
+        skinmeters.texture(TEXTURE_PHOTOS[0], side=200, window=10.5)
+    assert str(caught.value) == ("Invalid procedure call or argument: logarithm of 0 "
+                                 "(side=200 with window=10.5: window must be at least 20, the largest box side)")
+    # Numbers are read as numbers, texts as the tool reads its options; the same limits either way.
+    for side in (32767.5, 2**70, "32768"):
+        with pytest.raises(skinmeters.AnalysisError, match="^Overflow$"):
+            skinmeters.texture(TEXTURE_PHOTOS[0], side=side)
+    with pytest.raises(skinmeters.AnalysisError, match='^Type mismatch: "nan" is not a number$'):
+        skinmeters.texture(TEXTURE_PHOTOS[0], x=float("nan"))
+    with pytest.raises(skinmeters.AnalysisError, match="^Overflow$"):
+        skinmeters.texture(TEXTURE_PHOTOS[0], window=10**400)
+    assert skinmeters.texture(TEXTURE_PHOTOS[0], side=150.5, seed=2) == skinmeters.texture(TEXTURE_PHOTOS[0], side=150,
+                                                                                          seed=2)
 
 
 def test_argument_errors():

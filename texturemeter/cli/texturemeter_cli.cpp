@@ -31,10 +31,10 @@
 #include "imaging/paths.hpp"
 #include "imaging/random.hpp"
 #include "imaging/report.hpp"
+#include "texturemeter/analyse_photo.hpp"
 #include "texturemeter/measurements_json.hpp"
 #include "texturemeter/results_file.hpp"
-#include "texturemeter/run_driver.hpp"
-#include "texturemeter/square_placement.hpp"
+#include "texturemeter/texture_parameters.hpp"
 
 namespace {
 
@@ -54,22 +54,28 @@ struct Options {
     // Refuse, instead of waiting, when another run is writing the results file.
     bool noWait = false;
     std::vector<std::string> images;
+    // The options above read once, before any work (readParameterOptions).
+    TextureParameters parameters;
     // The seed the run uses: --seed, or one read from the clock (reported so that the run can be
     // repeated). Image i reports the photo seed photoSeed(baseSeed, i) and is analysed with the
     // generator seeded by generatorSeed of it: that seed alone, with the image alone, repeats it.
     uint64_t baseSeed = 0;
 };
 
-// The outcome of one image: its two lines and measurements, or the error that stopped it.
+// How the tool names the parameters in the hint after a parameter's error.
+const ParameterWords kOptionWords{"--side", "--window", " ", "--x", "--y"};
+
+// An error's message as the tool prints it: the error's own text and the limit behind it, in the
+// words of the tool's options ("Subscript out of range (--side must be at most 499)").
+std::string errorMessage(const std::string& message, const ParameterLimit& limit) {
+    return message + describeLimit(limit, kOptionWords);
+}
+
+// The outcome of one image: its analysis, or the error that stopped it before.
 struct ImageResult {
     bool done = false;
     bool failed = false;
-    bool opened = false;  // the photograph could be read (its rows, if any, follow)
-    std::optional<std::string> warning;  // the square reaches past the photograph's edge
-    int exifOrientation = 0;             // as the JPEG's Exif block records it (0: none)
-    std::vector<std::string> lines;
-    std::optional<TextureMeasurements> measurements;
-    TextureFits fits;  // behind the measurements' dimensions
+    PhotoAnalysis analysis;
     std::string error;
 };
 
@@ -81,59 +87,18 @@ Variant parseVariant(const std::string& v) {
 
 std::string fileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
-// What a worker keeps from image to image: grids and pictures, the decoded part of the photo and
-// the file's bytes.
-struct Worker {
-    RunWorkspace workspace;
-    imaging::PictureRegion photo;
-    std::vector<unsigned char> fileData;
-};
-
 // The whole run of one image with its own generator and (in-memory) results lines, on the
 // worker's reused grids and pictures.
-ImageResult analyseOne(const Options& o, std::size_t index, Worker& worker, imaging::WrittenFiles& written) {
+ImageResult analyseOne(const Options& o, std::size_t index, PhotoWorkspace& worker, imaging::WrittenFiles& written) {
+    PhotoOptions options;
+    options.keepDerivedIn = o.keepDerived;
+    options.written = &written;
     ImageResult result;
-    CollectedLines lines;
-    // The first collected line is the header, which the tool writes once for all images.
-    const auto keepWritten = [&] {
-        if (lines.lines.size() > 1) result.lines.assign(lines.lines.begin() + 1, lines.lines.end());
-    };
-    try {
-        loadRunSquare(o.images[index], o.x, o.y, o.texts.regionSide, worker.photo, worker.fileData);
-        result.opened = true;
-        result.warning = squareOverhang(imaging::parseInt16(o.x), imaging::parseInt16(o.y),
-                                        imaging::parseInt16(o.texts.regionSide), worker.photo.fullWidth,
-                                        worker.photo.fullHeight);
-        RunRequest request;
-        request.variant = parseVariant(o.variant);
-        request.regionX = imaging::parseInt16(o.x);
-        request.regionY = imaging::parseInt16(o.y);
-        request.imageFileName = fileNameOf(o.images[index]);
-        request.photographPath = o.images[index];
-        request.texts = o.texts;
-        if (!o.keepDerived.empty()) {
-            request.derived.freeze = FreezeStrategy::ThroughFiles;
-            request.derived.names = derivedNames(o.keepDerived, request.imageFileName);
-            request.derived.deleteAtEnd = false;
-            request.derived.written = &written;
-        }
-        result.exifOrientation = imaging::exifOrientation(o.images[index]);
-        imaging::FastRandom random(imaging::generatorSeed(imaging::photoSeed(o.baseSeed, index)));
-        try {
-            RunOutcome outcome = runAnalysis(PhotoView(worker.photo), request, worker.workspace, lines, random);
-            result.measurements = outcome.measurements;
-            result.fits = std::move(outcome.fits);
-        } catch (...) {
-            keepWritten();  // a row written before the error stays, as in the window's file
-            throw;
-        }
-        keepWritten();
-    } catch (const imaging::RunError& e) {
+    result.analysis =
+        analysePhotoFile(o.images[index], o.parameters, imaging::photoSeed(o.baseSeed, index), worker, options);
+    if (const auto& failure = result.analysis.failure) {
         result.failed = true;
-        result.error = runErrorMessage(e, o.texts, parseVariant(o.variant));
-    } catch (const std::exception& e) {
-        result.failed = true;
-        result.error = e.what();
+        result.error = failure->kind ? errorMessage(failure->message, failure->limit) : failure->message;
     }
     return result;
 }
@@ -166,45 +131,38 @@ private:
 };
 
 // Everything that would make the batch fail as a whole is refused before the results file is
-// opened: outputs over inputs or over each other, the run's own parameters, unwritable outputs.
-bool refusedBeforeAnyWork(const Options& o) {
+// opened: outputs over inputs or over each other, the run's own parameters (read into
+// o.parameters here, once), unwritable outputs.
+bool refusedBeforeAnyWork(Options& o) {
     std::vector<NamedOutput> outputs = {{"--output", imaging::hostPath(o.texts.resultsName)}};
     if (!o.json.empty()) outputs.push_back({"--json", o.json, "JSON file"});
     try {
         refuseOutputsOverInputs(o.images, outputs, o.keepDerived);
-        RunRequest request;
-        request.regionX = imaging::parseInt16(o.x);
-        request.regionY = imaging::parseInt16(o.y);
-        request.texts = o.texts;
-        checkRunParameters(request);
+        const int16_t x = readWhole(o.x, TextureParameter::CornerX);
+        const int16_t y = readWhole(o.y, TextureParameter::CornerY);
+        o.parameters = readParameters(o.texts, x, y, parseVariant(o.variant));
         checkOutputsWritable(outputs, o.keepDerived);
+    } catch (const ParameterError& e) {
+        std::fprintf(stderr, "texturemeter-cli: %s\n", errorMessage(e.what(), e.limit()).c_str());
+        return true;
     } catch (const imaging::RunError& e) {
-        std::fprintf(stderr, "texturemeter-cli: %s\n", runErrorMessage(e, o.texts, parseVariant(o.variant)).c_str());
+        std::fprintf(stderr, "texturemeter-cli: %s\n", e.what());
         return true;
     }
     return false;
 }
 
-// A parameter as the run reads it: a number where the text is one, else the text itself.
-Json parameterValue(const std::string& text, bool whole) {
-    try {
-        if (whole) return imaging::parseInt16(text);
-        return imaging::parseNumber(text);
-    } catch (const imaging::RunError&) {
-        return text;
-    }
-}
-
 // The --json document's head: program, version, every parameter and the seed in use.
 Json reportHead(const Options& o) {
+    const TextureParameters& p = o.parameters;
     Json parameters = {
-        {"x", parameterValue(o.x, true)},
-        {"y", parameterValue(o.y, true)},
-        {"side", parameterValue(o.texts.regionSide, true)},
-        {"window", parameterValue(o.texts.tileSide, false)},
-        {"neighbour", parameterValue(o.texts.neighbourDistance, false)},
+        {"x", p.region.regionX},
+        {"y", p.region.regionY},
+        {"side", p.region.regionSide},
+        {"window", p.tileSide},
+        {"neighbour", p.neighbourDistance},
         {"variant", std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(o.variant[0]))))},
-        {"output", o.texts.resultsName},
+        {"output", o.parameters.resultsName},
         {"keepDerived", o.keepDerived.empty() ? Json() : Json(o.keepDerived)},
     };
     return {{"program", "texturemeter-cli"},
@@ -219,11 +177,11 @@ Json reportHead(const Options& o) {
 Json reportImage(const Options& o, std::size_t index, const ImageResult& r) {
     Json entry = imaging::imageEntry(fileNameOf(o.images[index]), o.images[index]);
     entry["seed"] = imaging::photoSeed(o.baseSeed, index);
-    entry["exifOrientation"] = r.exifOrientation;
+    entry["exifOrientation"] = r.analysis.exifOrientation;
     if (r.failed)
         entry["error"] = r.error;
-    else if (r.measurements)
-        entry["measurements"] = toJson(*r.measurements, r.fits);
+    else if (r.analysis.measurements)
+        entry["measurements"] = toJson(*r.analysis.measurements, r.analysis.fits);
     return entry;
 }
 
@@ -235,13 +193,13 @@ std::vector<std::string> unreadableInputs(const Options& o) {
         try {
             imaging::checkPictureReadable(o.images[i]);
         } catch (const imaging::RunError& e) {
-            errors[i] = runErrorMessage(e, o.texts, parseVariant(o.variant));
+            errors[i] = errorMessage(e.what(), limitBehind(e, o.parameters));
         }
     }
     return errors;
 }
 
-int run(const Options& o) {
+int run(Options& o) {
     if (refusedBeforeAnyWork(o)) return 2;
     const std::vector<std::string> unreadable = unreadableInputs(o);
     if (!o.seed)
@@ -256,7 +214,7 @@ int run(const Options& o) {
     whenLocked.onWait = [](const std::string& note) { std::fprintf(stderr, "texturemeter-cli: %s\n", note.c_str()); };
     ResultsFile results(whenLocked);
     try {
-        results.reserve(o.texts.resultsName);
+        results.reserve(o.parameters.resultsName);
     } catch (const imaging::RunError& e) {
         std::fprintf(stderr, "texturemeter-cli: %s\n", e.what());
         return 2;
@@ -279,7 +237,7 @@ int run(const Options& o) {
     for (unsigned j = 0; j < jobs; ++j) {
         workers.emplace_back([&] {
             // After Ctrl-C no new image is started; the ones under way finish.
-            Worker worker;
+            PhotoWorkspace worker;
             for (std::size_t i = next++; i < count && !interrupted(); i = next++) {
                 ImageResult r;
                 if (unreadable[i].empty()) {
@@ -316,28 +274,24 @@ int run(const Options& o) {
             }
             r = std::move(outcomes[i]);
         }
-        if (const std::string turned = imaging::exifOrientationWarning(r.exifOrientation); !turned.empty()) {
+        for (const std::string& warning : r.analysis.warnings()) {
             progress.pause();
-            std::fprintf(stderr, "texturemeter-cli: %s: warning: %s\n", o.images[i].c_str(), turned.c_str());
-        }
-        if (r.warning) {
-            progress.pause();
-            std::fprintf(stderr, "texturemeter-cli: %s: warning: %s\n", o.images[i].c_str(), r.warning->c_str());
+            std::fprintf(stderr, "texturemeter-cli: %s: warning: %s\n", o.images[i].c_str(), warning.c_str());
         }
         if (r.failed) {
             anyFailed = true;
             progress.pause();
             std::fprintf(stderr, "texturemeter-cli: %s: %s\n", o.images[i].c_str(), r.error.c_str());
         }
-        if (!writeFailed && r.opened) {
+        if (!writeFailed && r.analysis.opened) {
             try {
                 if (!resultsOpen) {
-                    results.open(o.texts.resultsName);
+                    results.open(o.parameters.resultsName);
                     resultsOpen = true;
                     results.writeLine(std::string(kResultsHeader));
                 }
                 // An image's row and sampling line go in as one entry, whole or not at all.
-                if (!r.lines.empty()) results.writeEntry(r.lines);
+                if (!r.analysis.lines.empty()) results.writeEntry(r.analysis.lines);
             } catch (const imaging::RunError& e) {
                 writeFailed = true;
                 progress.pause();
@@ -367,7 +321,7 @@ int run(const Options& o) {
         std::fprintf(stderr,
                      "texturemeter-cli: interrupted: %zu of %zu images were not analysed; the rows of the %zu "
                      "analysed are in %s\n",
-                     notAnalysed, count, count - notAnalysed, o.texts.resultsName.c_str());
+                     notAnalysed, count, count - notAnalysed, o.parameters.resultsName.c_str());
         return 130;
     }
     if (writeFailed) return 2;

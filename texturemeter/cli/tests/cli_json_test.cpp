@@ -122,7 +122,7 @@ TEST_F(TexturemeterJson, ReportHoldsVersionParametersSeedIdentityAndEveryNumberO
 
     // Full precision: the numbers are bit for bit those of the same analysis in this process.
     const imaging::Image photo = imaging::loadImageFile(kSkin);
-    AnalysisParameters parameters;
+    TextureParameters parameters;
     parameters.region = {20, 30, 200};
     imaging::FastRandom random(imaging::deriveSeed(5, 0));
     TextureFits expectedFits;

@@ -82,7 +82,7 @@ void BM_greySurfaceStage(benchmark::State& state) {
     BoxSizes sizes{};
     std::array<float, 201> areas{};
     for (auto _ : state)
-        benchmark::DoNotOptimize(greySurfaceStage(p.picture2, p.picture3, 200, "40", p.grids, sizes, areas,
+        benchmark::DoNotOptimize(greySurfaceStage(p.picture2, p.picture3, 200, 40, p.grids, sizes, areas,
                                                   [](const std::string&) {}));
 }
 BENCHMARK(BM_greySurfaceStage);
@@ -94,7 +94,7 @@ void BM_greySurfaceStageSse2Path(benchmark::State& state) {
     std::array<float, 201> areas{};
     imaging::chooseVectorPath(imaging::VectorPath::sse2);
     for (auto _ : state)
-        benchmark::DoNotOptimize(greySurfaceStage(p.picture2, p.picture3, 200, "40", p.grids, sizes, areas,
+        benchmark::DoNotOptimize(greySurfaceStage(p.picture2, p.picture3, 200, 40, p.grids, sizes, areas,
                                                   [](const std::string&) {}));
     imaging::chooseVectorPath(imaging::widestVectorPath());
 }
@@ -107,7 +107,7 @@ void BM_greySurfaceStageWithFits(benchmark::State& state) {
     std::array<float, 201> areas{};
     GreySurfaceFits fits;
     for (auto _ : state)
-        benchmark::DoNotOptimize(greySurfaceStage(p.picture2, p.picture3, 200, "40", p.grids, sizes, areas,
+        benchmark::DoNotOptimize(greySurfaceStage(p.picture2, p.picture3, 200, 40, p.grids, sizes, areas,
                                                   [](const std::string&) {}, nullptr, &fits));
 }
 BENCHMARK(BM_greySurfaceStageWithFits);
@@ -119,12 +119,12 @@ struct PreparedAt {
     WorkGrids grids;
     PictureSurface picture2, picture3;
     GreyImageSums sums;
-    std::string window;
+    double window;
     int16_t side;
     explicit PreparedAt(const benchmark::State& state)
         : picture2(int(state.range(0)) + 1, int(state.range(0)) + 1),
           picture3(int(state.range(0)) + 1, int(state.range(0)) + 1),
-          window(state.range(0) <= 200 ? "40" : "25"),
+          window(state.range(0) <= 200 ? 40 : 25),
           side(static_cast<int16_t>(state.range(0))) {
         const RegionSquare square{10, 10, side};
         sums = prepareGreyImage(PhotoView(photo()), square, static_cast<Variant>(state.range(1)), grids.gridA,
@@ -209,7 +209,7 @@ BENCHMARK(BM_randomTextureSampling);
 
 // The whole analysis of one square: result row and sampling line, pictures frozen in memory.
 void BM_wholeAnalysis(benchmark::State& state) {
-    AnalysisParameters parameters;
+    TextureParameters parameters;
     parameters.variant = static_cast<Variant>(state.range(0));
     parameters.region = kSquare;
     imaging::FastRandom random(1);
@@ -219,7 +219,7 @@ BENCHMARK(BM_wholeAnalysis)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecon
 
 // The whole analysis keeping the fits behind its dimensions as well.
 void BM_wholeAnalysisWithFits(benchmark::State& state) {
-    AnalysisParameters parameters;
+    TextureParameters parameters;
     parameters.variant = static_cast<Variant>(state.range(0));
     parameters.region = kSquare;
     imaging::FastRandom random(1);
@@ -230,7 +230,7 @@ BENCHMARK(BM_wholeAnalysisWithFits)->Arg(0)->Unit(benchmark::kMillisecond);
 
 // The same on one reused workspace, as each worker of a batch runs it.
 void BM_wholeAnalysisReused(benchmark::State& state) {
-    AnalysisParameters parameters;
+    TextureParameters parameters;
     parameters.variant = static_cast<Variant>(state.range(0));
     parameters.region = kSquare;
     imaging::FastRandom random(1);

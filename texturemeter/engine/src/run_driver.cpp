@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <limits>
 #include <utility>
 #include <vector>
 
@@ -44,6 +43,18 @@ std::vector<std::pair<const std::string*, const char*>> writtenDerivedImages(con
             {&n.outline, "Text18 (outline figure)"}};
 }
 
+// A run that writes its derived images needs a name for each of the five it writes; without
+// one (no photograph selected, or a derived-name box emptied) it could only fail at that save
+// after replacing the results file, so it is refused before anything is written.
+void refuseUnnamedDerivedImages(const RunRequest& request) {
+    if (request.derived.freeze != FreezeStrategy::ThroughFiles) return;
+    for (const auto& [name, what] : writtenDerivedImages(request.derived.names)) {
+        if (name->empty())
+            throw imaging::RunError::refused(std::string("No derived image name in ") + what +
+                                             ": select the photograph in the file list first");
+    }
+}
+
 // One run: the run state of the window's handler and its steps.
 class TextureRun {
 public:
@@ -53,9 +64,8 @@ public:
           observer_(observer) {}
 
     RunOutcome execute() {
-        refuseUnnamedDerivedImages();
         refuseOutputsOverInputs(request_);
-        checkRunParameters(request_);
+        checkParameters(request_.parameters);
         startRun();
         analyseImage();
         sampleImage();
@@ -64,22 +74,10 @@ public:
     }
 
 private:
-    // A run that writes its derived images needs a name for each of the five it writes; without
-    // one (no photograph selected, or a derived-name box emptied) it could only fail at that save
-    // after replacing the results file, so it is refused before anything is written.
-    void refuseUnnamedDerivedImages() const {
-        if (request_.derived.freeze != FreezeStrategy::ThroughFiles) return;
-        for (const auto& [name, box] : writtenDerivedImages(request_.derived.names)) {
-            if (name->empty())
-                throw imaging::RunError::refused(std::string("No derived image name in ") + box +
-                                                 ": select the photograph in the file list first");
-        }
-    }
-
     // Steps 1 to 7: parameters, fresh pictures, "Start", the results file and its header.
     void startRun() {
-        outcome_.regionSide = imaging::parseInt16(request_.texts.regionSide);
-        region_ = {request_.regionX, request_.regionY, outcome_.regionSide};
+        region_ = request_.parameters.region;
+        outcome_.regionSide = region_.regionSide;
         grids_.startRun(outcome_.regionSide);
         // Each run draws on pictures of the square's size, white, with no earlier picture left.
         // A side beyond the work grids fails at the first grid load before anything is drawn, so
@@ -91,7 +89,7 @@ private:
             p->reset(size, size);
         }
         printStatus(status::kStart, true);
-        results_.open(request_.texts.resultsName);
+        results_.open(request_.parameters.resultsName);
         results_.writeLine(std::string(kResultsHeader));
     }
 
@@ -109,7 +107,7 @@ private:
     void monochromeAndHessianImages() {
         prepareSurfaces();
         const GreyImageSums sums =
-            prepareGreyImage(photo_, region_, request_.variant, grids_.gridA, grids_.gridB, s_.monochromeImage);
+            prepareGreyImage(photo_, region_, request_.parameters.variant, grids_.gridA, grids_.gridB, s_.monochromeImage);
         showExtents(sums.extentX, sums.extentY);
         hessianImage(grids_.gridB, sums.extentX, sums.extentY, kHessianDistance, s_.hessianImage);
         freeze(s_.hessianImage, request_.derived.names.hessian);
@@ -120,7 +118,7 @@ private:
     void greySurfaceColumns() {
         GridLoad load;
         const GreySurfaceResults grey = greySurfaceStage(
-            s_.monochromeImage, s_.hessianImage, region_.regionSide, request_.texts.tileSide, grids_, outcome_.boxSizes,
+            s_.monochromeImage, s_.hessianImage, region_.regionSide, request_.parameters.tileSide, grids_, outcome_.boxSizes,
             areaTable_, [this](const std::string& w) { printStatus(w, true); }, &load,
             request_.captureFits ? &outcome_.fits.surface : nullptr);
         showExtents(load.extentX, load.extentY);
@@ -132,7 +130,7 @@ private:
 
     // Steps 17 to 27: the line and dot figures of the Hessian heights, columns 9 and 10.
     void lineAndDotColumns() {
-        const Variant variant = request_.variant;
+        const Variant variant = request_.parameters.variant;
         s_.figure.cls();
         s_.statusView.cls();
         const GridLoad load = loadGreyGrid(s_.hessianImage, region_.regionSide, grids_.gridA, grids_.gridB);
@@ -155,8 +153,7 @@ private:
     // Steps 28 and 29: the bright-region outline from fresh grids and its dimension, column 12.
     void outlineColumn() {
         grids_.clearWritten();
-        const double neighbourDistance = imaging::parseNumber(request_.texts.neighbourDistance);
-        outlineStage(s_.monochromeImage, neighbourDistance, grids_.gridA, s_.figure, random_);
+        outlineStage(s_.monochromeImage, request_.parameters.neighbourDistance, grids_.gridA, s_.figure, random_);
         outcome_.measurements.outlineDimension =
             lineDimension(s_.figure, request_.captureFits ? &outcome_.fits.outline : nullptr);
         saveDerived(s_.figure, request_.derived.names.outline);
@@ -175,7 +172,7 @@ private:
     void sampleImage() {
         prepareSurfaces();
         const GreyImageSums sums =
-            prepareGreyImage(photo_, region_, request_.variant, grids_.gridA, grids_.gridB, s_.monochromeImage);
+            prepareGreyImage(photo_, region_, request_.parameters.variant, grids_.gridA, grids_.gridB, s_.monochromeImage);
         showExtents(sums.extentX, sums.extentY);
         TextureSampling& sampling = outcome_.measurements.sampling;
         sampling = randomTextureSampling(grids_.gridA, sums.heightSum, sums.heightCount, region_.regionSide, random_);
@@ -264,32 +261,23 @@ private:
 
 }  // namespace
 
-int16_t checkRunParameters(const RunRequest& request) {
-    const int16_t regionSide = imaging::parseInt16(request.texts.regionSide);
-    checkRegionSquare({request.regionX, request.regionY, regionSide});
-    const double windowSize = imaging::parseNumber(request.texts.tileSide);
-    checkGreyGridSide(regionSide);
-    checkTileLayout(regionSide, windowSize);
-    imaging::parseNumber(request.texts.neighbourDistance);
-    return regionSide;
-}
-
 void refuseOutputsOverInputs(const RunRequest& request) {
-    const std::string& results = request.texts.resultsName;
+    refuseUnnamedDerivedImages(request);
+    const std::string& results = request.parameters.resultsName;
     const std::string& photo = request.photographPath;
     if (!photo.empty() && !results.empty() && imaging::sameFile(results, photo))
         throw imaging::RunError::refused("The results file " + results + " (Output File, Text5) is the photograph " +
                                          photo + " itself: the run would overwrite it; choose another results file");
     if (request.derived.freeze != FreezeStrategy::ThroughFiles) return;
-    for (const auto& [name, box] : writtenDerivedImages(request.derived.names)) {
+    for (const auto& [name, what] : writtenDerivedImages(request.derived.names)) {
         if (name->empty()) continue;
         if (!photo.empty() && imaging::sameFile(*name, photo))
-            throw imaging::RunError::refused("The derived image name in " + std::string(box) + ", " + *name +
+            throw imaging::RunError::refused("The derived image name in " + std::string(what) + ", " + *name +
                                              ", is the photograph itself: the run would overwrite it and then "
                                              "delete it; rename the photograph or change the name");
         if (request.derived.deleteAtEnd && !results.empty() && imaging::sameDestination(*name, results))
             throw imaging::RunError::refused("The results file " + results + " (Output File, Text5) is also the "
-                                             "derived image name in " + std::string(box) +
+                                             "derived image name in " + std::string(what) +
                                              ": the run would delete it at its end; choose another results file");
     }
 }
@@ -307,21 +295,16 @@ RunOutcome runAnalysis(PhotoView photo, const RunRequest& request, RunWorkspace&
     return run.execute();
 }
 
-TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& parameters,
+TextureMeasurements analyseSquare(PhotoView photo, const TextureParameters& parameters,
                                   imaging::UniformRandom& random, TextureFits* fits) {
     RunWorkspace workspace;
     return analyseSquare(photo, parameters, random, workspace, fits);
 }
 
-TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& parameters,
+TextureMeasurements analyseSquare(PhotoView photo, const TextureParameters& parameters,
                                   imaging::UniformRandom& random, RunWorkspace& workspace, TextureFits* fits) {
     RunRequest request;
-    request.variant = parameters.variant;
-    request.regionX = parameters.region.regionX;
-    request.regionY = parameters.region.regionY;
-    request.texts.regionSide = imaging::numberText(parameters.region.regionSide);
-    request.texts.tileSide = imaging::exactText(parameters.windowSize);
-    request.texts.neighbourDistance = imaging::exactText(parameters.neighbourDistance);
+    request.parameters = parameters;
     request.captureFits = fits != nullptr;
     CollectedLines lines;
     RunOutcome outcome = runAnalysis(photo, request, workspace, lines, random);
@@ -329,19 +312,10 @@ TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& par
     return outcome.measurements;
 }
 
-void loadRunSquare(const std::string& path, const std::string& xText, const std::string& yText,
-                   const std::string& sideText, imaging::PictureRegion& square, std::vector<unsigned char>& fileData) {
-    int left = 0, top = 0, extent = std::numeric_limits<int>::max();
-    try {
-        const int16_t x = imaging::parseInt16(xText), y = imaging::parseInt16(yText);
-        const int16_t side = imaging::parseInt16(sideText);
-        left = x;
-        top = y;
-        extent = std::max<int>(side, 0) + 1;
-    } catch (const imaging::RunError&) {
-        left = top = 0;
-    }
-    imaging::loadPictureRegion(path, left, top, extent, extent, square, fileData);
+void loadRunSquare(const std::string& path, RegionSquare region, imaging::PictureRegion& square,
+                   std::vector<unsigned char>& fileData) {
+    const int extent = std::max<int>(region.regionSide, 0) + 1;
+    imaging::loadPictureRegion(path, region.regionX, region.regionY, extent, extent, square, fileData);
 }
 
 }  // namespace texturemeter

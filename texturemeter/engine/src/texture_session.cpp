@@ -3,6 +3,9 @@
 
 #include "texturemeter/texture_session.hpp"
 
+#include <exception>
+#include <optional>
+
 #include "imaging/colour.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/exif_orientation.hpp"
@@ -87,7 +90,7 @@ std::string TextureSession::checkCorner(double x, double y, const std::string& s
     try {
         cornerX = imaging::toInt16(static_cast<long long>(imaging::roundHalfEven(x)));
         cornerY = imaging::toInt16(static_cast<long long>(imaging::roundHalfEven(y)));
-        side = imaging::parseInt16(sideText);
+        side = readWhole(sideText, TextureParameter::RegionSide);
     } catch (const imaging::RunError&) {
         // The click raises these errors itself, at their own step.
         return {};
@@ -116,7 +119,7 @@ void TextureSession::pressPhoto(double x, double y, const std::string& sideText)
     photo.cls();
     regionX = imaging::toInt16(static_cast<long long>(imaging::roundHalfEven(x)));
     regionY = imaging::toInt16(static_cast<long long>(imaging::roundHalfEven(y)));
-    regionSide = imaging::parseInt16(sideText);
+    regionSide = readWhole(sideText, TextureParameter::RegionSide);
     regionXText = imaging::numberText(static_cast<int>(regionX));
     regionYText = imaging::numberText(static_cast<int>(regionY));
     squareWarning = warning;
@@ -165,28 +168,30 @@ RunOutcome TextureSession::run(Variant variant, const RunTexts& texts, RunObserv
     refuseWithoutPhoto();
     // Outputs and the square are checked before anything changes or is written.
     imaging::guardOutput("results file (Output File, Text5)", texts.resultsName, "results file", {imagePath});
-    std::string warning;
+    // "Sampling width" is read first: the square's warning depends on it, and regionSide is taken
+    // from it by every run, also when the run stops early. A side that is not a 16-bit number
+    // fails after the warning is cleared.
+    std::optional<int16_t> side;
+    std::exception_ptr sideError;
     try {
-        const int16_t side = imaging::parseInt16(texts.regionSide);
-        if (side >= 1) warning = squareOverhang(regionX, regionY, side, photo.width(), photo.height()).value_or(std::string());
-    } catch (const imaging::RunError& e) {
-        // A side that is not a 16-bit number fails in the run at its own step.
-        if (e.kind() == imaging::ErrorKind::Refused) throw;
+        side = readWhole(texts.regionSide, TextureParameter::RegionSide);
+    } catch (const ParameterError&) {
+        sideError = std::current_exception();
     }
+    std::string warning;
+    if (side && *side >= 1)
+        warning = squareOverhang(regionX, regionY, *side, photo.width(), photo.height()).value_or(std::string());
     squareWarning = warning;
     runHiddenPicture.setVisible(false);
+    if (sideError) std::rethrow_exception(sideError);
+    regionSide = *side;
     RunRequest request;
-    request.variant = variant;
-    request.regionX = regionX;
-    request.regionY = regionY;
+    request.parameters.resultsName = texts.resultsName;
     request.imageFileName = imageFileName;
     request.photographPath = imagePath;
-    request.texts = texts;
     request.derived.freeze = freeze;
     request.derived.names = derivedImageNames;
     request.derived.deleteAtEnd = freeze == FreezeStrategy::ThroughFiles;
-    // regionSide is taken from "Sampling width" by every run, also when the run stops early.
-    regionSide = imaging::parseInt16(texts.regionSide);
     // The run's seed: a loaded square's (once), the session's, or the clock's; without any, in a
     // session over the caller's generator, that generator.
     lastRunSquare_.reset();
@@ -195,6 +200,9 @@ RunOutcome TextureSession::run(Variant variant, const RunTexts& texts, RunObserv
     if (!runSeed && ownRandom_) runSeed = imaging::clockSeed();
     std::optional<imaging::FastRandom> seeded;
     if (runSeed) seeded.emplace(imaging::generatorSeed(*runSeed));
+    // The outputs are refused before the other parameters are read, as the run meets them.
+    refuseOutputsOverInputs(request);
+    request.parameters = readParameters(texts, regionX, regionY, variant);
     SessionObserver sessionObserver(*this, observer);
     ResultsFile results;
     const RunOutcome outcome = runAnalysis(PhotoView(photo), request,
@@ -207,8 +215,8 @@ RunOutcome TextureSession::run(Variant variant, const RunTexts& texts, RunObserv
     square.x = regionX;
     square.y = regionY;
     square.side = outcome.regionSide;
-    square.window = imaging::parseNumber(texts.tileSide);
-    square.neighbour = imaging::parseNumber(texts.neighbourDistance);
+    square.window = request.parameters.tileSide;
+    square.neighbour = request.parameters.neighbourDistance;
     square.variant = variant;
     square.seed = runSeed;
     lastRunSquare_ = square;

@@ -96,11 +96,10 @@ void checkTileLayout(int16_t regionSide, double windowSize) {
 }
 
 GreySurfaceResults greySurfaceStage(const PictureSurface& monochromeImage, const PictureSurface& hessianImage,
-                                    int16_t regionSide, const std::string& windowText, WorkGrids& grids,
+                                    int16_t regionSide, double windowSize, WorkGrids& grids,
                                     BoxSizes& boxSizes, std::array<float, 201>& areaTable,
                                     const StatusPrinter& status, GridLoad* lastLoad, GreySurfaceFits* fits) {
     std::array<float, 501> tileDimensions{};
-    const double windowSize = imaging::parseNumber(windowText);
     GreySurfaceResults r;
 
     status(status::kMonochromeVariation);

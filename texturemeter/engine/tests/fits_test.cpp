@@ -70,7 +70,7 @@ TEST(TextureFits, FivePhotographsFitTheirOwnPointsAndReportTheColumns) {
         SCOPED_TRACE(name);
         imaging::FastRandom random(11);
         TextureFits fits;
-        const TextureMeasurements m = analyseSquare(photo, AnalysisParameters{}, random, &fits);
+        const TextureMeasurements m = analyseSquare(photo, TextureParameters{}, random, &fits);
 
         expectOrdinaryLeastSquares(fits.outline, 5, "outline");
         EXPECT_EQ(fits.outline.dimension, m.outlineDimension);  // "line fr dim"
@@ -106,8 +106,8 @@ TEST(TextureFits, KeepingTheFitsChangesNoResult) {
     const imaging::Image photo = imaging::loadImageFile(morph::testdata::samplePath("skin_sample.jpg"));
     imaging::FastRandom r1(5), r2(5);
     TextureFits fits;
-    const TextureMeasurements a = analyseSquare(photo, AnalysisParameters{}, r1, &fits);
-    const TextureMeasurements b = analyseSquare(photo, AnalysisParameters{}, r2);
+    const TextureMeasurements a = analyseSquare(photo, TextureParameters{}, r1, &fits);
+    const TextureMeasurements b = analyseSquare(photo, TextureParameters{}, r2);
     EXPECT_EQ(resultRowText("x", a), resultRowText("x", b));
     EXPECT_EQ(samplingLineText(a.sampling), samplingLineText(b.sampling));
     EXPECT_EQ(a.monochrome.meanDimension, b.monochrome.meanDimension);

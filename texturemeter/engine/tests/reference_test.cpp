@@ -79,10 +79,10 @@ imaging::Image* ReferenceRuns::photo_ = nullptr;
 TEST_P(ReferenceRuns, MatchesIndependentResults) {
     const json& entry = referenceRun();
     ASSERT_EQ(entry.at("image").get<std::string>(), "skin_texture.jpg");
-    AnalysisParameters p;
+    TextureParameters p;
     p.variant = variantOf(entry.at("variant").get<std::string>());
     p.region = {entry.at("x").get<int16_t>(), entry.at("y").get<int16_t>(), entry.at("side").get<int16_t>()};
-    p.windowSize = entry.at("window").get<double>();
+    p.tileSide = entry.at("window").get<double>();
     p.neighbourDistance = entry.at("neighbour").get<double>();
     SCOPED_TRACE("variant " + entry.at("variant").get<std::string>() + " corner " + std::to_string(p.region.regionX) + "," +
                  std::to_string(p.region.regionY) + " side " + std::to_string(p.region.regionSide));

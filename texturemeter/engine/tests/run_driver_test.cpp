@@ -455,12 +455,11 @@ TEST_F(SessionRun, ParameterErrorsComeBeforeTheResultsFileIsOpened) {
         for (const char* derived : {"1234h.bmp", "1234a.bmp", "1234b.bmp", "1234c.bmp", "1234e.bmp"})
             EXPECT_FALSE(fs::exists(dir_ / derived)) << derived;
     }
-    // The same parameters in the engine's own check, as the command line uses it.
-    RunRequest request;
-    request.texts.tileSide = "abc";
-    EXPECT_THROW(checkRunParameters(request), imaging::RunError);
-    request.texts = {};
-    EXPECT_EQ(checkRunParameters(request), 200);
+    // The same parameters read by the engine's own reading, as the command line uses it.
+    RunTexts texts;
+    texts.tileSide = "abc";
+    EXPECT_THROW(readParameters(texts, 0, 0, Variant::A), ParameterError);
+    EXPECT_EQ(readParameters(RunTexts{}, 0, 0, Variant::A).region.regionSide, 200);
 }
 
 // A photograph whose own name is one of its derived names ("aa.bmp" -> "a" + "a.bmp", "hhh.bmp"
@@ -674,8 +673,8 @@ TEST(RunDriver, SideBeyondTheGridsFailsBeforeAnythingIsDrawnOrWritten) {
     RunRequest request;
     request.imageFileName = "P1234.jpg";
     CollectedLines lines;
-    for (const char* side : {"2000", "501", "500"}) {
-        request.texts.regionSide = side;
+    for (const int16_t side : {2000, 501, 500}) {
+        request.parameters.region.regionSide = side;
         try {
             runAnalysis(PhotoView(photo), request, RunSurfaces{p2, p3, p7, p8}, lines, random);
             FAIL() << "side " << side << " ran";
@@ -702,15 +701,14 @@ TEST_F(SessionRun, UnreadablePhotoIsAnErrorAfterTheReset) {
 // The measurements analyseSquare returns are those the results file of the same run holds.
 TEST(AnalyseSquare, MeasurementsAreTheNumbersOfTheResultsFile) {
     const imaging::Image photo = imaging::loadImageFile(kSkinPhoto);
-    AnalysisParameters p;
+    TextureParameters p;
     p.region = {20, 30, 200};
     imaging::FastRandom random(3);
     const TextureMeasurements m = analyseSquare(PhotoView(photo), p, random);
 
     imaging::FastRandom sameSeed(3);
     RunRequest request;
-    request.regionX = 20;
-    request.regionY = 30;
+    request.parameters.region = {20, 30, 200};
     request.imageFileName = "skin_texture.jpg";
     PictureSurface a, b, c, d;
     CollectedLines lines;

@@ -21,8 +21,8 @@ const std::string kPhoto = morph::testdata::path("reference/skin_texture.jpg");
 struct RunCase {
     Variant variant;
     int16_t x, y;
-    const char* side;
-    const char* window;
+    int16_t side;
+    double window;
 };
 
 // What a run leaves: its lines, the exact measurements, the table and the three pictures.
@@ -35,11 +35,9 @@ struct RunTrace {
 
 RunRequest requestFor(const RunCase& c) {
     RunRequest r;
-    r.variant = c.variant;
-    r.regionX = c.x;
-    r.regionY = c.y;
-    r.texts.regionSide = c.side;
-    r.texts.tileSide = c.window;
+    r.parameters.variant = c.variant;
+    r.parameters.region = {c.x, c.y, c.side};
+    r.parameters.tileSide = c.window;
     r.imageFileName = "P1.jpg";
     return r;
 }
@@ -104,9 +102,9 @@ void expectSame(const RunTrace& fresh, const RunTrace& reused, std::size_t step)
 // their own side (tiles of side 40 over a side of 210 reach cell 240, rings reach past the
 // square), where a fresh grid holds zeros. Squares past the photo's edge read white.
 const RunCase kSequence[] = {
-    {Variant::A, 0, 0, "460", "40"},   {Variant::A, 20, 30, "210", "40"}, {Variant::C, 50, 10, "300", "25"},
-    {Variant::B, 5, 5, "121", "40"},   {Variant::C, 250, 150, "210", "40"}, {Variant::A, 390, 290, "200", "40"},
-    {Variant::B, 100, 60, "250", "33"}, {Variant::A, 20, 30, "210", "40"},
+    {Variant::A, 0, 0, 460, 40},   {Variant::A, 20, 30, 210, 40}, {Variant::C, 50, 10, 300, 25},
+    {Variant::B, 5, 5, 121, 40},   {Variant::C, 250, 150, 210, 40}, {Variant::A, 390, 290, 200, 40},
+    {Variant::B, 100, 60, 250, 33}, {Variant::A, 20, 30, 210, 40},
 };
 
 TEST(WorkspaceReuse, EveryRunOfASequenceEqualsTheSameRunOnFreshGridsAndPictures) {
@@ -124,14 +122,14 @@ TEST(WorkspaceReuse, ARunThatFailsHalfwayLeavesNothingForTheNextRun) {
     RunWorkspace workspace;
     // A large square first, then a side below 121: every stage runs and writes the grids, and the
     // run fails only at the sampling line, whose rings leave the square.
-    const RunCase large{Variant::A, 0, 0, "460", "40"};
+    const RunCase large{Variant::A, 0, 0, 460, 40};
     reusedRun(photo, large, 3, workspace);
-    const RunCase failing{Variant::A, 10, 10, "80", "20"};
+    const RunCase failing{Variant::A, 10, 10, 80, 20};
     CollectedLines lines;
     imaging::FastRandom random(1);
     EXPECT_THROW(runAnalysis(PhotoView(photo), requestFor(failing), workspace, lines, random), imaging::RunError);
     EXPECT_EQ(lines.lines.size(), 2u);  // header and result row: it failed after the whole image
-    const RunCase next{Variant::A, 20, 30, "210", "40"};
+    const RunCase next{Variant::A, 20, 30, 210, 40};
     expectSame(freshRun(photo, next, 5), reusedRun(photo, next, 5, workspace), 1);
 }
 
@@ -139,7 +137,7 @@ TEST(WorkspaceReuse, AnalyseSquareOnAWorkspaceEqualsAFreshOne) {
     const imaging::Image photo = imaging::loadImageFile(kPhoto);
     RunWorkspace workspace;
     for (const Variant v : {Variant::C, Variant::A, Variant::B}) {
-        AnalysisParameters p;
+        TextureParameters p;
         p.variant = v;
         p.region = {40, 20, v == Variant::C ? int16_t(260) : int16_t(200)};
         imaging::FastRandom r1(9), r2(9);

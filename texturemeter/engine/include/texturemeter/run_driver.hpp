@@ -1,7 +1,8 @@
 #pragma once
 // The run driver behind "Start(A)", "START(B)-Processing of reflection effect" and
-// "Start (C) Normalization": reads the parameter texts, writes the results file, calls the
-// stages in their fixed order, freezes the derived images and reports its status words.
+// "Start (C) Normalization": takes the run's parameters as read (texture_parameters.hpp), writes
+// the results file, calls the stages in their fixed order, freezes the derived images and reports
+// its status words.
 
 #include <cstdint>
 #include <string>
@@ -13,6 +14,7 @@
 #include "imaging/surface.hpp"
 #include "texturemeter/results_file.hpp"
 #include "texturemeter/stages.hpp"
+#include "texturemeter/texture_parameters.hpp"
 
 namespace texturemeter {
 
@@ -28,15 +30,6 @@ const char* line(Variant v);
 const char* dot(Variant v);
 const char* curve(Variant v);
 }  // namespace status
-
-// The parameters a run reads as typed, each parsed at the point of the run that uses it, so
-// "Type mismatch" and "Overflow" arise where the window would raise them.
-struct RunTexts {
-    std::string resultsName = std::string(kDefaultResultsName);  // "Output File"
-    std::string tileSide = "40";                                 // "Length of one side"
-    std::string regionSide = "200";                              // "Sampling width"
-    std::string neighbourDistance = "4";                         // neighbour distance of the outline
-};
 
 // The six derived image names.
 struct DerivedNames {
@@ -108,28 +101,19 @@ struct RunWorkspace {
 
 // Everything a run takes besides the surfaces.
 struct RunRequest {
-    Variant variant = Variant::A;
-    int16_t regionX = 0;
-    int16_t regionY = 0;
+    TextureParameters parameters;  // variant, square, tile side, neighbour distance, results name
     std::string imageFileName;   // the NAME column
     // The photograph's file: neither the results file nor a derived image may be it (compared
     // as files, not as texts). Empty: not checked.
     std::string photographPath;
-    RunTexts texts;
     DerivedImageHandling derived;
     bool captureFits = true;  // keep the fits behind the dimensions (RunOutcome::fits)
 };
 
-// The run's own parameters checked before anything is printed or written, in the order the run
-// meets them, each failing with the error the run would raise there: the region side read as a
-// 16-bit number, the square (corner + side), the tile side read as a number, the grey grids'
-// side, the tiles within the square, the neighbour distance read as a number. So a run that would fail on a parameter
-// leaves the previous results file untouched. Returns regionSide.
-int16_t checkRunParameters(const RunRequest& request);
-
 // Refuses (ErrorKind::Refused) a run whose results file or one of whose written derived images
 // is the photograph itself, or whose results file is also a derived image name (the run would
-// delete it at its end).
+// delete it at its end); and a run that writes its derived images without a name for each of
+// the five it writes.
 void refuseOutputsOverInputs(const RunRequest& request);
 
 // What a run leaves besides the results file.
@@ -148,39 +132,28 @@ struct RunOutcome {
 // written before stay. Before anything is printed or written, the run is refused
 // (ErrorKind::Refused) when the derived images go through files and one of the five written
 // names is empty, or when an output is the photograph (refuseOutputsOverInputs), and fails on its
-// own parameters (checkRunParameters).
+// own parameters (checkParameters, a ParameterError), so a run that would fail on a parameter
+// leaves the previous results file untouched.
 RunOutcome runAnalysis(PhotoView photo, const RunRequest& request, RunSurfaces surfaces, ResultsSink& results,
                        imaging::UniformRandom& random, RunObserver* observer = nullptr);
 // The same on a worker's reused grids and pictures.
 RunOutcome runAnalysis(PhotoView photo, const RunRequest& request, RunWorkspace& workspace, ResultsSink& results,
                        imaging::UniformRandom& random, RunObserver* observer = nullptr);
 
-// Decodes the part of a photograph file that a run with these corner and side texts reads: the
-// square's (side + 1) x (side + 1) pixels from its corner (see imaging::loadPictureRegion), or the
-// whole photograph when a text is not a number (the run then reports that parameter's error).
-// `square` and `fileData` keep their storage for the next call.
-void loadRunSquare(const std::string& path, const std::string& xText, const std::string& yText,
-                   const std::string& sideText, imaging::PictureRegion& square, std::vector<unsigned char>& fileData);
+// Decodes the part of a photograph file that a run on this square reads: the square's
+// (side + 1) x (side + 1) pixels from its corner (see imaging::loadPictureRegion). `square` and
+// `fileData` keep their storage for the next call.
+void loadRunSquare(const std::string& path, RegionSquare region, imaging::PictureRegion& square,
+                   std::vector<unsigned char>& fileData);
 
-// The whole analysis without texts, file or derived images (benchmarks, bindings): numbers in,
-// measurements out. Surfaces are private; images are frozen in memory.
-struct AnalysisParameters {
-    Variant variant = Variant::A;
-    RegionSquare region;
-    double windowSize = 40;         // tile side
-    double neighbourDistance = 4;   // of the outline
-};
-// With `fits`, also the fits behind the dimensions (no number changes).
-TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& parameters,
+// The whole analysis without file or derived images (benchmarks, tests): numbers in,
+// measurements out. Surfaces are private; images are frozen in memory. With `fits`, also the
+// fits behind the dimensions (no number changes).
+TextureMeasurements analyseSquare(PhotoView photo, const TextureParameters& parameters,
                                   imaging::UniformRandom& random, TextureFits* fits = nullptr);
 // The same on a worker's reused grids and pictures.
-TextureMeasurements analyseSquare(PhotoView photo, const AnalysisParameters& parameters,
+TextureMeasurements analyseSquare(PhotoView photo, const TextureParameters& parameters,
                                   imaging::UniformRandom& random, RunWorkspace& workspace,
                                   TextureFits* fits = nullptr);
-
-// The message of a run error followed by a hint at the parameter limit behind it, in the words of
-// texturemeter-cli's options ("Subscript out of range (--side must be at most 499)"): what the
-// tool prints for a failed image, and what every other batch front end reports the same way.
-std::string runErrorMessage(const imaging::RunError& error, const RunTexts& texts, Variant variant);
 
 }  // namespace texturemeter

@@ -257,10 +257,10 @@ struct GreySurfaceFits {
 using StatusPrinter = std::function<void(const std::string& word)>;
 
 // Monochrome variation ("白黒変化"), Hessian ("ヘシアン") and monochrome whole ("白黒全体"):
-// loads each picture into gridA/gridB and measures it. `windowText` is the tile side as typed
-// ("Type mismatch" for a non-number). Leaves gridA/gridB holding the monochrome heights.
+// loads each picture into gridA/gridB and measures it with tiles of side `windowSize`. Leaves
+// gridA/gridB holding the monochrome heights.
 GreySurfaceResults greySurfaceStage(const PictureSurface& monochromeImage, const PictureSurface& hessianImage,
-                                    int16_t regionSide, const std::string& windowText, WorkGrids& grids,
+                                    int16_t regionSide, double windowSize, WorkGrids& grids,
                                     BoxSizes& boxSizes, std::array<float, 201>& areaTable,
                                     const StatusPrinter& status, GridLoad* lastLoad = nullptr,
                                     GreySurfaceFits* fits = nullptr);
