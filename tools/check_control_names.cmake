@@ -1,18 +1,23 @@
 # Fails when a window control name (one of the words Picture, Text, Command, Label, Option, Check,
-# in any case, directly followed by a number) appears in the given folders: the engines' public
-# headers and the command-line tools, which name things by what they measure. Control names
+# List, File, Dir, Drive, Frame, in any case,
+# directly followed by a number) appears in the given folders: everything outside the windows'
+# layout and mapping code (*/app/, ui/), which names things by what they measure. Control names
 # belong only to each window's layout and mapping code.
 #   cmake -DSOURCE_DIR=<tree> "-DFOLDERS=texturemeter/cli;lesionmeter/cli" -P check_control_names.cmake
+# EXEMPT lists files (relative to SOURCE_DIR) that may still hold control names for now; an
+# exempted file that holds none is reported too, so that the list only shrinks.
 # With -DTOOL=<program> "-DTOOL_ARGS=..." -DWORK_DIR=<scratch folder>, the program is also run in
-# the scratch folder with those arguments (which name a results file "results.csv"), and its
-# standard output and the results file's header are checked the same way.
+# the scratch folder with those arguments, and what it prints (standard output and error) and the
+# files it writes there (OUTPUTS, default "results.csv") are checked the same way.
 cmake_minimum_required(VERSION 3.25)
 if(NOT DEFINED SOURCE_DIR)
   message(FATAL_ERROR "SOURCE_DIR not set")
 endif()
-
-if(NOT DEFINED FOLDERS)
-  message(FATAL_ERROR "FOLDERS not set")
+if(NOT DEFINED FOLDERS AND NOT DEFINED TOOL)
+  message(FATAL_ERROR "neither FOLDERS nor TOOL set")
+endif()
+if(NOT DEFINED OUTPUTS)
+  set(OUTPUTS "results.csv")
 endif()
 
 set(files "")
@@ -23,11 +28,35 @@ foreach(folder IN LISTS FOLDERS)
   file(GLOB_RECURSE found LIST_DIRECTORIES false "${SOURCE_DIR}/${folder}/*")
   list(APPEND files ${found})
 endforeach()
+# Pictures and other binary files hold no text.
+list(FILTER files EXCLUDE REGEX "\\.([Jj][Pp][Ee]?[Gg]|[Pp][Nn][Gg]|[Bb][Mm][Pp]|gz|pyc)$")
+list(FILTER files EXCLUDE REGEX "/__pycache__/")
 
-# "Picture12" or "text5" on its own or after a non-letter, and "kPicture12"-like camel case.
-set(word "([Pp][Ii][Cc][Tt][Uu][Rr][Ee]|[Tt][Ee][Xx][Tt]|[Cc][Oo][Mm][Mm][Aa][Nn][Dd]|[Ll][Aa][Bb][Ee][Ll]|[Oo][Pp][Tt][Ii][Oo][Nn]|[Cc][Hh][Ee][Cc][Kk])[0-9]")
-set(camel "[a-z](Picture|Text|Command|Label|Option|Check)[0-9]")
-# Reports every line of `content` that holds a control name, under `name`; sets found_any.
+set(word_list "Picture|Text|Command|Label|Option|Check|List|File|Dir|Drive|Frame")
+# The same words in any case, for "Picture12" or "text5" on their own or after a non-letter.
+set(any_case "")
+string(REPLACE "|" ";" words "${word_list}")
+foreach(w IN LISTS words)
+  set(pattern "")
+  string(LENGTH "${w}" length)
+  math(EXPR last "${length} - 1")
+  foreach(i RANGE ${last})
+    string(SUBSTRING "${w}" ${i} 1 c)
+    string(TOUPPER "${c}" upper)
+    string(TOLOWER "${c}" lower)
+    string(APPEND pattern "[${upper}${lower}]")
+  endforeach()
+  if(any_case)
+    string(APPEND any_case "|")
+  endif()
+  string(APPEND any_case "${pattern}")
+endforeach()
+set(word "(${any_case})[0-9]")
+# "kPicture12"-like camel case.
+set(camel "[a-z](${word_list})[0-9]")
+
+# Reports every line of `content` that holds a control name, under `name`; sets found_any, and
+# found_here for the caller's file.
 function(check_text name content)
   string(REPLACE ";" "," content "${content}")
   string(REPLACE "[" "(" content "${content}")
@@ -35,21 +64,41 @@ function(check_text name content)
   string(REPLACE "\\" "/" content "${content}")
   string(REPLACE "\n" ";" lines "${content}")
   set(number 0)
+  set(here FALSE)
   foreach(line IN LISTS lines)
     math(EXPR number "${number} + 1")
     if(line MATCHES "(^|[^A-Za-z])${word}" OR line MATCHES "${camel}")
-      message(STATUS "${name}:${number}: ${line}")
-      set(found_any TRUE PARENT_SCOPE)
+      set(here TRUE)
+      if(NOT exempt)
+        message(STATUS "${name}:${number}: ${line}")
+        set(found_any TRUE PARENT_SCOPE)
+      endif()
     endif()
   endforeach()
+  set(found_here ${here} PARENT_SCOPE)
 endfunction()
 
 set(found_any FALSE)
+foreach(e IN LISTS EXEMPT)
+  if(NOT EXISTS "${SOURCE_DIR}/${e}")
+    message(STATUS "${e}: exempted, but there is no such file")
+    set(found_any TRUE)
+  endif()
+endforeach()
 foreach(f IN LISTS files)
   file(READ "${f}" content)
   file(RELATIVE_PATH name "${SOURCE_DIR}" "${f}")
+  set(exempt FALSE)
+  if(name IN_LIST EXEMPT)
+    set(exempt TRUE)
+  endif()
   check_text("${name}" "${content}")
+  if(exempt AND NOT found_here)
+    message(STATUS "${name}: exempted, but it holds no control name: take it off the list")
+    set(found_any TRUE)
+  endif()
 endforeach()
+set(exempt FALSE)
 list(LENGTH files count)
 set(checked "the ${count} files of ${FOLDERS}")
 
@@ -61,15 +110,18 @@ if(DEFINED TOOL)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "${TOOL} failed (${rc}): ${err}")
   endif()
-  if(NOT EXISTS "${WORK_DIR}/results.csv")
-    message(FATAL_ERROR "${TOOL} wrote no results.csv")
-  endif()
-  file(STRINGS "${WORK_DIR}/results.csv" header LIMIT_COUNT 1)
   get_filename_component(tool_name "${TOOL}" NAME)
   check_text("${tool_name} standard output" "${out}")
-  check_text("${tool_name} results header" "${header}")
+  check_text("${tool_name} standard error" "${err}")
+  foreach(output IN LISTS OUTPUTS)
+    if(NOT EXISTS "${WORK_DIR}/${output}")
+      message(FATAL_ERROR "${TOOL} wrote no ${output}")
+    endif()
+    file(READ "${WORK_DIR}/${output}" written)
+    check_text("${tool_name} ${output}" "${written}")
+  endforeach()
   file(REMOVE_RECURSE "${WORK_DIR}")
-  set(checked "${checked}, the standard output and results header of ${tool_name}")
+  set(checked "${checked}, what ${tool_name} prints and writes (${OUTPUTS})")
 endif()
 
 if(found_any)

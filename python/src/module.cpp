@@ -274,6 +274,7 @@ py::dict texture(const py::object& image, const py::object& x, const py::object&
         thread_local texturemeter::PhotoWorkspace workspace;
         texturemeter::PhotoOptions options;
         options.captureFits = fits;
+        options.words = kArgumentWords;
         if (source.isArray) {
             try {
                 const imaging::Image array = photoFromArray(source.array);

@@ -4,6 +4,7 @@ import json
 import math
 import os
 import pathlib
+import re
 import struct
 import subprocess
 import sys
@@ -70,6 +71,12 @@ def run_texturemeter_cli(tmp_path, photos, *options):
         capture_output=True, text=True,
     )
     return done.returncode, done.stderr, json.loads(report.read_text()) if report.exists() else None
+
+
+def as_arguments(message):
+    """A texturemeter-cli message with each option named as texture()'s argument: "--side 500" -> "side=500",
+    "--window must" -> "window must"."""
+    return re.sub(r"--(\w+)", r"\1", re.sub(r"--(\w+) (-?[0-9])", r"\1=\2", message))
 
 
 def assert_identical(measured, reported, where="measurements"):

@@ -9,7 +9,7 @@ import numpy
 import pytest
 
 import skinmeters
-from conftest import LESION_PHOTOS, LESIONMETER_CLI, TEXTURE_PHOTOS, TEXTUREMETER_CLI, marks_of
+from conftest import LESION_PHOTOS, LESIONMETER_CLI, TEXTURE_PHOTOS, TEXTUREMETER_CLI, as_arguments, marks_of
 
 
 def with_orientation(jpeg_bytes, orientation):
@@ -61,7 +61,7 @@ def test_a_turned_texture_photograph_is_analysed_as_stored_and_warned_of(tmp_pat
     with pytest.warns(skinmeters.AnalysisWarning) as caught:
         result = skinmeters.texture(six, x=500, seed=2)
     status, warned = cli_warnings(TEXTUREMETER_CLI, "--seed", "2", "--x", "500", "--output", tmp_path / "r.csv", six)
-    assert [f"texturemeter-cli: {six}: warning: {str(w.message)}" for w in caught] == warned
+    assert [f"texturemeter-cli: {six}: warning: {str(w.message)}" for w in caught] == [as_arguments(w) for w in warned]
     assert result["warning"].split("\n") == [str(w.message) for w in caught]
     assert len(warned) == 2
 

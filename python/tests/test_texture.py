@@ -1,6 +1,5 @@
 """skinmeters.texture against texturemeter-cli --json, array input against file input, and its errors."""
 
-import re
 import warnings
 
 import numpy
@@ -8,8 +7,8 @@ import pytest
 
 import skinmeters
 from skinmeters import _skinmeters
-from conftest import (TEXTURE_PHOTOS, assert_identical, other_threads_run_inside, run_texturemeter_cli,
-                      textured_photo, write_bmp)
+from conftest import (TEXTURE_PHOTOS, as_arguments, assert_identical, other_threads_run_inside,
+                      run_texturemeter_cli, textured_photo, write_bmp)
 
 
 def measurements(result):
@@ -125,11 +124,6 @@ def test_errors_carry_the_cli_message(tmp_path):
         assert report is None
 
 
-def as_arguments(message):
-    """A texturemeter-cli message with each option named as texture()'s argument ("--side 500" -> "side=500")."""
-    return re.sub(r"--(\w+)", r"\1", re.sub(r"--(\w+) (-?[0-9])", r"\1=\2", message))
-
-
 def test_parameter_errors_name_the_argument():
     with pytest.raises(skinmeters.AnalysisError) as caught:
         skinmeters.texture(TEXTURE_PHOTOS[0], side=500)
@@ -189,8 +183,10 @@ def test_a_thread_reusing_its_grids_gives_each_photo_its_own_numbers():
 
 def test_a_square_entirely_outside_the_photograph_is_refused_as_the_cli_refuses_it(tmp_path, made_photos):
     path, rgb = made_photos[2]                      # 300 x 260
-    expected = ("the square --x 5000 --y 0 --side 200 (pixels 5000..5200, 0..200) lies entirely outside the "
+    expected = ("the square x=5000 y=0 side=200 (pixels 5000..5200, 0..200) lies entirely outside the "
                 "photograph (300 x 260)")
+    expected_cli = ("the square --x 5000 --y 0 --side 200 (pixels 5000..5200, 0..200) lies entirely outside the "
+                    "photograph (300 x 260)")
     with pytest.raises(skinmeters.AnalysisError) as from_array:
         skinmeters.texture(rgb, x=5000, seed=1)
     assert str(from_array.value) == expected
@@ -199,8 +195,8 @@ def test_a_square_entirely_outside_the_photograph_is_refused_as_the_cli_refuses_
     assert str(from_file.value) == expected
     status, stderr, report = run_texturemeter_cli(tmp_path, [path], "--seed", "1", "--x", "5000")
     assert status == 1
-    assert f"texturemeter-cli: {path}: {expected}" in stderr.splitlines()
-    assert report["images"][0]["error"] == expected
+    assert f"texturemeter-cli: {path}: {expected_cli}" in stderr.splitlines()
+    assert report["images"][0]["error"] == expected_cli
     # Above and left of the photograph: the last pixel of the square is still outside.
     with pytest.raises(skinmeters.AnalysisError, match=r"pixels -201..-1, 10..210\) lies entirely outside"):
         skinmeters.texture(rgb, x=-201, y=10, seed=1)
@@ -216,10 +212,12 @@ def test_a_square_reaching_past_an_edge_gets_the_clis_warning(tmp_path, made_pho
     (warned,) = [line for line in stderr.splitlines() if ": warning: " in line]
     prefix = f"texturemeter-cli: {path}: warning: "
     assert warned.startswith(prefix)
-    text = warned[len(prefix):]
-    assert text == ("the square --x 150 --y 100 --side 200 (pixels 150..350, 100..300) reaches 51 pixels past the "
-                    "right edge and 41 pixels past the bottom edge of the photograph (300 x 260); it is analysed as "
-                    "the window does, with white beyond the edge")
+    assert warned[len(prefix):] == ("the square --x 150 --y 100 --side 200 (pixels 150..350, 100..300) reaches 51 "
+                                    "pixels past the right edge and 41 pixels past the bottom edge of the photograph "
+                                    "(300 x 260); it is analysed as the window does, with white beyond the edge")
+    # The package names the square by its arguments.
+    text = as_arguments(warned[len(prefix):])
+    assert text.startswith("the square x=150 y=100 side=200 (pixels 150..350, 100..300) reaches 51 pixels")
     for image in (path, rgb):
         with pytest.warns(skinmeters.AnalysisWarning) as caught:
             result = skinmeters.texture(image, x=150, y=100, seed=6)
@@ -241,12 +239,12 @@ def test_off_photo_squares_in_a_batch_are_rows_errors_and_warnings(tmp_path, mad
     with pytest.warns(skinmeters.AnalysisWarning) as caught:
         frame = skinmeters.batch(photos, seed=3, x=120, y=40)
     assert frame["error"].isna().all()
-    assert frame["warning"][1] == ("the square --x 120 --y 40 --side 200 (pixels 120..320, 40..240) reaches 161 "
+    assert frame["warning"][1] == ("the square x=120 y=40 side=200 (pixels 120..320, 40..240) reaches 161 "
                                    "pixels past the right edge and 91 pixels past the bottom edge of the photograph "
                                    "(160 x 150); it is analysed as the window does, with white beyond the edge")
     status, stderr, _ = run_texturemeter_cli(tmp_path, photos, "--seed", "3", "--x", "120", "--y", "40")
     assert status == 0, stderr
-    warned = [line[len("texturemeter-cli: "):].replace(": warning: ", ": ", 1)
+    warned = [as_arguments(line[len("texturemeter-cli: "):].replace(": warning: ", ": ", 1))
               for line in stderr.splitlines() if ": warning: " in line]
     assert len(warned) == 3
     assert [str(w.message) for w in caught] == warned
@@ -254,10 +252,10 @@ def test_off_photo_squares_in_a_batch_are_rows_errors_and_warnings(tmp_path, mad
     # x=200: outside the small photograph only; that row is an error, the others keep their numbers.
     with pytest.warns(skinmeters.AnalysisWarning):
         frame = skinmeters.batch(photos, seed=3, x=200, y=40)
-    assert frame["error"][1] == ("the square --x 200 --y 40 --side 200 (pixels 200..400, 40..240) lies entirely "
+    assert frame["error"][1] == ("the square x=200 y=40 side=200 (pixels 200..400, 40..240) lies entirely "
                                  "outside the photograph (160 x 150)")
     assert frame["error"].isna().tolist() == [True, False, True]
     assert frame["warning"].isna().tolist() == [False, True, False]
     status, stderr, report = run_texturemeter_cli(tmp_path, photos, "--seed", "3", "--x", "200", "--y", "40")
     assert status == 1
-    assert report["images"][1]["error"] == frame["error"][1]
+    assert as_arguments(report["images"][1]["error"]) == frame["error"][1]

@@ -95,6 +95,10 @@ private:
 
 Form1::Form1(imaging::UniformRandom* random, QWidget* parent) : QWidget(parent) {
     session_ = random ? std::make_unique<TextureSession>(*random) : std::make_unique<TextureSession>();
+    // The window's messages name each output by the box that holds its name.
+    session_->outputLabels = {"results file (Output File, Text5)", "Text11 (Hessian image)",
+                              "Text13 (monochrome image)",         "Text14 (line figure)",
+                              "Text15 (dot figure)",               "Text18 (outline figure)"};
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kFormCaption);
     QFont base = font();

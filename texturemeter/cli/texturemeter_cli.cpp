@@ -25,7 +25,6 @@
 #include "batch_checks.hpp"
 #include "imaging/command_line.hpp"
 #include "imaging/errors.hpp"
-#include "imaging/exif_orientation.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/paths.hpp"
@@ -93,6 +92,7 @@ ImageResult analyseOne(const Options& o, std::size_t index, PhotoWorkspace& work
     PhotoOptions options;
     options.keepDerivedIn = o.keepDerived;
     options.written = &written;
+    options.words = kOptionWords;
     ImageResult result;
     result.analysis =
         analysePhotoFile(o.images[index], o.parameters, imaging::photoSeed(o.baseSeed, index), worker, options);

@@ -195,7 +195,7 @@ private slots:
                                       "--screenshot", dir.filePath(QStringLiteral("x.png"))});
         QCOMPARE(o.status, 2);
         const QByteArray message =
-            "the square --x 5000 --y 5000 --side 200 (pixels 5000..5200, 5000..5200) lies entirely outside the "
+            "the square x 5000 y 5000 side 200 (pixels 5000..5200, 5000..5200) lies entirely outside the "
             "photograph (400 x 300)";
         QVERIFY2(o.err.contains("\ntexturemeter: --corner 5000,5000: " + message + "\n") ||
                      o.err.startsWith("texturemeter: --corner 5000,5000: " + message + "\n"),
@@ -212,7 +212,7 @@ private slots:
                                          "--screenshot", dir.filePath(QStringLiteral("edge.png"))});
         QVERIFY2(edge.status == 0, edge.err.constData());
         QCOMPARE(fileBytes(results).count("\r\n"), 3);
-        QVERIFY2(edge.err.contains("texturemeter: the square --x 300 --y 200 --side 200"), edge.err.constData());
+        QVERIFY2(edge.err.contains("texturemeter: the square x 300 y 200 side 200"), edge.err.constData());
     }
 
     // A JPEG whose EXIF orientation is 3: without a user the status line's warning goes to stderr;

@@ -160,13 +160,13 @@ private slots:
         QCOMPARE(w.errors.messages.size(), 2);
         QString expected;
         try {
-            squareOverhang(5000, 5000, 200, 400, 300);
+            squareOverhang(5000, 5000, 200, 400, 300, TextureSession::kSquareWords);
         } catch (const imaging::RunError& e) {
             expected = QString::fromUtf8(e.what());
         }
         QVERIFY(expected.contains(QStringLiteral("lies entirely outside the photograph (400 x 300)")));
         QCOMPARE(w.errors.messages[0], expected);
-        QVERIFY(w.errors.messages[1].startsWith(QStringLiteral("the square --x 402 --y 350 --side 200")));
+        QVERIFY(w.errors.messages[1].startsWith(QStringLiteral("the square x 402 y 350 side 200")));
         QCOMPARE(w.form.Text20->text(), QStringLiteral("20"));
         QCOMPARE(w.form.Text21->text(), QStringLiteral("30"));
         QCOMPARE(w.form.session().regionX, int16_t(20));
@@ -184,7 +184,7 @@ private slots:
         w.form.Text5->setText(dir.filePath(QStringLiteral("results.txt")));
         clickPhotoPixel(w.form, 300, 200);
         QVERIFY2(w.errors.messages.isEmpty(), qPrintable(w.errors.messages.join('\n')));
-        const QString warning = QString::fromStdString(squareOverhang(300, 200, 200, 400, 300).value());
+        const QString warning = QString::fromStdString(squareOverhang(300, 200, 200, 400, 300, TextureSession::kSquareWords).value());
         QVERIFY(warning.contains(QStringLiteral("101 pixels past the right edge and 101 pixels past the bottom edge")));
         QCOMPARE(w.form.statusLine->text(), warning);
         QVERIFY(w.form.statusLine->isVisible());
@@ -200,7 +200,7 @@ private slots:
         w.form.Text12->setText(QStringLiteral("250"));
         QTest::mouseClick(w.form.Command3, Qt::LeftButton);
         QVERIFY2(w.errors.messages.isEmpty(), qPrintable(w.errors.messages.join('\n')));
-        QCOMPARE(w.form.statusLine->text(), QString::fromStdString(squareOverhang(100, 50, 250, 400, 300).value()));
+        QCOMPARE(w.form.statusLine->text(), QString::fromStdString(squareOverhang(100, 50, 250, 400, 300, TextureSession::kSquareWords).value()));
         QCOMPARE(w.beeps, 2);
     }
 
@@ -227,7 +227,7 @@ private slots:
         const QImage stored = w.form.Picture1->shownImage();
         clickPhotoPixel(w.form, 350, 250);  // a corner near the stored edge: both warnings
         QCOMPARE(w.form.statusLine->text(),
-                 warning + QLatin1Char('\n') + QString::fromStdString(squareOverhang(350, 250, 200, 400, 300).value()));
+                 warning + QLatin1Char('\n') + QString::fromStdString(squareOverhang(350, 250, 200, 400, 300, TextureSession::kSquareWords).value()));
         QVERIFY(clickFile(w.form, QStringLiteral("Pskin.jpg")));
         QCOMPARE(w.form.statusLine->text(), QString());
         QCOMPARE(w.form.Picture1->shownImage().copy(0, 0, 400, 300), stored.copy(0, 0, 400, 300));

@@ -26,28 +26,28 @@ constexpr RegionSquare kSquare{20, 30, 200};
 // The state a run has when each stage starts: grids, monochrome and Hessian pictures.
 struct Prepared {
     WorkGrids grids;
-    PictureSurface picture2{201, 201}, picture3{201, 201}, picture7{201, 201};
+    PictureSurface greyPicture{201, 201}, hessianPicture{201, 201}, figurePicture{201, 201};
     GreyImageSums sums;
     Prepared() {
-        sums = prepareGreyImage(PhotoView(photo()), kSquare, Variant::A, grids.gridA, grids.gridB, picture2);
-        hessianImage(grids.gridB, sums.extentX, sums.extentY, 3, picture3);
-        picture2.setPicture(picture2.image());
-        picture3.setPicture(picture3.image());
+        sums = prepareGreyImage(PhotoView(photo()), kSquare, Variant::A, grids.gridA, grids.gridB, greyPicture);
+        hessianImage(grids.gridB, sums.extentX, sums.extentY, 3, hessianPicture);
+        greyPicture.setPicture(greyPicture.image());
+        hessianPicture.setPicture(hessianPicture.image());
     }
 };
 
 void BM_prepareGreyImage(benchmark::State& state) {
     WorkGrids grids;
-    PictureSurface picture2(201, 201);
+    PictureSurface greyPicture(201, 201);
     const Variant v = static_cast<Variant>(state.range(0));
     for (auto _ : state)
-        benchmark::DoNotOptimize(prepareGreyImage(PhotoView(photo()), kSquare, v, grids.gridA, grids.gridB, picture2));
+        benchmark::DoNotOptimize(prepareGreyImage(PhotoView(photo()), kSquare, v, grids.gridA, grids.gridB, greyPicture));
 }
 BENCHMARK(BM_prepareGreyImage)->Arg(0)->Arg(1)->Arg(2);
 
 void BM_hessianImage(benchmark::State& state) {
     Prepared p;
-    for (auto _ : state) hessianImage(p.grids.gridB, 200, 200, 3, p.picture3);
+    for (auto _ : state) hessianImage(p.grids.gridB, 200, 200, 3, p.hessianPicture);
 }
 BENCHMARK(BM_hessianImage);
 
@@ -55,20 +55,20 @@ BENCHMARK(BM_hessianImage);
 void BM_hessianImageSse2Path(benchmark::State& state) {
     Prepared p;
     imaging::chooseVectorPath(imaging::VectorPath::sse2);
-    for (auto _ : state) hessianImage(p.grids.gridB, 200, 200, 3, p.picture3);
+    for (auto _ : state) hessianImage(p.grids.gridB, 200, 200, 3, p.hessianPicture);
     imaging::chooseVectorPath(imaging::widestVectorPath());
 }
 BENCHMARK(BM_hessianImageSse2Path);
 
 void BM_loadGreyGrid(benchmark::State& state) {
     Prepared p;
-    for (auto _ : state) benchmark::DoNotOptimize(loadGreyGrid(p.picture2, 200, p.grids.gridA, p.grids.gridB));
+    for (auto _ : state) benchmark::DoNotOptimize(loadGreyGrid(p.greyPicture, 200, p.grids.gridA, p.grids.gridB));
 }
 BENCHMARK(BM_loadGreyGrid);
 
 void BM_tiledDimensionStatistics(benchmark::State& state) {
     Prepared p;
-    loadGreyGrid(p.picture2, 200, p.grids.gridA, p.grids.gridB);
+    loadGreyGrid(p.greyPicture, 200, p.grids.gridA, p.grids.gridB);
     BoxSizes sizes{};
     std::array<float, 201> areas{};
     std::array<float, 501> tiles{};
@@ -82,7 +82,7 @@ void BM_greySurfaceStage(benchmark::State& state) {
     BoxSizes sizes{};
     std::array<float, 201> areas{};
     for (auto _ : state)
-        benchmark::DoNotOptimize(greySurfaceStage(p.picture2, p.picture3, 200, 40, p.grids, sizes, areas,
+        benchmark::DoNotOptimize(greySurfaceStage(p.greyPicture, p.hessianPicture, 200, 40, p.grids, sizes, areas,
                                                   [](const std::string&) {}));
 }
 BENCHMARK(BM_greySurfaceStage);
@@ -94,7 +94,7 @@ void BM_greySurfaceStageSse2Path(benchmark::State& state) {
     std::array<float, 201> areas{};
     imaging::chooseVectorPath(imaging::VectorPath::sse2);
     for (auto _ : state)
-        benchmark::DoNotOptimize(greySurfaceStage(p.picture2, p.picture3, 200, 40, p.grids, sizes, areas,
+        benchmark::DoNotOptimize(greySurfaceStage(p.greyPicture, p.hessianPicture, 200, 40, p.grids, sizes, areas,
                                                   [](const std::string&) {}));
     imaging::chooseVectorPath(imaging::widestVectorPath());
 }
@@ -107,7 +107,7 @@ void BM_greySurfaceStageWithFits(benchmark::State& state) {
     std::array<float, 201> areas{};
     GreySurfaceFits fits;
     for (auto _ : state)
-        benchmark::DoNotOptimize(greySurfaceStage(p.picture2, p.picture3, 200, 40, p.grids, sizes, areas,
+        benchmark::DoNotOptimize(greySurfaceStage(p.greyPicture, p.hessianPicture, 200, 40, p.grids, sizes, areas,
                                                   [](const std::string&) {}, nullptr, &fits));
 }
 BENCHMARK(BM_greySurfaceStageWithFits);
@@ -117,27 +117,27 @@ BENCHMARK(BM_greySurfaceStageWithFits);
 // the 501-cell grid at side 499).
 struct PreparedAt {
     WorkGrids grids;
-    PictureSurface picture2, picture3;
+    PictureSurface greyPicture, hessianPicture;
     GreyImageSums sums;
     double window;
     int16_t side;
     explicit PreparedAt(const benchmark::State& state)
-        : picture2(int(state.range(0)) + 1, int(state.range(0)) + 1),
-          picture3(int(state.range(0)) + 1, int(state.range(0)) + 1),
+        : greyPicture(int(state.range(0)) + 1, int(state.range(0)) + 1),
+          hessianPicture(int(state.range(0)) + 1, int(state.range(0)) + 1),
           window(state.range(0) <= 200 ? 40 : 25),
           side(static_cast<int16_t>(state.range(0))) {
         const RegionSquare square{10, 10, side};
         sums = prepareGreyImage(PhotoView(photo()), square, static_cast<Variant>(state.range(1)), grids.gridA,
-                                grids.gridB, picture2);
-        hessianImage(grids.gridB, sums.extentX, sums.extentY, 3, picture3);
-        picture2.setPicture(picture2.image());
-        picture3.setPicture(picture3.image());
+                                grids.gridB, greyPicture);
+        hessianImage(grids.gridB, sums.extentX, sums.extentY, 3, hessianPicture);
+        greyPicture.setPicture(greyPicture.image());
+        hessianPicture.setPicture(hessianPicture.image());
     }
 };
 
 void BM_hessianImageAt(benchmark::State& state) {
     PreparedAt p(state);
-    for (auto _ : state) hessianImage(p.grids.gridB, p.sums.extentX, p.sums.extentY, 3, p.picture3);
+    for (auto _ : state) hessianImage(p.grids.gridB, p.sums.extentX, p.sums.extentY, 3, p.hessianPicture);
 }
 BENCHMARK(BM_hessianImageAt)->ArgsProduct({{200, 499}, {0, 1, 2}});
 
@@ -146,22 +146,22 @@ void BM_greySurfaceStageAt(benchmark::State& state) {
     BoxSizes sizes{};
     std::array<float, 201> areas{};
     for (auto _ : state)
-        benchmark::DoNotOptimize(greySurfaceStage(p.picture2, p.picture3, p.side, p.window, p.grids, sizes, areas,
+        benchmark::DoNotOptimize(greySurfaceStage(p.greyPicture, p.hessianPicture, p.side, p.window, p.grids, sizes, areas,
                                                   [](const std::string&) {}));
 }
 BENCHMARK(BM_greySurfaceStageAt)->ArgsProduct({{200, 499}, {0, 1, 2}})->Unit(benchmark::kMicrosecond);
 
 void BM_lineFigure(benchmark::State& state) {
     Prepared p;
-    loadGreyGrid(p.picture3, 200, p.grids.gridA, p.grids.gridB);
-    for (auto _ : state) benchmark::DoNotOptimize(lineFigure(p.grids.gridB, 200, 200, p.picture7));
+    loadGreyGrid(p.hessianPicture, 200, p.grids.gridA, p.grids.gridB);
+    for (auto _ : state) benchmark::DoNotOptimize(lineFigure(p.grids.gridB, 200, 200, p.figurePicture));
 }
 BENCHMARK(BM_lineFigure);
 
 void BM_dotFigure(benchmark::State& state) {
     Prepared p;
-    loadGreyGrid(p.picture3, 200, p.grids.gridA, p.grids.gridB);
-    for (auto _ : state) benchmark::DoNotOptimize(dotFigure(p.grids.gridB, 200, 200, p.picture7));
+    loadGreyGrid(p.hessianPicture, 200, p.grids.gridA, p.grids.gridB);
+    for (auto _ : state) benchmark::DoNotOptimize(dotFigure(p.grids.gridB, 200, 200, p.figurePicture));
 }
 BENCHMARK(BM_dotFigure);
 
@@ -185,8 +185,8 @@ void BM_outlineStageAndLineDimension(benchmark::State& state) {
     imaging::FastRandom random(1);
     for (auto _ : state) {
         p.grids.clear();
-        outlineStage(p.picture2, 4, p.grids.gridA, p.picture7, random);
-        benchmark::DoNotOptimize(lineDimension(p.picture7));
+        outlineStage(p.greyPicture, 4, p.grids.gridA, p.figurePicture, random);
+        benchmark::DoNotOptimize(lineDimension(p.figurePicture));
     }
 }
 BENCHMARK(BM_outlineStageAndLineDimension);
@@ -194,7 +194,7 @@ BENCHMARK(BM_outlineStageAndLineDimension);
 void BM_colourToneStatistics(benchmark::State& state) {
     Prepared p;
     for (auto _ : state)
-        benchmark::DoNotOptimize(colourToneStatistics(p.picture2, 200, p.grids.gridA, p.grids.gridB));
+        benchmark::DoNotOptimize(colourToneStatistics(p.greyPicture, 200, p.grids.gridA, p.grids.gridB));
 }
 BENCHMARK(BM_colourToneStatistics);
 

@@ -34,7 +34,8 @@ PhotoAnalysis analyse(const std::string& path, const TextureParameters& paramete
         const PhotoView photo = load(width, height);
         result.opened = true;
         const RegionSquare& square = parameters.region;
-        result.squareWarning = squareOverhang(square.regionX, square.regionY, square.regionSide, width, height);
+        result.squareWarning = squareOverhang(square.regionX, square.regionY, square.regionSide, width, height,
+                                              options.words);
         RunRequest request;
         request.parameters = parameters;
         request.imageFileName = path.empty() ? std::string() : fileNameOf(path);

@@ -2,50 +2,61 @@
 
 #include "texturemeter/measurements_json.hpp"
 
+#include <array>
+#include <optional>
+
 #include "imaging/loglog_fit_json.hpp"
 #include "imaging/report.hpp"
+#include "texturemeter/measurement_names.hpp"
 
 namespace texturemeter {
 
 using imaging::exactNumber;
 
-Json toJson(const TiledDimension& d) {
-    const auto& ci = d.meanDimensionCi95;
-    return {{"meanDimension", exactNumber(d.meanDimension)},
-            {"dimensionSd", exactNumber(d.dimensionSd)},
-            {"sdToMean", exactNumber(d.sdToMean)},
-            {"heightSd", exactNumber(d.heightSd)},
-            {"meanDimensionCi95", ci ? Json::array({exactNumber((*ci)[0]), exactNumber((*ci)[1])}) : Json(nullptr)}};
+namespace {
+
+// A number of the report: single-precision values as their exact value, doubles so that they
+// read back bit for bit; an interval as [low, high] or null.
+Json numberJson(float v) { return exactNumber(v); }
+Json numberJson(double v) { return exactNumber(v); }
+Json numberJson(const std::optional<std::array<double, 2>>& ci) {
+    return ci ? Json::array({exactNumber((*ci)[0]), exactNumber((*ci)[1])}) : Json(nullptr);
 }
 
-Json toJson(const ToneStatistics& t) {
-    return {{"deviation", exactNumber(t.deviation)}, {"histogramSpread", exactNumber(t.histogramSpread)}};
+template <class Group>
+Json groupJson(const Group& g) {
+    Json j = Json::object();
+    visitFields(g, [&](const char* name, const auto& value) { j[name] = numberJson(value); });
+    return j;
 }
 
-Json toJson(const TextureSampling& s) {
-    return {{"meanBrightness", exactNumber(s.meanBrightness)},
-            {"darkFrameShareR2", exactNumber(s.darkFrameShareR2)},
-            {"darkFrameShareR4", exactNumber(s.darkFrameShareR4)},
-            {"darkFrameShareR6", exactNumber(s.darkFrameShareR6)},
-            {"darkFrameShareR8", exactNumber(s.darkFrameShareR8)},
-            {"darkFrameShareR10", exactNumber(s.darkFrameShareR10)},
-            {"darkLineShare", exactNumber(s.darkLineShare)},
-            {"boxDarknessMean", exactNumber(s.boxDarknessMean)},
-            {"boxDarknessSd", exactNumber(s.boxDarknessSd)},
-            {"ringBrightnessR5to11", exactNumber(s.ringBrightnessR5to11)},
-            {"ringBrightnessR23to29", exactNumber(s.ringBrightnessR23to29)},
-            {"ringBrightnessR41to47", exactNumber(s.ringBrightnessR41to47)}};
+// Reads a number of the report back (every name must be present).
+void readNumber(const Json& j, float& v) { v = j.get<float>(); }
+void readNumber(const Json& j, double& v) { v = j.get<double>(); }
+void readNumber(const Json& j, std::optional<std::array<double, 2>>& ci) {
+    if (j.is_null())
+        ci.reset();
+    else
+        ci = std::array<double, 2>{j.at(0).get<double>(), j.at(1).get<double>()};
 }
+
+template <class Group>
+void readGroup(const Json& j, Group& g) {
+    visitFields(g, [&](const char* name, auto& value) { readNumber(j.at(name), value); });
+}
+
+}  // namespace
+
+Json toJson(const TiledDimension& d) { return groupJson(d); }
+Json toJson(const ToneStatistics& t) { return groupJson(t); }
+Json toJson(const TextureSampling& s) { return groupJson(s); }
 
 Json toJson(const TextureMeasurements& m) {
-    return {{"monochrome", toJson(m.monochrome)},
-            {"hessian", toJson(m.hessian)},
-            {"totalDimension", exactNumber(m.totalDimension)},
-            {"lineShare", exactNumber(m.lineShare)},
-            {"dotShare", exactNumber(m.dotShare)},
-            {"outlineDimension", exactNumber(m.outlineDimension)},
-            {"tone", toJson(m.tone)},
-            {"sampling", toJson(m.sampling)}};
+    Json j = Json::object();
+    visitMeasurements(
+        m, [&](const char* name, const auto& group) { j[name] = groupJson(group); },
+        [&](const char* name, const auto& value) { j[name] = numberJson(value); });
+    return j;
 }
 
 namespace {
@@ -70,42 +81,11 @@ Json toJson(const TextureMeasurements& m, const TextureFits& fits) {
     return j;
 }
 
-namespace {
-
-TiledDimension tiledFromJson(const Json& j) {
-    TiledDimension d{j.at("meanDimension").get<float>(), j.at("dimensionSd").get<double>(),
-                     j.at("sdToMean").get<double>(), j.at("heightSd").get<double>(), std::nullopt};
-    const Json& ci = j.at("meanDimensionCi95");
-    if (!ci.is_null()) d.meanDimensionCi95 = std::array<double, 2>{ci.at(0).get<double>(), ci.at(1).get<double>()};
-    return d;
-}
-
-}  // namespace
-
 TextureMeasurements textureMeasurementsFromJson(const Json& j) {
     TextureMeasurements m;
-    m.monochrome = tiledFromJson(j.at("monochrome"));
-    m.hessian = tiledFromJson(j.at("hessian"));
-    m.totalDimension = j.at("totalDimension").get<double>();
-    m.lineShare = j.at("lineShare").get<double>();
-    m.dotShare = j.at("dotShare").get<double>();
-    m.outlineDimension = j.at("outlineDimension").get<double>();
-    const Json& tone = j.at("tone");
-    m.tone = {tone.at("deviation").get<double>(), tone.at("histogramSpread").get<float>()};
-    const Json& s = j.at("sampling");
-    TextureSampling& t = m.sampling;
-    t.meanBrightness = s.at("meanBrightness").get<double>();
-    t.darkFrameShareR2 = s.at("darkFrameShareR2").get<float>();
-    t.darkFrameShareR4 = s.at("darkFrameShareR4").get<float>();
-    t.darkFrameShareR6 = s.at("darkFrameShareR6").get<float>();
-    t.darkFrameShareR8 = s.at("darkFrameShareR8").get<float>();
-    t.darkFrameShareR10 = s.at("darkFrameShareR10").get<float>();
-    t.darkLineShare = s.at("darkLineShare").get<double>();
-    t.boxDarknessMean = s.at("boxDarknessMean").get<double>();
-    t.boxDarknessSd = s.at("boxDarknessSd").get<double>();
-    t.ringBrightnessR5to11 = s.at("ringBrightnessR5to11").get<double>();
-    t.ringBrightnessR23to29 = s.at("ringBrightnessR23to29").get<double>();
-    t.ringBrightnessR41to47 = s.at("ringBrightnessR41to47").get<double>();
+    visitMeasurements(
+        m, [&](const char* name, auto& group) { readGroup(j.at(name), group); },
+        [&](const char* name, auto& value) { readNumber(j.at(name), value); });
     return m;
 }
 

@@ -99,7 +99,7 @@ template <int N>
     if constexpr (N > 1) edgeLanes<1>(above, row, below, di, i, n, marks);
 }
 
-// Mean blue, green and red of 300 random pixels of Picture2 (15 .. size - 6).
+// Mean blue, green and red of 300 random pixels of the monochrome image (15 .. size - 6).
 void randomMeanColour(const PictureSurface& monochromeImage, double W, double H, imaging::UniformRandom& random,
                       OutlineResult& r) {
     random.reseedFromClock();

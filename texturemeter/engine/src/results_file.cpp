@@ -76,8 +76,7 @@ void ResultsFile::reserve(const std::string& resultsName) {
 
 void ResultsFile::open(const std::string& resultsName) {
     if (resultsName.empty())
-        throw imaging::RunError(imaging::ErrorKind::FileError,
-                                "Cannot open results file: no file name given (Output File, Text5)");
+        throw imaging::RunError(imaging::ErrorKind::FileError, "Cannot open " + label + ": no file name given");
     path_ = imaging::hostPath(resultsName);
     // A file reserved under this name is emptied now, under the lock it already holds.
     file_.open(resultsName, imaging::OutputFile::Mode::Replace, "results file", options());

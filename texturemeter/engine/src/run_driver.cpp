@@ -36,11 +36,11 @@ void refuseExistingDerivedImage(const std::string& name, const imaging::WrittenF
 
 namespace {
 
-// The five derived images a run writes, with the boxes that name them.
-std::vector<std::pair<const std::string*, const char*>> writtenDerivedImages(const DerivedNames& n) {
-    return {{&n.hessian, "Text11 (Hessian image)"},  {&n.monochrome, "Text13 (monochrome image)"},
-            {&n.lineFigure, "Text14 (line figure)"}, {&n.dotFigure, "Text15 (dot figure)"},
-            {&n.outline, "Text18 (outline figure)"}};
+// The five derived images a run writes, with their labels.
+std::vector<std::pair<const std::string*, const std::string*>> writtenDerivedImages(const DerivedNames& n,
+                                                                                    const OutputLabels& l) {
+    return {{&n.hessian, &l.hessian},       {&n.monochrome, &l.monochrome}, {&n.lineFigure, &l.lineFigure},
+            {&n.dotFigure, &l.dotFigure}, {&n.outline, &l.outline}};
 }
 
 // A run that writes its derived images needs a name for each of the five it writes; without
@@ -48,9 +48,9 @@ std::vector<std::pair<const std::string*, const char*>> writtenDerivedImages(con
 // after replacing the results file, so it is refused before anything is written.
 void refuseUnnamedDerivedImages(const RunRequest& request) {
     if (request.derived.freeze != FreezeStrategy::ThroughFiles) return;
-    for (const auto& [name, what] : writtenDerivedImages(request.derived.names)) {
+    for (const auto& [name, label] : writtenDerivedImages(request.derived.names, request.labels)) {
         if (name->empty())
-            throw imaging::RunError::refused(std::string("No derived image name in ") + what +
+            throw imaging::RunError::refused("No derived image name in " + *label +
                                              ": select the photograph in the file list first");
     }
 }
@@ -266,18 +266,18 @@ void refuseOutputsOverInputs(const RunRequest& request) {
     const std::string& results = request.parameters.resultsName;
     const std::string& photo = request.photographPath;
     if (!photo.empty() && !results.empty() && imaging::sameFile(results, photo))
-        throw imaging::RunError::refused("The results file " + results + " (Output File, Text5) is the photograph " +
+        throw imaging::RunError::refused("The " + request.labels.resultsFile + " " + results + " is the photograph " +
                                          photo + " itself: the run would overwrite it; choose another results file");
     if (request.derived.freeze != FreezeStrategy::ThroughFiles) return;
-    for (const auto& [name, what] : writtenDerivedImages(request.derived.names)) {
+    for (const auto& [name, label] : writtenDerivedImages(request.derived.names, request.labels)) {
         if (name->empty()) continue;
         if (!photo.empty() && imaging::sameFile(*name, photo))
-            throw imaging::RunError::refused("The derived image name in " + std::string(what) + ", " + *name +
+            throw imaging::RunError::refused("The derived image name in " + *label + ", " + *name +
                                              ", is the photograph itself: the run would overwrite it and then "
                                              "delete it; rename the photograph or change the name");
         if (request.derived.deleteAtEnd && !results.empty() && imaging::sameDestination(*name, results))
-            throw imaging::RunError::refused("The results file " + results + " (Output File, Text5) is also the "
-                                             "derived image name in " + std::string(what) +
+            throw imaging::RunError::refused("The " + request.labels.resultsFile + " " + results +
+                                             " is also the derived image name in " + *label +
                                              ": the run would delete it at its end; choose another results file");
     }
 }

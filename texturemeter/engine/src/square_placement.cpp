@@ -6,10 +6,11 @@
 
 namespace texturemeter {
 
-std::optional<std::string> squareOverhang(int x, int y, int side, int width, int height) {
+std::optional<std::string> squareOverhang(int x, int y, int side, int width, int height, const ParameterWords& words) {
     const long long right = static_cast<long long>(x) + side, bottom = static_cast<long long>(y) + side;
-    const std::string square = "the square --x " + std::to_string(x) + " --y " + std::to_string(y) + " --side " +
-                               std::to_string(side) + " (pixels " + std::to_string(x) + ".." + std::to_string(right) +
+    const auto named = [&](const std::string& name, int value) { return name + words.assign + std::to_string(value); };
+    const std::string square = "the square " + named(words.cornerX, x) + " " + named(words.cornerY, y) + " " +
+                               named(words.regionSide, side) + " (pixels " + std::to_string(x) + ".." + std::to_string(right) +
                                ", " + std::to_string(y) + ".." + std::to_string(bottom) + ")";
     const std::string photo = "the photograph (" + std::to_string(width) + " x " + std::to_string(height) + ")";
     if (x > width - 1 || y > height - 1 || right < 0 || bottom < 0)

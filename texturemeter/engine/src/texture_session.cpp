@@ -16,6 +16,8 @@
 
 namespace texturemeter {
 
+const ParameterWords TextureSession::kSquareWords{"side", "tile side", " ", "x", "y"};
+
 TextureSession::TextureSession() : TextureSession(*imaging::makeRandom().release(), true) {}
 
 TextureSession::TextureSession(imaging::UniformRandom& random) : TextureSession(random, false) {}
@@ -97,7 +99,7 @@ std::string TextureSession::checkCorner(double x, double y, const std::string& s
     }
     // A side below 1 is no square; the run reports it with its own error.
     if (side < 1) return {};
-    return squareOverhang(cornerX, cornerY, side, photo.width(), photo.height()).value_or(std::string());
+    return squareOverhang(cornerX, cornerY, side, photo.width(), photo.height(), kSquareWords).value_or(std::string());
 }
 
 std::string TextureSession::checkSquare(const Square& square, const std::string& squareName,
@@ -167,7 +169,7 @@ RunOutcome TextureSession::run(Variant variant, const RunTexts& texts, RunObserv
     // written; the results file of the last run stays as it was.
     refuseWithoutPhoto();
     // Outputs and the square are checked before anything changes or is written.
-    imaging::guardOutput("results file (Output File, Text5)", texts.resultsName, "results file", {imagePath});
+    imaging::guardOutput(outputLabels.resultsFile, texts.resultsName, "results file", {imagePath});
     // "Sampling width" is read first: the square's warning depends on it, and regionSide is taken
     // from it by every run, also when the run stops early. A side that is not a 16-bit number
     // fails after the warning is cleared.
@@ -180,7 +182,8 @@ RunOutcome TextureSession::run(Variant variant, const RunTexts& texts, RunObserv
     }
     std::string warning;
     if (side && *side >= 1)
-        warning = squareOverhang(regionX, regionY, *side, photo.width(), photo.height()).value_or(std::string());
+        warning = squareOverhang(regionX, regionY, *side, photo.width(), photo.height(), kSquareWords)
+                      .value_or(std::string());
     squareWarning = warning;
     runHiddenPicture.setVisible(false);
     if (sideError) std::rethrow_exception(sideError);
@@ -200,11 +203,13 @@ RunOutcome TextureSession::run(Variant variant, const RunTexts& texts, RunObserv
     if (!runSeed && ownRandom_) runSeed = imaging::clockSeed();
     std::optional<imaging::FastRandom> seeded;
     if (runSeed) seeded.emplace(imaging::generatorSeed(*runSeed));
+    request.labels = outputLabels;
     // The outputs are refused before the other parameters are read, as the run meets them.
     refuseOutputsOverInputs(request);
     request.parameters = readParameters(texts, regionX, regionY, variant);
     SessionObserver sessionObserver(*this, observer);
     ResultsFile results;
+    results.label = outputLabels.resultsFile;
     const RunOutcome outcome = runAnalysis(PhotoView(photo), request,
                                            RunSurfaces{monochromeImage, hessianImage, figure, statusView}, results,
                                            seeded ? static_cast<imaging::UniformRandom&>(*seeded) : random_,

@@ -34,7 +34,7 @@ inline int gridIndex(double v) {
     return imaging::roundToInt(v);
 }
 
-// Mean blue, green and red of 300 random pixels of Picture2 (15 .. size - 6).
+// Mean blue, green and red of 300 random pixels of the monochrome image (15 .. size - 6).
 void randomMeanColour(const PictureSurface& monochromeImage, double W, double H, imaging::UniformRandom& random,
                       OutlineResult& r) {
     random.reseedFromClock();

@@ -136,8 +136,8 @@ TEST_P(ReferenceRuns, SamplingMeansMatchIndependentRuns) {
     constexpr int kRuns = 100;
     double sums[13] = {};
     WorkGrids grids;
-    PictureSurface picture2(region.regionSide + 1, region.regionSide + 1);
-    const GreyImageSums grey = prepareGreyImage(PhotoView(*photo_), region, variant, grids.gridA, grids.gridB, picture2);
+    PictureSurface greyPicture(region.regionSide + 1, region.regionSide + 1);
+    const GreyImageSums grey = prepareGreyImage(PhotoView(*photo_), region, variant, grids.gridA, grids.gridB, greyPicture);
     for (int run = 0; run < kRuns; ++run) {
         imaging::FastRandom random(imaging::deriveSeed(77, uint64_t(run)));
         const TextureSampling r =

@@ -25,6 +25,9 @@ namespace fs = std::filesystem;
 
 const std::string kSkinPhoto = morph::testdata::path("reference/skin_texture.jpg");
 
+// Labels for the outputs as a window gives them, naming its boxes.
+const OutputLabels kBoxLabels{"results file (box R)", "box H", "box M", "box L", "box D", "box E"};
+
 std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     std::stringstream ss;
@@ -129,13 +132,19 @@ TEST(ResultsFile, UnwritableResultsFileIsAFileError) {
 
 TEST(ResultsFile, EmptyResultsNameSaysSo) {
     ResultsFile f;
-    try {
-        f.open("");
-        FAIL() << "opened";
-    } catch (const imaging::RunError& e) {
-        EXPECT_EQ(e.kind(), imaging::ErrorKind::FileError);
-        EXPECT_NE(std::string(e.what()).find("Text5"), std::string::npos) << e.what();
-    }
+    const auto messageOf = [&] {
+        try {
+            f.open("");
+        } catch (const imaging::RunError& e) {
+            EXPECT_EQ(e.kind(), imaging::ErrorKind::FileError);
+            return std::string(e.what());
+        }
+        return std::string("opened");
+    };
+    EXPECT_EQ(messageOf(), "Cannot open results file: no file name given");
+    // Named as the caller names the file (the window: by the box that holds its name).
+    f.label = kBoxLabels.resultsFile;
+    EXPECT_EQ(messageOf(), "Cannot open results file (box R): no file name given");
 }
 
 // A minimal RFC 4180 reader: the records of a text, each a list of fields.
@@ -468,13 +477,14 @@ TEST_F(SessionRun, ParameterErrorsComeBeforeTheResultsFileIsOpened) {
 TEST_F(SessionRun, ADerivedNameEqualToThePhotographIsRefused) {
     const imaging::Image photo = imaging::loadImageFile((dir_ / "P1234.jpg").string());
     std::ofstream(dir_ / "results.txt", std::ios::binary) << "earlier results\r\n";
-    for (const auto& [name, box] : {std::pair<std::string, std::string>{"aa.bmp", "Text13"}, {"hhh.bmp", "Text11"},
-                                    {"bb.bmp", "Text14"}, {"ee.bmp", "Text18"}}) {
+    for (const auto& [name, box] : {std::pair<std::string, std::string>{"aa.bmp", "box M"}, {"hhh.bmp", "box H"},
+                                    {"bb.bmp", "box L"}, {"ee.bmp", "box E"}}) {
         SCOPED_TRACE(name);
         imaging::saveBmp(photo, (dir_ / name).string());
         const std::string bytes = readFile(dir_ / name);
         imaging::FastRandom random(1);
         TextureSession s(random);
+        s.outputLabels = kBoxLabels;
         s.selectImage(dir_.string(), name);
         RecordingObserver observer;
         try {
@@ -497,6 +507,7 @@ TEST_F(SessionRun, AResultsFileThatIsThePhotographOrADerivedImageIsRefused) {
     const std::string photoBytes = readFile(dir_ / "P1234.jpg");
     imaging::FastRandom random(1);
     TextureSession s(random);
+    s.outputLabels = kBoxLabels;
     s.selectImage(dir_.string(), "P1234.jpg");
     fs::create_directory(dir_ / "sub");
     for (const fs::path& spelling : {dir_ / "P1234.jpg", dir_ / "sub" / ".." / "P1234.jpg", dir_ / "." / "P1234.jpg"}) {
@@ -507,7 +518,7 @@ TEST_F(SessionRun, AResultsFileThatIsThePhotographOrADerivedImageIsRefused) {
             FAIL() << "wrote the results over the photograph";
         } catch (const imaging::RunError& e) {
             EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
-            EXPECT_NE(std::string(e.what()).find("Text5"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("box R"), std::string::npos) << e.what();
         }
         EXPECT_EQ(readFile(dir_ / "P1234.jpg"), photoBytes);
     }
@@ -518,7 +529,7 @@ TEST_F(SessionRun, AResultsFileThatIsThePhotographOrADerivedImageIsRefused) {
         FAIL() << "the results file would be deleted as a derived image";
     } catch (const imaging::RunError& e) {
         EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
-        EXPECT_NE(std::string(e.what()).find("Text13"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("box M"), std::string::npos) << e.what();
     }
     EXPECT_FALSE(fs::exists(s.derivedImageNames.monochrome));
 }
@@ -549,7 +560,7 @@ TEST_F(SessionRun, AClickEntirelyOutsideThePhotographIsRefusedAndKeepsTheCorner)
     }
     s.pressPhoto(399, 299, "200");  // one pixel inside: taken, with the warning
     EXPECT_EQ(s.regionX, 399);
-    EXPECT_EQ(s.squareWarning, squareOverhang(399, 299, 200, 400, 300).value());
+    EXPECT_EQ(s.squareWarning, squareOverhang(399, 299, 200, 400, 300, TextureSession::kSquareWords).value());
     EXPECT_EQ(s.checkCorner(0, 0, "200"), "");
     EXPECT_EQ(s.checkCorner(0, 0, "abc"), "");  // the click reports the side's own error
     EXPECT_THROW(s.pressPhoto(0, 0, "abc"), imaging::RunError);
@@ -563,6 +574,7 @@ TEST_F(SessionRun, AClickEntirelyOutsideThePhotographIsRefusedAndKeepsTheCorner)
 TEST_F(SessionRun, AResultsFileThatIsAnExistingPictureIsRefused) {
     imaging::FastRandom random(1);
     TextureSession s(random);
+    s.outputLabels = kBoxLabels;
     s.selectImage(dir_.string(), "P1234.jpg");
     imaging::saveBmp(imaging::Image(8, 8, imaging::kWhite), (dir_ / "notes.txt").string());
     const std::string bytes = readFile(dir_ / "notes.txt");
@@ -574,7 +586,7 @@ TEST_F(SessionRun, AResultsFileThatIsAnExistingPictureIsRefused) {
         FAIL() << "replaced a picture";
     } catch (const imaging::RunError& e) {
         EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
-        EXPECT_EQ(std::string(e.what()), "results file (Output File, Text5) " + t.resultsName +
+        EXPECT_EQ(std::string(e.what()), "results file (box R) " + t.resultsName +
                                              " is a BMP picture, not a results file; it is not replaced");
     }
     EXPECT_TRUE(observer.words.empty());
@@ -621,7 +633,7 @@ TEST_F(SessionRun, AfterAnUnreadableSelectionTheEarlierPhotoIsNotMeasuredUnderTh
     const std::string before = readFile(dir_ / "results.txt");
     EXPECT_THROW(s.selectImage(dir_.string(), "Pbad.jpg"), imaging::RunError);
     EXPECT_FALSE(s.photoLoaded());
-    // Picture1 still shows P1234.jpg, but the NAME would be Pbad.jpg: the run is refused.
+    // The photo still shows P1234.jpg, but the NAME would be Pbad.jpg: the run is refused.
     try {
         s.run(Variant::A, texts_);
         FAIL() << "the earlier photo was measured under the name of the unreadable one";
@@ -647,14 +659,16 @@ TEST(RunDriver, EmptyDerivedNameIsRefusedBeforeAnythingIsWritten) {
     request.imageFileName = "P1234.jpg";
     request.derived.freeze = FreezeStrategy::ThroughFiles;
     request.derived.names = derivedNames((fs::temp_directory_path() / "tm_never_written").string(), "P1234.jpg");
-    request.derived.names.lineFigure.clear();  // Text14 emptied by the user
+    request.derived.names.lineFigure.clear();  // the line figure's name emptied by the user
+    request.labels = kBoxLabels;
     CollectedLines lines;
     try {
         runAnalysis(PhotoView(photo), request, RunSurfaces{p2, p3, p7, p8}, lines, random);
         FAIL() << "ran without a name for the line figure";
     } catch (const imaging::RunError& e) {
         EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
-        EXPECT_NE(std::string(e.what()).find("Text14"), std::string::npos) << e.what();
+        EXPECT_EQ(std::string(e.what()),
+                  "No derived image name in box L: select the photograph in the file list first");
     }
     EXPECT_TRUE(lines.name.empty());  // the results file was not even opened
     EXPECT_TRUE(lines.lines.empty());

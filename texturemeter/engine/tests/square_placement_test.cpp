@@ -9,7 +9,14 @@
 
 namespace {
 
-using texturemeter::squareOverhang;
+using texturemeter::ParameterWords;
+
+// Each shell's words for the square: texturemeter-cli's options.
+const ParameterWords kOptions{"--side", "--window", " ", "--x", "--y"};
+
+std::optional<std::string> squareOverhang(int x, int y, int side, int width, int height) {
+    return texturemeter::squareOverhang(x, y, side, width, height, kOptions);
+}
 
 TEST(SquarePlacement, InsideTheLastPixelColumnAndRowIsNoWarning) {
     // Pixels x..x+side: a 640 x 480 photograph holds 0..639.
@@ -25,6 +32,20 @@ TEST(SquarePlacement, PastAnEdgeIsAWarningNamingEachEdge) {
               "the square --x -3 --y 300 --side 200 (pixels -3..197, 300..500) reaches 3 pixels past the left edge "
               "and 21 pixels past the bottom edge of the photograph (640 x 480); it is analysed as the window does, "
               "with white beyond the edge");
+}
+
+TEST(SquarePlacement, TheSquareIsNamedInTheShellsWords) {
+    const ParameterWords arguments{"side", "window", "=", "x", "y"};
+    EXPECT_EQ(texturemeter::squareOverhang(440, 279, 200, 640, 480, arguments),
+              "the square x=440 y=279 side=200 (pixels 440..640, 279..479) reaches 1 pixel past the right "
+              "edge of the photograph (640 x 480); it is analysed as the window does, with white beyond the edge");
+    try {
+        texturemeter::squareOverhang(5000, 0, 200, 640, 480, arguments);
+        ADD_FAILURE() << "accepted";
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(std::string(e.what()), "the square x=5000 y=0 side=200 (pixels 5000..5200, 0..200) lies entirely "
+                                         "outside the photograph (640 x 480)");
+    }
 }
 
 TEST(SquarePlacement, EntirelyOutsideIsRefused) {

@@ -33,6 +33,8 @@ struct PhotoOptions {
     // kept; each replaces no file but one this batch wrote (`written`, which must then be set).
     std::string keepDerivedIn;
     imaging::WrittenFiles* written = nullptr;
+    // How the square is named in its warning and refusal: the shell's words.
+    ParameterWords words;
 };
 
 // Why an analysis stopped.

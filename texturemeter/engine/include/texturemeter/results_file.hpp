@@ -66,6 +66,10 @@ public:
     void close() override;
     const std::string& path() const { return path_; }
 
+    // How messages name the file ("Cannot open results file: no file name given"); the window
+    // names it by the box that holds its name.
+    std::string label = "results file";
+
 private:
     imaging::OutputOptions options() const;
 

@@ -49,6 +49,18 @@ void refuseExistingDerivedImage(const std::string& name, const imaging::WrittenF
 // without its last four characters, then "h.bmp", "a.bmp", ... ("P1234.jpg" -> "DIR/1234h.bmp").
 DerivedNames derivedNames(const std::string& directory, const std::string& fileName);
 
+// How a run's refusals name its outputs: by what they are, or, in the window, by the boxes that
+// hold their names.
+struct OutputLabels {
+    std::string resultsFile = "results file";
+    // The five derived images a run writes: h, a, b, c and e .bmp.
+    std::string hessian = "Hessian image";
+    std::string monochrome = "monochrome image";
+    std::string lineFigure = "line figure";
+    std::string dotFigure = "dot figure";
+    std::string outline = "outline figure";
+};
+
 // How a run freezes its derived images.
 enum class FreezeStrategy {
     InMemory,      // the saved-and-reloaded pixels are the same, so no file is needed
@@ -107,6 +119,7 @@ struct RunRequest {
     // as files, not as texts). Empty: not checked.
     std::string photographPath;
     DerivedImageHandling derived;
+    OutputLabels labels;
     bool captureFits = true;  // keep the fits behind the dimensions (RunOutcome::fits)
 };
 

@@ -112,6 +112,12 @@ public:
     // selection and after a selection whose file could not be read).
     bool photoLoaded() const { return photoLoaded_; }
 
+    // How the session's messages name the square ("the square x 10 y 20 side 200").
+    static const ParameterWords kSquareWords;
+    // How a run's refusals name the results file and the derived images (the window names them
+    // by its boxes).
+    OutputLabels outputLabels;
+
     // Form-level variables.
     std::string imagePath;
     std::string imageFileName;
