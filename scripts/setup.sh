@@ -12,7 +12,7 @@ packages=(
   qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
   fonts-noto-cjk xauth locales
   pybind11-dev python3-dev python3-numpy python3-pandas python3-dask python3-distributed python3-pytest
-  python3-matplotlib python3-pil
+  python3-matplotlib python3-pil python3-tqdm
   # Installing and packaging: man pages, icons, desktop and metainfo checks, the Debian packages
   # and their check, the pip route.
   help2man librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian man-db

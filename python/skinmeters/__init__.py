@@ -19,7 +19,8 @@ import os
 import warnings
 from typing import TYPE_CHECKING, Any, Iterable, Mapping, Optional, Union
 
-from . import _skinmeters
+from . import _cluster, _rows, _skinmeters
+from ._cluster import ClusterError
 from ._skinmeters import AnalysisError, __version__, photo_seed
 
 if TYPE_CHECKING:
@@ -27,7 +28,8 @@ if TYPE_CHECKING:
     import numpy
     import pandas
 
-__all__ = ["texture", "lesion", "batch", "AnalysisError", "AnalysisWarning", "photo_seed", "__version__"]
+__all__ = ["texture", "lesion", "batch", "read_marks", "write_marks", "AnalysisError", "AnalysisWarning", "ClusterError",
+           "photo_seed", "__version__"]
 
 AnalysisError.__doc__ = """An analysis that failed; its message is the one the command-line tool prints.
 
@@ -194,30 +196,10 @@ def _warn(result, photo=None):
             warnings.warn(text if photo is None else f"{photo}: {text}", AnalysisWarning, stacklevel=3)
 
 
-def _flatten(measurements, prefix=""):
-    """Nested measurement names joined by "." ({"hessian": {"meanDimension": v}} -> "hessian.meanDimension")."""
-    row = {}
-    for name, value in measurements.items():
-        if isinstance(value, dict):
-            row.update(_flatten(value, f"{prefix}{name}."))
-        elif isinstance(value, list):
-            for i, item in enumerate(value, 1):
-                row[f"{prefix}{name}.{i}"] = item
-        else:
-            row[f"{prefix}{name}"] = value
-    return row
-
-
-def _photo_column(path):
-    """A photograph's name as the batch's "photo" column shows it: a str, as os.fsdecode gives it."""
-    try:
-        return os.fsdecode(path)
-    except TypeError:
-        return path
-
-
-# What a result reports beside the measurements: a batch keeps them apart from the measurement columns.
-_RESULT_NOTES = ("exifOrientation", "warning")
+_flatten = _rows.flatten
+_photo_column = _rows.photo_column
+_uint64_column = _rows.uint64_column
+_RESULT_NOTES = _rows.RESULT_NOTES
 
 
 def _place_seed(kind, position, seed):
@@ -225,7 +207,7 @@ def _place_seed(kind, position, seed):
     return photo_seed(seed, position) if kind == "texture" else seed
 
 
-def _analyse(kind, path, position, seed, parameters):
+def _analyse(kind, path, position, seed, parameters, fits=False):
     """One row of a batch: the photograph's measurements, or its error. Runs on a thread or a Dask worker."""
     row = {"photo": _photo_column(path), "seed": _place_seed(kind, position, seed)}
     try:
@@ -235,9 +217,10 @@ def _analyse(kind, path, position, seed, parameters):
     except (TypeError, ValueError) as e:
         row["error"] = str(e)
         return row
+    row.update(_rows.provenance(name))
     try:
         if kind == "texture":
-            measurements = _texture(name, seed=seed, position=position, fits=False, **parameters)
+            measurements = _texture(name, seed=seed, position=position, fits=True, **parameters)
             problem = None
         else:
             if parameters["marks"] is None:
@@ -246,14 +229,22 @@ def _analyse(kind, path, position, seed, parameters):
         row["seed"] = measurements.pop("seed")
         for note in _RESULT_NOTES:
             row[note] = measurements.pop(note, None)
-        # A row holds one number per column; the fits (lists of points and tiles) stay with
-        # texture() and lesion().
-        measurements.pop("fits", None)
-        row.update(_flatten(measurements))
+        # A row holds one number per column: of the fits, each fitted dimension's R² and interval
+        # (the whole fits in "fits" when asked).
+        columns, whole_fits = _rows.measurement_columns(kind, measurements)
+        row.update(columns)
+        if fits:
+            row["fits"] = whole_fits
         row["error"] = problem
     except AnalysisError as e:
         row["error"] = str(e)
     return row
+
+
+def _analyse_chunk(tasks, fits=False):
+    """The rows of a chunk of a batch, one after the other on this thread (a Dask task): the
+    thread's work grids and pictures are kept from photograph to photograph."""
+    return [_analyse(*task, fits=fits) for task in tasks]
 
 
 _TEXTURE_DEFAULTS = {"x": 0, "y": 0, "side": 200, "window": 40, "neighbour": 4, "variant": "A"}
@@ -274,7 +265,7 @@ def _lesion_marks(paths, marks):
 
 
 def _batch_tasks(paths, kind, seed, marks, parameters):
-    """The arguments of _analyse for every photograph."""
+    """The arguments of _analyse for every photograph, and the batch's provenance (DataFrame.attrs)."""
     if kind == "texture":
         if marks is not None:
             raise TypeError("marks belong to kind=\"lesion\"")
@@ -288,24 +279,79 @@ def _batch_tasks(paths, kind, seed, marks, parameters):
     if unknown:
         raise TypeError(f"unknown parameter(s) for kind={kind!r}: {', '.join(sorted(unknown))}")
     parameters = {**defaults, **parameters}
+    # Names relative to the client's folder are made absolute here, so that a worker started in
+    # another folder reads the same files.
+    names = [_rows.absolute(p) for p in paths]
     if kind == "texture":
         # Without a seed the photographs share one clock seed, so the batch can be repeated with it.
         base = _clock_seed() if seed is None else seed
-        return [(kind, p, i, base, parameters) for i, p in enumerate(paths)]
+        attrs = _batch_attrs(kind, {**parameters, "variant": str(parameters["variant"]).upper()}, base,
+                             "clock" if seed is None else "option")
+        return [(kind, p, i, base, parameters) for i, p in enumerate(names)], attrs
     # As lesionmeter-cli's batch: the batch's seed for every photograph; without one each
     # photograph's marks' seed, without that a seed of its own from the clock and its place.
     base = _clock_seed()
+    attrs = _batch_attrs(kind, {"fit": bool(parameters["fit"]), "seed": seed}, seed,
+                         "option" if seed is not None else "each image")
+    marks = [m if isinstance(m, dict) or m is None else _rows.absolute(m) for m in _lesion_marks(paths, marks)]
     return [(kind, p, i, seed, {**parameters, "marks": m, "seed": seed, "fallback_seed": photo_seed(base, i) >> 11})
-            for i, (p, m) in enumerate(zip(paths, _lesion_marks(paths, marks)))]
+            for i, (p, m) in enumerate(zip(names, marks))], attrs
+
+
+def _batch_attrs(kind, parameters, seed, seed_source):
+    """What a batch's DataFrame.attrs holds, as the head of the tool's --json report: the program,
+    its version, the parameters and the seed."""
+    return {"program": "skinmeters.batch", "version": __version__, "kind": kind, "parameters": dict(parameters),
+            "seed": seed, "seedSource": seed_source}
+
+
+def _resumed_rows(resume, paths, attrs):
+    """The finished rows of an interrupted batch of the same photographs, parameters and seed, by place."""
+    import numpy
+    import pandas
+
+    previous = _previous_frame(resume)
+    if previous is None:
+        return {}  # a batch stopped before its first photograph
+    theirs = dict(previous.attrs)
+    for name in ("kind", "parameters", "seed"):
+        if theirs.get(name) != attrs.get(name):
+            raise ValueError(f"resume holds a batch of another {name} ({theirs.get(name)!r}, not {attrs.get(name)!r})")
+    rows = {}
+    for place, record in zip(previous.index, previous.to_dict("records")):
+        if not (isinstance(place, numbers.Integral) and 0 <= place < len(paths)) \
+                or record.get("photo") != _photo_column(paths[place]):
+            raise ValueError(f"resume holds row {place!r} ({record.get('photo')!r}), which is not in this batch")
+        row = {}
+        for name, value in record.items():
+            if isinstance(value, numpy.integer):
+                value = int(value)
+            elif not isinstance(value, (dict, list)) and pandas.isna(value):
+                value = None
+            row[name] = value
+        rows[int(place)] = row
+    return rows
+
+
+def _progress_bar(show, total):
+    """A tqdm progress bar (on a terminal, or in a notebook its widget), or None."""
+    if not show:
+        return None
+    from tqdm.auto import tqdm
+
+    return tqdm(total=total, unit="photo", desc="skinmeters.batch")
 
 
 def batch(paths: Iterable[Union[str, bytes, "os.PathLike[str]"]], kind: str = "texture", seed: Optional[int] = None,
           client: Optional[dask.distributed.Client] = None, jobs: Optional[int] = None,
-          marks: Union[Marks, Iterable[Marks], None] = None, **parameters: Any) -> pandas.DataFrame:
+          marks: Union[Marks, Iterable[Marks], None] = None, *, chunk: Optional[int] = None, retries: int = 1,
+          resume: Union[pandas.DataFrame, ClusterError, None] = None, progress: bool = False, fits: bool = False,
+          **parameters: Any) -> pandas.DataFrame:
     """Analyses many photographs; returns a pandas.DataFrame with one row per photograph, in input order.
 
     paths: file names as texture() takes them (str, bytes or os.PathLike); an entry that is no
-    file name is its row's error.
+    file name is its row's error. Relative names are read from the current folder (on a cluster
+    too: they are made absolute before they are sent).
     kind="texture": parameters are those of texture() (x, y, side, window, neighbour, variant);
     with seed=S every row equals texturemeter-cli --seed S over the same list, and row i's "seed"
     is photo_seed(S, i), the seed that repeats the row with that photograph alone.
@@ -314,65 +360,95 @@ def batch(paths: Iterable[Union[str, bytes, "os.PathLike[str]"]], kind: str = "t
     them), a list with one marks file or dict per photograph, or one for all; parameter: fit.
     With seed=S every photograph's run uses S (as lesionmeter-cli --seed S); without it, its
     marks' seed or one of its own. Either way the row's "seed" is the seed used.
-    client: a dask.distributed.Client; the photographs are spread over its workers (each worker
-    must be able to import skinmeters and read the files). Without a client, `jobs` local threads
-    (default: the number of cores) analyse them.
+    client: a dask.distributed.Client; the photographs go to its workers in chunks of `chunk`
+    photographs (default: sized from the batch and the workers' threads), each chunk analysed on
+    one worker thread that keeps its work grids from photograph to photograph. Every worker is
+    checked first: it must import skinmeters (of this version) and read the first photograph,
+    else ClusterError names it before any photograph is analysed. A task lost with its worker is
+    run again by Dask (up to `retries` more times for a task that fails on its worker). Without a
+    client, `jobs` local threads (default: the number of cores) analyse them.
+    resume: the DataFrame of an interrupted batch of the same photographs, kind, parameters and
+    seed (ClusterError.frame), or the ClusterError itself: its rows are kept, only the others are
+    analysed. progress=True shows a tqdm bar (a widget in a notebook). fits=True keeps each
+    photograph's whole fits (as texture() and lesion() give them) in a column "fits" of dicts.
 
-    Beside the measurements, "exifOrientation" and "warning" as texture() reports them (each
-    warning also given as an AnalysisWarning naming the photograph), and "seed", an exact pandas
-    UInt64 column. A photograph that fails keeps its row: its measurements are missing and the
-    column "error" holds the tool's message ("error" is None for the others). A lesion whose "axis" finds no
-    outline keeps its other measurements beside the message.
+    Columns: "photo" (the name as given); "path", "bytes" and "sha256", the file read, its size and
+    content digest (as the tools' --json reports name it); the measurements in the analysis's
+    order, each fitted dimension followed by its fit's R² (NAME.rSquared) and 95 % fit interval
+    (NAME.dimensionCi95.1 and .2); "exifOrientation" and "warning" as texture() reports them
+    (each warning also given as an AnalysisWarning naming the photograph); "seed", an exact pandas
+    UInt64 column; "error". A photograph that fails keeps its row: its measurements are missing and
+    "error" holds the tool's message ("error" is None for the others). A lesion whose "axis" finds
+    no outline keeps its other measurements beside the message. DataFrame.attrs holds the program,
+    version, kind, parameters, seed and seedSource, as the head of the tools' --json reports.
+
+    Raises ClusterError, naming the rows not analysed, when the cluster fails (its scheduler or
+    the workers lost, a task cancelled): never a row of its own.
     """
-    import pandas
-
     paths = list(paths)
     seed = _seed_value(seed)
-    tasks = _batch_tasks(paths, kind, seed, marks, parameters)
+    previous = _previous_frame(resume)
+    if previous is not None and seed is None and kind == "texture":
+        # The interrupted batch's seed, drawn from the clock or given.
+        seed = _seed_value(previous.attrs.get("seed"))
+    tasks, attrs = _batch_tasks(paths, kind, seed, marks, parameters)
+    if previous is not None and kind == "texture":
+        attrs["seedSource"] = previous.attrs.get("seedSource", attrs["seedSource"])
+    done = _resumed_rows(resume, paths, attrs) if resume is not None else {}
+    to_do = [task for task in tasks if task[2] not in done]
 
-    if client is not None:
-        futures = client.map(_analyse, *zip(*tasks), pure=False) if tasks else []
-        rows = []
-        for (kind, path, position, place_seed, _), future in zip(tasks, futures):
+    bar = _progress_bar(progress, len(to_do))
+    try:
+        if client is not None and to_do:
             try:
-                rows.append(future.result())
-            except Exception as e:  # a worker lost or unable to run the task
-                rows.append({"photo": _photo_column(path), "seed": _place_seed(kind, position, place_seed),
-                             "error": f"{type(e).__name__}: {e}"})
-    else:
-        workers = jobs or os.cpu_count() or 1
-        with concurrent.futures.ThreadPoolExecutor(max_workers=workers) as pool:
-            rows = list(pool.map(lambda task: _analyse(*task), tasks))
+                done.update(_cluster.run(client, to_do, _analyse_chunk, chunk=chunk, retries=retries, fits=fits,
+                                         bar=bar))
+            except ClusterError as e:
+                # The rows finished so far travel with the error, for resume=.
+                finished = {**done, **getattr(e, "rows", {})}
+                e.frame = _batch_frame(paths, finished, attrs, fits, sorted(finished))
+                raise
+        elif to_do:
+            workers = jobs or os.cpu_count() or 1
 
-    # A square reaching past the photograph's edge, or a photograph the camera meant to be turned,
-    # is said here for each row, as texturemeter-cli says it on stderr.
-    for row in rows:
-        _warn(row, row["photo"])
+            def analyse(task):
+                row = _analyse(*task, fits=fits)
+                if bar is not None:
+                    bar.update(1)
+                return row
 
-    # Columns: the photograph, its measurements in the analysis's order, the notes beside them (when
-    # any photograph was analysed), the seed, the error.
-    measured = {}
-    for row in rows:
-        measured.update(dict.fromkeys(k for k in row if k not in ("photo", "seed", "error", *_RESULT_NOTES)))
-    notes = [note for note in _RESULT_NOTES if any(note in row for row in rows)]
-    frame = pandas.DataFrame.from_records(rows, columns=["photo", *measured, *notes, "seed", "error"])
-    if "warning" in notes:
-        frame["warning"] = pandas.Series([row.get("warning") for row in rows], dtype=object)
-    if "exifOrientation" in notes:
-        frame["exifOrientation"] = pandas.array([row.get("exifOrientation") for row in rows], dtype="Int64")
-    frame["seed"] = _uint64_column([row.get("seed") for row in rows])
-    return frame
+            with concurrent.futures.ThreadPoolExecutor(max_workers=workers) as pool:
+                done.update(zip((task[2] for task in to_do), pool.map(analyse, to_do)))
+    finally:
+        if bar is not None:
+            bar.close()
+    return _batch_frame(paths, done, attrs, fits, range(len(paths)), warn=True)
 
 
-def _uint64_column(values):
-    """Whole numbers up to 2**64 - 1, or None, as a pandas UInt64 column that keeps every one exact
-    (a float64 column, or pandas.array of a list, may round those above 2**53)."""
-    import numpy
+def _previous_frame(resume):
+    """The finished rows resume= gives: a batch's DataFrame, or a ClusterError's (None when it has none)."""
     import pandas
 
-    mask = numpy.array([v is None for v in values], dtype=bool)
-    numbers = numpy.array([0 if v is None else v for v in values], dtype=numpy.uint64)
-    return pandas.arrays.IntegerArray(numbers, mask)
+    if resume is None:
+        return None
+    previous = resume.frame if isinstance(resume, ClusterError) else resume
+    if previous is not None and not isinstance(previous, pandas.DataFrame):
+        raise TypeError(f"resume must be a batch's DataFrame or ClusterError, not {type(resume).__name__}")
+    return previous
+
+
+def _batch_frame(paths, rows, attrs, fits, places, warn=False):
+    """The DataFrame of the rows at `places` (each row's "photo" the name as given), indexed by place."""
+    rows = [{**rows[i], "photo": _photo_column(paths[i])} for i in places]
+    if warn:
+        # A square reaching past the photograph's edge, or a photograph the camera meant to be
+        # turned, is said here for each row, as texturemeter-cli says it on stderr.
+        for row in rows:
+            _warn(row, row["photo"])
+    result = _rows.frame(rows, attrs, fits)
+    if not warn:
+        result.index = list(places)
+    return result
 
 
 def _clock_seed():

@@ -18,6 +18,7 @@
 #include "imaging/exif_orientation.hpp"
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
+#include "imaging/output_guard.hpp"
 #include "imaging/random.hpp"
 #include "imaging/report.hpp"
 #include "lesionmeter/lesion_session.hpp"
@@ -329,6 +330,58 @@ py::dict square(const std::optional<py::object>& path, const std::optional<std::
     return d;
 }
 
+// Which file a row was measured from, as the tools' --json reports name it: its size in bytes and
+// the SHA-256 of its content (lower-case hex); None for a file that cannot be read (the analysis
+// then reports why).
+py::object fileIdentity(const py::object& name) {
+    const std::string path = fileName(name);
+    std::optional<imaging::FileIdentity> identity;
+    {
+        py::gil_scoped_release unlocked;
+        try {
+            identity = imaging::identifyFile(path);
+        } catch (const imaging::RunError&) {
+        }
+    }
+    if (!identity) return py::none();
+    return py::make_tuple(py::int_(static_cast<unsigned long long>(identity->sizeBytes)), identity->sha256);
+}
+
+// A marks file's document as its text, read and checked as the tools read marks files.
+std::string readMarksText(const py::object& name) {
+    const std::string path = fileName(name);
+    std::string text, error;
+    {
+        py::gil_scoped_release unlocked;
+        try {
+            text = lesionmeter::marksText(lesionmeter::readMarks(path));
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+    }
+    if (!error.empty()) throw AnalysisFailed(error);
+    return text;
+}
+
+// Writes a marks document (its text) as the tools write marks files: checked as a marks file is
+// read, and refused, before anything is written, where the tools' output guard refuses a file
+// (an existing picture). `label` names the output in messages.
+void writeMarksText(const py::object& name, const std::string& text, const std::string& label) {
+    const std::string path = fileName(name);
+    std::string error;
+    {
+        py::gil_scoped_release unlocked;
+        try {
+            const lesionmeter::Marks marks = lesionmeter::parseMarks(text, kMarksDictName);
+            imaging::guardOutput(label, path, "marks file");
+            lesionmeter::writeMarks(path, marks);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+    }
+    if (!error.empty()) throw AnalysisFailed(error);
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_skinmeters, m) {
@@ -360,4 +413,11 @@ PYBIND11_MODULE(_skinmeters, m) {
     m.def("photo_seed", &imaging::photoSeed, py::arg("seed"), py::arg("position"),
           "The seed texturemeter-cli --seed SEED reports for the photograph at POSITION (0 = first) of its list; "
           "given back as the seed of that photograph alone, it repeats the photograph's numbers.");
+    m.def("file_identity", &fileIdentity, py::arg("name"),
+          "(size in bytes, SHA-256 hex) of a file's content, as the --json reports name a photograph; None when it "
+          "cannot be read.");
+    m.def("read_marks_text", &readMarksText, py::arg("name"),
+          "A marks file's document as text, read and checked as the tools read it.");
+    m.def("write_marks_text", &writeMarksText, py::arg("name"), py::arg("text"), py::arg("label"),
+          "Writes a marks document as the tools write marks files, with the same checks.");
 }

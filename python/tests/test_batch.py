@@ -16,9 +16,14 @@ MEASURED = ["monochrome.meanDimension", "hessian.meanDimension", "totalDimension
             "tone.histogramSpread", "sampling.meanBrightness", "sampling.ringBrightnessR41to47"]
 
 
+# Columns beside the measurements: the file read, the notes, the seed and the error, and each
+# fitted dimension's R² and fit interval (checked against the fits in assert_fit_columns).
+BESIDE = ("photo", "path", "bytes", "sha256", "seed", "error", "exifOrientation", "warning", "fits")
+FIT_COLUMNS = (".rSquared", ".dimensionCi95.1", ".dimensionCi95.2")
+
+
 def measurements_of(row):
-    return {name: value for name, value in row.items()
-            if name not in ("photo", "seed", "error", "exifOrientation", "warning")}
+    return {name: value for name, value in row.items() if name not in BESIDE and not name.endswith(FIT_COLUMNS)}
 
 
 def assert_rows_equal_the_cli(frame, photos, status, stderr, report):
@@ -30,6 +35,7 @@ def assert_rows_equal_the_cli(frame, photos, status, stderr, report):
     assert [int(s) for s in frame["seed"]] == [image["seed"] for image in images]
     assert str(frame["seed"].dtype) == "UInt64"
     failures = [line for line in stderr.splitlines() if line.startswith("texturemeter-cli: ")]
+    assert_provenance_equals_the_report(frame, report)
     for photo, row, image in zip(photos, frame.to_dict("records"), images):
         if "error" in image:
             assert row["error"] == image["error"]
@@ -37,12 +43,44 @@ def assert_rows_equal_the_cli(frame, photos, status, stderr, report):
             assert all(math.isnan(v) for v in measurements_of(row).values())
         else:
             assert row["error"] is None
+            assert_fit_columns(row, image["measurements"]["fits"], skinmeters._rows.DIMENSION_FITS["texture"])
             # The batch's columns are the report's names joined by "."; every one is there and no other.
             # The fits behind the dimensions (lists of points and tiles) are texture()'s, not a row's.
             numbers = {name: value for name, value in image["measurements"].items() if name != "fits"}
             assert "fits" in image["measurements"]
             assert_identical(measurements_of(row), skinmeters._flatten(numbers), str(photo))
     assert status == (1 if failures else 0)
+
+
+def assert_provenance_equals_the_report(frame, report):
+    """The batch's attrs are the report's head (but the outputs only a tool writes), and each row's
+    path, bytes, sha256 and seed its image's."""
+    head = {name: value for name, value in report.items() if name != "images"}
+    assert frame.attrs["version"] == head["version"] == skinmeters.__version__
+    assert frame.attrs["seed"] == head["seed"] and frame.attrs["seedSource"] == head["seedSource"]
+    for name, value in frame.attrs["parameters"].items():
+        assert head["parameters"][name] == value, name
+    assert str(frame["bytes"].dtype) == "Int64"
+    for row, image in zip(frame.to_dict("records"), report["images"]):
+        assert row["path"] == image["path"]
+        assert row["sha256"] == image.get("sha256")
+        assert (None if row["bytes"] is pandas.NA else row["bytes"]) == image.get("sizeBytes")
+        # (lesionmeter-cli reports no seed for a photograph it could not start on; the row keeps
+        # the batch's seed, see test_a_lesion_batch_seed_column_is_exact_whatever_fails)
+        assert row["seed"] == image["seed"] or (image["seed"] is None and row["error"] is not None)
+
+
+def assert_fit_columns(row, fits, dimensions):
+    """Each fitted dimension's R² and fit interval columns are its fit's, bit for bit."""
+    assert dimensions
+    for name, where in dimensions.items():
+        fit = fits
+        for key in where:
+            fit = fit[key]
+        assert row[name] == fit["dimension"]
+        assert_identical({"r": row[f"{name}.rSquared"], "low": row[f"{name}.dimensionCi95.1"],
+                          "high": row[f"{name}.dimensionCi95.2"]},
+                         {"r": fit["rSquared"], "low": fit["dimensionCi95"][0], "high": fit["dimensionCi95"][1]}, name)
 
 
 def test_local_threads_equal_the_cli_batch(tmp_path, made_photos):
@@ -163,12 +201,14 @@ def assert_lesion_rows_equal_the_cli(frame, photos, status, stderr, report):
     images = report["images"]
     assert len(images) == len(photos)
     failures = [line for line in stderr.splitlines() if line.startswith("lesionmeter-cli: ")]
+    assert_provenance_equals_the_report(frame, report)
     for photo, row, image in zip(photos, frame.to_dict("records"), images):
         assert row["error"] == image.get("error"), photo
         if row["error"] is not None:
             assert f"lesionmeter-cli: {photo}: {row['error']}" in failures
         if "measurements" in image:
             assert row["seed"] == image["seed"]
+            assert_fit_columns(row, image["measurements"]["fits"], skinmeters._rows.DIMENSION_FITS["lesion"])
             # Every name is a column (one the photograph did not measure, such as the centroid of an
             # "axis" without outline, is a gap); the fits stay with lesion().
             assert "fits" in image["measurements"]
