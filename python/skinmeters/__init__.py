@@ -44,6 +44,10 @@ Image = Union[str, "os.PathLike[str]", "numpy.ndarray"]
 Marks = Union[str, "os.PathLike[str]", Mapping[str, Any]]
 #: A square file's name, or a dict of the same shape as a square file.
 SquareSource = Union[str, "os.PathLike[str]", Mapping[str, Any]]
+#: A position on the photograph, in its pixels: (x, y).
+Position = tuple[float, float]
+#: Positions in click order.
+Positions = Iterable[Position]
 #: A parameter: a number, or its text as the command-line tool would take it.
 Parameter = Union[int, float, str]
 
@@ -162,13 +166,17 @@ def _lesion(image, marks, seed, fit, fallback_seed=None):
     return _skinmeters.lesion(image, path, text, _seed_value(seed), bool(fit), fallback_seed, photo)
 
 
-def lesion(image: Image, marks: Marks, seed: Optional[int] = None, fit: bool = False) -> dict[str, Any]:
+def lesion(image: Image, marks: Optional[Marks] = None, seed: Optional[int] = None, fit: bool = False, *,
+           inside: Optional[Positions] = None, outside: Optional[Positions] = None,
+           centre: Optional[Position] = None) -> dict[str, Any]:
     """The lesion analysis of one photograph from its marks, as lesionmeter-cli IMAGE --marks FILE does it.
 
     image: a file name (JPEG, BMP or PNG), or a numpy uint8 array of shape (height, width, 3) in
     RGB order. marks: a marks file's name, or a dict of the same shape as a marks file
     ({"format": "lesionmeter-marks", "version": 1, "photo": ..., "in": [[x, y], ...], "out": [...],
-    "centre": [x, y] or None, "seed": N or None, "scale": 1.0}). seed: lesionmeter-cli's --seed;
+    "centre": [x, y] or None, "seed": N or None, "scale": 1.0}); or, instead of marks, the
+    positions themselves: inside=[(x, y), ...] (the IN samples), outside=[...] (the OUT samples)
+    and centre=(x, y), checked as a marks file's are. seed: lesionmeter-cli's --seed;
     without it the marks' seed, without that a seed drawn from the clock. fit: --fit, a photograph
     larger than 500 x 503 is reduced to fit first.
 
@@ -178,6 +186,7 @@ def lesion(image: Image, marks: Marks, seed: Optional[int] = None, fit: bool = F
     leave "photo" out); when only "axis" failed (no dark pixel in the outline) the error's
     `measurements` holds the other results.
     """
+    marks = _marks_from(marks, inside, outside, centre)
     measurements, problem = _lesion(image, marks, seed, fit)
     _warn(measurements)
     if problem is not None:
@@ -187,6 +196,63 @@ def lesion(image: Image, marks: Marks, seed: Optional[int] = None, fit: bool = F
         error.measurements = measurements
         raise error
     return measurements
+
+
+def _marks_from(marks, inside, outside, centre):
+    """The marks of lesion(): the marks given, or a marks document of the positions given."""
+    if inside is None and outside is None and centre is None:
+        if marks is None:
+            raise TypeError("lesion() needs marks, or the positions inside=, outside= (and centre=)")
+        return marks
+    if marks is not None:
+        raise TypeError("give marks or inside=/outside=/centre=, not both")
+    return _marks_document(inside=inside, outside=outside, centre=centre)
+
+
+def _marks_document(photo=None, inside=None, outside=None, centre=None, seed=None, scale=1.0):
+    """A marks document (the shape of a marks file) of positions given as (x, y) pairs."""
+
+    def position(p):
+        return [_plain_number(v) for v in p]
+
+    document = {"format": "lesionmeter-marks", "version": 1, "in": [position(p) for p in inside or []],
+                "out": [position(p) for p in outside or []], "centre": None if centre is None else position(centre),
+                "seed": seed, "scale": scale}
+    if photo is not None:
+        document["photo"] = photo
+    return document
+
+
+def _plain_number(value):
+    return value.item() if hasattr(value, "item") else value
+
+
+def read_marks(path: Union[str, bytes, "os.PathLike[str]"]) -> dict[str, Any]:
+    """A marks file as a dict of the same shape ({"format", "version", "photo", "in", "out",
+    "centre", "seed", "scale"}), read and checked as lesionmeter-cli --marks and the window read it;
+    AnalysisError with their message when it is not a marks file of this version."""
+    return json.loads(_skinmeters.read_marks_text(path))
+
+
+def write_marks(path: Union[str, bytes, "os.PathLike[str]"], marks: Optional[Mapping[str, Any]] = None, *,
+                photo: Optional[str] = None, inside: Optional[Positions] = None, outside: Optional[Positions] = None,
+                centre: Optional[Position] = None, seed: Optional[int] = None, scale: float = 1.0) -> None:
+    """Writes a marks file as lesionmeter-cli --save-marks and the window write them: a marks dict,
+    or the positions (inside=, outside=, centre=), the photograph's file name `photo`, `seed` and
+    `scale`. Checked as a marks file is read (at most 50 samples of a class, a seed from 0 to
+    2**64 - 1, a scale in (0, 1]) and refused, before anything is written, over an existing picture;
+    AnalysisError with the tools' message. The file is replaced as a whole."""
+    if marks is None:
+        marks = _marks_document(photo if photo is not None else "", inside, outside, centre, seed, scale)
+    elif any(v is not None for v in (photo, inside, outside, centre, seed)) or scale != 1.0:
+        raise TypeError("give a marks dict or its parts (photo=, inside=, ...), not both")
+    elif not isinstance(marks, Mapping):
+        raise TypeError(f"marks must be a dict, not {type(marks).__name__}")
+    document = dict(marks)
+    photo = document.get("photo")
+    if isinstance(photo, bytes):
+        document["photo"] = os.fsdecode(photo)
+    _skinmeters.write_marks_text(path, json.dumps(document, default=_plain), "write_marks path")
 
 
 def _warn(result, photo=None):
