@@ -91,7 +91,10 @@ def check_workers(client, first_photo, version):
     problems = []
     for address, answer in sorted(answers.items()):
         if isinstance(answer, BaseException):
-            problems.append(f"worker {address}: cannot import skinmeters ({type(answer).__name__}: {answer})")
+            # Dask hands back the worker's error, wrapped in a plain Exception when it could not
+            # unpickle the check (no skinmeters to import it from).
+            why = str(answer) if type(answer) is Exception else f"{type(answer).__name__}: {answer}"
+            problems.append(f"worker {address}: cannot import skinmeters ({why})")
         elif answer is not None:
             problems.append(f"worker {address}: {answer}")
     if problems:
@@ -138,7 +141,10 @@ def run(client, tasks, analyse_chunk, *, chunk=None, retries=1, fits=False, bar=
             if bar is not None:
                 bar.update(len(part))
     finally:
-        client.cancel([f for f, _ in futures.values() if not f.done()])
+        # Interrupted (Ctrl-C): the tasks not yet run are taken back, while the scheduler is there.
+        pending = [f for f, _ in futures.values() if not f.done()]
+        if pending and client.status == "running":
+            client.cancel(pending)
     if missing:
         cause = causes[0]
         missing.sort()
