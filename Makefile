@@ -69,7 +69,8 @@ fuzz: setup
 	done
 
 # Every benchmark program: the imaging library, each stage of both engines, texturemeter-cli as a
-# whole process beside the bare decoding of the same photographs, and the Python batch. Speed is
+# whole process beside the bare decoding of the same photographs, and the Python batch on threads
+# and on Dask (a LocalCluster and a scheduler with two workers, against texturemeter-cli --jobs 2). Speed is
 # measured only here.
 bench: build
 	$(BUILD)/imaging/imaging_bench
@@ -79,6 +80,7 @@ bench: build
 	    $(BUILD)/texturemeter/cli/texturemeter_make_photo samples/skin_sample.jpg 200
 	$(BUILD)/texturemeter/app/texturemeter_window_bench
 	$(PYTHON) python/bench/bench_batch.py --build $(BUILD)
+	$(PYTHON) python/bench/bench_dask.py --build $(BUILD)
 
 # Dimensions checked against known truth: generates the pictures, measures them with the tools and
 # Gwyddion's fractal methods, and rewrites docs/validation.md, docs/validation/results.csv and the

@@ -3,6 +3,7 @@
 import json
 import logging
 import math
+import os
 
 import numpy
 import pandas
@@ -62,7 +63,8 @@ def assert_provenance_equals_the_report(frame, report):
         assert head["parameters"][name] == value, name
     assert str(frame["bytes"].dtype) == "Int64"
     for row, image in zip(frame.to_dict("records"), report["images"]):
-        assert row["path"] == image["path"]
+        # The file read: relative names from the current folder (made absolute for a cluster's workers).
+        assert row["path"] == os.path.join(os.getcwd(), image["path"])
         assert row["sha256"] == image.get("sha256")
         assert (None if row["bytes"] is pandas.NA else row["bytes"]) == image.get("sizeBytes")
         # (lesionmeter-cli reports no seed for a photograph it could not start on; the row keeps
