@@ -12,6 +12,8 @@ import uuid
 # finish) and that a lost worker takes little finished work with it.
 MAX_CHUNK = 64
 CHUNKS_PER_THREAD = 8
+# How long a batch waits for the first worker of a cluster that has none, in seconds.
+WORKER_TIMEOUT = 300
 
 
 class ClusterError(RuntimeError):
@@ -84,9 +86,9 @@ def readable_here(name):
 def check_workers(client, first_photo, version):
     """Every worker imports skinmeters and reads the first photograph the client can read, or the
     batch raises one ClusterError naming the worker, before any photograph is analysed."""
-    info = client.scheduler_info()
-    if not info.get("workers"):
-        client.wait_for_workers(1, timeout=60)
+    if not client.nthreads():
+        # A cluster still starting: its first worker may take a while on a busy machine.
+        client.wait_for_workers(1, timeout=WORKER_TIMEOUT)
     answers = client.run(probe, first_photo, version, on_error="return")
     problems = []
     for address, answer in sorted(answers.items()):
@@ -99,7 +101,7 @@ def check_workers(client, first_photo, version):
             problems.append(f"worker {address}: {answer}")
     if problems:
         raise ClusterError("; ".join(problems) + "; no photograph was analysed", missing=[], frame=None)
-    return sum(w.get("nthreads", 1) for w in client.scheduler_info()["workers"].values())
+    return sum(client.nthreads().values())
 
 
 def run(client, tasks, analyse_chunk, *, chunk=None, retries=1, fits=False, bar=None, finished=None):
