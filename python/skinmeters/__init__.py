@@ -505,7 +505,8 @@ def _previous_frame(resume):
 
 def _batch_frame(paths, rows, attrs, fits, places, warn=False):
     """The DataFrame of the rows at `places` (each row's "photo" the name as given), indexed by place."""
-    rows = [{**rows[i], "photo": _photo_column(paths[i])} for i in places]
+    rows = [_rows.as_given({**rows[i], "photo": _photo_column(paths[i])}, _photo_column(paths[i]),
+                           _photo_column(_rows.absolute(paths[i]))) for i in places]
     if warn:
         # A square reaching past the photograph's edge, or a photograph the camera meant to be
         # turned, is said here for each row, as texturemeter-cli says it on stderr.

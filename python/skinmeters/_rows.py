@@ -84,12 +84,13 @@ def photo_column(path):
 
 def absolute(path):
     """A file name joined to the client's working folder when relative, so that a worker started
-    elsewhere reads the same file. What is no file name is left for its row to report."""
+    elsewhere reads the same file. What is no file name (or holds a NUL byte) is left for its row
+    to report."""
     try:
         name = os.fspath(path)
     except TypeError:
         return path
-    if isinstance(name, (str, bytes)) and not os.path.isabs(name):
+    if isinstance(name, (str, bytes)) and not os.path.isabs(name) and ("\0" if isinstance(name, str) else b"\0") not in name:
         return os.path.join(os.getcwd() if isinstance(name, str) else os.getcwdb(), name)
     return name
 
@@ -131,3 +132,14 @@ def uint64_column(values):
     mask = numpy.array([v is None for v in values], dtype=bool)
     numbers = numpy.array([0 if v is None else v for v in values], dtype=numpy.uint64)
     return pandas.arrays.IntegerArray(numbers, mask)
+
+
+def as_given(row, given, analysed):
+    """A row whose photograph was read under its absolute name `analysed`: its messages name it as
+    `given`, as the tool run on the same names would."""
+    if given == analysed or not isinstance(given, str) or not isinstance(analysed, str):
+        return row
+    for name in ("error", "warning"):
+        if isinstance(row.get(name), str):
+            row[name] = row[name].replace(analysed, given)
+    return row
