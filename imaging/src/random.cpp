@@ -106,4 +106,15 @@ uint64_t clockSeed() {
     return splitmix64(state) >> 11;
 }
 
+ChosenSeed placeSeed(std::optional<uint64_t> given, uint64_t clockBase, uint64_t index) {
+    return {photoSeed(given ? *given : clockBase, index), given ? "option" : "clock"};
+}
+
+ChosenSeed markedSeed(std::optional<uint64_t> given, std::optional<uint64_t> marks, uint64_t clockBase,
+                      uint64_t index) {
+    if (given) return {*given, "option"};
+    if (marks) return {*marks, "marks"};
+    return {photoSeed(clockBase, index), "clock"};
+}
+
 }  // namespace imaging

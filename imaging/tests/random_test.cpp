@@ -106,3 +106,30 @@ TEST(PhotoSeed, PlaceZeroIsTheBaseSeedAndEveryPhotoSeedRepeatsItsGenerator) {
     for (uint64_t i = 0; i < 1000; ++i) seeds.insert(imaging::photoSeed(7, i));
     EXPECT_EQ(seeds.size(), 1000u);
 }
+
+// The one seed rule of every route.
+TEST(SeedRule, ATexturePhotographGetsThePhotoSeedOfItsPlace) {
+    const imaging::ChosenSeed given = imaging::placeSeed(uint64_t{7}, 99, 3);
+    EXPECT_EQ(given.seed, imaging::photoSeed(7, 3));
+    EXPECT_STREQ(given.source, "option");
+    const imaging::ChosenSeed first = imaging::placeSeed(uint64_t{7}, 99, 0);
+    EXPECT_EQ(first.seed, 7u);
+    const imaging::ChosenSeed clock = imaging::placeSeed(std::nullopt, 99, 3);
+    EXPECT_EQ(clock.seed, imaging::photoSeed(99, 3));
+    EXPECT_STREQ(clock.source, "clock");
+    EXPECT_EQ(imaging::placeSeed(std::nullopt, 99, 0).seed, 99u);
+}
+
+TEST(SeedRule, ALesionPhotographTakesTheOptionThenItsMarksThenItsPlace) {
+    const imaging::ChosenSeed option = imaging::markedSeed(uint64_t{5}, uint64_t{6}, 99, 4);
+    EXPECT_EQ(option.seed, 5u);  // the same for every place
+    EXPECT_STREQ(option.source, "option");
+    const imaging::ChosenSeed marks = imaging::markedSeed(std::nullopt, uint64_t{6}, 99, 4);
+    EXPECT_EQ(marks.seed, 6u);
+    EXPECT_STREQ(marks.source, "marks");
+    const imaging::ChosenSeed clock = imaging::markedSeed(std::nullopt, std::nullopt, 99, 4);
+    EXPECT_EQ(clock.seed, imaging::photoSeed(99, 4));
+    EXPECT_STREQ(clock.source, "clock");
+    // A single photograph is place 0: the clock seed itself, below 2^53.
+    EXPECT_EQ(imaging::markedSeed(std::nullopt, std::nullopt, 12345, 0).seed, 12345u);
+}

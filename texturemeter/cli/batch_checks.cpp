@@ -1,9 +1,6 @@
 #include "batch_checks.hpp"
 
-#include <csignal>
-
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <map>
 
@@ -24,10 +21,6 @@ std::vector<std::string> writtenDerivedNames(const std::string& folder, const st
     const DerivedNames n = derivedNames(folder, fileNameOf(image));
     return {n.hessian, n.monochrome, n.lineFigure, n.dotFigure, n.outline};
 }
-
-std::atomic<bool> interruptRequested{false};
-
-extern "C" void onInterrupt(int) { interruptRequested.store(true); }
 
 }  // namespace
 
@@ -78,28 +71,5 @@ void checkOutputsWritable(const std::vector<NamedOutput>& outputs, const std::st
         imaging::checkWritable((std::filesystem::path(keepDerivedFolder) / "derived.bmp").string());
     }
 }
-
-unsigned parallelJobs(unsigned requested, std::size_t images, unsigned cores, std::string& note) {
-    note.clear();
-    cores = std::max(1u, cores);
-    const unsigned limit =
-        static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(images, std::size_t(cores))));
-    if (requested == 0) return limit;
-    if (requested <= limit) return requested;
-    note = "--jobs " + std::to_string(requested) + " reduced to " + std::to_string(limit) + " (" +
-           std::to_string(images) + " image" + (images == 1 ? "" : "s") + ", " + std::to_string(cores) + " core" +
-           (cores == 1 ? "" : "s") + ")";
-    return limit;
-}
-
-void installInterruptHandler() {
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND | SA_RESTART;  // a second Ctrl-C ends the tool at once
-    sigaction(SIGINT, &action, nullptr);
-}
-
-bool interrupted() { return interruptRequested.load(); }
 
 }  // namespace texturemeter::cli

@@ -1,7 +1,6 @@
 #pragma once
-// What texturemeter-cli checks before and around the analysis of a batch: outputs that would
-// replace an input or each other, the number of
-// parallel jobs, and an interruption (Ctrl-C).
+// What texturemeter-cli checks before the analysis of a batch: outputs that would replace an
+// input or each other, and outputs that cannot be written.
 
 #include <cstddef>
 #include <optional>
@@ -28,14 +27,5 @@ void refuseOutputsOverInputs(const std::vector<std::string>& images, const std::
 
 // Checks that every output and the --keep-derived folder can be written, before the analysis.
 void checkOutputsWritable(const std::vector<NamedOutput>& outputs, const std::string& keepDerivedFolder);
-
-// The number of images analysed at once: --jobs (0: the number of cores), at most the number of
-// images and the number of cores. `note` receives why a requested number was reduced.
-unsigned parallelJobs(unsigned requested, std::size_t images, unsigned cores, std::string& note);
-
-// Ctrl-C: the first SIGINT only sets a flag (no new image is started); a second one ends the
-// tool at once.
-void installInterruptHandler();
-bool interrupted();
 
 }  // namespace texturemeter::cli

@@ -10,19 +10,17 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <limits>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "batch_checks.hpp"
+#include "imaging/batch.hpp"
 #include "imaging/command_line.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
@@ -72,7 +70,6 @@ std::string errorMessage(const std::string& message, const ParameterLimit& limit
 
 // The outcome of one image: its analysis, or the error that stopped it before.
 struct ImageResult {
-    bool done = false;
     bool failed = false;
     PhotoAnalysis analysis;
     std::string error;
@@ -102,33 +99,6 @@ ImageResult analyseOne(const Options& o, std::size_t index, PhotoWorkspace& work
     }
     return result;
 }
-
-// One updating line on stderr when it is a terminal; nothing otherwise.
-class ProgressBar {
-public:
-    explicit ProgressBar(std::size_t total) : total_(total), enabled_(isatty(STDERR_FILENO) == 1) { show(0); }
-    void show(std::size_t done) {
-        if (!enabled_) return;
-        constexpr int kWidth = 30;
-        const int filled = total_ ? int(done * kWidth / total_) : kWidth;
-        std::fprintf(stderr, "\r[%s%s] %s/%s images", std::string(std::size_t(filled), '#').c_str(),
-                     std::string(std::size_t(kWidth - filled), ' ').c_str(),
-                     imaging::numberText(static_cast<long long>(done)).c_str(),
-                     imaging::numberText(static_cast<long long>(total_)).c_str());
-        std::fflush(stderr);
-    }
-    // Ends the progress line so that messages start on a fresh line.
-    void pause() {
-        if (enabled_) std::fprintf(stderr, "\r\033[K");
-    }
-    void finish() {
-        if (enabled_) std::fprintf(stderr, "\n");
-    }
-
-private:
-    std::size_t total_;
-    bool enabled_;
-};
 
 // Everything that would make the batch fail as a whole is refused before the results file is
 // opened: outputs over inputs or over each other, the run's own parameters (read into
@@ -169,7 +139,7 @@ Json reportHead(const Options& o) {
             {"version", std::string(imaging::programVersion())},
             {"parameters", std::move(parameters)},
             {"seed", o.baseSeed},
-            {"seedSource", o.seed ? "option" : "clock"},
+            {"seedSource", imaging::placeSeed(o.seed, o.baseSeed, 0).source},
             {"images", Json::array()}};
 }
 
@@ -224,64 +194,33 @@ int run(Options& o) {
     imaging::WrittenFiles written;
 
     const std::size_t count = o.images.size();
-    std::vector<ImageResult> outcomes(count);
-    std::mutex mutex;
-    std::condition_variable finished;
-    std::atomic<std::size_t> next{0};
     std::string jobsNote;
-    const unsigned jobs = parallelJobs(o.jobs, count, std::thread::hardware_concurrency(), jobsNote);
+    imaging::BatchPlan plan;
+    plan.count = count;
+    plan.jobs = imaging::parallelJobs(o.jobs, count, std::thread::hardware_concurrency(), jobsNote);
     if (!jobsNote.empty()) std::fprintf(stderr, "texturemeter-cli: %s\n", jobsNote.c_str());
-    installInterruptHandler();
-    unsigned workersLeft = jobs;
-    std::vector<std::thread> workers;
-    for (unsigned j = 0; j < jobs; ++j) {
-        workers.emplace_back([&] {
-            // After Ctrl-C no new image is started; the ones under way finish.
-            PhotoWorkspace worker;
-            for (std::size_t i = next++; i < count && !interrupted(); i = next++) {
-                ImageResult r;
-                if (unreadable[i].empty()) {
-                    r = analyseOne(o, i, worker, written);
-                } else {
-                    r.failed = true;
-                    r.error = unreadable[i];
-                }
-                r.done = true;
-                std::lock_guard<std::mutex> lock(mutex);
-                outcomes[i] = std::move(r);
-                finished.notify_all();
-            }
-            std::lock_guard<std::mutex> lock(mutex);
-            --workersLeft;
-            finished.notify_all();
-        });
-    }
+    imaging::installInterruptHandler();
 
     // Results go to the file in input order as soon as each image and those before it are done.
-    ProgressBar progress(count);
+    imaging::BatchProgress progress(std::cerr, count, imaging::BatchProgress::isTerminal(stderr));
+    const auto say = [&](const std::string& line) { progress.message("texturemeter-cli: " + line); };
     bool anyFailed = false;
     bool writeFailed = false;
-    std::size_t notAnalysed = 0;
     Json report = o.json.empty() ? Json() : reportHead(o);
-    for (std::size_t i = 0; i < count; ++i) {
-        ImageResult r;
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            finished.wait(lock, [&] { return outcomes[i].done || workersLeft == 0; });
-            if (!outcomes[i].done) {
-                ++notAnalysed;  // never started: the batch was interrupted
-                continue;
-            }
-            r = std::move(outcomes[i]);
+    const auto analyse = [&](std::size_t i, PhotoWorkspace& worker) {
+        if (!unreadable[i].empty()) {
+            ImageResult r;
+            r.failed = true;
+            r.error = unreadable[i];
+            return r;
         }
-        for (const std::string& warning : r.analysis.warnings()) {
-            progress.pause();
-            std::fprintf(stderr, "texturemeter-cli: %s: warning: %s\n", o.images[i].c_str(), warning.c_str());
-        }
+        return analyseOne(o, i, worker, written);
+    };
+    const auto deliver = [&](std::size_t i, ImageResult r) {
+        for (const std::string& warning : r.analysis.warnings()) say(o.images[i] + ": warning: " + warning);
         if (r.failed) {
             anyFailed = true;
-            progress.pause();
-            std::fprintf(stderr, "texturemeter-cli: %s: %s\n", o.images[i].c_str(), r.error.c_str());
+            say(o.images[i] + ": " + r.error);
         }
         if (!writeFailed && r.analysis.opened) {
             try {
@@ -294,15 +233,14 @@ int run(Options& o) {
                 if (!r.analysis.lines.empty()) results.writeEntry(r.analysis.lines);
             } catch (const imaging::RunError& e) {
                 writeFailed = true;
-                progress.pause();
-                std::fprintf(stderr, "texturemeter-cli: %s\n", e.what());
+                say(e.what());
             }
         }
         if (!o.json.empty()) report["images"].push_back(reportImage(o, i, r));
-        progress.show(i + 1);
-    }
+        progress.advance(i + 1, o.images[i]);
+    };
+    const std::size_t notAnalysed = imaging::runBatch<PhotoWorkspace>(plan, analyse, deliver).notAnalysed;
     progress.finish();
-    for (std::thread& t : workers) t.join();
     try {
         results.close();
     } catch (const imaging::RunError& e) {
@@ -378,6 +316,6 @@ int main(int argc, char** argv) {
         "range or of the wrong kind), a refused parameter or output, or a failed write; 130 when interrupted "
         "(Ctrl-C).");
     if (const auto status = imaging::parseCommandLine(app, "texturemeter-cli", argc, argv)) return *status;
-    o.baseSeed = o.seed ? *o.seed : imaging::clockSeed();
+    o.baseSeed = imaging::placeSeed(o.seed, imaging::clockSeed(), 0).seed;
     return run(o);
 }

@@ -55,4 +55,22 @@ uint64_t generatorSeed(uint64_t photoSeed);
 // can be repeated exactly with it. Below 2^53, so that every JSON reader keeps it exact.
 uint64_t clockSeed();
 
+// Where a photograph's seed came from, as the reports name it: "option" (the tool's --seed, the
+// Python seed argument), "marks" (a marks file's seed) or "clock".
+struct ChosenSeed {
+    uint64_t seed = 0;  // the photo seed: the run uses generatorSeed of it (texture) or it (lesion)
+    const char* source = "clock";
+};
+
+// The seed of the photograph at place `index` of a texture batch (a single photograph is place 0):
+// the photo seed of its place in a batch whose base seed is `given`, else `clockBase` (one
+// clockSeed() per batch, so that the batch can be repeated with it).
+ChosenSeed placeSeed(std::optional<uint64_t> given, uint64_t clockBase, uint64_t index);
+
+// The seed of a lesion analysis of the photograph at place `index` of a batch (a single
+// photograph is place 0): `given` for every photograph; else its marks' seed; else the photo seed
+// of its place in a batch whose base seed is `clockBase` (one clockSeed() per batch).
+ChosenSeed markedSeed(std::optional<uint64_t> given, std::optional<uint64_t> marks, uint64_t clockBase,
+                      uint64_t index);
+
 }  // namespace imaging
