@@ -19,6 +19,42 @@
 
 namespace lesionmeter::app {
 
+namespace {
+
+// The outline file's problems in the window's words: its name is the text of Text22, written by
+// "save1" and consumed by "loadcal".
+std::string windowWords(const OutlineFileError& e) {
+    const std::string& name = e.fileName();
+    switch (e.problem()) {
+        case OutlineFileProblem::NoName: return "save1: Text22 holds no outline file name (load an image first)";
+        case OutlineFileProblem::RefusedByGuard: {
+            // The guard's refusal names the file by the engine's words; the window names its box.
+            std::string message = e.what();
+            const std::string words = kOutlineFileWords;
+            if (message.compare(0, words.size(), words) == 0) message = message.substr(words.size());
+            return "save1: the outline file (Text22)" + message;
+        }
+        case OutlineFileProblem::ReplacesAnotherFile:
+            return "save1: " + name + " (Text22) already exists and was not written by \"save1\" in this session; "
+                   "it is not replaced; change the name in Text22";
+        case OutlineFileProblem::NotFound:
+            return "loadcal: the outline file " + (name.empty() ? std::string("(no name in Text22)") : name) +
+                   " was not found (\"save1\" writes it, \"loadcal\" deletes it after reading)";
+    }
+    return e.what();
+}
+
+// Runs an outline file operation; its OutlineFileError is reworded for the window.
+void inWindowWords(const std::function<void()>& operation) {
+    try {
+        operation();
+    } catch (const OutlineFileError& e) {
+        throw imaging::RunError(e.kind(), windowWords(e));
+    }
+}
+
+}  // namespace
+
 Form1::Form1(LesionSession& session, QWidget* parent) : QWidget(parent), session_(session) {
     setObjectName("Form1");
     setWindowTitle(QString::fromUtf8(kWindowCaption));
@@ -83,11 +119,12 @@ void Form1::wireEvents() {
         w.activateWindow();
     });
     connect(commands_[4], &QPushButton::clicked, this,
-            [this] { lastCommandSucceeded_ = run([this] { session_.save2(); }); });
+            [this] { lastCommandSucceeded_ = run([this] { session_.appendResultsRow(); }); });
     connect(commands_[5], &QPushButton::clicked, this, &Form1::calcAndDrawCommand);
-    connect(commands_[6], &QPushButton::clicked, this, [this] { run([this] { session_.axis(); }); });
+    connect(commands_[6], &QPushButton::clicked, this, [this] { run([this] { session_.measureAxis(); }); });
     connect(commands_[7], &QPushButton::clicked, this, [this] { run([this] { session_.showInformation(); }); });
-    connect(commands_[8], &QPushButton::clicked, this, [this] { run([this] { session_.loadcal(); }); });
+    connect(commands_[8], &QPushButton::clicked, this,
+            [this] { run([this] { inWindowWords([this] { session_.reloadOutline(); }); }); });
     connect(commands_[9], &QPushButton::clicked, this, &Form1::save1Command);
 
     connect(options_[1], &QRadioButton::clicked, this, [this] { run([this] { session_.selectIn(); }); });
@@ -262,18 +299,18 @@ void Form1::save1Command() {
     // An existing file that "save1" did not write in this session is replaced only when the user
     // says so; without a user (the question is answered no) it is refused. Pictures are refused without asking.
     bool replacesAnother = false;
-    if (!run([&] { replacesAnother = session_.save1ReplacesAnotherFile(); })) return;
+    if (!run([&] { inWindowWords([&] { replacesAnother = session_.outlineWouldReplaceAnotherFile(); }); })) return;
     const QString name = QString::fromStdString(session_.texts().outlineFileName);
     const bool replace =
         replacesAnother &&
         hooks_.yes(QStringLiteral("%1 (Text22) already exists and was not written by \"save1\" in this session.\n\n"
                             "Replace it with the outline?")
                  .arg(name));
-    run([&] { session_.save1(replace); });
+    run([&] { inWindowWords([&] { session_.saveOutline(replace); }); });
 }
 
 void Form1::fractalCalcCommand() {
-    run([this] { session_.fractalCalc(); });
+    run([this] { session_.measureFractalDimensions(); });
     if (fitPlots_) fitPlots_->showFits(lesionFitPlots(session_.fractalFits()));
 }
 

@@ -21,7 +21,7 @@
 #include "imaging/output_guard.hpp"
 #include "imaging/random.hpp"
 #include "imaging/report.hpp"
-#include "lesionmeter/lesion_session.hpp"
+#include "lesionmeter/lesion_analysis.hpp"
 #include "lesionmeter/marks.hpp"
 #include "lesionmeter/marks_analysis.hpp"
 #include "lesionmeter/measurements_json.hpp"
@@ -183,20 +183,19 @@ py::tuple lesion(const py::object& image, const std::optional<py::object>& marks
             // An array has no name to compare: the marks' photo name is the one it is loaded under.
             if (source.isArray && marks.photo.empty()) marks.photo = kArrayName;
             imaging::FastRandom random;
-            lesionmeter::LesionSession session(random);
-            session.setSeed(seed           ? *seed
+            lesionmeter::LesionAnalysis analysis(random);
+            analysis.setSeed(seed           ? *seed
                             : marks.seed   ? *marks.seed
                             : fallbackSeed ? *fallbackSeed
                                            : imaging::clockSeed());
-            session.startUp(false);
             axisError = source.isArray
-                            ? lesionmeter::analyseWithMarks(session, photoFromArray(source.array), marks, fit)
-                            : lesionmeter::analyseWithMarks(session, source.path, marks, fit, {marksName, ""});
+                            ? lesionmeter::analyseWithMarks(analysis, photoFromArray(source.array), marks, fit)
+                            : lesionmeter::analyseWithMarks(analysis, source.path, marks, fit, {marksName, ""});
             // As lesionmeter-cli --json reports them: with the fits once "Fractal calc" has run.
-            measurements = session.fractalDone()
-                               ? lesionmeter::toJson(session.measurements(), session.fractalFits())
-                               : lesionmeter::toJson(session.measurements());
-            seedUsed = session.lastRunSeed().value_or(0);
+            measurements = analysis.fractalDone()
+                               ? lesionmeter::toJson(analysis.measurements(), analysis.fractalFits())
+                               : lesionmeter::toJson(analysis.measurements());
+            seedUsed = analysis.lastRunSeed().value_or(0);
             if (!source.isArray) orientation = imaging::exifOrientation(source.path);
         } catch (const std::exception& e) {
             error = e.what();

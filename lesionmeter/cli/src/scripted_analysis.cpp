@@ -17,14 +17,6 @@ namespace lesionmeter::cli {
 
 namespace {
 
-// The folder and file name of the image as the chooser would give them.
-std::pair<std::string, std::string> splitImagePath(const std::string& image) {
-    const std::filesystem::path p(image);
-    std::string folder = p.parent_path().string();
-    if (folder.empty()) folder = ".";
-    return {folder, p.filename().string()};
-}
-
 // What an output is, as the refusal of a picture under its name says it ("" for a picture).
 std::string outputKind(const std::string& option) {
     if (option == "--csv") return "CSV file";
@@ -85,31 +77,29 @@ AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script) {
     // is the one the photograph gets here.
     if (!script.marks) marks.scale = 0.0;
     imaging::FastRandom random;
-    LesionSession session(random);
-    session.setSeed(script.seed ? script.seed : marks.seed);
-    session.setDateTimeSource(localDateTime);
-    session.startUp(false);
+    LesionAnalysis analysis(random);
+    analysis.setSeed(script.seed ? script.seed : marks.seed);
     if (!script.marks) {
         // The positions were given for the photograph as analysed, whatever its reduction.
-        session.openChooser();
-        const auto [folder, fileName] = splitImagePath(script.image);
-        session.loadImage(folder, fileName, script.fit);
-        marks.scale = session.photographScale();
-        // Every position on the photograph as analysed, before the first click.
-        const int width = session.pictures().photo.width(), height = session.pictures().photo.height();
+        analysis.clearMaps();
+        const auto [path, fileName] = choosePhotograph(script.image);
+        analysis.loadPhotographFile(path, fileName, script.fit);
+        marks.scale = analysis.photographScale();
+        // Every position on the photograph as analysed, before the first sample.
+        const int width = analysis.pictures().photo.width(), height = analysis.pictures().photo.height();
         for (const Position& p : script.in) checkPosition("--in", p, width, height);
         for (const Position& p : script.out) checkPosition("--out", p, width, height);
         if (script.centre) checkPosition("--centre", *script.centre, width, height);
     }
     AnalysisResults r;
-    r.axisError = analyseWithMarks(session, script.image, marks, script.fit, script.marksName);
-    if (!script.saveMap.empty()) imaging::savePicture(session.pictures().lesionMap.image(), script.saveMap);
-    if (!script.saveOutline.empty()) imaging::savePicture(session.pictures().outline.image(), script.saveOutline);
+    r.axisError = analyseWithMarks(analysis, script.image, marks, script.fit, script.marksName);
+    if (!script.saveMap.empty()) imaging::savePicture(analysis.pictures().lesionMap.image(), script.saveMap);
+    if (!script.saveOutline.empty()) imaging::savePicture(analysis.pictures().outline.image(), script.saveOutline);
     r.image = script.image;
     r.exifOrientation = imaging::exifOrientation(script.image);
-    r.measurements = session.measurements();
-    if (session.fractalDone()) r.fits = session.fractalFits();
-    r.record = resultsOf(session, localDateTime());
+    r.measurements = analysis.measurements();
+    if (analysis.fractalDone()) r.fits = analysis.fractalFits();
+    r.record = resultsOf(analysis, localDateTime());
     return r;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// One scripted lesion analysis: load, sample IN and OUT, right-click the centre, "Calc + Draw",
-// "LINE", "Fractal calc", "axis"; and the forms its results are written in.
+// One scripted lesion analysis: load, sample IN and OUT, set the centre, then the lesion map, its
+// outline, the dimensions and the axis; and the forms its results are written in.
 
 #include <cstdint>
 #include <optional>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "imaging/errors.hpp"
-#include "lesionmeter/lesion_session.hpp"
+#include "lesionmeter/lesion_analysis.hpp"
 #include "lesionmeter/marks.hpp"
 #include "lesionmeter/marks_analysis.hpp"
 #include "lesionmeter/measurements.hpp"
@@ -81,8 +81,8 @@ public:
 // message names the option, the position and the photo size.
 void checkPosition(const std::string& option, Position p, int width, int height);
 
-// Runs the script on a fresh session; errors are imaging::RunError. Scripted positions are
-// checked against the photograph (as analysed) before the first click.
+// Runs the script on a fresh analysis; errors are imaging::RunError. Scripted positions are
+// checked against the photograph (as analysed) before the first sample.
 AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script);
 
 // The shortest text that reads back as the same double.

@@ -94,7 +94,7 @@ void FractalCalc(benchmark::State& state) {
     auto a = analysedLesion();
     a->session.selectLine();
     for (auto _ : state) {
-        a->session.fractalCalc();
+        a->session.measureFractalDimensions();
         benchmark::DoNotOptimize(a->session.fractalResults().outlineDimension);
     }
 }
@@ -104,7 +104,7 @@ void Axis(benchmark::State& state) {
     auto a = analysedLesion();
     a->session.selectLine();
     for (auto _ : state) {
-        a->session.axis();
+        a->session.measureAxis();
         benchmark::DoNotOptimize(a->session.axisResults().centroidX);
     }
 }

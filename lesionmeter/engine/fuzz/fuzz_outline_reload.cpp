@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     session.state().scanHeight = scanHeight;
     session.texts().outlineFileName = outlineFile();
     try {
-        session.loadcal();
+        session.reloadOutline();
     } catch (const imaging::RunError&) {
         // Refused: not a picture, or an extent beyond the outline grid.
         return 0;

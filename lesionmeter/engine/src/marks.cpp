@@ -1,4 +1,4 @@
-// Marks files: reading, writing, taking the marks of a session and clicking them back in.
+// Marks files: reading, writing, taking the marks of an analysis and placing them back.
 
 #include "lesionmeter/marks.hpp"
 
@@ -10,7 +10,7 @@
 #include "imaging/numeric.hpp"
 #include "imaging/photo_document.hpp"
 #include "lesionmeter/analysis_state.hpp"
-#include "lesionmeter/lesion_session.hpp"
+#include "lesionmeter/lesion_analysis.hpp"
 
 namespace lesionmeter {
 
@@ -110,33 +110,33 @@ void checkMarksPhoto(const Marks& marks, const std::string& marksName, const std
 
 std::string marksFileFor(const std::string& photoPath) { return imaging::photoDocumentFor(kMarksKind, photoPath); }
 
-Marks marksOf(const LesionSession& session) {
-    const AnalysisState& s = session.state();
+Marks marksOf(const LesionAnalysis& analysis) {
+    const AnalysisState& s = analysis.state();
     Marks marks;
-    marks.photo = session.selectedFileName();
+    marks.photo = analysis.photographName();
     for (int n = 1; n <= s.inCount; ++n) marks.in.push_back({s.inX[std::size_t(n)], s.inY[std::size_t(n)]});
     for (int n = 1; n <= s.outCount; ++n) marks.out.push_back({s.outX[std::size_t(n)], s.outY[std::size_t(n)]});
-    if (const auto centre = session.centreClick()) marks.centre = MarkPosition{centre->first, centre->second};
-    marks.seed = session.lastRunSeed();
-    marks.scale = session.photographScale();
+    if (const auto centre = analysis.centre()) marks.centre = MarkPosition{centre->first, centre->second};
+    marks.seed = analysis.lastRunSeed();
+    marks.scale = analysis.photographScale();
     return marks;
 }
 
-void replayMarks(LesionSession& session, const Marks& marks) {
-    if (session.selectedFileName().empty())
+void checkMarksPlacement(const LesionAnalysis& analysis, const Marks& marks) {
+    if (analysis.photographName().empty())
         throw imaging::RunError::refused("Marks cannot be loaded before a photograph: load " +
                                          (marks.photo.empty() ? std::string("the photograph") : marks.photo) + " first");
-    if (std::fabs(marks.scale - session.photographScale()) > 1e-9 * session.photographScale())
+    if (std::fabs(marks.scale - analysis.photographScale()) > 1e-9 * analysis.photographScale())
         throw imaging::RunError::refused(
             "The marks were made on the photograph reduced by " + coordinate(float(marks.scale)).dump() +
-            ", but it is shown reduced by " + coordinate(float(session.photographScale())).dump() +
+            ", but it is shown reduced by " + coordinate(float(analysis.photographScale())).dump() +
             (marks.scale < 1.0 ? " (reduce it to fit first)" : ""));
     if (marks.in.size() > std::size_t(kMaxSamplesPerClass) || marks.out.size() > std::size_t(kMaxSamplesPerClass))
         throw imaging::RunError::refused("Marks: a class holds at most 50 samples");
-    // Every position must lie on the photograph, where a click can land: a click reads the pixel of
-    // its position rounded half to even.
-    const int width = session.pictures().photo.width();
-    const int height = session.pictures().photo.height();
+    // Every position must lie on the photograph: a sample reads the pixel of its position rounded
+    // half to even.
+    const int width = analysis.pictures().photo.width();
+    const int height = analysis.pictures().photo.height();
     auto check = [&](const MarkPosition& p, const std::string& what) {
         const double x = imaging::roundHalfEven(p.x), y = imaging::roundHalfEven(p.y);
         if (!(x >= 0.0 && y >= 0.0 && x < width && y < height))
@@ -146,21 +146,15 @@ void replayMarks(LesionSession& session, const Marks& marks) {
     for (std::size_t i = 0; i < marks.in.size(); ++i) check(marks.in[i], "IN sample " + std::to_string(i + 1));
     for (std::size_t i = 0; i < marks.out.size(); ++i) check(marks.out[i], "OUT sample " + std::to_string(i + 1));
     if (marks.centre) check(*marks.centre, "the centre");
+}
 
-    session.selectIn();
-    for (const MarkPosition& p : marks.in) {
-        session.pointerMove(p.x, p.y);
-        session.leftClick(p.x, p.y);
-    }
-    session.selectOut();
-    for (const MarkPosition& p : marks.out) {
-        session.pointerMove(p.x, p.y);
-        session.leftClick(p.x, p.y);
-    }
-    if (marks.centre) {
-        session.pointerMove(marks.centre->x, marks.centre->y);
-        session.rightClick(marks.centre->x, marks.centre->y);
-    }
+void placeMarks(LesionAnalysis& analysis, const Marks& marks) {
+    checkMarksPlacement(analysis, marks);
+    analysis.clearSamples(SampleClass::In);
+    for (const MarkPosition& p : marks.in) analysis.addSample(SampleClass::In, p.x, p.y);
+    analysis.clearSamples(SampleClass::Out);
+    for (const MarkPosition& p : marks.out) analysis.addSample(SampleClass::Out, p.x, p.y);
+    if (marks.centre) analysis.setCentre(marks.centre->x, marks.centre->y);
 }
 
 }  // namespace lesionmeter

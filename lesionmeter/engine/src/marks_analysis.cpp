@@ -24,37 +24,37 @@ bool lesionMapIsEmpty(const AnalysisState& state) {
     return true;
 }
 
-// The marks clicked in, then "Calc + Draw", "LINE", "Fractal calc" and "axis".
-std::string measureWithMarks(LesionSession& session, const Marks& marks) {
-    replayMarks(session, marks);
-    session.calcAndDraw();
-    session.selectLine();
-    session.fractalCalc();
+// The marks placed, then the lesion map ("Calc + Draw"), its outline ("LINE"), the dimensions
+// ("Fractal calc") and the axis.
+std::string measureWithMarks(LesionAnalysis& analysis, const Marks& marks) {
+    placeMarks(analysis, marks);
+    analysis.calcAndDraw();
+    analysis.drawOutline();
+    analysis.measureFractalDimensions();
     try {
-        session.axis();
+        analysis.measureAxis();
     } catch (const imaging::RunError& e) {
         if (e.kind() != imaging::ErrorKind::Refused) throw;
-        return lesionMapIsEmpty(session.state()) ? kNoLesionPixelMessage : kNoDarkPixelMessage;
+        return lesionMapIsEmpty(analysis.state()) ? kNoLesionPixelMessage : kNoDarkPixelMessage;
     }
     return "";
 }
 
 }  // namespace
 
-std::string analyseWithMarks(LesionSession& session, const std::string& photoPath, const Marks& marks,
+std::string analyseWithMarks(LesionAnalysis& analysis, const std::string& photoPath, const Marks& marks,
                              bool fitToMap, const MarksName& marksName) {
-    const std::filesystem::path photo(photoPath);
-    const std::string folder = photo.has_parent_path() ? photo.parent_path().string() : std::string(".");
-    session.openChooser();
-    session.loadImage(folder, photo.filename().string(), fitToMap);
-    if (!marksName.name.empty()) checkMarksPhoto(marks, marksName.name, session.selectedFileName(), marksName.label);
-    return measureWithMarks(session, marks);
+    analysis.clearMaps();
+    const auto [path, fileName] = choosePhotograph(photoPath);
+    analysis.loadPhotographFile(path, fileName, fitToMap);
+    if (!marksName.name.empty()) checkMarksPhoto(marks, marksName.name, analysis.photographName(), marksName.label);
+    return measureWithMarks(analysis, marks);
 }
 
-std::string analyseWithMarks(LesionSession& session, imaging::Image photograph, const Marks& marks, bool fitToMap) {
-    session.openChooser();
-    session.loadPhotograph(std::move(photograph), marks.photo, marks.photo, fitToMap);
-    return measureWithMarks(session, marks);
+std::string analyseWithMarks(LesionAnalysis& analysis, imaging::Image photograph, const Marks& marks, bool fitToMap) {
+    analysis.clearMaps();
+    analysis.loadPhotograph(std::move(photograph), marks.photo, marks.photo, fitToMap);
+    return measureWithMarks(analysis, marks);
 }
 
 }  // namespace lesionmeter

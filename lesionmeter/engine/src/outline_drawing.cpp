@@ -52,8 +52,7 @@ void drawOutline(const AnalysisState& state, imaging::PictureSurface& outline) {
     paintOutline(state.greyMap, edgeFlags, state.scanWidth, state.scanHeight, outline);
 }
 
-void eraseAt(imaging::PictureSurface& outline, EraserMode mode, int button, float x, float y) {
-    if (button != kLeftButton) return;
+void eraseAt(imaging::PictureSurface& outline, EraserMode mode, float x, float y) {
     if (mode == EraserMode::Narrow) {
         outline.line(x - 2.0f, y - 2.0f, x + 1.0f, y + 1.0f, imaging::kWhite, imaging::LineKind::FilledBox);
     } else if (mode == EraserMode::Wide) {

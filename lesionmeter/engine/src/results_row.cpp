@@ -7,6 +7,7 @@
 #include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/paths.hpp"
+#include "lesionmeter/lesion_analysis.hpp"
 
 namespace lesionmeter {
 
@@ -34,17 +35,18 @@ std::string positionsText(const std::vector<MarkPosition>& positions) {
 
 }  // namespace
 
-ResultsRecord resultsOf(const LesionSession& session, const std::string& dateTime) {
+ResultsRecord resultsOf(const LesionAnalysis& analysis, const std::string& dateTime) {
     ResultsRecord r;
-    r.photo = session.selectedFileName();
+    r.photo = analysis.photographName();
     r.dateTime = dateTime;
-    r.marks = marksOf(session);
-    if (session.calcDone()) {
-        r.weights = session.chosenDiscriminant();
-        r.means = session.sampleMeans();
+    r.marks = marksOf(analysis);
+    if (analysis.calcDone()) {
+        r.weights = analysis.chosenDiscriminant();
+        r.means = analysis.sampleMeans();
     }
-    if (session.fractalDone()) r.fractal = session.fractalResults();
-    if (session.axisDone()) r.centroid = std::make_pair(session.axisResults().centroidX, session.axisResults().centroidY);
+    if (analysis.fractalDone()) r.fractal = analysis.fractalResults();
+    if (analysis.axisDone())
+        r.centroid = std::make_pair(analysis.axisResults().centroidX, analysis.axisResults().centroidY);
     return r;
 }
 

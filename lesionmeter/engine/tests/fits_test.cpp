@@ -79,7 +79,7 @@ TEST(LesionFits, FivePhotographsFitTheirOwnPointsAndReportTheDimensions) {
         session.calcAndDrawWithWeights(testing::referenceWeights(reference));
         session.selectLine();
         EXPECT_TRUE(session.fractalFits().outline.logSize.empty());
-        session.fractalCalc();
+        session.measureFractalDimensions();
         const FractalResults& r = session.fractalResults();
         const FractalFits& f = session.fractalFits();
         expectOrdinaryLeastSquares(f.outline, "outline");

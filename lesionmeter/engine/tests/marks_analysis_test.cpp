@@ -34,15 +34,14 @@ struct Analysed {
 template <typename Photo>
 Analysed analyse(Photo&& photo, const Marks& marks, bool fit = false) {
     imaging::FastRandom random{5};
-    LesionSession session(random);
-    session.setSeed(marks.seed);
-    session.startUp(false);
+    LesionAnalysis analysis(random);
+    analysis.setSeed(marks.seed);
     Analysed a;
-    a.axisError = analyseWithMarks(session, std::forward<Photo>(photo), marks, fit);
-    a.measurements = session.measurements();
-    a.imagePath = session.texts().imagePath;
-    a.outlineFileName = session.texts().outlineFileName;
-    a.seed = session.lastRunSeed();
+    a.axisError = analyseWithMarks(analysis, std::forward<Photo>(photo), marks, fit);
+    a.measurements = analysis.measurements();
+    a.imagePath = analysis.photographPath();
+    a.outlineFileName = derivedFileNames(analysis.photographName()).outline;
+    a.seed = analysis.lastRunSeed();
     return a;
 }
 
@@ -69,12 +68,11 @@ TEST(MarksAnalysis, NamedMarksOfAnotherPhotographAreRefusedOnceThePhotographIsLo
     other.photo = "other.jpg";
     imaging::FastRandom random{5};
     auto messageOf = [&](const std::string& photo, const Marks& marks, const MarksName& name) -> std::string {
-        LesionSession session(random);
-        session.startUp(false);
+        LesionAnalysis analysis(random);
         try {
-            analyseWithMarks(session, photo, marks, false, name);
+            analyseWithMarks(analysis, photo, marks, false, name);
         } catch (const imaging::RunError& e) {
-            EXPECT_EQ(session.state().inCount, 0) << "refused after a click";
+            EXPECT_EQ(analysis.state().inCount, 0) << "refused after a click";
             return e.what();
         }
         return "";

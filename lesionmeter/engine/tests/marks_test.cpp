@@ -224,9 +224,10 @@ TEST_F(Replay, GivesTheCountsReadoutsRgbLinesAndProfilesOfTheClicks) {
     const std::string lines = readAll(scratch.file("a.txt"));
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 14);
     EXPECT_EQ(readAll(scratch.file("b.txt")), lines);
-    for (auto view : {&LesionPictures::sampleCount, &LesionPictures::leftColumnProfile,
-                      &LesionPictures::upperRowProfile, &LesionPictures::lowerRowProfile,
-                      &LesionPictures::rightColumnProfile}) {
+    using View = imaging::PictureSurface LesionPictures::*;
+    for (View view : std::initializer_list<View>{&LesionPictures::sampleCount, &LesionPictures::leftColumnProfile,
+                                                 &LesionPictures::upperRowProfile, &LesionPictures::lowerRowProfile,
+                                                 &LesionPictures::rightColumnProfile}) {
         EXPECT_EQ((replayed.pictures().*view).image().pixels, (byHand.pictures().*view).image().pixels);
         EXPECT_EQ((replayed.pictures().*view).printedLines(), (byHand.pictures().*view).printedLines());
     }
@@ -239,8 +240,8 @@ TEST_F(Replay, AWholeAnalysisRepeatsFromTheMarksAndTheirSeed) {
     auto analyse = [](LesionSession& s) {
         s.calcAndDraw();
         s.selectLine();
-        s.fractalCalc();
-        s.axis();
+        s.measureFractalDimensions();
+        s.measureAxis();
     };
     analyse(byHand);
     ASSERT_TRUE(byHand.lastRunSeed().has_value());

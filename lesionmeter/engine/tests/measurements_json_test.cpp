@@ -11,8 +11,8 @@ namespace {
 
 TEST(MeasurementsJson, NothingMeasuredIsNullUnderEveryName) {
     imaging::FastRandom random(1);
-    LesionSession session(random);
-    const Json j = toJson(session.measurements());
+    LesionAnalysis analysis(random);
+    const Json j = toJson(analysis.measurements());
     std::vector<std::string> names;
     for (const auto& [name, value] : j.items()) {
         names.push_back(name);
@@ -27,7 +27,7 @@ TEST(MeasurementsJson, NothingMeasuredIsNullUnderEveryName) {
     EXPECT_EQ(names, expected);
     const LesionMeasurements back = lesionMeasurementsFromJson(j);
     EXPECT_FALSE(back.weights || back.means || back.fractal || back.axis);
-    EXPECT_FALSE(toJson(session.measurements(), session.fractalFits()).contains("fits"));
+    EXPECT_FALSE(toJson(analysis.measurements(), analysis.fractalFits()).contains("fits"));
 }
 
 TEST(MeasurementsJson, ValuesAreExactAndReadBack) {

@@ -33,7 +33,7 @@ TEST_F(FractalCalc, AllBlackPictures) {
     for (imaging::PictureSurface* view :
          {&p.outline, &p.leftColumnProfile, &p.upperRowProfile, &p.lowerRowProfile, &p.rightColumnProfile})
         fill(*view, imaging::kBlack);
-    session.fractalCalc();
+    session.measureFractalDimensions();
     EXPECT_EQ(session.fractalResults().outlineDimension, 1.930777687670256);
     EXPECT_EQ(session.texts().outlineDimension, "1.93077768767026");
     EXPECT_EQ(session.fractalResults().profiles.upperRow, 1.9619777055796217);
@@ -46,7 +46,7 @@ TEST_F(FractalCalc, AllBlackPictures) {
 }
 
 TEST_F(FractalCalc, WhitePicturesGiveMinus009) {
-    session.fractalCalc();
+    session.measureFractalDimensions();
     EXPECT_EQ(session.fractalResults().outlineDimension, -0.09);
     EXPECT_EQ(session.texts().outlineDimension, "-0.09");
     EXPECT_EQ(session.texts().profileDimension, "-0.09");
@@ -55,7 +55,7 @@ TEST_F(FractalCalc, WhitePicturesGiveMinus009) {
 TEST_F(FractalCalc, OneRowStripsAndTheirPlainMean) {
     session.pictures().upperRowProfile.line(1, 30, 300, 30, imaging::kBlack);
     session.pictures().leftColumnProfile.line(1, 30, 300, 30, imaging::kBlack);
-    session.fractalCalc();
+    session.measureFractalDimensions();
     const FractalResults& r = session.fractalResults();
     EXPECT_EQ(r.profiles.upperRow, 1.1313841267919178);
     EXPECT_EQ(r.profiles.leftColumn, 1.1313841267919178);
@@ -66,7 +66,7 @@ TEST_F(FractalCalc, OneRowStripsAndTheirPlainMean) {
 
 TEST_F(FractalCalc, SnapshotMakesTheDrawingTheBackground) {
     session.pictures().outline.psetAt(100, 100, imaging::kBlack);
-    session.fractalCalc();
+    session.measureFractalDimensions();
     session.pictures().outline.cls();
     EXPECT_EQ(session.pictures().outline.pointAt(100, 100), imaging::kBlack);
 }
@@ -81,8 +81,8 @@ TEST_F(FractalCalc, WorkingFolderFilesAreNeverTouched) {
         std::ofstream(name, std::ios::binary) << mine;
     }
     session.pictures().outline.psetAt(10, 20, imaging::kBlack);
-    session.fractalCalc();
-    session.axis();
+    session.measureFractalDimensions();
+    session.measureAxis();
     std::filesystem::current_path(previous);
 
     EXPECT_EQ(session.texts().centroidX, "10");
@@ -100,7 +100,7 @@ using Axis = SessionFixture;
 
 TEST_F(Axis, SingleDarkPixel) {
     session.pictures().outline.psetAt(10, 20, imaging::kBlack);
-    session.axis();
+    session.measureAxis();
     EXPECT_EQ(session.texts().centroidX, "10");
     EXPECT_EQ(session.texts().centroidY, "20");
     const AxisResults& r = session.axisResults();
@@ -127,7 +127,7 @@ TEST_F(Axis, OnlyDarkPixelsInside1To300CountAndGrey30IsNotDark) {
     p12.psetAt(60, 0, imaging::kBlack);
     p12.psetAt(100, 100, imaging::greyColour(30));
     p12.psetAt(100, 101, imaging::rgbColour(29, 30, 30));  // mean 29.67: dark
-    session.axis();
+    session.measureAxis();
     EXPECT_EQ(session.axisResults().darkPixels, 3);
     EXPECT_EQ(session.axisResults().centroidX, (10.0 + 30.0 + 100.0) / 3.0);
     EXPECT_EQ(session.axisResults().centroidY, (20.0 + 40.0 + 101.0) / 3.0);
@@ -138,7 +138,7 @@ TEST_F(Axis, OnlyDarkPixelsInside1To300CountAndGrey30IsNotDark) {
 
 TEST_F(Axis, MoreThan5000DarkPixelsAreMeasured) {
     fill(session.pictures().outline, imaging::kBlack);
-    session.axis();
+    session.measureAxis();
     EXPECT_EQ(session.axisResults().darkPixels, 90000);
     EXPECT_EQ(session.texts().centroidX, "150.5");
     EXPECT_EQ(session.texts().centroidY, "150.5");
@@ -147,7 +147,7 @@ TEST_F(Axis, MoreThan5000DarkPixelsAreMeasured) {
 TEST_F(Axis, NoDarkPixelGivesAMessageAndKeepsTheCentroidBoxes) {
     session.texts().centroidX = ("old x");
     session.texts().centroidY = ("old y");
-    EXPECT_THROW(session.axis(), imaging::RunError);
+    EXPECT_THROW(session.measureAxis(), imaging::RunError);
     EXPECT_EQ(session.texts().centroidX, "old x");
     EXPECT_EQ(session.texts().centroidY, "old y");
     EXPECT_TRUE(session.axisViewShown());

@@ -78,9 +78,9 @@ TEST(SaveAndLoadcal, RoundTripThenTheSecondLoadcalFailsNamingTheFile) {
     const std::string name = scratch.file("outlineU.bmp");
     session.texts().outlineFileName = (name);
     session.pictures().outline.line(20, 20, 60, 20, imaging::kBlack);
-    session.save1();
+    session.saveOutline();
     ASSERT_TRUE(std::filesystem::exists(name));
-    session.loadcal();
+    session.reloadOutline();
     EXPECT_FALSE(std::filesystem::exists(name));
     EXPECT_EQ(session.state().scanWidth, 300.0f);
     EXPECT_EQ(session.state().scanHeight, 300.0f);
@@ -92,7 +92,7 @@ TEST(SaveAndLoadcal, RoundTripThenTheSecondLoadcalFailsNamingTheFile) {
     session.state().scanWidth = 123.0f;
     session.pictures().outline.psetAt(5, 5, imaging::kBlack);
     try {
-        session.loadcal();
+        session.reloadOutline();
         FAIL() << "the second loadcal must fail";
     } catch (const imaging::RunError& e) {
         EXPECT_EQ(e.kind(), imaging::ErrorKind::FileNotFound);
@@ -115,7 +115,7 @@ TEST(SaveAndLoadcal, AnOutlineFileThatIsThePhotographIsRefused) {
     session.loadImage(scratch.path().string(), "me.bmp");
     session.texts().outlineFileName = ((scratch.path() / "." / "me.bmp").string());
     try {
-        session.save1();
+        session.saveOutline();
         FAIL() << "the outline replaced the photograph";
     } catch (const imaging::RunError& e) {
         EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
@@ -145,7 +145,7 @@ TEST(SaveAndLoadcal, AnotherPictureIsNeitherReplacedNorDeleted) {
     session.loadImage(scratch.path().string(), "x.bmp");
     session.texts().outlineFileName = scratch.file("xU.bmp");
     try {
-        session.save1(true);  // not even with the user's consent: it is a picture
+        session.saveOutline(true);  // not even with the user's consent: it is a picture
         FAIL() << "replaced another picture";
     } catch (const imaging::RunError& e) {
         EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
@@ -153,7 +153,7 @@ TEST(SaveAndLoadcal, AnotherPictureIsNeitherReplacedNorDeleted) {
             << e.what();
     }
     EXPECT_EQ(fileBytes(scratch.file("xU.bmp")), bytes);
-    session.loadcal();
+    session.reloadOutline();
     EXPECT_EQ(fileBytes(scratch.file("xU.bmp")), bytes);
     EXPECT_TRUE(session.outlineShown());
     EXPECT_TRUE(session.save2Enabled());
@@ -169,25 +169,25 @@ TEST(SaveAndLoadcal, AnExistingFileIsReplacedOnlyWithConsent) {
     std::ofstream(name, std::ios::binary) << "notes";
     session.texts().outlineFileName = name;
     session.pictures().outline.line(20, 20, 60, 20, imaging::kBlack);
-    EXPECT_TRUE(session.save1ReplacesAnotherFile());
+    EXPECT_TRUE(session.outlineWouldReplaceAnotherFile());
     try {
-        session.save1();
+        session.saveOutline();
         FAIL() << "replaced a file without consent";
     } catch (const imaging::RunError& e) {
         EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
         EXPECT_NE(std::string(e.what()).find("already exists"), std::string::npos) << e.what();
     }
     EXPECT_EQ(fileBytes(name), "notes");
-    session.save1(true);
+    session.saveOutline(true);
     EXPECT_EQ(imaging::pictureFormatOf(name), "BMP");
-    EXPECT_FALSE(session.save1ReplacesAnotherFile());
-    session.save1();  // its own file
-    session.loadcal();
+    EXPECT_FALSE(session.outlineWouldReplaceAnotherFile());
+    session.saveOutline();  // its own file
+    session.reloadOutline();
     EXPECT_FALSE(std::filesystem::exists(name));
     // Replaced by someone else between save1 and loadcal (a new file under the name): kept.
-    session.save1();
+    session.saveOutline();
     imaging::saveBmp(imaging::Image(313, 305, imaging::kWhite), name);
-    session.loadcal();
+    session.reloadOutline();
     EXPECT_TRUE(std::filesystem::exists(name));
 }
 

@@ -26,8 +26,8 @@ struct ReferenceRun {
         testing::loadAndSample(session, reference());
         session.calcAndDrawWithWeights(testing::referenceWeights(reference()));
         session.selectLine();
-        session.fractalCalc();
-        session.axis();
+        session.measureFractalDimensions();
+        session.measureAxis();
     }
 };
 

@@ -90,10 +90,10 @@ TEST_F(Save2, AppendsARowToTheFileInTheBoxHeaderOnce) {
     testing::loadAndSample(session, morph::testdata::lesionReference());
     session.calcAndDraw();
     session.selectLine();
-    session.save2();  // no "Fractal calc" or "axis" yet: their cells stay empty
-    session.fractalCalc();
-    session.axis();
-    session.save2();
+    session.appendResultsRow();  // no "Fractal calc" or "axis" yet: their cells stay empty
+    session.measureFractalDimensions();
+    session.measureAxis();
+    session.appendResultsRow();
     const std::string text = readAll(scratch.file("10esult.txt"));
     std::istringstream lines(text);
     std::string header, first, second, extra;
@@ -130,14 +130,14 @@ TEST_F(Save2, NeverRewritesEarlierRowsAndAFailureKeepsTheSession) {
     }
     session.texts().resultsFileName = (file);
     testing::loadAndSample(session, morph::testdata::lesionReference());
-    session.save2();
+    session.appendResultsRow();
     const std::string text = readAll(file);
     // No second header for a file that has one.
     EXPECT_EQ(text.rfind(resultsHeader() + "\nearlier row, kept\nlesion.jpg,", 0), 0u) << text;
 
     session.texts().resultsFileName = ("c:\\no such folder\\r.txt");
     try {
-        session.save2();
+        session.appendResultsRow();
         FAIL() << "no error";
     } catch (const imaging::RunError& e) {
         EXPECT_NE(std::string(e.what()).find("c:\\no such folder\\r.txt"), std::string::npos) << e.what();
@@ -146,7 +146,7 @@ TEST_F(Save2, NeverRewritesEarlierRowsAndAFailureKeepsTheSession) {
     EXPECT_EQ(session.state().inCount, 6);
     EXPECT_EQ(readAll(file), text);
     session.texts().resultsFileName = ("");
-    EXPECT_THROW(session.save2(), imaging::RunError);
+    EXPECT_THROW(session.appendResultsRow(), imaging::RunError);
 }
 
 // Samples added, a class started anew or the centre moved after "Calc + Draw": the row would pair
@@ -169,7 +169,7 @@ TEST_F(Save2, RefusesSamplesChangedSinceCalcAndDraw) {
         changes[k]();
         EXPECT_TRUE(session.samplesChangedSinceCalc());
         try {
-            session.save2();
+            session.appendResultsRow();
             FAIL() << "saved a row of changed samples";
         } catch (const imaging::RunError& e) {
             EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
@@ -185,7 +185,7 @@ TEST_F(Save2, RefusesSamplesChangedSinceCalcAndDraw) {
     // Measured again, the row is written with the samples measured.
     session.calcAndDraw();
     session.selectLine();
-    session.save2();
+    session.appendResultsRow();
     const std::string text = readAll(file);
     EXPECT_EQ(cellsOf(text.substr(text.find('\n') + 1))[6], std::to_string(session.state().outCount));
 }
@@ -201,7 +201,7 @@ TEST_F(Save2, RefusesAPhotographAsItsFile) {
     for (const std::string& name : {victim, (input.parent_path() / "." / input.filename()).string()}) {
         session.texts().resultsFileName = name;
         try {
-            session.save2();
+            session.appendResultsRow();
             FAIL() << "wrote into " << name;
         } catch (const imaging::RunError& e) {
             EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
@@ -220,7 +220,7 @@ TEST_F(Save2, AFileWithAnotherHeaderIsRefusedAndAGluedLastLineIsEnded) {
     }
     session.texts().resultsFileName = other;
     try {
-        session.save2();
+        session.appendResultsRow();
         FAIL() << "no error";
     } catch (const imaging::RunError& e) {
         EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
@@ -238,7 +238,7 @@ TEST_F(Save2, AFileWithAnotherHeaderIsRefusedAndAGluedLastLineIsEnded) {
         f << resultsHeader() << "\nlesion.jpg,2026-12-07";
     }
     session.texts().resultsFileName = cut;
-    session.save2();
+    session.appendResultsRow();
     const std::string text = readAll(cut);
     EXPECT_EQ(text.rfind(resultsHeader() + "\nlesion.jpg,2026-12-07\nlesion.jpg,", 0), 0u) << text;
     EXPECT_EQ(text.back(), '\n');

@@ -15,7 +15,7 @@
 
 namespace lesionmeter {
 
-class LesionSession;
+class LesionAnalysis;
 
 // A click position in photograph pixels.
 struct MarkPosition {
@@ -62,16 +62,19 @@ void checkMarksPhoto(const Marks& marks, const std::string& marksName, const std
 // The marks file that belongs to a photograph: DIR/NAME.EXT -> DIR/NAME.marks.json.
 std::string marksFileFor(const std::string& photoPath);
 
-// The session's marks as they stand: the samples of both classes (1..count), the centre of the
-// last right click, the seed of the last "Calc + Draw" and the photograph's name and scale.
-Marks marksOf(const LesionSession& session);
+// The analysis's marks as they stand: the samples of both classes (1..count), the centre set
+// last, the seed of the last "Calc + Draw" and the photograph's name and scale.
+Marks marksOf(const LesionAnalysis& analysis);
 
-// Clicks the marks into the session exactly as a user would: "IN" selected, the pointer moved to
-// and left-clicked at each IN position; "OUT" selected, the same for each OUT position; the
-// pointer moved to the centre and right-clicked there. Counts, readouts, RGB output lines and
-// profiles are those of the same clicks by hand. Refused before any click when no photograph is
-// loaded, when the marks were made at another reduction factor, or when a position lies outside
-// the photograph. The seed is not applied here (see LesionSession::setNextRunSeed).
-void replayMarks(LesionSession& session, const Marks& marks);
+// Refuses marks that cannot be placed on the analysis's photograph as they were made: no
+// photograph loaded, another reduction factor, more than 50 samples in a class, or a position
+// outside the photograph (a sample reads the pixel of its position rounded half to even).
+void checkMarksPlacement(const LesionAnalysis& analysis, const Marks& marks);
+
+// Places the marks on the analysis, after checkMarksPlacement: the IN class started anew and
+// each IN position sampled, the same for OUT, then the centre set. Samples, positions and
+// profiles are those of the same marks made by hand. The seed is not applied here (see
+// LesionAnalysis::setNextRunSeed).
+void placeMarks(LesionAnalysis& analysis, const Marks& marks);
 
 }  // namespace lesionmeter

@@ -1,11 +1,11 @@
 #pragma once
-// A whole lesion analysis of one photograph from its marks, without a window: the photograph
-// loaded as the chooser would (reduced to fit when asked), the marks clicked in, then
-// "Calc + Draw", "LINE", "Fractal calc" and "axis" in the order the user presses them.
+// A whole lesion analysis of one photograph from its marks, as the analysis steps: the photograph
+// loaded (reduced to fit when asked), the marks placed, then the lesion map ("Calc + Draw"), its
+// outline ("LINE"), the dimensions ("Fractal calc") and the axis, in the order a user runs them.
 
 #include <string>
 
-#include "lesionmeter/lesion_session.hpp"
+#include "lesionmeter/lesion_analysis.hpp"
 #include "lesionmeter/marks.hpp"
 
 namespace lesionmeter {
@@ -24,13 +24,13 @@ struct MarksName {
     std::string label;
 };
 
-// Runs the analysis on `session` (set its seed first). Returns, when "axis" found no dark pixel
+// Runs the analysis on `analysis` (set its seed first). Returns, when "axis" found no dark pixel
 // in the outline (the other results stand), kNoLesionPixelMessage or kNoDarkPixelMessage;
 // otherwise "". Every other failure is thrown as imaging::RunError: a photograph that cannot be
 // loaded first, then marks named by `marksName` whose photo is another photograph.
-std::string analyseWithMarks(LesionSession& session, const std::string& photoPath, const Marks& marks,
+std::string analyseWithMarks(LesionAnalysis& analysis, const std::string& photoPath, const Marks& marks,
                              bool fitToMap, const MarksName& marksName = {});
 // The same for a photograph already decoded (its pixels), loaded under the marks' photo name.
-std::string analyseWithMarks(LesionSession& session, imaging::Image photograph, const Marks& marks, bool fitToMap);
+std::string analyseWithMarks(LesionAnalysis& analysis, imaging::Image photograph, const Marks& marks, bool fitToMap);
 
 }  // namespace lesionmeter

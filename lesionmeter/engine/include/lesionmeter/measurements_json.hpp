@@ -12,7 +12,7 @@
 // exact value, doubles so that they read back bit for bit.
 
 #include "imaging/report.hpp"
-#include "lesionmeter/lesion_session.hpp"
+#include "lesionmeter/lesion_analysis.hpp"
 #include "lesionmeter/measurements.hpp"
 
 namespace lesionmeter {

@@ -19,10 +19,12 @@
 
 #include "imaging/file_output.hpp"
 #include "lesionmeter/analysis_state.hpp"
-#include "lesionmeter/lesion_session.hpp"
+#include "lesionmeter/measurements.hpp"
 #include "lesionmeter/marks.hpp"
 
 namespace lesionmeter {
+
+class LesionAnalysis;
 
 struct ResultsRecord {
     std::string photo;
@@ -34,8 +36,8 @@ struct ResultsRecord {
     std::optional<std::pair<double, double>> centroid;   // after "axis"
 };
 
-// The session's results as they stand (what its text boxes show), dated `dateTime`.
-ResultsRecord resultsOf(const LesionSession& session, const std::string& dateTime);
+// The analysis's results as they stand, dated `dateTime`.
+ResultsRecord resultsOf(const LesionAnalysis& analysis, const std::string& dateTime);
 
 // The current local time as "YYYY-MM-DD HH:MM:SS".
 std::string localDateTime();

@@ -9,7 +9,7 @@
 #include "imaging/random.hpp"
 #include "imaging/surface.hpp"
 #include "lesionmeter/analysis_state.hpp"
-#include "lesionmeter/lesion_session.hpp"
+#include "lesionmeter/lesion_analysis.hpp"
 
 namespace lesionmeter {
 
@@ -124,8 +124,9 @@ void plotLuminanceProfiles(const imaging::PictureSurface& photo, imaging::Pictur
 // neighbour and its neighbours are dark enough (sum / 7 <= 254), white elsewhere in 2..extent-2.
 void drawOutline(const AnalysisState& state, imaging::PictureSurface& outline);
 
-// One eraser step at (x, y) of the outline with this button state.
-void eraseAt(imaging::PictureSurface& outline, EraserMode mode, int button, float x, float y);
+// One eraser step at (x, y) of the outline: a white 4 x 4 ("nar") or 17 x 17 ("wide") square;
+// nothing for "put".
+void eraseAt(imaging::PictureSurface& outline, EraserMode mode, float x, float y);
 
 // ---- Outline reload ------------------------------------------------------------------------
 

@@ -1,16 +1,16 @@
 #pragma once
-// One lesion analysis session: the window's state without the window. It owns AnalysisState,
-// every picture as an off-screen surface named by what it shows (LesionPictures), the texts named
-// by what they hold (LesionTexts), the option groups, and which views are shown and whether
-// "Save 2" is enabled. It offers one operation per user action; a window only translates its
-// events into these calls and paints the pictures and texts.
+// The interaction model of one lesion analysis: the window's state without the window. It turns
+// presses, drags and option buttons into calls of the analysis steps (LesionAnalysis) and keeps
+// what only a window has: the option groups, which views are shown, whether "Save 2" is enabled,
+// the mouse pointer, the texts named by what they hold (LesionTexts) and the pictures that show
+// numbers (LesionPictures beside the analysis pictures). It offers one operation per user action;
+// a window only translates its events into these calls and paints the pictures and texts.
 //
 // Errors: every operation reports a failure by throwing imaging::RunError. The message is meant
-// for the user (a message box in the window, stderr in the command-line tool); the session stays
-// usable with the state the failing operation left (ErrorKind::Refused means nothing was changed
-// unless the operation's comment says otherwise).
+// for the user (a message box in the window); the session stays usable with the state the failing
+// operation left (ErrorKind::Refused means nothing was changed unless the operation's comment says
+// otherwise).
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,11 +19,11 @@
 #include <utility>
 
 #include "imaging/file_output.hpp"
-#include "imaging/loglog_fit.hpp"
-#include "imaging/output_guard.hpp"
 #include "imaging/random.hpp"
 #include "imaging/surface.hpp"
 #include "lesionmeter/analysis_state.hpp"
+#include "lesionmeter/lesion_analysis.hpp"
+#include "lesionmeter/marks.hpp"
 #include "lesionmeter/measurements.hpp"
 
 namespace lesionmeter {
@@ -36,24 +36,10 @@ inline constexpr const char* kInformationLine = "Morphex 5 for Win2000, XP";
 constexpr int kLeftButton = 1;
 constexpr int kRightButton = 2;
 
-// "IN" or "OUT": the class a left click samples.
-enum class SampleClass { In, Out };
 // "B+W" or "LINE": which of the lesion map and the outline is shown.
 enum class DisplayMode { BlackWhite, Line };
-// "nar", "wide" or "put" (erasing off).
-enum class EraserMode { Narrow, Wide, Put };
 // The mouse pointer over the lesion map: the standard arrow or the four-headed move pointer.
 enum class PointerShape { Arrow, Move };
-
-// One weight set accepted by the discriminant search, reported as it is accepted (after the
-// accepted count and the three weight views have been reprinted) so that a window can repaint them.
-struct AcceptedSet {
-    int accepted;          // m, 1..7
-    long long iteration;   // acceptance-phase iteration t at which it was accepted
-    double weightRed, weightGreen, weightBlue;
-    double squareWeightRed, squareWeightGreen, squareWeightBlue;
-    float margin;          // Si - So of the last sample pair
-};
 
 // Hooks of "Calc + Draw": progress while the search accepts sets, and the system beep
 // (sounded twice at the end of the search).
@@ -62,12 +48,8 @@ struct CalcCallbacks {
     std::function<void()> beep;
 };
 
-// The pictures of a session: what each shows.
-struct LesionPictures {
-    imaging::PictureSurface photo;              // the photograph; pointer readout and colour samples
-    imaging::PictureSurface lesionMap;          // B+W view: the lesion map of "Calc + Draw"
-    imaging::PictureSurface outline;            // LINE view: the outline; eraser, save1, loadcal, FRD1
-    imaging::PictureSurface axisView;           // the outline's copy with centroid and radii ("axis")
+// The pictures of a session: the analysis pictures and those that show numbers.
+struct LesionPictures : AnalysisPictures {
     imaging::PictureSurface sampleCount;        // samples of the class sampled or selected last
     imaging::PictureSurface acceptedCount;      // weight sets accepted by the search
     imaging::PictureSurface weightRed;          // the linear red, green and blue weights as printed
@@ -75,21 +57,6 @@ struct LesionPictures {
     imaging::PictureSurface weightBlue;
     imaging::PictureSurface minimumMargin;      // the smallest margin of the accepted sets
     imaging::PictureSurface information;        // the information panel
-    imaging::PictureSurface upperRowProfile;    // the four luminance profile strips (ProfileDimensions)
-    imaging::PictureSurface lowerRowProfile;
-    imaging::PictureSurface leftColumnProfile;
-    imaging::PictureSurface rightColumnProfile;
-};
-
-// The fits behind the last "Fractal calc": FRD1's box count of the outline picture and the four
-// profile strips' (luminance along the row y = 140, the column x = 140, the row y = 170 and the
-// column x = 170, the order of the four strip dimensions).
-struct FractalFits {
-    imaging::Fit outline;
-    imaging::Fit row140;
-    imaging::Fit column140;
-    imaging::Fit row170;
-    imaging::Fit column170;
 };
 
 // The texts a session shows. The user may edit them; the commands read the file names when they
@@ -101,7 +68,7 @@ struct LesionTexts {
     std::string imagePath = "c:\\oval02a.jpg";        // the loaded photograph
     std::string mapFileName = "c:\\outpic.bmp";       // derived from the photo: NAME.bmp
     std::string profileFileName;                       // derived: NAMEP.bmp
-    std::string outlineFileName;                       // derived: NAMEU.bmp ("save1", "loadcal")
+    std::string outlineFileName;                       // derived: NAMEU.bmp (saveOutline, reloadOutline)
     std::string rgbOutputName = "c:\\RGBa.txt";       // the RGB output file, opened at start-up
     std::string resultsFileName = "c:\\10esult.txt";  // the file "Save 2" appends to
     // Results.
@@ -126,6 +93,10 @@ public:
     LesionSession(const LesionSession&) = delete;
     LesionSession& operator=(const LesionSession&) = delete;
 
+    // The analysis under the session: its steps, results and seeds.
+    LesionAnalysis& analysis() { return analysis_; }
+    const LesionAnalysis& analysis() const { return analysis_; }
+
     // ---- Window and file handling ------------------------------------------------------------
 
     // Start-up: counts 0, "Save 2" disabled, the axis view hidden, FRD1 emptied, and (when asked)
@@ -146,10 +117,10 @@ public:
     void loadPhotograph(imaging::Image photograph, const std::string& path, const std::string& fileName,
                         bool fitToMap = false);
     // Whether the photograph is too large for "Calc + Draw" (more than 500 x 503).
-    bool photographTooLarge() const;
+    bool photographTooLarge() const { return analysis_.photographTooLarge(); }
     // The reduction factor of the loaded photograph (1 when it was not reduced); a position in
     // the photo divided by it is the position in the photograph's file.
-    double photographScale() const { return photographScale_; }
+    double photographScale() const { return analysis_.photographScale(); }
     // "Information": shows the information panel and prints the information line into it (again
     // below on every press).
     void showInformation();
@@ -158,38 +129,30 @@ public:
     // "END": closes the RGB output file. The session can still be queried afterwards.
     void end();
     // "Save 2": appends the results of the analysis as one row to the results file named by its
-    // text ("c:\10esult.txt", $HOME/10esult.txt), after a header when the file is new or empty.
-    // Earlier rows are never rewritten; a failure changes nothing in the session. Refused, with
-    // nothing written, when the file is the photograph or another existing picture
-    // (imaging::guardOutput), and when samples (or the centre) were added or changed after the
-    // last "Calc + Draw": the row would pair those positions with the means of other samples.
-    void save2();
+    // text ("c:\10esult.txt", $HOME/10esult.txt), after a header when the file is new or empty
+    // (LesionAnalysis::appendResultsRow).
+    void appendResultsRow();
     // Whether the samples or the centre changed since the last "Calc + Draw" that gave results.
-    bool samplesChangedSinceCalc() const { return calcDone_ && samplesVersion_ != calcSamplesVersion_; }
+    bool samplesChangedSinceCalc() const { return analysis_.samplesChangedSinceCalc(); }
     // The clock that dates the rows of "Save 2" (local time "YYYY-MM-DD HH:MM:SS" by default).
     void setDateTimeSource(std::function<std::string()> source) { dateTime_ = std::move(source); }
 
     // ---- Seeds and marks ---------------------------------------------------------------------
 
-    // A seed for every "Calc + Draw" (the tools' and the window's --seed); without one, each run
-    // draws a fresh seed from the session's generator. The discriminant search, the fringe
-    // dither and the following "axis" depend only on the seed of their "Calc + Draw".
-    void setSeed(std::optional<uint64_t> seed) { fixedSeed_ = seed; }
-    std::optional<uint64_t> seed() const { return fixedSeed_; }
-    // A seed for the next "Calc + Draw" only (loaded marks carry the seed they were made with);
-    // a seed given with setSeed takes precedence.
-    void setNextRunSeed(std::optional<uint64_t> seed) { nextRunSeed_ = seed; }
-    std::optional<uint64_t> nextRunSeed() const { return nextRunSeed_; }
-    // The seed of the last "Calc + Draw" since the photograph was loaded.
-    std::optional<uint64_t> lastRunSeed() const { return lastRunSeed_; }
+    // The seeds of the analysis (LesionAnalysis::setSeed, setNextRunSeed, lastRunSeed).
+    void setSeed(std::optional<uint64_t> seed) { analysis_.setSeed(seed); }
+    std::optional<uint64_t> seed() const { return analysis_.seed(); }
+    void setNextRunSeed(std::optional<uint64_t> seed) { analysis_.setNextRunSeed(seed); }
+    std::optional<uint64_t> nextRunSeed() const { return analysis_.nextRunSeed(); }
+    std::optional<uint64_t> lastRunSeed() const { return analysis_.lastRunSeed(); }
     // The reference centre of the last right click, if any (it outlives loading a photograph,
     // as the centre itself does).
-    std::optional<std::pair<float, float>> centreClick() const { return centreClick_; }
+    std::optional<std::pair<float, float>> centreClick() const { return analysis_.centre(); }
     // Whether the last "Calc + Draw", "Fractal calc" and "axis" since the photograph was loaded
     // (and, for the last two, since the last "Calc + Draw") gave results.
-    bool calcDone() const { return calcDone_; }
-    bool fractalDone() const { return fractalDone_; }
-    bool axisDone() const { return axisDone_; }
+    bool calcDone() const { return analysis_.calcDone(); }
+    bool fractalDone() const { return analysis_.fractalDone(); }
+    bool axisDone() const { return analysis_.axisDone(); }
 
     // ---- Colour sampling and profiles --------------------------------------------------------
 
@@ -211,21 +174,17 @@ public:
 
     // ---- Calc + Draw -------------------------------------------------------------------------
 
-    // "Calc + Draw": discriminant search (the generator reseeded from the run's seed), lesion map
-    // in greyMap and the lesion map view, outside trimming, luminance profiles. Refused before any
-    // change when a class has no sample or the photograph is too large for the 0..500 map.
+    // "Calc + Draw" (LesionAnalysis::calcAndDraw): the sample means into their texts, every
+    // accepted weight set into the accepted count and the weight pictures, the smallest margin,
+    // the chosen weights, the beep twice, then the lesion map shown.
     void calcAndDraw(const CalcCallbacks& callbacks = {});
     // The same with a given discriminant instead of the random search: the sample means are
     // still shown, the weight views show the weights, the accepted count and the minimum margin
     // stay as they were, the beep still sounds twice.
     void calcAndDrawWithWeights(const Discriminant& weights, const CalcCallbacks& callbacks = {});
-    // The six weights chosen by the last "Calc + Draw" (all 0 before the first, or when the
-    // search accepted no set).
-    const Discriminant& chosenDiscriminant() const { return chosen_; }
-    // Weight sets accepted by the last search (0..7).
-    int acceptedSetCount() const { return acceptedCount_; }
-    // The sample means shown by the last "Calc + Draw".
-    const SampleMeans& sampleMeans() const { return sampleMeans_; }
+    const Discriminant& chosenDiscriminant() const { return analysis_.chosenDiscriminant(); }
+    int acceptedSetCount() const { return analysis_.acceptedSetCount(); }
+    const SampleMeans& sampleMeans() const { return analysis_.sampleMeans(); }
 
     // ---- Outline drawing ---------------------------------------------------------------------
 
@@ -248,41 +207,34 @@ public:
 
     // ---- Outline save and reload -------------------------------------------------------------
 
-    // "save1": writes the outline as a BMP file named by the outline file name. Refused, with
-    // nothing written, when the name is the photograph or another existing picture this session
-    // did not write (imaging::guardOutput), and when it names any other existing file this
-    // session did not write, unless `replaceExisting` (the window asks the user first; the
-    // routes without a user never pass it).
-    void save1(bool replaceExisting = false);
-    // Whether "save1" would replace an existing file this session did not write (so that the
-    // window asks first). Throws the refusal of save1 when the name may not be written at all.
-    bool save1ReplacesAnotherFile() const;
+    // "save1": writes the outline to the file named by the outline file name
+    // (LesionAnalysis::saveOutline; the window asks the user before passing `replaceExisting`).
+    void saveOutline(bool replaceExisting = false);
+    // Whether saveOutline would replace an existing file this session did not write (so that the
+    // window asks first). Throws the refusal of saveOutline when the name may not be written at all.
+    bool outlineWouldReplaceAnotherFile() const;
     // "loadcal": rereads that file, redraws the outline and deletes the file when this session
-    // wrote it ("save1"); a file the session did not write stays. Without the file: a message
-    // naming it, nothing changed.
-    void loadcal();
+    // wrote it; shows the outline, enables "Save 2". Without the file: nothing changed.
+    void reloadOutline();
     // The files this session wrote itself ("save1", "Save 2", marks): those it may replace.
-    imaging::WrittenFiles& writtenFiles() { return written_; }
-    const imaging::WrittenFiles& writtenFiles() const { return written_; }
+    imaging::WrittenFiles& writtenFiles() { return analysis_.writtenFiles(); }
+    const imaging::WrittenFiles& writtenFiles() const { return analysis_.writtenFiles(); }
 
     // ---- Measurements ------------------------------------------------------------------------
 
     // "Fractal calc": FRD1 of the outline, the four profile dimensions and FRD2, as numbers and
-    // texts; shows the outline and the profile strips. The snapshot of the outline is made in
-    // memory; no file is written.
-    void fractalCalc();
-    const FractalResults& fractalResults() const { return fractal_; }
+    // texts; shows the outline and the profile strips.
+    void measureFractalDimensions();
+    const FractalResults& fractalResults() const { return analysis_.fractalResults(); }
     // The fits behind fractalResults() (empty before the first "Fractal calc").
-    const FractalFits& fractalFits() const { return fractalFits_; }
-    // "axis": the centroid of the outline's dark pixels into its texts, the outline copied to the
-    // axis view with the centroid cross and the two radii. The copy is made in memory. With no
-    // dark pixel: a message after the copy, the centroid texts unchanged.
-    void axis();
-    const AxisResults& axisResults() const { return axis_; }
-    // Everything measured since the photograph was loaded, under its names: the weights and
-    // sample means of the last "Calc + Draw", the dimensions of the "Fractal calc" and the
-    // centroid and radii of the "axis" after it.
-    LesionMeasurements measurements() const;
+    const FractalFits& fractalFits() const { return analysis_.fractalFits(); }
+    // "axis": the outline copied to the axis view with the centroid cross and the two radii, the
+    // centroid into its texts. With no dark pixel: a message after the copy, the centroid texts
+    // unchanged.
+    void measureAxis();
+    const AxisResults& axisResults() const { return analysis_.axisResults(); }
+    // Everything measured since the photograph was loaded, under its names.
+    LesionMeasurements measurements() const { return analysis_.measurements(); }
 
     // ---- What the window shows ---------------------------------------------------------------
 
@@ -303,24 +255,25 @@ public:
 
     // The loaded photograph's warning for the window's status line (a JPEG loaded by loadImage
     // whose EXIF orientation is not 1: positions are stored-pixel positions); empty otherwise.
-    const std::string& photoWarning() const { return photoWarning_; }
+    const std::string& photoWarning() const { return analysis_.photoWarning(); }
 
     // The file name selected in the chooser (without folder), as written in RGB output lines.
-    const std::string& selectedFileName() const { return selectedFileName_; }
+    const std::string& selectedFileName() const { return analysis_.photographName(); }
     // Whether the RGB output file is open (between start-up and "END").
     bool rgbOutputOpen() const;
 
-    const AnalysisState& state() const { return state_; }
-    AnalysisState& state() { return state_; }
+    const AnalysisState& state() const { return analysis_.state(); }
+    AnalysisState& state() { return analysis_.state(); }
 
 private:
-    void runCalcAndDraw(const Discriminant* fixed, const CalcCallbacks& callbacks);
+    class CalcDisplay;
     void showProfiles(bool shown);
     void clearPictures();
+    void showSampleCount(int count);
+    void showPhotograph(const std::string& path, const std::string& fileName);
 
-    imaging::UniformRandom& random_;
-    AnalysisState state_;
     LesionPictures pictures_;
+    LesionAnalysis analysis_;
     LesionTexts texts_;
     bool chooserShown_ = false;
     bool save2Enabled_ = true;
@@ -329,32 +282,19 @@ private:
     EraserMode eraserMode_ = EraserMode::Narrow;
     PointerShape lesionMapPointer_ = PointerShape::Arrow;
     bool rgbOutputTicked_ = false;
-    std::string selectedFileName_;
-    std::string photoWarning_;
     std::string rgbOutputName_;
     std::unique_ptr<imaging::OutputFile> rgbOutput_;
-    Discriminant chosen_;
-    int acceptedCount_ = 0;
-    SampleMeans sampleMeans_;
-    FractalResults fractal_;
-    FractalFits fractalFits_;
-    AxisResults axis_;
-    double photographScale_ = 1.0;
-    std::optional<uint64_t> fixedSeed_;
-    std::optional<uint64_t> nextRunSeed_;
-    std::optional<uint64_t> lastRunSeed_;
-    // The generator of the last "Calc + Draw", started from its seed (also draws the axis radii).
-    std::optional<imaging::FastRandom> runRandom_;
-    std::optional<std::pair<float, float>> centreClick_;
-    bool calcDone_ = false;
-    bool fractalDone_ = false;
-    bool axisDone_ = false;
     std::function<std::string()> dateTime_;
-    // Counts every change of the samples and the centre; the last "Calc + Draw" that gave
-    // results measured the samples of calcSamplesVersion_.
-    unsigned long long samplesVersion_ = 0;
-    unsigned long long calcSamplesVersion_ = 0;
-    imaging::WrittenFiles written_;
 };
+
+// The session's marks as they stand (marksOf of its analysis).
+Marks marksOf(const LesionSession& session);
+
+// Clicks the marks into the session exactly as a user would, after checkMarksPlacement: "IN"
+// selected, the pointer moved to and left-clicked at each IN position; "OUT" selected, the same
+// for each OUT position; the pointer moved to the centre and right-clicked there. Counts,
+// readouts, RGB output lines and profiles are those of the same clicks by hand. The seed is not
+// applied here (see LesionSession::setNextRunSeed).
+void replayMarks(LesionSession& session, const Marks& marks);
 
 }  // namespace lesionmeter

@@ -166,8 +166,8 @@ TEST_F(Session, LoadingAnImageClearsEveryPictureButKeepsTheResultTexts) {
     // Then a discriminant that surely separates the dark square (red 20) from the skin (red 120).
     session.calcAndDrawWithWeights(Discriminant{1.0f, 0, 0, -1.0f / 70.0f, 0, 0});
     session.selectLine();
-    session.fractalCalc();
-    session.axis();
+    session.measureFractalDimensions();
+    session.measureAxis();
     session.showInformation();
     LesionPictures& views = session.pictures();
     for (const imaging::PictureSurface* p : {&views.acceptedCount, &views.weightRed, &views.weightGreen,
@@ -308,7 +308,7 @@ TEST_F(Session, VisibilityAndSave2Tables) {
     EXPECT_TRUE(session.save2Enabled());
 
     session.pictures().outline.psetAt(50, 50, imaging::kBlack);
-    session.axis();
+    session.measureAxis();
     EXPECT_FALSE(session.lesionMapShown());  // unchanged
     EXPECT_FALSE(session.outlineShown());
     EXPECT_TRUE(session.axisViewShown());
