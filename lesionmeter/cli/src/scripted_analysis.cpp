@@ -105,41 +105,6 @@ AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script) {
 
 std::string fullPrecision(double v) { return imaging::exactText(v); }
 
-std::vector<std::pair<std::string, std::string>> namedValues(const LesionMeasurements& m) {
-    std::vector<std::pair<std::string, std::string>> values;
-    auto add = [&values](const char* name, bool present, auto value) {
-        values.emplace_back(name, present ? imaging::exactText(value) : std::string());
-    };
-    const Discriminant w = m.weights.value_or(Discriminant{});
-    const bool weighed = m.weights.has_value();
-    add("weightRed", weighed, w.weightRed);
-    add("weightGreen", weighed, w.weightGreen);
-    add("weightBlue", weighed, w.weightBlue);
-    add("squareWeightRed", weighed, w.squareWeightRed);
-    add("squareWeightGreen", weighed, w.squareWeightGreen);
-    add("squareWeightBlue", weighed, w.squareWeightBlue);
-    const SampleMeans means = m.means.value_or(SampleMeans{});
-    const bool sampled = m.means.has_value();
-    add("inMeanRed", sampled, means.inRed);
-    add("inMeanGreen", sampled, means.inGreen);
-    add("inMeanBlue", sampled, means.inBlue);
-    add("outMeanRed", sampled, means.outRed);
-    add("outMeanGreen", sampled, means.outGreen);
-    add("outMeanBlue", sampled, means.outBlue);
-    const FractalResults f = m.fractal.value_or(FractalResults{});
-    const bool measured = m.fractal.has_value();
-    add("outlineDimension", measured, f.outlineDimension);
-    add("profileRow140", measured, f.profiles.upperRow);
-    add("profileRow170", measured, f.profiles.lowerRow);
-    add("profileColumn140", measured, f.profiles.leftColumn);
-    add("profileColumn170", measured, f.profiles.rightColumn);
-    add("profileDimension", measured, f.profileDimension);
-    const AxisResults a = m.axis.value_or(AxisResults{});
-    add("centroidX", m.axis.has_value(), a.centroidX);
-    add("centroidY", m.axis.has_value(), a.centroidY);
-    return values;
-}
-
 void printResults(std::ostream& os, const AnalysisResults& r) {
     for (const auto& [name, value] : namedValues(r.measurements)) os << name << ": " << value << "\n";
 }

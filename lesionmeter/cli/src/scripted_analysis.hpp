@@ -13,6 +13,7 @@
 #include "lesionmeter/lesion_analysis.hpp"
 #include "lesionmeter/marks.hpp"
 #include "lesionmeter/marks_analysis.hpp"
+#include "lesionmeter/measurement_names.hpp"
 #include "lesionmeter/measurements.hpp"
 #include "lesionmeter/results_row.hpp"
 
@@ -88,10 +89,7 @@ AnalysisResults runScriptedAnalysis(const ScriptedAnalysis& script);
 // The shortest text that reads back as the same double.
 std::string fullPrecision(double v);
 
-// The measurement names and values as printed: one "name: value" line each, in the order of the
-// results file's columns; a value not measured is empty. Values held in single precision are
-// written as the shortest text that reads back to the same float, doubles to the same double.
-std::vector<std::pair<std::string, std::string>> namedValues(const LesionMeasurements& m);
-// One "name: value" line per result.
+// One "name: value" line per result (namedValues of measurement_names.hpp): in the order of the
+// results file's columns; a value not measured is empty.
 void printResults(std::ostream& os, const AnalysisResults& r);
 }  // namespace lesionmeter::cli

@@ -3,17 +3,13 @@
 #include "lesionmeter/measurements_json.hpp"
 
 #include "imaging/loglog_fit_json.hpp"
+#include "lesionmeter/measurement_names.hpp"
 
 namespace lesionmeter {
 
 namespace {
 
 using imaging::exactNumber;
-
-template <typename T>
-Json valueOrNull(bool present, T value) {
-    return present ? exactNumber(value) : Json();
-}
 
 template <typename T>
 T read(const Json& j, const char* name) {
@@ -23,40 +19,15 @@ T read(const Json& j, const char* name) {
 }  // namespace
 
 Json toJson(const LesionMeasurements& m) {
-    const Discriminant w = m.weights.value_or(Discriminant{});
-    const bool weighed = m.weights.has_value();
-    const SampleMeans means = m.means.value_or(SampleMeans{});
-    const bool sampled = m.means.has_value();
-    const FractalResults f = m.fractal.value_or(FractalResults{});
-    const bool measured = m.fractal.has_value();
-    const AxisResults a = m.axis.value_or(AxisResults{});
-    const bool centred = m.axis.has_value();
-    return {
-        {"weightRed", valueOrNull(weighed, w.weightRed)},
-        {"weightGreen", valueOrNull(weighed, w.weightGreen)},
-        {"weightBlue", valueOrNull(weighed, w.weightBlue)},
-        {"squareWeightRed", valueOrNull(weighed, w.squareWeightRed)},
-        {"squareWeightGreen", valueOrNull(weighed, w.squareWeightGreen)},
-        {"squareWeightBlue", valueOrNull(weighed, w.squareWeightBlue)},
-        {"inMeanRed", valueOrNull(sampled, means.inRed)},
-        {"inMeanGreen", valueOrNull(sampled, means.inGreen)},
-        {"inMeanBlue", valueOrNull(sampled, means.inBlue)},
-        {"outMeanRed", valueOrNull(sampled, means.outRed)},
-        {"outMeanGreen", valueOrNull(sampled, means.outGreen)},
-        {"outMeanBlue", valueOrNull(sampled, means.outBlue)},
-        {"outlineDimension", valueOrNull(measured, f.outlineDimension)},
-        {"profileRow140", valueOrNull(measured, f.profiles.upperRow)},
-        {"profileRow170", valueOrNull(measured, f.profiles.lowerRow)},
-        {"profileColumn140", valueOrNull(measured, f.profiles.leftColumn)},
-        {"profileColumn170", valueOrNull(measured, f.profiles.rightColumn)},
-        {"profileDimension", valueOrNull(measured, f.profileDimension)},
-        {"centroidX", valueOrNull(centred, a.centroidX)},
-        {"centroidY", valueOrNull(centred, a.centroidY)},
-        {"longRadiusEndX", centred ? Json(a.farthestX) : Json()},
-        {"longRadiusEndY", centred ? Json(a.farthestY) : Json()},
-        {"shortRadiusEndX", centred ? Json(a.nearestX) : Json()},
-        {"shortRadiusEndY", centred ? Json(a.nearestY) : Json()},
-    };
+    Json j = Json::object();
+    for (const LesionMeasurementName& entry : kLesionMeasurementNames) {
+        const MeasuredValue value = entry.read(m);
+        if (const float* f = std::get_if<float>(&value)) j[entry.name] = exactNumber(*f);
+        else if (const double* d = std::get_if<double>(&value)) j[entry.name] = exactNumber(*d);
+        else if (const int* i = std::get_if<int>(&value)) j[entry.name] = *i;
+        else j[entry.name] = nullptr;
+    }
+    return j;
 }
 
 Json toJson(const FractalFits& fits) {

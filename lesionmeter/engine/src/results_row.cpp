@@ -8,6 +8,7 @@
 #include "imaging/numeric.hpp"
 #include "imaging/paths.hpp"
 #include "lesionmeter/lesion_analysis.hpp"
+#include "lesionmeter/measurement_names.hpp"
 
 namespace lesionmeter {
 
@@ -60,10 +61,10 @@ std::string localDateTime() {
 }
 
 std::string resultsHeader() {
-    return "photo,dateTime,scale,seed,inCount,inPositions,outCount,outPositions,centreX,centreY,"
-           "weightRed,weightGreen,weightBlue,squareWeightRed,squareWeightGreen,squareWeightBlue,"
-           "inMeanRed,inMeanGreen,inMeanBlue,outMeanRed,outMeanGreen,outMeanBlue,"
-           "FRD1,profileRow140,profileRow170,profileColumn140,profileColumn170,FRD2,centroidX,centroidY";
+    std::string header = "photo,dateTime,scale,seed,inCount,inPositions,outCount,outPositions,centreX,centreY";
+    for (const LesionMeasurementName& entry : kLesionMeasurementNames)
+        if (entry.column) header += std::string(",") + entry.column;
+    return header;
 }
 
 std::string resultsRow(const ResultsRecord& r) {
@@ -73,20 +74,12 @@ std::string resultsRow(const ResultsRecord& r) {
     row += "," + std::to_string(r.marks.out.size()) + "," + positionsText(r.marks.out);
     row += "," + (r.marks.centre ? imaging::exactText(r.marks.centre->x) : std::string());
     row += "," + (r.marks.centre ? imaging::exactText(r.marks.centre->y) : std::string());
-    auto cells = [&row](bool present, std::initializer_list<float> values) {
-        for (float v : values) row += "," + (present ? imaging::exactText(v) : std::string());
-    };
-    const Discriminant w = r.weights.value_or(Discriminant{});
-    cells(r.weights.has_value(), {w.weightRed, w.weightGreen, w.weightBlue, w.squareWeightRed, w.squareWeightGreen,
-                                  w.squareWeightBlue});
-    const SampleMeans m = r.means.value_or(SampleMeans{});
-    cells(r.means.has_value(), {m.inRed, m.inGreen, m.inBlue, m.outRed, m.outGreen, m.outBlue});
-    const FractalResults f = r.fractal.value_or(FractalResults{});
-    for (double v : {f.outlineDimension, f.profiles.upperRow, f.profiles.lowerRow, f.profiles.leftColumn,
-                     f.profiles.rightColumn, f.profileDimension})
-        row += "," + (r.fractal ? imaging::exactText(v) : std::string());
-    row += "," + (r.centroid ? imaging::exactText(r.centroid->first) : std::string());
-    row += "," + (r.centroid ? imaging::exactText(r.centroid->second) : std::string());
+    LesionMeasurements measured;
+    measured.weights = r.weights;
+    measured.means = r.means;
+    measured.fractal = r.fractal;
+    if (r.centroid) measured.axis = AxisResults{0, r.centroid->first, r.centroid->second};
+    for (const auto& [name, text] : namedValues(measured)) row += "," + text;
     return row;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The named measurements of one lesion analysis as JSON, the form of lesionmeter-cli --json (and
-// of anything else that reports one photograph's measurements). One flat object, names in the
-// order of the results file's columns:
+// of anything else that reports one photograph's measurements). One flat object, the names of
+// kLesionMeasurementNames (measurement_names.hpp) in its order, the results file's columns:
 //   weightRed, weightGreen, weightBlue, squareWeightRed, squareWeightGreen, squareWeightBlue,
 //   inMeanRed, inMeanGreen, inMeanBlue, outMeanRed, outMeanGreen, outMeanBlue,
 //   outlineDimension (FRD1), profileRow140, profileRow170, profileColumn140, profileColumn170,
