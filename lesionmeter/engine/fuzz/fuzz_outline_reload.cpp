@@ -1,5 +1,5 @@
 // libFuzzer target for "loadcal": the outline file it reads back may be any file a user leaves
-// under the name in Text22. Any content must either be redrawn as an outline or be refused with
+// under the outline file name. Any content must either be redrawn as an outline or be refused with
 // imaging::RunError; a crash, a sanitizer report, a hang or a huge allocation is a fault.
 //
 // Input: two bytes choosing the analysed extent (scanWidth, scanHeight as "Calc + Draw" leaves
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Refused: not a picture, or an extent beyond the outline grid.
         return 0;
     }
-    // A redrawn outline is the fixed-size Picture12, and the file stays: "loadcal" consumes only
+    // A redrawn outline is the fixed-size outline picture, and the file stays: "loadcal" consumes only
     // a file this session's "save1" wrote, never one the user left under the name.
     const imaging::PictureSurface& outline = session.pictures().outline;
     if (outline.width() != 313 || outline.height() != 305) std::abort();

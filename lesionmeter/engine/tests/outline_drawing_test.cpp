@@ -25,7 +25,7 @@ struct LineFixture {
     }
 };
 
-TEST(Line, BeforeAnyAnalysisPicture12StaysCleared) {
+TEST(Line, BeforeAnyAnalysisTheOutlineStaysCleared) {
     AnalysisState s;
     s.greyMap.fill(0.0f);
     s.greyMap(5, 5) = 255.0f;

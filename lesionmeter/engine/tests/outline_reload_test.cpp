@@ -20,7 +20,7 @@ namespace {
 const imaging::Colour kGrey128 = imaging::greyColour(128);
 const imaging::Colour kGrey200 = imaging::greyColour(200);
 
-// Picture12 holding `picture` as its reloaded background, extents 30 x 30.
+// The outline picture holding `picture` as its reloaded background, extents 30 x 30.
 struct ReloadFixture {
     AnalysisState s;
     imaging::PictureSurface p12{313, 305};
@@ -102,7 +102,7 @@ TEST(SaveAndLoadcal, RoundTripThenTheSecondLoadcalFailsNamingTheFile) {
     EXPECT_EQ(session.pictures().outline.pointAt(5, 5), imaging::kBlack);
 }
 
-// "save1" never replaces the photograph: Text22 naming it (in any spelling) is refused and
+// "save1" never replaces the photograph: the outline file name naming it (in any spelling) is refused and
 // the photograph stays byte for byte.
 TEST(SaveAndLoadcal, AnOutlineFileThatIsThePhotographIsRefused) {
     testing::ScratchFolder scratch;

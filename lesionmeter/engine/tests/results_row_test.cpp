@@ -1,5 +1,5 @@
 // The results row of "Save 2" (and lesionmeter-cli --csv): header, cells, empty cells for steps
-// not taken, appending without touching earlier rows, and the drive-letter name of Text9.
+// not taken, appending without touching earlier rows, and the drive-letter name of the results file.
 
 #include <gtest/gtest.h>
 

@@ -183,10 +183,10 @@ TEST_F(Session, LoadingAnImageClearsEveryPictureButKeepsTheResultTexts) {
         return count;
     };
     for (const imaging::PictureSurface* p : drawn) ASSERT_GT(blackPixels(*p), 0);
-    const std::string text7 = session.texts().outlineDimension, text10 = session.texts().inMeans, text14 = session.texts().centroidX,
-                      text20 = session.texts().profileDimension;
-    ASSERT_FALSE(text7.empty());
-    ASSERT_FALSE(text14.empty());
+    const std::string frd1Text = session.texts().outlineDimension, inMeansText = session.texts().inMeans,
+                      centroidXText = session.texts().centroidX, frd2Text = session.texts().profileDimension;
+    ASSERT_FALSE(frd1Text.empty());
+    ASSERT_FALSE(centroidXText.empty());
 
     // The outline and the axis view now hold their snapshot and copy as background pictures, which
     // clearing keeps; every drawing and printed number goes.
@@ -199,14 +199,14 @@ TEST_F(Session, LoadingAnImageClearsEveryPictureButKeepsTheResultTexts) {
     for (const imaging::PictureSurface* p : drawn) EXPECT_EQ(blackPixels(*p), 0);
     EXPECT_EQ(session.pictures().axisView.pointAt(160, 120), session.pictures().axisView.picture().at(160, 120));
     EXPECT_EQ(session.pictures().photo.pointAt(150, 100), imaging::kWhite);
-    EXPECT_EQ(session.texts().outlineDimension, text7);
-    EXPECT_EQ(session.texts().inMeans, text10);
-    EXPECT_EQ(session.texts().centroidX, text14);
-    EXPECT_EQ(session.texts().profileDimension, text20);
-    // "File" empties Text7 only.
+    EXPECT_EQ(session.texts().outlineDimension, frd1Text);
+    EXPECT_EQ(session.texts().inMeans, inMeansText);
+    EXPECT_EQ(session.texts().centroidX, centroidXText);
+    EXPECT_EQ(session.texts().profileDimension, frd2Text);
+    // "File" empties the FRD1 text only.
     session.openChooser();
     EXPECT_EQ(session.texts().outlineDimension, "");
-    EXPECT_EQ(session.texts().profileDimension, text20);
+    EXPECT_EQ(session.texts().profileDimension, frd2Text);
 }
 
 TEST_F(Session, OpeningTheChooserMarksEveryMapCellUnset) {
@@ -353,7 +353,7 @@ TEST_F(Session, InformationPrintsAgainBelowAndAClickHidesIt) {
     EXPECT_FALSE(session.informationShown());
 }
 
-TEST_F(Session, PointerOverPicture2FollowsTheEraser) {
+TEST_F(Session, PointerOverTheLesionMapFollowsTheEraser) {
     session.selectEraser(EraserMode::Wide);
     session.pointerOverLesionMap(0);
     EXPECT_EQ(session.lesionMapPointer(), PointerShape::Move);
