@@ -10,17 +10,18 @@ import shutil
 import pandas
 import pytest
 
-from conftest import LESION_PHOTOS, SAMPLES, TESTDATA, marks_of, run_lesionmeter_cli, run_texturemeter_cli
+from conftest import (LESION_PHOTOS, SAMPLES, TESTDATA, assert_identical, marks_of, run_lesionmeter_cli,
+                      run_texturemeter_cli)
 from test_batch import assert_lesion_rows_equal_the_cli, assert_rows_equal_the_cli
 
 README = pathlib.Path(os.environ["SKINMETERS_SOURCE_DIR"]) / "README.md"
 SCHEDULER = "tcp://scheduler.example.org:8786"
 
 
-def readme_examples():
-    """The ```python blocks of the README's section "From Python", in order."""
+def readme_examples(title="From Python"):
+    """The ```python blocks of the README's section `title`, in order."""
     text = README.read_text(encoding="utf-8")
-    section = text[text.index("\n## From Python\n"):]
+    section = text[text.index(f"\n## {title}\n"):]
     section = section[:section.index("\n## ", 1)]
     return re.findall(r"^```python\n(.*?)^```$", section, flags=re.DOTALL | re.MULTILINE)
 
@@ -88,3 +89,40 @@ def test_the_readme_example_runs_and_its_rows_equal_the_cli_batch(notebook_folde
         exec(compile(cluster_example, "README.md (From Python, Dask)", "exec"), notebook)
         notebook["client"].close()
     pandas.testing.assert_frame_equal(notebook["df"], df)
+
+
+def test_the_readme_study_measures_each_saved_square_as_the_cli_does(tmp_path, monkeypatch):
+    """A folder of photographs with the square files the window's "Save square" writes: the study's
+    rows are, photograph by photograph, texturemeter-cli's numbers for the square and its seed."""
+    photos = tmp_path / "photos"
+    photos.mkdir()
+    squares = {}
+    for i, (source, x, y, side, window, neighbour, variant, seed) in enumerate([
+            (SAMPLES / "skin_sample.jpg", 120, 90, 200, 40, 4, "A", 4021795335164311),
+            (TESTDATA / "reference" / "skin_texture.jpg", 37, 41, 180, 30, 3, "B", 18446744073709551615),
+            (TESTDATA / "reference" / "skin_texture.jpg", 5, 60, 150, 30.5, 2.5, "C", 7)]):
+        name = f"P{i + 1:04d}"
+        shutil.copyfile(source, photos / f"{name}.jpg")
+        squares[f"photos/{name}.jpg"] = (x, y, side, window, neighbour, variant, seed)
+        (photos / f"{name}.square.json").write_text(json.dumps(
+            {"format": "texturemeter-square", "version": 1, "photo": f"{name}.jpg", "x": x, "y": y, "side": side,
+             "window": window, "neighbour": neighbour, "variant": variant, "seed": seed}))
+    monkeypatch.chdir(tmp_path)
+    examples = readme_examples("A texture study")
+    assert len(examples) == 1
+    notebook = {}
+    exec(compile(examples[0], "README.md (A texture study)", "exec"), notebook)
+    study = notebook["study"]
+    assert list(study["photo"]) == sorted(squares)
+    for place, photo in enumerate(sorted(squares)):
+        x, y, side, window, neighbour, variant, seed = squares[photo]
+        outputs = tmp_path / f"cli{place}"
+        outputs.mkdir()
+        status, stderr, report = run_texturemeter_cli(
+            outputs, [tmp_path / photo], "--seed", str(seed), "--x", str(x), "--y", str(y), "--side", str(side),
+            "--window", str(window), "--neighbour", str(neighbour), "--variant", variant)
+        assert status == 0, stderr
+        row = notebook["rows"][place]
+        assert row["seed"] == seed
+        assert_identical({k: v for k, v in row.items() if k not in ("photo", "seed", "exifOrientation", "warning")},
+                         report["images"][0]["measurements"], photo)
