@@ -1,15 +1,6 @@
 #include "batch.hpp"
 
-#include <unistd.h>
-
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <exception>
-#include <filesystem>
-#include <mutex>
-#include <thread>
 
 #include "imaging/exif_orientation.hpp"
 #include "imaging/random.hpp"
@@ -21,105 +12,72 @@ namespace lesionmeter::cli {
 
 namespace {
 
+// What one photograph gave: its row (none when it could not be analysed), its error and its
+// entry of the report.
 struct Outcome {
-    bool done = false;
     std::string error;
     ResultsRecord record;
     ImageOutcome report;
 };
 
-void showProgress(std::ostream* progress, bool terminal, std::size_t done, std::size_t total, const std::string& name) {
-    if (!progress) return;
-    if (terminal) {
-        constexpr std::size_t width = 30;
-        const std::size_t filled = total == 0 ? width : done * width / total;
-        *progress << "\r[" << std::string(filled, '#') << std::string(width - filled, ' ') << "] " << done << "/"
-                  << total << " " << name << "\033[K" << std::flush;
-        if (done == total) *progress << "\n";
-    } else {
-        *progress << done << "/" << total << " " << name << "\n";
+// Every photograph starts from nothing: an analysis keeps no state between photographs.
+struct NoWorkspace {};
+
+Outcome analysePhotograph(const Batch& batch, std::size_t i, uint64_t clockBase) {
+    Outcome outcome;
+    outcome.report.path = batch.photos[i];
+    try {
+        const std::string& photo = batch.photos[i];
+        ScriptedAnalysis script;
+        script.image = photo;
+        script.marksName.name = marksFileFor(photo);
+        script.marks = readMarks(script.marksName.name);
+        const imaging::ChosenSeed chosen = imaging::markedSeed(batch.seed, script.marks->seed, clockBase, i);
+        script.seed = chosen.seed;
+        outcome.report.seed = chosen.seed;
+        outcome.report.seedSource = chosen.source;
+        script.fit = batch.fit;
+        AnalysisResults r = runScriptedAnalysis(script);
+        if (!r.axisError.empty()) outcome.error = r.axisError;
+        outcome.report.measurements = r.measurements;
+        outcome.report.fits = r.fits;
+        outcome.report.scale = r.record.marks.scale;
+        outcome.report.exifOrientation = r.exifOrientation;
+        outcome.record = std::move(r.record);
+    } catch (const std::exception& e) {
+        outcome.error = e.what();
+        outcome.record = {};
     }
+    outcome.report.error = outcome.error;
+    return outcome;
 }
 
 }  // namespace
 
-int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, bool terminal) {
-    const std::size_t count = batch.photos.size();
-    std::vector<Outcome> outcomes(count);
-    std::mutex mutex;
-    std::condition_variable finished;
-    std::atomic<std::size_t> next{0};
-    // Photographs without any seed get one of their own: the photo seed of their place in a batch
-    // whose base seed is read from the clock. Each is reported; given back as --seed with the
-    // photograph alone, it repeats the photograph's row.
+BatchEnd runBatch(const Batch& batch, imaging::BatchProgress& progress) {
+    // One base seed from the clock per batch: a photograph without any seed is reported with the
+    // photo seed of its place, which given back as --seed with the photograph alone repeats its row.
     const uint64_t clockBase = imaging::clockSeed();
-
-    auto analyseOne = [&](std::size_t i) {
-        Outcome outcome;
-        outcome.report.path = batch.photos[i];
-        try {
-            const std::string& photo = batch.photos[i];
-            ScriptedAnalysis script;
-            script.image = photo;
-            script.marksName.name = marksFileFor(photo);
-            script.marks = readMarks(script.marksName.name);
-            script.seed = batch.seed ? batch.seed : script.marks->seed;
-            outcome.report.seedSource = batch.seed ? "option" : script.marks->seed ? "marks" : "clock";
-            if (!script.seed) script.seed = imaging::photoSeed(clockBase, i);
-            outcome.report.seed = script.seed;
-            script.fit = batch.fit;
-            AnalysisResults r = runScriptedAnalysis(script);
-            if (!r.axisError.empty()) outcome.error = r.axisError;
-            outcome.report.measurements = r.measurements;
-            outcome.report.fits = r.fits;
-            outcome.report.scale = r.record.marks.scale;
-            outcome.report.exifOrientation = r.exifOrientation;
-            outcome.record = std::move(r.record);
-        } catch (const std::exception& e) {
-            outcome.error = e.what();
-            outcome.record = {};
-        }
-        outcome.report.error = outcome.error;
-        outcome.done = true;
-        {
-            const std::lock_guard lock(mutex);
-            outcomes[i] = std::move(outcome);
-        }
-        finished.notify_all();
-    };
-
-    unsigned jobs = batch.jobs ? batch.jobs : std::max(1u, std::thread::hardware_concurrency());
-    jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, std::max<std::size_t>(count, 1)));
-    std::vector<std::thread> workers;
-    for (unsigned w = 0; w < jobs; ++w) {
-        workers.emplace_back([&] {
-            for (std::size_t i = next++; i < count; i = next++) analyseOne(i);
-        });
-    }
+    const auto say = [&](const std::string& line) { progress.message("lesionmeter-cli: " + line); };
 
     // Rows in input order, each written as soon as the photographs before it are done, into the
     // results file held (and locked) until the batch ends.
     ResultsRowFile ownFile;
     ResultsRowFile& csvFile = batch.csvFile ? *batch.csvFile : ownFile;
-    int failures = 0;
+    BatchEnd end;
     std::string writeError;
-    for (std::size_t i = 0; i < count; ++i) {
-        Outcome outcome;
-        {
-            std::unique_lock lock(mutex);
-            finished.wait(lock, [&] { return outcomes[i].done; });
-            outcome = outcomes[i];
-        }
+    const auto analyse = [&](std::size_t i, NoWorkspace&) { return analysePhotograph(batch, i, clockBase); };
+    const auto deliver = [&](std::size_t i, Outcome outcome) {
         const std::string& photo = batch.photos[i];
         const bool analysed = !outcome.record.photo.empty();
         if (const std::string turned = imaging::exifOrientationWarning(outcome.report.exifOrientation); !turned.empty())
-            errors << "lesionmeter-cli: " << photo << ": warning: " << turned << "\n";
+            say(photo + ": warning: " + turned);
         if (analysed && outcome.report.seedSource == "clock")
-            errors << "lesionmeter-cli: " << photo << ": seed " << *outcome.report.seed << " (from the clock; --seed "
-                   << *outcome.report.seed << " with this photograph alone repeats it)\n";
+            say(photo + ": seed " + std::to_string(*outcome.report.seed) + " (from the clock; --seed " +
+                std::to_string(*outcome.report.seed) + " with this photograph alone repeats it)");
         if (!outcome.error.empty()) {
-            ++failures;
-            errors << "lesionmeter-cli: " << photo << ": " << outcome.error << "\n";
+            ++end.failures;
+            say(photo + ": " + outcome.error);
         }
         // A photograph whose "axis" found no outline keeps its other results.
         if (analysed && writeError.empty()) {
@@ -130,20 +88,23 @@ int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, b
                 writeError = e.what();
             }
         }
-        if (batch.outcomes) batch.outcomes->push_back(outcome.report);
-        showProgress(progress, terminal, i + 1, count, photo);
-    }
-    for (std::thread& t : workers) t.join();
+        if (batch.outcomes) batch.outcomes->push_back(std::move(outcome.report));
+        progress.advance(i + 1, photo);
+    };
+    imaging::BatchPlan plan = batch.plan;
+    plan.count = batch.photos.size();
+    end.notAnalysed = imaging::runBatch<NoWorkspace>(plan, analyse, deliver).notAnalysed;
+    progress.finish();
     try {
         csvFile.close();
     } catch (const std::exception& e) {
         if (writeError.empty()) writeError = e.what();
     }
     if (!writeError.empty()) {
-        errors << "lesionmeter-cli: " << writeError << "\n";
-        ++failures;
+        say(writeError);
+        ++end.failures;
     }
-    return failures;
+    return end;
 }
 
 }  // namespace lesionmeter::cli

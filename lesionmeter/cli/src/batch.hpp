@@ -2,12 +2,13 @@
 // Several photographs in one run: each DIR/NAME.EXT analysed with the marks of
 // DIR/NAME.marks.json, in parallel, its row appended to the results file in input order.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "imaging/batch.hpp"
 #include "imaging/file_output.hpp"
 #include "lesionmeter/results_row.hpp"
 #include "report.hpp"
@@ -22,17 +23,24 @@ struct Batch {
     ResultsRowFile* csvFile = nullptr;
     imaging::LockWait whenLocked;
     // With a seed every photograph's run uses it (its numbers then depend only on the seed and
-    // its marks); without one, the marks' seed, or a seed of its own drawn from the clock.
+    // its marks); without one, the marks' seed, or the photo seed of its place in a batch whose
+    // base seed is read from the clock once.
     std::optional<uint64_t> seed;
     bool fit = false;
-    unsigned jobs = 0;   // 0: one per core
+    // Which photographs, on how many threads, and when to stop starting new ones (Ctrl-C).
+    imaging::BatchPlan plan;
     // When set, receives each photograph's outcome in input order (the --json report).
     std::vector<ImageOutcome>* outcomes = nullptr;
 };
 
+// How a batch ended.
+struct BatchEnd {
+    int failures = 0;              // photographs that failed, and a failed write of the results file
+    std::size_t notAnalysed = 0;   // photographs never started because the batch was interrupted
+};
+
 // Runs the batch. Rows are appended as soon as every earlier photograph is done; a photograph
-// that fails is named on `errors` and gets no row. `progress` receives an updating bar when
-// `terminal` is set, whole lines otherwise (nothing when null). Returns the number of failures.
-int runBatch(const Batch& batch, std::ostream& errors, std::ostream* progress, bool terminal);
+// that fails is named through `progress` and gets no row; `progress` advances after each one.
+BatchEnd runBatch(const Batch& batch, imaging::BatchProgress& progress);
 
 }  // namespace lesionmeter::cli

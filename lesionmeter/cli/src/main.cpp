@@ -4,12 +4,11 @@
 
 #include <CLI/CLI.hpp>
 
-#include <unistd.h>
-
 #include <exception>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "batch.hpp"
@@ -47,7 +46,8 @@ constexpr const char* kFooter =
     "Exit status: 0 when every photograph was analysed and written; 1 when an analysis failed (a photograph "
     "that cannot be read, a discriminant without a lesion pixel) or a write failed; 2 for a usage error (an "
     "unknown option, no photograph, a value out of range or of the wrong kind, a position off the "
-    "photograph) or a refused output.";
+    "photograph) or a refused output; 130 when interrupted (Ctrl-C): no new photograph is started, and the "
+    "rows of those analysed are written.";
 
 // Everything the command line gives, as given.
 struct Options {
@@ -92,6 +92,9 @@ void declareOptions(CLI::App& app, Options& o) {
                    "measurements at full precision with the fits behind the dimensions, each with its 95 % fit "
                    "interval, or its error");
 }
+
+// The exit status of a batch stopped by Ctrl-C (128 + SIGINT, as a shell reports it).
+constexpr int kInterruptedStatus = 130;
 
 void say(const std::string& message) { std::cerr << "lesionmeter-cli: " << message << "\n"; }
 
@@ -154,15 +157,26 @@ int runPhotographsWithTheirMarks(const Options& o, const RunParameters& paramete
     batch.whenLocked = results.whenLocked;
     batch.seed = o.seed;
     batch.fit = o.fit;
-    batch.jobs = o.jobs;
+    std::string jobsNote;
+    batch.plan.jobs = imaging::parallelJobs(o.jobs, o.images.size(), std::thread::hardware_concurrency(), jobsNote);
+    if (!jobsNote.empty()) say(jobsNote);
     std::vector<ImageOutcome> outcomes;
     batch.outcomes = &outcomes;
-    const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    const int failures = runBatch(batch, std::cerr, &std::cerr, terminal);
+    // Ctrl-C starts no new photograph; the rows of those analysed so far are written.
+    imaging::installInterruptHandler();
+    imaging::BatchProgress progress(std::cerr, o.images.size(), imaging::BatchProgress::isTerminal(stderr));
+    const BatchEnd end = runBatch(batch, progress);
     Json report = reportHead(parameters, batch.seed, batch.seed ? "option" : "each image");
     for (const ImageOutcome& outcome : outcomes) report["images"].push_back(reportImage(outcome));
     const bool reported = writeReport(o.json, report);
-    return failures == 0 && reported ? 0 : 1;
+    if (end.notAnalysed > 0) {
+        const std::size_t count = o.images.size();
+        say("interrupted: " + std::to_string(end.notAnalysed) + " of " + std::to_string(count) +
+            " photographs were not analysed; the rows of the " + std::to_string(count - end.notAnalysed) +
+            " analysed are in " + o.csv);
+        return kInterruptedStatus;
+    }
+    return end.failures == 0 && reported ? 0 : 1;
 }
 
 // The positions of --in, --out and --centre as numbers; false (after saying why) when one is not
@@ -195,18 +209,13 @@ bool readPositions(const Options& o, ScriptedAnalysis& script) {
 // The seed of the run: --seed, else the marks', else one drawn from the clock and reported, so
 // that the run can be repeated with it. Returns where it came from.
 std::string chooseSeed(const Options& o, ScriptedAnalysis& script) {
-    if (o.seed) {
-        script.seed = o.seed;
-        return "option";
-    }
-    if (script.marks && script.marks->seed) {
-        script.seed = script.marks->seed;
-        return "marks";
-    }
-    script.seed = imaging::clockSeed();
-    std::cerr << "lesionmeter-cli: seed " << *script.seed << " (from the clock; --seed " << *script.seed
-              << " repeats this run)\n";
-    return "clock";
+    const imaging::ChosenSeed chosen =
+        imaging::markedSeed(o.seed, script.marks ? script.marks->seed : std::nullopt, imaging::clockSeed(), 0);
+    script.seed = chosen.seed;
+    if (std::string(chosen.source) == "clock")
+        say("seed " + std::to_string(chosen.seed) + " (from the clock; --seed " + std::to_string(chosen.seed) +
+            " repeats this run)");
+    return chosen.source;
 }
 
 // One photograph with the samples of the command line or of a marks file: its results printed,

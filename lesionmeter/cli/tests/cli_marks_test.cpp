@@ -3,14 +3,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <thread>
 
 #include "imaging/colour.hpp"
 #include "imaging/image_file.hpp"
@@ -27,6 +34,16 @@ namespace fs = std::filesystem;
 using morph::testdata::readFile;
 using morph::testdata::lines;
 using morph::testdata::ToolRun;
+
+// The threads of a running process other than its first one.
+std::vector<pid_t> otherThreads(pid_t pid) {
+    std::vector<pid_t> threads;
+    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+        const pid_t tid = std::stoi(entry.path().filename().string());
+        if (tid != pid) threads.push_back(tid);
+    }
+    return threads;
+}
 
 // A private folder per test, removed at the end.
 struct Folder {
@@ -224,6 +241,94 @@ TEST(CliMarks, A640x480PhotographIsAnalysedWithFitAndRefusedWithout) {
     // The blob (radius 60, 47 after reduction) is found: its outline's centroid lies at its centre.
     EXPECT_NEAR(std::stod(cells[28]), 250.0, 2.0);
     EXPECT_NEAR(std::stod(cells[29]), 187.5, 2.0);
+}
+
+// Ctrl-C during a batch: the photograph under way finishes and gets its row, no new one starts,
+// and the batch says how many were not analysed and ends with status 130. The first photograph's
+// marks file is a pipe, so that its analysis waits until the test has sent the interruption to
+// the thread that reads it: the thread handles the signal before it can read the marks.
+TEST(CliMarks, CtrlCStartsNoNewPhotographAndKeepsTheRowsWritten) {
+    Folder folder("interrupt");
+    for (const std::string name : {"p1", "p2", "p3", "p4"}) placePhoto(folder, morph::testdata::lesionSample(), name);
+    const std::string marks = readFile(folder.path / "p1.marks.json");
+    fs::remove(folder.path / "p1.marks.json");
+    ASSERT_EQ(::mkfifo(folder.file("p1.marks.json").c_str(), 0600), 0);
+
+    const pid_t tool = morph::testdata::startTool(
+        LESIONMETER_CLI_PATH, folder.path,
+        {"--seed", "5", "--jobs", "1", "--csv", "r.csv", "--json", "r.json", "p1.jpg", "p2.jpg", "p3.jpg", "p4.jpg"});
+    // A check failing before the tool ends must not leave it waiting on the pipe.
+    bool finished = false;
+    const auto cleanUp = [&](void*) {
+        if (!finished) {
+            ::kill(tool, SIGKILL);
+            ::waitpid(tool, nullptr, 0);
+        }
+    };
+    const std::unique_ptr<void, decltype(cleanUp)> guard(&finished, cleanUp);
+    // Opening the pipe succeeds once the tool opens it to read p1's marks.
+    int pipe = -1;
+    while ((pipe = ::open(folder.file("p1.marks.json").c_str(), O_WRONLY | O_NONBLOCK)) < 0) {
+        ASSERT_EQ(errno, ENXIO);
+        int raw = 0;
+        ASSERT_EQ(::waitpid(tool, &raw, WNOHANG), 0) << "the tool ended before reading the marks";
+        std::this_thread::yield();
+    }
+    // One job: the thread reading the marks is the only one beside the main thread.
+    const std::vector<pid_t> workers = otherThreads(tool);
+    ASSERT_EQ(workers.size(), 1u);
+    ASSERT_EQ(::tgkill(tool, workers.front(), SIGINT), 0);
+    const int flags = ::fcntl(pipe, F_GETFL);
+    ASSERT_EQ(::fcntl(pipe, F_SETFL, flags & ~O_NONBLOCK), 0);
+    ASSERT_EQ(::write(pipe, marks.data(), marks.size()), static_cast<ssize_t>(marks.size()));
+    ::close(pipe);
+    const ToolRun run = morph::testdata::finishTool(tool, folder.path);
+    finished = true;
+
+    EXPECT_EQ(run.status, 130) << run.err;
+    EXPECT_EQ(run.err, "1/4 p1.jpg\n"
+                       "lesionmeter-cli: interrupted: 3 of 4 photographs were not analysed; the rows of the 1 "
+                       "analysed are in r.csv\n");
+    const auto rows = lines(readFile(folder.path / "r.csv"));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], resultsHeader());
+    EXPECT_EQ(rows[1].rfind("p1.jpg,", 0), 0u);
+    // The report holds the photograph analysed, with its numbers.
+    const auto report = morph::testdata::readJson(folder.path / "r.json");
+    ASSERT_EQ(report.at("images").size(), 1u);
+    EXPECT_EQ(report["images"][0].at("path"), "p1.jpg");
+    EXPECT_TRUE(report["images"][0].at("measurements").is_object());
+    // The row equals the one of the photograph alone: the interruption changed no number.
+    fs::remove(folder.path / "p1.marks.json");
+    std::ofstream(folder.path / "p1.marks.json", std::ios::binary) << marks;
+    ASSERT_EQ(folder.run({"--seed", "5", "--csv", "alone.csv", "p1.jpg"}).status, 0);
+    const auto alone = lines(readFile(folder.path / "alone.csv"));
+    ASSERT_EQ(alone.size(), 2u);
+    EXPECT_EQ(undated(alone[1]), undated(rows[1]));
+}
+
+// --jobs above the photographs or the cores is reduced, with a note; within them it is used as given.
+TEST(CliMarks, MoreJobsThanPhotographsAreReducedWithANote) {
+    Folder folder("jobs");
+    placePhoto(folder, morph::testdata::lesionSample(), "p1");
+    placePhoto(folder, morph::testdata::lesionSample(), "p2");
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned used = std::min(2u, cores);
+    const ToolRun many = folder.run({"--seed", "5", "--jobs", "1024", "--csv", "many.csv", "p1.jpg", "p2.jpg"});
+    ASSERT_EQ(many.status, 0) << many.err;
+    EXPECT_EQ(many.err.rfind("lesionmeter-cli: --jobs 1024 reduced to " + std::to_string(used) + " (2 images, " +
+                                 std::to_string(cores) + (cores == 1 ? " core)\n" : " cores)\n"),
+                             0),
+              0u)
+        << many.err;
+    const ToolRun one = folder.run({"--seed", "5", "--jobs", "1", "--csv", "one.csv", "p1.jpg", "p2.jpg"});
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.err, "1/2 p1.jpg\n2/2 p2.jpg\n");
+    // The number of jobs changes no row.
+    const auto manyRows = lines(readFile(folder.path / "many.csv")), oneRows = lines(readFile(folder.path / "one.csv"));
+    ASSERT_EQ(manyRows.size(), 3u);
+    ASSERT_EQ(oneRows.size(), 3u);
+    for (std::size_t i = 1; i < 3; ++i) EXPECT_EQ(undated(manyRows[i]), undated(oneRows[i]));
 }
 
 }  // namespace

@@ -67,42 +67,12 @@ std::size_t fieldsOf(const std::string& line) {
 }
 
 // The tool started in `folder` (stdout to /dev/null, stderr to stderr.txt there), with files
-// limited to `fileSizeLimit` bytes (SIGXFSZ ignored, so a write past it fails with "File too
-// large") when that is not 0.
+// limited to `fileSizeLimit` bytes when that is not 0.
 pid_t startTool(const fs::path& folder, const std::vector<std::string>& args, rlim_t fileSizeLimit = 0) {
-    const pid_t pid = ::fork();
-    if (pid != 0) return pid;
-    if (::chdir(folder.c_str()) != 0) ::_exit(127);
-    const int out = ::open("/dev/null", O_WRONLY);
-    const int err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || err < 0) ::_exit(127);
-    ::dup2(out, STDOUT_FILENO);
-    ::dup2(err, STDERR_FILENO);
-    if (fileSizeLimit > 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = fileSizeLimit;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    std::vector<char*> argv;
-    std::string program = LESIONMETER_CLI_PATH;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = args;
-    for (std::string& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
+    return morph::testdata::startTool(LESIONMETER_CLI_PATH, folder, args, fileSizeLimit);
 }
 
-ToolRun finish(pid_t pid, const fs::path& folder) {
-    int raw = 0;
-    ::waitpid(pid, &raw, 0);
-    ToolRun r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.err = readFile(folder / "stderr.txt");
-    return r;
-}
+using morph::testdata::finishTool;
 
 TEST(LesionmeterCliResultsFile, ARowThatDoesNotFitIsTakenBackLeavingTheEarlierRows) {
     const auto folder = scratchFolder("full");
@@ -111,7 +81,7 @@ TEST(LesionmeterCliResultsFile, ARowThatDoesNotFitIsTakenBackLeavingTheEarlierRo
     const std::string before = readFile(folder / "results.csv");
     ASSERT_EQ(linesOf(before).size(), 2u);
     // Room for 40 more bytes: the row (some 300 bytes) starts and cannot be finished.
-    const ToolRun cut = finish(startTool(folder, csvArguments(), before.size() + 40), folder);
+    const ToolRun cut = finishTool(startTool(folder, csvArguments(), before.size() + 40), folder);
     EXPECT_EQ(cut.status, 1) << cut.err;
     EXPECT_NE(cut.err.find("Cannot write the results file (File too large): results.csv"), std::string::npos)
         << cut.err;
@@ -189,7 +159,7 @@ TEST(LesionmeterCliResultsFile, ARunWaitsForAnotherWriterOrWithNoWaitIsRefused) 
         << note;
     EXPECT_EQ(readFile(folder / "results.csv"), before);  // nothing written while the other holds it
     ::close(held);
-    const ToolRun after = finish(waiting, folder);
+    const ToolRun after = finishTool(waiting, folder);
     EXPECT_EQ(after.status, 0) << after.err;
     const std::string text = readFile(folder / "results.csv");
     EXPECT_EQ(text.rfind(before, 0), 0u);
