@@ -1,6 +1,8 @@
 // texturemeter-cli: runs the texture analysis ("Start(A)", "START(B)-Processing of reflection
 // effect" or "Start (C) Normalization") on one or more photographs and writes the results file:
 // the header once, then per image, in the order given, its result row and its sampling line.
+// With --squares each photograph is analysed in its own square: its square file beside it
+// (NAME.square.json, as the window's "Save square" writes it) or its row of a square table.
 
 #include <unistd.h>
 
@@ -31,6 +33,7 @@
 #include "texturemeter/analyse_photo.hpp"
 #include "texturemeter/measurements_json.hpp"
 #include "texturemeter/results_file.hpp"
+#include "texturemeter/square_source.hpp"
 #include "texturemeter/texture_parameters.hpp"
 
 namespace {
@@ -50,12 +53,21 @@ struct Options {
     std::string json;
     // Refuse, instead of waiting, when another run is writing the results file.
     bool noWait = false;
+    // --squares: "beside" (each photograph's square file), else a square table's name.
+    std::string squares;
+    bool squaresGiven = false;
+    bool cornerGiven = false;  // --x or --y given
     std::vector<std::string> images;
-    // The options above read once, before any work (readParameterOptions).
+    // The options above read once, before any work (refusedBeforeAnyWork). With --squares they
+    // only fill in what a photograph's square leaves out; each photograph's own are in `runs`.
     TextureParameters parameters;
+    SquareTable table;
+    std::vector<PhotoSquare> runs;
+    std::vector<char> squareChosen;  // runs[i] holds photograph i's square (else its error says why)
     // The seed the run uses: --seed, or one read from the clock (reported so that the run can be
-    // repeated). Image i reports the photo seed photoSeed(baseSeed, i) and is analysed with the
-    // generator seeded by generatorSeed of it: that seed alone, with the image alone, repeats it.
+    // repeated). Image i reports the photo seed photoSeed(baseSeed, i) (its square's own seed,
+    // when it has one) and is analysed with the generator seeded by generatorSeed of it: that
+    // seed alone, with the image alone, repeats it.
     uint64_t baseSeed = 0;
 };
 
@@ -91,8 +103,8 @@ ImageResult analyseOne(const Options& o, std::size_t index, PhotoWorkspace& work
     options.written = &written;
     options.words = kOptionWords;
     ImageResult result;
-    result.analysis =
-        analysePhotoFile(o.images[index], o.parameters, imaging::photoSeed(o.baseSeed, index), worker, options);
+    const PhotoSquare& run = o.runs[index];
+    result.analysis = analysePhotoFile(o.images[index], run.parameters, run.seed.seed, worker, options);
     if (const auto& failure = result.analysis.failure) {
         result.failed = true;
         result.error = failure->kind ? errorMessage(failure->message, failure->limit) : failure->message;
@@ -110,7 +122,18 @@ bool refusedBeforeAnyWork(Options& o) {
         refuseOutputsOverInputs(o.images, outputs, o.keepDerived);
         const int16_t x = readWhole(o.x, TextureParameter::CornerX);
         const int16_t y = readWhole(o.y, TextureParameter::CornerY);
-        o.parameters = readParameters(o.texts, x, y, parseVariant(o.variant));
+        if (o.squaresGiven) {
+            // Each photograph's square is read with the options filling it in, so only the
+            // options' own texts are checked here; whether a square can be run is its own matter.
+            o.parameters.variant = parseVariant(o.variant);
+            o.parameters.region = {x, y, readWhole(o.texts.regionSide, TextureParameter::RegionSide)};
+            o.parameters.tileSide = readNumber(o.texts.tileSide, TextureParameter::TileSide);
+            o.parameters.neighbourDistance = readNumber(o.texts.neighbourDistance, TextureParameter::NeighbourDistance);
+            o.parameters.resultsName = o.texts.resultsName;
+            if (o.squares != "beside") o.table = readSquareTable(o.squares);
+        } else {
+            o.parameters = readParameters(o.texts, x, y, parseVariant(o.variant));
+        }
         checkOutputsWritable(outputs, o.keepDerived);
     } catch (const ParameterError& e) {
         std::fprintf(stderr, "texturemeter-cli: %s\n", errorMessage(e.what(), e.limit()).c_str());
@@ -134,6 +157,7 @@ Json reportHead(const Options& o) {
         {"variant", std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(o.variant[0]))))},
         {"output", o.parameters.resultsName},
         {"keepDerived", o.keepDerived.empty() ? Json() : Json(o.keepDerived)},
+        {"squares", o.squaresGiven ? Json(o.squares) : Json()},
     };
     return {{"program", "texturemeter-cli"},
             {"version", std::string(imaging::programVersion())},
@@ -146,7 +170,26 @@ Json reportHead(const Options& o) {
 // One image of the --json document: what it is, the seed it used, and its measurements or error.
 Json reportImage(const Options& o, std::size_t index, const ImageResult& r) {
     Json entry = imaging::imageEntry(fileNameOf(o.images[index]), o.images[index]);
-    entry["seed"] = imaging::photoSeed(o.baseSeed, index);
+    const PhotoSquare& run = o.runs[index];
+    // The photo seed: its square's own, or its place's in the batch (the head names the batch's).
+    entry["seed"] = run.seed.seed;
+    entry["seedSource"] = std::string(run.seed.source) == "square" ? "square" : "batch";
+    // The square the photograph was analysed in, and where it came from (none when it had none).
+    if (o.squareChosen[index]) {
+        const TextureParameters& p = run.parameters;
+        entry["square"] = {{"x", p.region.regionX},
+                           {"y", p.region.regionY},
+                           {"side", p.region.regionSide},
+                           {"window", p.tileSide},
+                           {"neighbour", p.neighbourDistance},
+                           {"variant", variantLetter(p.variant)}};
+        entry["squareSource"] = squareSourceName(run.source);
+        entry["squareFile"] = run.file.empty() ? Json() : Json(run.file);
+    } else {
+        entry["square"] = Json();
+        entry["squareSource"] = Json();
+        entry["squareFile"] = Json();
+    }
     entry["exifOrientation"] = r.analysis.exifOrientation;
     if (r.failed)
         entry["error"] = r.error;
@@ -169,9 +212,43 @@ std::vector<std::string> unreadableInputs(const Options& o) {
     return errors;
 }
 
+// Each photograph's square and parameters (o.runs), read before any work: its square (--squares)
+// with the options filling it in, or the options alone. A photograph whose square is missing,
+// unreadable or cannot be run has that error (in `errors`, after an unreadable photograph's own)
+// and is not analysed.
+void chooseSquares(Options& o, std::vector<std::string>& errors) {
+    SquareChoice choice;
+    choice.perPhoto = o.squaresGiven;
+    choice.table = o.squaresGiven && o.squares != "beside" ? &o.table : nullptr;
+    choice.cornerGiven = o.cornerGiven;
+    choice.label = "--squares ";
+    const SquareFill fill{o.texts, o.x, o.y, parseVariant(o.variant)};
+    o.runs.assign(o.images.size(), PhotoSquare{});
+    o.squareChosen.assign(o.images.size(), 0);
+    for (std::size_t i = 0; i < o.images.size(); ++i) {
+        o.runs[i].parameters = o.parameters;
+        o.runs[i].seed = imaging::placeSeed(o.seed, o.baseSeed, i);
+        std::optional<FoundSquare> square;
+        std::string error;
+        try {
+            square = chosenSquare(o.images[i], choice);
+            o.runs[i] = squareRun(square ? &*square : nullptr, i, fill, o.seed, o.baseSeed);
+            o.squareChosen[i] = 1;
+        } catch (const ParameterError& e) {
+            error = errorMessage(e.what(), e.limit());
+            if (square) error += " (in the square of " + square->file + ")";
+        } catch (const imaging::RunError& e) {
+            error = e.what();
+        }
+        if (errors[i].empty()) errors[i] = error;
+    }
+}
+
 int run(Options& o) {
     if (refusedBeforeAnyWork(o)) return 2;
-    const std::vector<std::string> unreadable = unreadableInputs(o);
+    // The photographs that cannot be analysed, each with its error: unreadable, or without a square.
+    std::vector<std::string> inputErrors = unreadableInputs(o);
+    chooseSquares(o, inputErrors);
     if (!o.seed)
         std::fprintf(stderr, "texturemeter-cli: seed %llu (from the clock; --seed %llu repeats this run)\n",
                      static_cast<unsigned long long>(o.baseSeed), static_cast<unsigned long long>(o.baseSeed));
@@ -208,10 +285,10 @@ int run(Options& o) {
     bool writeFailed = false;
     Json report = o.json.empty() ? Json() : reportHead(o);
     const auto analyse = [&](std::size_t i, PhotoWorkspace& worker) {
-        if (!unreadable[i].empty()) {
+        if (!inputErrors[i].empty()) {
             ImageResult r;
             r.failed = true;
-            r.error = unreadable[i];
+            r.error = inputErrors[i];
             return r;
         }
         return analyseOne(o, i, worker, written);
@@ -266,6 +343,27 @@ int run(Options& o) {
     return anyFailed ? 1 : 0;
 }
 
+// "--squares TABLE.csv" as "--squares=TABLE.csv": --squares takes the word after it as its table
+// when that word names a .csv file (any case); any other word after it is the next photograph.
+std::vector<char*> squaresTableJoined(int argc, char** argv, std::vector<std::string>& joined) {
+    std::vector<char*> args(argv, argv + argc);
+    const auto isTable = [](std::string name) {
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return name.size() > 4 && name.compare(name.size() - 4, 4, ".csv") == 0;
+    };
+    joined.reserve(std::size_t(argc));
+    for (std::size_t i = 1; i + 1 < args.size(); ++i) {
+        if (std::string(args[i]) == "--") break;
+        if (std::string(args[i]) == "--squares" && isTable(args[i + 1])) {
+            joined.push_back("--squares=" + std::string(args[i + 1]));
+            args[i] = joined.back().data();
+            args.erase(args.begin() + std::ptrdiff_t(i) + 1);
+        }
+    }
+    return args;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -274,8 +372,9 @@ int main(int argc, char** argv) {
                  "Hessian images, line and dot shares, outline dimension, grey-tone statistics and random "
                  "texture probes of a square, written to a comma-separated results file."};
     app.set_version_flag("--version", "texturemeter-cli " + std::string(imaging::programVersion()));
-    app.add_option("--x", o.x, "left edge of the analysed square in the photo")->capture_default_str();
-    app.add_option("--y", o.y, "top edge of the analysed square")->capture_default_str();
+    CLI::Option* xOption =
+        app.add_option("--x", o.x, "left edge of the analysed square in the photo")->capture_default_str();
+    CLI::Option* yOption = app.add_option("--y", o.y, "top edge of the analysed square")->capture_default_str();
     app.add_option("--side", o.texts.regionSide,
                    "side of the square (Sampling width), 121..499; with n = ceil(side / window) tiles per row, "
                    "n x window <= 500 and n x n <= 500 (with --window 40: up to 480)")
@@ -307,6 +406,13 @@ int main(int argc, char** argv) {
     app.add_option("--keep-derived", o.keepDerived,
                    "write the derived images (h, a, b, c, e .bmp) into this directory and keep them")
         ->check(CLI::ExistingDirectory);
+    CLI::Option* squaresOption = app.add_flag(
+        "--squares{beside}", o.squares,
+        "each photograph in its own square: its square file beside it (NAME.square.json, as the window's "
+        "\"Save square\" writes it), or with --squares TABLE.csv its row of a table whose header names photo, x, y "
+        "and optionally side, window, neighbour, variant, seed (matched by the photo's path as given, then by its "
+        "name). The options fill in what a square leaves out; a square's seed is its photograph's seed (--seed "
+        "seeds the others). A photograph without a square is its error, unless --x/--y give the corner");
     app.add_flag("--no-wait", o.noWait,
                  "when another run is writing the results file, refuse (exit status 2) instead of waiting for it");
     app.add_option("IMAGE", o.images, "photographs (JPEG, BMP or PNG)")->required();
@@ -315,7 +421,12 @@ int main(int argc, char** argv) {
         "the other images' rows are written); 2 for a usage error (an unknown option, no image, a value out of "
         "range or of the wrong kind), a refused parameter or output, or a failed write; 130 when interrupted "
         "(Ctrl-C).");
-    if (const auto status = imaging::parseCommandLine(app, "texturemeter-cli", argc, argv)) return *status;
+    std::vector<std::string> joined;
+    std::vector<char*> args = squaresTableJoined(argc, argv, joined);
+    if (const auto status = imaging::parseCommandLine(app, "texturemeter-cli", int(args.size()), args.data()))
+        return *status;
+    o.squaresGiven = squaresOption->count() > 0;
+    o.cornerGiven = xOption->count() > 0 || yOption->count() > 0;
     o.baseSeed = imaging::placeSeed(o.seed, imaging::clockSeed(), 0).seed;
     return run(o);
 }

@@ -213,6 +213,53 @@ private slots:
         QVERIFY(!QFile::exists(notWritten));
     }
 
+    // Two photographs run in the window (clock-seeded, each with its own corner, boxes and run
+    // button) and saved with "Save square" beside them: one texturemeter-cli --squares batch over
+    // both writes each photograph's result row and sampling line as its window run wrote them.
+    void aBatchOfSavedSquaresRepeatsTheWindowRuns() {
+        QTemporaryDir dir;
+        const QString first = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
+        const QString second = copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pother.jpg"));
+        struct WindowRun {
+            QString photo;
+            QString side, window, neighbour;
+            int x, y;
+            char variant;
+            QByteArray results;
+        };
+        std::vector<WindowRun> runs = {{QStringLiteral("Pskin.jpg"), "170", "25", "3", 44, 19, 'C', {}},
+                                       {QStringLiteral("Pother.jpg"), "150", "30", "5", 12, 60, 'B', {}}};
+        for (WindowRun& r : runs) {
+            Window w(dir.path(), r.photo);
+            w.form.Text12->setText(r.side);
+            w.form.Text6->setText(r.window);
+            w.form.Text19->setText(r.neighbour);
+            clickPhotoPixel(w.form, r.x, r.y);
+            r.results = w.run(r.variant, dir.filePath(r.photo + QStringLiteral(".txt")));
+            QVERIFY2(w.errors.messages.isEmpty(), qPrintable(w.errors.messages.join('\n')));
+            QCOMPARE(r.results.count("\r\n"), 3);
+            // The dialog's suggestion is the square file beside the photograph; it is taken.
+            w.form.askSquareFile = [](bool, const QString& suggested) { return suggested; };
+            QTest::mouseClick(w.form.saveSquareButton, Qt::LeftButton);
+            QVERIFY2(w.errors.messages.isEmpty(), qPrintable(w.errors.messages.join('\n')));
+        }
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("Pskin.square.json"))));
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("Pother.square.json"))));
+
+        const QString batchResults = dir.filePath(QStringLiteral("batch.txt"));
+        const Outcome cli = runProgram(QStringLiteral(TEXTUREMETER_CLI_PROGRAM),
+                                       {"--squares", "--output", batchResults, first, second});
+        QVERIFY2(cli.status == 0, cli.err.constData());
+        const QList<QByteArray> batch = fileBytes(batchResults).split('\n');
+        QCOMPARE(batch.size(), 6);  // header, two entries, the empty rest after the last line end
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            const QList<QByteArray> window = runs[i].results.split('\n');
+            QCOMPARE(batch[0], window[0]);
+            QCOMPARE(batch[qsizetype(1 + 2 * i)], window[1]);
+            QCOMPARE(batch[qsizetype(2 + 2 * i)], window[2]);
+        }
+    }
+
     // The two buttons sit in free space with their captions and take part in no overlap.
     void buttonsInFreeSpace() {
         Form1 form;

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include "imaging/errors.hpp"
+#include "imaging/numeric.hpp"
 #include "imaging/paths.hpp"
 
 namespace texturemeter {
@@ -30,6 +32,45 @@ std::optional<FoundSquare> findSquareFor(const std::string& photoPath, const Squ
     FoundSquare found{readSquare(file), SquareSource::SquareFile, file};
     checkSquarePhoto(found.square, file, std::filesystem::path(photoPath).filename().string(), label);
     return found;
+}
+
+imaging::ChosenSeed squareSeed(std::optional<uint64_t> square, std::optional<uint64_t> given, uint64_t clockBase,
+                               std::size_t index) {
+    if (square) return {*square, "square"};
+    return imaging::placeSeed(given, clockBase, index);
+}
+
+std::optional<FoundSquare> chosenSquare(const std::string& photoPath, const SquareChoice& choice) {
+    if (!choice.perPhoto) return std::nullopt;
+    std::optional<FoundSquare> found = findSquareFor(photoPath, choice.table, choice.label);
+    if (!found && !choice.cornerGiven) {
+        const std::string where = choice.table ? "no row for it in the square table " + choice.table->source
+                                               : "no square file " + squareFileFor(photoPath) + " beside it";
+        throw imaging::RunError::refused("no square: " + where + " (" + choice.label +
+                                         "without --x/--y gives no corner to fall back on)");
+    }
+    return found;
+}
+
+PhotoSquare squareRun(const FoundSquare* found, std::size_t index, const SquareFill& fill,
+                      std::optional<uint64_t> givenSeed, uint64_t clockBase) {
+    PhotoSquare run;
+    if (!found) {
+        run.seed = imaging::placeSeed(givenSeed, clockBase, index);
+        run.parameters = readParameters(fill.texts, readWhole(fill.x, TextureParameter::CornerX),
+                                        readWhole(fill.y, TextureParameter::CornerY), fill.variant);
+        return run;
+    }
+    const Square& square = found->square;
+    run.source = found->source;
+    run.file = found->file;
+    run.seed = squareSeed(square.seed, givenSeed, clockBase, index);
+    RunTexts texts = fill.texts;
+    if (square.side) texts.regionSide = imaging::numberText(int(*square.side));
+    if (square.window) texts.tileSide = imaging::exactText(*square.window);
+    if (square.neighbour) texts.neighbourDistance = imaging::exactText(*square.neighbour);
+    run.parameters = readParameters(texts, square.x, square.y, square.variant.value_or(fill.variant));
+    return run;
 }
 
 }  // namespace texturemeter

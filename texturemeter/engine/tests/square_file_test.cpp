@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "imaging/errors.hpp"
+#include "imaging/random.hpp"
 #include "testdata/scratch_folder.hpp"
 #include "texturemeter/square_file.hpp"
 #include "texturemeter/square_source.hpp"
@@ -295,6 +296,126 @@ TEST(SquareSource, TheTableRowOrTheSquareFileBesideThePhotograph) {
     std::ofstream(squareFileFor(broken)) << "{";
     EXPECT_EQ(messageOf([&] { findSquareFor(broken, nullptr); }).rfind("Square file " + squareFileFor(broken) + ": not a JSON document", 0),
               0u);
+}
+
+// ---- A photograph's run in a batch -------------------------------------------------------------
+
+// A square of P0001.jpg that holds its corner and nothing else.
+Square cornerOnly(int16_t x, int16_t y) {
+    Square s;
+    s.photo = "P0001.jpg";
+    s.x = x;
+    s.y = y;
+    return s;
+}
+
+TEST(SquareRun, TheSquaresSeedWinsTheBatchSeedsTheRest) {
+    const imaging::ChosenSeed own = squareSeed(77, 5, 99, 3);
+    EXPECT_EQ(own.seed, 77u);
+    EXPECT_STREQ(own.source, "square");
+    const imaging::ChosenSeed given = squareSeed(std::nullopt, 5, 99, 3);
+    EXPECT_EQ(given.seed, imaging::photoSeed(5, 3));
+    EXPECT_STREQ(given.source, "option");
+    const imaging::ChosenSeed clock = squareSeed(std::nullopt, std::nullopt, 99, 3);
+    EXPECT_EQ(clock.seed, imaging::photoSeed(99, 3));
+    EXPECT_STREQ(clock.source, "clock");
+}
+
+TEST(SquareRun, TheSquareGivesWhatItHoldsTheOptionsTheRest) {
+    SquareFill fill;
+    fill.texts.regionSide = "150";
+    fill.texts.tileSide = "30";
+    fill.texts.neighbourDistance = "2.5";
+    fill.texts.resultsName = "r.csv";
+    fill.x = "7";
+    fill.y = "8";
+    fill.variant = Variant::C;
+
+    // Without a square: the options alone, the seed of the place.
+    const PhotoSquare plain = squareRun(nullptr, 2, fill, 11, 99);
+    EXPECT_EQ(plain.source, SquareSource::CommandLine);
+    EXPECT_EQ(plain.file, "");
+    EXPECT_EQ(plain.parameters.region.regionX, 7);
+    EXPECT_EQ(plain.parameters.region.regionY, 8);
+    EXPECT_EQ(plain.parameters.region.regionSide, 150);
+    EXPECT_EQ(plain.parameters.tileSide, 30);
+    EXPECT_EQ(plain.parameters.neighbourDistance, 2.5);
+    EXPECT_EQ(plain.parameters.variant, Variant::C);
+    EXPECT_EQ(plain.parameters.resultsName, "r.csv");
+    EXPECT_EQ(plain.seed.seed, imaging::photoSeed(11, 2));
+
+    // A square holding everything: all of it, numbers exactly as held.
+    FoundSquare whole{sample(), SquareSource::Table, "t.csv"};
+    whole.square.window = 22.1;
+    whole.square.neighbour = 0.1;
+    const PhotoSquare full = squareRun(&whole, 2, fill, 11, 99);
+    EXPECT_EQ(full.source, SquareSource::Table);
+    EXPECT_EQ(full.file, "t.csv");
+    EXPECT_EQ(full.parameters.region.regionX, 12);
+    EXPECT_EQ(full.parameters.region.regionY, -3);
+    EXPECT_EQ(full.parameters.region.regionSide, 180);
+    EXPECT_EQ(full.parameters.tileSide, 22.1);
+    EXPECT_EQ(full.parameters.neighbourDistance, 0.1);
+    EXPECT_EQ(full.parameters.variant, Variant::B);
+    EXPECT_EQ(full.seed.seed, 18446744073709551615ull);
+    EXPECT_STREQ(full.seed.source, "square");
+
+    // A square holding only its corner: the options fill in the rest, the seed of the place.
+    FoundSquare corner{cornerOnly(20, 30), SquareSource::SquareFile, "P0001.square.json"};
+    const PhotoSquare filled = squareRun(&corner, 4, fill, std::nullopt, 99);
+    EXPECT_EQ(filled.parameters.region.regionX, 20);
+    EXPECT_EQ(filled.parameters.region.regionY, 30);
+    EXPECT_EQ(filled.parameters.region.regionSide, 150);
+    EXPECT_EQ(filled.parameters.tileSide, 30);
+    EXPECT_EQ(filled.parameters.neighbourDistance, 2.5);
+    EXPECT_EQ(filled.parameters.variant, Variant::C);
+    EXPECT_EQ(filled.seed.seed, imaging::photoSeed(99, 4));
+    EXPECT_STREQ(filled.seed.source, "clock");
+}
+
+TEST(SquareRun, ASquareThatCannotBeRunFailsAsItsParameter) {
+    FoundSquare tooLarge{sample(), SquareSource::SquareFile, "P0001.square.json"};
+    tooLarge.square.side = 500;
+    try {
+        squareRun(&tooLarge, 0, SquareFill{}, std::nullopt, 1);
+        FAIL() << "a side of 500 was run";
+    } catch (const ParameterError& e) {
+        EXPECT_EQ(e.parameter(), TextureParameter::RegionSide);
+        EXPECT_STREQ(e.what(), "Subscript out of range");
+    }
+    // An option that fills in fails as its own parameter.
+    SquareFill fill;
+    fill.texts.tileSide = "wide";
+    FoundSquare noWindow{cornerOnly(1, 2), SquareSource::SquareFile, "P0001.square.json"};
+    try {
+        squareRun(&noWindow, 0, fill, std::nullopt, 1);
+        FAIL() << "a tile side \"wide\" was read";
+    } catch (const ParameterError& e) {
+        EXPECT_EQ(e.parameter(), TextureParameter::TileSide);
+    }
+}
+
+TEST(SquareRun, APhotographWithoutASquareIsRefusedUnlessACornerWasGiven) {
+    morph::testdata::ScratchFolder scratch("square-run");
+    const std::string photo = scratch.file("P0001.jpg");
+    SquareChoice choice;
+    // Without a per-photograph choice no square is looked for, even beside the photograph.
+    writeSquare(squareFileFor(scratch.file("P0009.jpg")), sample());
+    EXPECT_EQ(chosenSquare(scratch.file("P0009.jpg"), choice), std::nullopt);
+
+    choice.perPhoto = true;
+    choice.label = "--squares ";
+    EXPECT_EQ(messageOf([&] { chosenSquare(photo, choice); }),
+              "no square: no square file " + squareFileFor(photo) +
+                  " beside it (--squares without --x/--y gives no corner to fall back on)");
+    const SquareTable table = parseSquareTable("photo,x,y\nP0002.jpg,5,6\n", "t.csv");
+    choice.table = &table;
+    EXPECT_EQ(messageOf([&] { chosenSquare(photo, choice); }),
+              "no square: no row for it in the square table t.csv (--squares without --x/--y gives no corner to "
+              "fall back on)");
+    EXPECT_EQ(chosenSquare(scratch.file("P0002.jpg"), choice)->square.x, 5);
+    choice.cornerGiven = true;
+    EXPECT_EQ(chosenSquare(photo, choice), std::nullopt);
 }
 
 }  // namespace
