@@ -21,6 +21,7 @@
 #include "imaging/image_file.hpp"
 #include "imaging/numeric.hpp"
 #include "imaging/report.hpp"
+#include "cli_support.hpp"
 #include "testdata/fit_checks.hpp"
 #include "testdata/reference_data.hpp"
 #include "testdata/tool_run.hpp"
@@ -34,19 +35,7 @@ using morph::testdata::readFile;
 using morph::testdata::csvCells;
 using morph::testdata::readJson;
 
-// The results file's one row as column name -> cell.
-std::map<std::string, std::string> csvRow(const fs::path& file) {
-    std::istringstream in(readFile(file));
-    std::string header, row;
-    std::getline(in, header);
-    std::getline(in, row);
-    for (std::string* s : {&header, &row})
-        if (!s->empty() && s->back() == '\r') s->pop_back();
-    const auto names = csvCells(header), cells = csvCells(row);
-    std::map<std::string, std::string> out;
-    for (std::size_t i = 0; i < names.size() && i < cells.size(); ++i) out[names[i]] = cells[i];
-    return out;
-}
+using morph::testdata::csvRow;
 
 // Box counting of five sizes: the dimension is -slope - 0.09.
 void expectFitOfItsOwnPoints(const Json& fit, const std::string& what) {
@@ -64,8 +53,6 @@ void writeBlot(const std::string& path, double roughness) {
         }
     imaging::saveBmp(image, path);
 }
-
-std::string position(morph::testdata::Click c) { return std::to_string(c.x) + "," + std::to_string(c.y); }
 
 TEST(LesionmeterCliFits, FiveLesionsReportTheFitsBehindTheirDimensions) {
     const fs::path dir = fs::temp_directory_path() / ("lesionmeter-fits-" + std::to_string(::getpid()));
@@ -97,9 +84,8 @@ TEST(LesionmeterCliFits, FiveLesionsReportTheFitsBehindTheirDimensions) {
         const fs::path csv = dir / ("r" + std::to_string(i) + ".csv");
         const fs::path json = dir / ("r" + std::to_string(i) + ".json");
         std::vector<std::string> args = {c.image, "--seed", "3", "--csv", csv.string(), "--json", json.string()};
-        for (auto p : c.clicks->in) args.insert(args.end(), {"--in", position(p)});
-        for (auto p : c.clicks->out) args.insert(args.end(), {"--out", position(p)});
-        args.insert(args.end(), {"--centre", position(c.clicks->centre)});
+        const std::vector<std::string> samples = lesionmeter::cli_tests::sampleOptions(*c.clicks);
+        args.insert(args.end(), samples.begin(), samples.end());
         const morph::testdata::ToolRun run = morph::testdata::runTool(LESIONMETER_CLI_PATH, dir, args);
         ASSERT_EQ(run.status, 0) << run.err;
 

@@ -18,6 +18,7 @@
 #include "lesionmeter/marks.hpp"
 #include "lesionmeter/measurements_json.hpp"
 #include "lesionmeter/results_row.hpp"
+#include "cli_support.hpp"
 #include "scripted_analysis.hpp"
 #include "testdata/reference_data.hpp"
 #include "testdata/tool_run.hpp"
@@ -32,43 +33,8 @@ using morph::testdata::csvCells;
 using morph::testdata::readJson;
 using morph::testdata::ToolRun;
 
-struct Folder {
-    fs::path path;
-    explicit Folder(const std::string& name)
-        : path(fs::temp_directory_path() / ("lesionmeter-cli-json-" + std::to_string(::getpid()) + "-" + name)) {
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~Folder() { fs::remove_all(path); }
-    fs::path file(const std::string& name) const { return path / name; }
-    ToolRun run(const std::vector<std::string>& args) const {
-        return morph::testdata::runTool(LESIONMETER_CLI_PATH, path, args);
-    }
-};
-
-std::string position(morph::testdata::Click c) { return std::to_string(c.x) + "," + std::to_string(c.y); }
-
-// The sample scenario's samples and centre (no seed).
-std::vector<std::string> samples(const morph::testdata::LesionScenario& s) {
-    std::vector<std::string> args;
-    for (auto c : s.in) args.insert(args.end(), {"--in", position(c)});
-    for (auto c : s.out) args.insert(args.end(), {"--out", position(c)});
-    args.insert(args.end(), {"--centre", position(s.centre)});
-    return args;
-}
-
-// The results file as column name -> cell of its one row.
-std::map<std::string, std::string> csvRow(const fs::path& file) {
-    std::istringstream in(readFile(file));
-    std::string header, row;
-    std::getline(in, header);
-    std::getline(in, row);
-    const auto names = csvCells(header), cells = csvCells(row);
-    EXPECT_EQ(names.size(), cells.size()) << row;
-    std::map<std::string, std::string> out;
-    for (std::size_t i = 0; i < names.size() && i < cells.size(); ++i) out[names[i]] = cells[i];
-    return out;
-}
+using cli_tests::Folder;
+using morph::testdata::csvRow;
 
 // SHA-256 by coreutils, independent of the tool's own digest.
 std::string sha256sum(const std::string& path) {
@@ -103,12 +69,12 @@ TEST(LesionmeterJson, ReportHoldsVersionParametersSeedIdentityAndEveryNumberOfTh
     Folder folder("report");
     const auto& s = morph::testdata::lesionSample();
     std::vector<std::string> args = {s.image, "--seed", "7", "--csv", "r.csv", "--json", "r.json"};
-    for (const auto& a : samples(s)) args.push_back(a);
+    for (const auto& a : cli_tests::sampleOptions(s)) args.push_back(a);
     const ToolRun run = folder.run(args);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");   // a given seed is not reported on stderr
 
-    const Json report = readJson(folder.file("r.json"));
+    const Json report = readJson(folder.path() / "r.json");
     EXPECT_EQ(report.at("program"), "lesionmeter-cli");
     EXPECT_EQ(report.at("version"), std::string(imaging::programVersion()));
     EXPECT_EQ(report.at("seed"), 7u);
@@ -173,20 +139,20 @@ TEST(LesionmeterJson, ClockSeededRunReportsItsSeedAndRepeatsExactlyWithIt) {
     Folder folder("clock");
     const auto& s = morph::testdata::lesionSample();
     std::vector<std::string> args = {s.image, "--csv", "first.csv", "--json", "first.json"};
-    for (const auto& a : samples(s)) args.push_back(a);
+    for (const auto& a : cli_tests::sampleOptions(s)) args.push_back(a);
     const ToolRun first = folder.run(args);
     ASSERT_EQ(first.status, 0) << first.err;
     const std::string prefix = "lesionmeter-cli: seed ";
     ASSERT_EQ(first.err.rfind(prefix, 0), 0u) << first.err;
     const std::string seed =
         first.err.substr(prefix.size(), first.err.find_first_not_of("0123456789", prefix.size()) - prefix.size());
-    const Json report = readJson(folder.file("first.json"));
+    const Json report = readJson(folder.path() / "first.json");
     EXPECT_EQ(std::to_string(report.at("seed").get<uint64_t>()), seed);
     EXPECT_EQ(report.at("seedSource"), "clock");
     EXPECT_LT(report.at("seed").get<uint64_t>(), uint64_t(1) << 53);   // exact in every JSON reader
 
     std::vector<std::string> again = {s.image, "--seed", seed, "--csv", "again.csv", "--json", "again.json"};
-    for (const auto& a : samples(s)) again.push_back(a);
+    for (const auto& a : cli_tests::sampleOptions(s)) again.push_back(a);
     const ToolRun second = folder.run(again);
     ASSERT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(second.out, first.out);
@@ -194,7 +160,7 @@ TEST(LesionmeterJson, ClockSeededRunReportsItsSeedAndRepeatsExactlyWithIt) {
     a.erase("dateTime");
     b.erase("dateTime");
     EXPECT_EQ(a, b);
-    const Json repeated = readJson(folder.file("again.json"));
+    const Json repeated = readJson(folder.path() / "again.json");
     EXPECT_EQ(repeated.at("images")[0].at("measurements"), report.at("images")[0].at("measurements"));
 }
 
@@ -202,7 +168,7 @@ TEST(LesionmeterJson, APhotographThatFailsHasItsErrorAndNoMeasurements) {
     Folder folder("error");
     const ToolRun run = folder.run({"missing.jpg", "--seed", "1", "--in", "1,1", "--out", "2,2", "--json", "r.json"});
     EXPECT_EQ(run.status, 1);
-    const Json report = readJson(folder.file("r.json"));
+    const Json report = readJson(folder.path() / "r.json");
     const Json& image = report.at("images")[0];
     EXPECT_NE(image.at("error").get<std::string>().find("File not found"), std::string::npos) << image;
     EXPECT_FALSE(image.contains("measurements"));
@@ -219,10 +185,10 @@ TEST(LesionmeterJson, ABatchReportsEachPhotographInInputOrder) {
     for (auto c : s.in) marks.in.push_back({float(c.x), float(c.y)});
     for (auto c : s.out) marks.out.push_back({float(c.x), float(c.y)});
     marks.seed = 11;
-    writeMarks(folder.file("a.marks.json").string(), marks);
+    writeMarks(folder.file("a.marks.json"), marks);
     const ToolRun run = folder.run({"--csv", "r.csv", "--json", "r.json", "b.jpg", "a.jpg"});
     EXPECT_EQ(run.status, 1);   // b.jpg has no marks
-    const Json report = readJson(folder.file("r.json"));
+    const Json report = readJson(folder.path() / "r.json");
     EXPECT_TRUE(report.at("seed").is_null());
     EXPECT_EQ(report.at("seedSource"), "each image");
     ASSERT_EQ(report.at("images").size(), 2u);
@@ -240,7 +206,7 @@ TEST(LesionmeterJson, AnUnwritableReportIsRefusedFirstAndAFailedOneKeepsTheResul
     Folder folder("unwritable");
     const auto& s = morph::testdata::lesionSample();
     std::vector<std::string> args = {s.image, "--seed", "3", "--csv", "r.csv", "--json", "no-such-folder/r.json"};
-    for (const auto& a : samples(s)) args.push_back(a);
+    for (const auto& a : cli_tests::sampleOptions(s)) args.push_back(a);
     const ToolRun refused = folder.run(args);
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.err.find("no-such-folder/r.json"), std::string::npos) << refused.err;

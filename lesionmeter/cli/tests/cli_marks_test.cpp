@@ -23,6 +23,7 @@
 #include "imaging/image_file.hpp"
 #include "lesionmeter/marks.hpp"
 #include "lesionmeter/results_row.hpp"
+#include "cli_support.hpp"
 #include "testdata/reference_data.hpp"
 #include "testdata/tool_run.hpp"
 
@@ -45,45 +46,10 @@ std::vector<pid_t> otherThreads(pid_t pid) {
     return threads;
 }
 
-// A private folder per test, removed at the end.
-struct Folder {
-    fs::path path;
-    explicit Folder(const std::string& name)
-        : path(fs::temp_directory_path() / ("lesionmeter-cli-marks-" + std::to_string(::getpid()) + "-" + name)) {
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~Folder() { fs::remove_all(path); }
-    std::string file(const std::string& name) const { return (path / name).string(); }
-
-    ToolRun run(const std::vector<std::string>& args) const {
-        return morph::testdata::runTool(LESIONMETER_CLI_PATH, path, args);
-    }
-};
-
-Marks marksOf(const morph::testdata::LesionScenario& s) {
-    Marks m;
-    m.photo = fs::path(s.image).filename().string();
-    for (auto [x, y] : s.in) m.in.push_back({float(x), float(y)});
-    for (auto [x, y] : s.out) m.out.push_back({float(x), float(y)});
-    m.centre = MarkPosition{float(s.centre.x), float(s.centre.y)};
-    return m;
-}
-
-// Copies a scenario's photograph into the folder under `name` with its marks file beside it.
-void placePhoto(const Folder& folder, const morph::testdata::LesionScenario& s, const std::string& name) {
-    fs::copy_file(s.image, folder.path / (name + ".jpg"));
-    Marks m = marksOf(s);
-    m.photo = name + ".jpg";
-    writeMarks(folder.file(name + ".marks.json"), m);
-}
-
-// A row without its date and time cell.
-std::string undated(const std::string& row) {
-    const auto first = row.find(',');
-    const auto second = row.find(',', first + 1);
-    return row.substr(0, first) + row.substr(second);
-}
+using cli_tests::Folder;
+using cli_tests::marksOf;
+using cli_tests::placePhoto;
+using cli_tests::undated;
 
 TEST(CliMarks, ASavedAnalysisReplayedWithItsSeedGivesIdenticalOutput) {
     Folder folder("replay");
@@ -104,8 +70,8 @@ TEST(CliMarks, ASavedAnalysisReplayedWithItsSeedGivesIdenticalOutput) {
     const ToolRun again = folder.run({s.image, "--marks", "saved.json", "--csv", "again.csv", "--save-marks", "again.json"});
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(again.out, first.out);
-    EXPECT_EQ(readFile(folder.path / "again.json"), readFile(folder.path / "saved.json"));
-    const auto a = lines(readFile(folder.path / "first.csv")), b = lines(readFile(folder.path / "again.csv"));
+    EXPECT_EQ(readFile(folder.path() / "again.json"), readFile(folder.path() / "saved.json"));
+    const auto a = lines(readFile(folder.path() / "first.csv")), b = lines(readFile(folder.path() / "again.csv"));
     ASSERT_EQ(a.size(), 2u);
     ASSERT_EQ(b.size(), 2u);
     EXPECT_EQ(undated(a[1]), undated(b[1]));
@@ -137,7 +103,7 @@ TEST(CliMarks, ABatchGivesRowsInInputOrderEachEqualToThePhotographAlone) {
     placePhoto(folder, morph::testdata::lesionSample(), "p2");
     const ToolRun batch = folder.run({"--seed", "5", "--jobs", "2", "--csv", "batch.csv", "p2.jpg", "p1.jpg"});
     ASSERT_EQ(batch.status, 0) << batch.err;
-    const auto rows = lines(readFile(folder.path / "batch.csv"));
+    const auto rows = lines(readFile(folder.path() / "batch.csv"));
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0], resultsHeader());
     EXPECT_EQ(rows[1].rfind("p2.jpg,", 0), 0u);
@@ -146,13 +112,13 @@ TEST(CliMarks, ABatchGivesRowsInInputOrderEachEqualToThePhotographAlone) {
     for (const std::string name : {"p1", "p2"}) {
         const ToolRun alone = folder.run({"--seed", "5", "--csv", name + ".csv", name + ".jpg"});
         ASSERT_EQ(alone.status, 0) << alone.err;
-        const auto own = lines(readFile(folder.path / (name + ".csv")));
+        const auto own = lines(readFile(folder.path() / (name + ".csv")));
         ASSERT_EQ(own.size(), 2u);
         EXPECT_EQ(undated(own[1]), undated(rows[name == "p2" ? 1 : 2])) << name;
     }
     // Any order, any number of jobs: the same row per photograph.
     ASSERT_EQ(folder.run({"--seed", "5", "--jobs", "1", "--csv", "reversed.csv", "p1.jpg", "p2.jpg"}).status, 0);
-    const auto reversed = lines(readFile(folder.path / "reversed.csv"));
+    const auto reversed = lines(readFile(folder.path() / "reversed.csv"));
     ASSERT_EQ(reversed.size(), 3u);
     EXPECT_EQ(undated(reversed[1]), undated(rows[2]));
     EXPECT_EQ(undated(reversed[2]), undated(rows[1]));
@@ -164,13 +130,13 @@ TEST(CliMarks, ABatchGivesRowsInInputOrderEachEqualToThePhotographAlone) {
 TEST(CliMarks, AFailingPhotographIsNamedAndTheOthersKeepTheirRows) {
     Folder folder("failure");
     placePhoto(folder, morph::testdata::lesionSample(), "good");
-    fs::copy_file(morph::testdata::lesionSample().image, folder.path / "unmarked.jpg");
+    fs::copy_file(morph::testdata::lesionSample().image, folder.path() / "unmarked.jpg");
     const ToolRun run = folder.run({"--seed", "2", "--csv", "out.csv", "unmarked.jpg", "good.jpg", "missing.jpg"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("lesionmeter-cli: unmarked.jpg: File not found: unmarked.marks.json"), std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("lesionmeter-cli: missing.jpg: "), std::string::npos) << run.err;
-    const auto rows = lines(readFile(folder.path / "out.csv"));
+    const auto rows = lines(readFile(folder.path() / "out.csv"));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].rfind("good.jpg,", 0), 0u);
     // Several photographs need a results file.
@@ -180,12 +146,12 @@ TEST(CliMarks, AFailingPhotographIsNamedAndTheOthersKeepTheirRows) {
 TEST(CliMarks, MarksOfAnotherPhotographAreRefusedAlone) {
     Folder folder("other-photo");
     placePhoto(folder, morph::testdata::lesionSample(), "p1");
-    fs::copy_file(morph::testdata::lesionSample().image, folder.path / "p2.jpg");
+    fs::copy_file(morph::testdata::lesionSample().image, folder.path() / "p2.jpg");
     const ToolRun run = folder.run({"p2.jpg", "--marks", "p1.marks.json", "--seed", "1", "--csv", "out.csv"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "lesionmeter-cli: --marks p1.marks.json holds the marks of p1.jpg, not of p2.jpg\n");
     EXPECT_EQ(run.out, "");
-    EXPECT_FALSE(fs::exists(folder.path / "out.csv"));
+    EXPECT_FALSE(fs::exists(folder.path() / "out.csv"));
     // The photograph they were made for takes them.
     EXPECT_EQ(folder.run({"p1.jpg", "--marks", "p1.marks.json", "--seed", "1"}).status, 0);
 }
@@ -194,14 +160,14 @@ TEST(CliMarks, MarksOfAnotherPhotographAreThatPhotographsErrorInABatch) {
     Folder folder("other-photo-batch");
     placePhoto(folder, morph::testdata::lesionSample(), "good");
     placePhoto(folder, morph::testdata::lesionSample(), "renamed");
-    fs::copy_file(folder.path / "good.marks.json", folder.path / "renamed.marks.json", fs::copy_options::overwrite_existing);
+    fs::copy_file(folder.path() / "good.marks.json", folder.path() / "renamed.marks.json", fs::copy_options::overwrite_existing);
     const ToolRun run = folder.run({"--seed", "2", "--csv", "out.csv", "renamed.jpg", "good.jpg"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("lesionmeter-cli: renamed.jpg: renamed.marks.json holds the marks of good.jpg, not of "
                            "renamed.jpg\n"),
               std::string::npos)
         << run.err;
-    const auto rows = lines(readFile(folder.path / "out.csv"));
+    const auto rows = lines(readFile(folder.path() / "out.csv"));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].rfind("good.jpg,", 0), 0u);
 }
@@ -231,7 +197,7 @@ TEST(CliMarks, A640x480PhotographIsAnalysedWithFitAndRefusedWithout) {
 
     const ToolRun fitted = folder.run({"--fit", "--seed", "1", "--csv", "r.csv", "big.bmp"});
     ASSERT_EQ(fitted.status, 0) << fitted.err;
-    const auto rows = lines(readFile(folder.path / "r.csv"));
+    const auto rows = lines(readFile(folder.path() / "r.csv"));
     ASSERT_EQ(rows.size(), 2u);
     std::vector<std::string> cells;
     std::istringstream row(rows[1]);
@@ -250,12 +216,11 @@ TEST(CliMarks, A640x480PhotographIsAnalysedWithFitAndRefusedWithout) {
 TEST(CliMarks, CtrlCStartsNoNewPhotographAndKeepsTheRowsWritten) {
     Folder folder("interrupt");
     for (const std::string name : {"p1", "p2", "p3", "p4"}) placePhoto(folder, morph::testdata::lesionSample(), name);
-    const std::string marks = readFile(folder.path / "p1.marks.json");
-    fs::remove(folder.path / "p1.marks.json");
+    const std::string marks = readFile(folder.path() / "p1.marks.json");
+    fs::remove(folder.path() / "p1.marks.json");
     ASSERT_EQ(::mkfifo(folder.file("p1.marks.json").c_str(), 0600), 0);
 
-    const pid_t tool = morph::testdata::startTool(
-        LESIONMETER_CLI_PATH, folder.path,
+    const pid_t tool = folder.start(
         {"--seed", "5", "--jobs", "1", "--csv", "r.csv", "--json", "r.json", "p1.jpg", "p2.jpg", "p3.jpg", "p4.jpg"});
     // A check failing before the tool ends must not leave it waiting on the pipe.
     bool finished = false;
@@ -282,27 +247,27 @@ TEST(CliMarks, CtrlCStartsNoNewPhotographAndKeepsTheRowsWritten) {
     ASSERT_EQ(::fcntl(pipe, F_SETFL, flags & ~O_NONBLOCK), 0);
     ASSERT_EQ(::write(pipe, marks.data(), marks.size()), static_cast<ssize_t>(marks.size()));
     ::close(pipe);
-    const ToolRun run = morph::testdata::finishTool(tool, folder.path);
+    const ToolRun run = folder.finish(tool);
     finished = true;
 
     EXPECT_EQ(run.status, 130) << run.err;
     EXPECT_EQ(run.err, "1/4 p1.jpg\n"
                        "lesionmeter-cli: interrupted: 3 of 4 photographs were not analysed; the rows of the 1 "
                        "analysed are in r.csv\n");
-    const auto rows = lines(readFile(folder.path / "r.csv"));
+    const auto rows = lines(readFile(folder.path() / "r.csv"));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], resultsHeader());
     EXPECT_EQ(rows[1].rfind("p1.jpg,", 0), 0u);
     // The report holds the photograph analysed, with its numbers.
-    const auto report = morph::testdata::readJson(folder.path / "r.json");
+    const auto report = morph::testdata::readJson(folder.path() / "r.json");
     ASSERT_EQ(report.at("images").size(), 1u);
     EXPECT_EQ(report["images"][0].at("path"), "p1.jpg");
     EXPECT_TRUE(report["images"][0].at("measurements").is_object());
     // The row equals the one of the photograph alone: the interruption changed no number.
-    fs::remove(folder.path / "p1.marks.json");
-    std::ofstream(folder.path / "p1.marks.json", std::ios::binary) << marks;
+    fs::remove(folder.path() / "p1.marks.json");
+    std::ofstream(folder.path() / "p1.marks.json", std::ios::binary) << marks;
     ASSERT_EQ(folder.run({"--seed", "5", "--csv", "alone.csv", "p1.jpg"}).status, 0);
-    const auto alone = lines(readFile(folder.path / "alone.csv"));
+    const auto alone = lines(readFile(folder.path() / "alone.csv"));
     ASSERT_EQ(alone.size(), 2u);
     EXPECT_EQ(undated(alone[1]), undated(rows[1]));
 }
@@ -325,7 +290,7 @@ TEST(CliMarks, MoreJobsThanPhotographsAreReducedWithANote) {
     ASSERT_EQ(one.status, 0) << one.err;
     EXPECT_EQ(one.err, "1/2 p1.jpg\n2/2 p2.jpg\n");
     // The number of jobs changes no row.
-    const auto manyRows = lines(readFile(folder.path / "many.csv")), oneRows = lines(readFile(folder.path / "one.csv"));
+    const auto manyRows = lines(readFile(folder.path() / "many.csv")), oneRows = lines(readFile(folder.path() / "one.csv"));
     ASSERT_EQ(manyRows.size(), 3u);
     ASSERT_EQ(oneRows.size(), 3u);
     for (std::size_t i = 1; i < 3; ++i) EXPECT_EQ(undated(manyRows[i]), undated(oneRows[i]));

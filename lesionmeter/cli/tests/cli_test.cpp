@@ -19,6 +19,7 @@
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
 #include "scripted_analysis.hpp"
+#include "cli_support.hpp"
 #include "testdata/reference_data.hpp"
 #include "testdata/tool_run.hpp"
 
@@ -31,42 +32,28 @@ using morph::testdata::ToolRun;
 
 std::string sampleImage() { return morph::testdata::lesionSample().image; }
 
-std::filesystem::path scratchFolder(const std::string& name) {
-    auto p = std::filesystem::temp_directory_path() / ("lesionmeter-cli-" + std::to_string(::getpid()) + "-" + name);
-    std::filesystem::remove_all(p);
-    std::filesystem::create_directories(p);
-    return p;
-}
-
-// Runs the tool in `folder` with the arguments; stdout and stderr are captured through files.
-ToolRun runTool(const std::filesystem::path& folder, const std::vector<std::string>& args) {
-    return morph::testdata::runTool(LESIONMETER_CLI_PATH, folder, args);
-}
-
-std::string position(morph::testdata::Click c) { return std::to_string(c.x) + "," + std::to_string(c.y); }
+using cli_tests::Folder;
 
 // The tool's arguments for a scripted analysis: photograph, seed, samples and centre.
 std::vector<std::string> scenarioArguments(const morph::testdata::LesionScenario& s) {
     std::vector<std::string> args = {s.image, "--seed", std::to_string(s.seed)};
-    for (auto c : s.in) args.insert(args.end(), {"--in", position(c)});
-    for (auto c : s.out) args.insert(args.end(), {"--out", position(c)});
-    args.insert(args.end(), {"--centre", position(s.centre)});
+    const std::vector<std::string> samples = cli_tests::sampleOptions(s);
+    args.insert(args.end(), samples.begin(), samples.end());
     return args;
 }
 
 std::vector<std::string> sampleArguments() { return scenarioArguments(morph::testdata::lesionSample()); }
 
 TEST(LesionmeterCli, SameSeedGivesTheSameOutputTwice) {
-    const auto folder = scratchFolder("twice");
-    const ToolRun first = runTool(folder, sampleArguments());
-    const ToolRun second = runTool(folder, sampleArguments());
+    const Folder folder("twice");
+    const ToolRun first = folder.run(sampleArguments());
+    const ToolRun second = folder.run(sampleArguments());
     ASSERT_EQ(first.status, 0) << first.err;
     ASSERT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(first.out, second.out);
     // The temporary files of "Fractal calc" and "axis" are gone afterwards.
-    EXPECT_FALSE(std::filesystem::exists(folder / "testt.bmp"));
-    EXPECT_FALSE(std::filesystem::exists(folder / "testt2.bmp"));
-    std::filesystem::remove_all(folder);
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "testt.bmp"));
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "testt2.bmp"));
 }
 
 // The measurement names, in the order of the results file's columns.
@@ -98,8 +85,8 @@ std::vector<double> meansOfText(const std::string& text) {
 }
 
 TEST(LesionmeterCli, PrintsEveryResultAsNameValueInOrder) {
-    const auto folder = scratchFolder("names");
-    const ToolRun run = runTool(folder, sampleArguments());
+    const Folder folder("names");
+    const ToolRun run = folder.run(sampleArguments());
     ASSERT_EQ(run.status, 0) << run.err;
     const std::vector<std::string> values = printedValues(run.out);
     ASSERT_EQ(values.size(), 20u);
@@ -110,16 +97,15 @@ TEST(LesionmeterCli, PrintsEveryResultAsNameValueInOrder) {
         std::stod(values[i], &used);
         EXPECT_EQ(used, values[i].size()) << kMeasurementNames[i] << ": " << values[i];
     }
-    std::filesystem::remove_all(folder);
 }
 
 // The reference photograph with the reference clicks: the sample means and the four strip
 // dimensions depend on the photograph and the clicks only, so every seed prints them exactly,
 // each under its own name.
 TEST(LesionmeterCli, ReferencePhotographPrintsTheReferenceMeansAndStrips) {
-    const auto folder = scratchFolder("reference");
+    const Folder folder("reference");
     const morph::testdata::LesionReference& reference = morph::testdata::lesionReference();
-    const ToolRun run = runTool(folder, scenarioArguments(reference));
+    const ToolRun run = folder.run(scenarioArguments(reference));
     ASSERT_EQ(run.status, 0) << run.err;
     const std::vector<std::string> values = printedValues(run.out);
     ASSERT_EQ(values.size(), 20u);
@@ -141,18 +127,17 @@ TEST(LesionmeterCli, ReferencePhotographPrintsTheReferenceMeansAndStrips) {
                                                                    {17, reference.frd2}}};
     for (const auto& [index, expected] : strips)
         EXPECT_NEAR(std::stod(values[index]), expected, 1e-12) << kMeasurementNames[index];
-    std::filesystem::remove_all(folder);
 }
 
 // Printed values and the results file's cells are the same texts.
 TEST(LesionmeterCli, PrintedValuesAreTheCellsOfTheResultsRow) {
-    const auto folder = scratchFolder("printed-row");
+    const Folder folder("printed-row");
     auto args = sampleArguments();
     args.insert(args.end(), {"--csv", "results.csv"});
-    const ToolRun run = runTool(folder, args);
+    const ToolRun run = folder.run(args);
     ASSERT_EQ(run.status, 0) << run.err;
     const std::vector<std::string> values = printedValues(run.out);
-    const auto rows = lines(readFile(folder / "results.csv"));
+    const auto rows = lines(readFile(folder.path() / "results.csv"));
     ASSERT_EQ(rows.size(), 2u);
     std::vector<std::string> header, cells;
     for (std::stringstream h(rows[0]); h.good();) header.emplace_back(), std::getline(h, header.back(), ',');
@@ -171,39 +156,37 @@ TEST(LesionmeterCli, PrintedValuesAreTheCellsOfTheResultsRow) {
         ASSERT_NE(at, header.end()) << columns[i];
         EXPECT_EQ(cells[std::size_t(at - header.begin())], values[i]) << columns[i];
     }
-    std::filesystem::remove_all(folder);
 }
 
 TEST(LesionmeterCli, CsvGetsOneHeaderAndOneRowPerRun) {
-    const auto folder = scratchFolder("csv");
+    const Folder folder("csv");
     auto args = sampleArguments();
     auto again = args;
     args.insert(args.end(), {"--csv", "results.csv", "--save-map", "map.bmp", "--save-outline", "outline.bmp"});
-    ASSERT_EQ(runTool(folder, args).status, 0);
+    ASSERT_EQ(folder.run(args).status, 0);
     // An existing picture is never replaced, so the second run saves its pictures under new names.
     again.insert(again.end(), {"--csv", "results.csv", "--save-map", "map2.bmp", "--save-outline", "outline2.bmp"});
-    ASSERT_EQ(runTool(folder, again).status, 0);
-    const auto rows = lines(readFile(folder / "results.csv"));
+    ASSERT_EQ(folder.run(again).status, 0);
+    const auto rows = lines(readFile(folder.path() / "results.csv"));
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0], resultsHeader());
     // The same row twice but for the date and time.
     EXPECT_EQ(rows[1].substr(rows[1].find(",1,1,")), rows[2].substr(rows[2].find(",1,1,")));
     EXPECT_EQ(rows[1].rfind("lesion_sample.jpg,", 0), 0u);
     // The saved pictures are the lesion map and the outline (313 x 305).
-    const imaging::Image map = imaging::loadImageFile((folder / "map.bmp").string());
-    const imaging::Image outline = imaging::loadImageFile((folder / "outline.bmp").string());
+    const imaging::Image map = imaging::loadImageFile((folder.path() / "map.bmp").string());
+    const imaging::Image outline = imaging::loadImageFile((folder.path() / "outline.bmp").string());
     EXPECT_EQ(map.width, 313);
     EXPECT_EQ(map.height, 305);
     EXPECT_EQ(outline.width, 313);
-    std::filesystem::remove_all(folder);
 }
 
 // A uniform photo gives a map without a lesion and an outline without a dark pixel: "axis" has no
 // centroid, but every other result is still printed and written before the tool reports it.
 TEST(LesionmeterCli, OutlineWithoutDarkPixelKeepsTheOtherResults) {
-    const auto folder = scratchFolder("no-dark-pixel");
-    imaging::saveBmp(imaging::Image(320, 240, imaging::rgbColour(200, 150, 120)), (folder / "plain.bmp").string());
-    const ToolRun run = runTool(folder, {"plain.bmp", "--seed", "1", "--in", "160,120", "--out", "40,40", "--csv",
+    const Folder folder("no-dark-pixel");
+    imaging::saveBmp(imaging::Image(320, 240, imaging::rgbColour(200, 150, 120)), (folder.path() / "plain.bmp").string());
+    const ToolRun run = folder.run({"plain.bmp", "--seed", "1", "--in", "160,120", "--out", "40,40", "--csv",
                                          "results.csv", "--save-outline", "outline.bmp"});
     EXPECT_EQ(run.status, 1);
     // Said in the tool's terms, not with the window's LINE / loadcal advice.
@@ -216,33 +199,31 @@ TEST(LesionmeterCli, OutlineWithoutDarkPixelKeepsTheOtherResults) {
     EXPECT_EQ(printed[12], "outlineDimension: -0.09");
     EXPECT_EQ(printed[18], "centroidX: ");
     EXPECT_EQ(printed[19], "centroidY: ");
-    const auto rows = lines(readFile(folder / "results.csv"));
+    const auto rows = lines(readFile(folder.path() / "results.csv"));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].substr(rows[1].size() - 2), ",,");
-    EXPECT_TRUE(std::filesystem::exists(folder / "outline.bmp"));
-    std::filesystem::remove_all(folder);
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / "outline.bmp"));
 }
 
 TEST(LesionmeterCli, ErrorsGoToStderrWithNonZeroExit) {
-    const auto folder = scratchFolder("errors");
-    const ToolRun missing = runTool(folder, {"no-such-photo.jpg", "--in", "1,1", "--out", "2,2"});
+    const Folder folder("errors");
+    const ToolRun missing = folder.run({"no-such-photo.jpg", "--in", "1,1", "--out", "2,2"});
     EXPECT_NE(missing.status, 0);
     EXPECT_NE(missing.err.find("File not found"), std::string::npos) << missing.err;
     EXPECT_TRUE(missing.out.empty());
 
-    const ToolRun badPosition = runTool(folder, {sampleImage(), "--in", "12;5", "--out", "2,2"});
+    const ToolRun badPosition = folder.run({sampleImage(), "--in", "12;5", "--out", "2,2"});
     EXPECT_NE(badPosition.status, 0);
     EXPECT_NE(badPosition.err.find("12;5"), std::string::npos) << badPosition.err;
 
-    const ToolRun noOut = runTool(folder, {sampleImage(), "--in", "1,1"});
+    const ToolRun noOut = folder.run({sampleImage(), "--in", "1,1"});
     EXPECT_NE(noOut.status, 0);
 
     std::vector<std::string> tooMany = {sampleImage(), "--out", "2,2"};
     for (int i = 0; i < 51; ++i) tooMany.insert(tooMany.end(), {"--in", "160,120"});
-    const ToolRun refused = runTool(folder, tooMany);
+    const ToolRun refused = folder.run(tooMany);
     EXPECT_NE(refused.status, 0);
     EXPECT_NE(refused.err.find("at most 50 samples"), std::string::npos) << refused.err;
-    std::filesystem::remove_all(folder);
 }
 
 // ---- Nothing given on the command line replaces an input or writes a falsified result ----------
@@ -262,78 +243,74 @@ std::vector<std::string> meArguments(const std::vector<std::string>& extra) {
 }
 
 TEST(LesionmeterCliSafety, AnOutputThatIsThePhotographIsRefusedBeforeAnyWork) {
-    const auto folder = scratchFolder("output-is-input");
-    const std::string photo = placeSample(folder);
-    std::filesystem::create_directories(folder / "sub");
-    std::filesystem::create_symlink(folder / "me.jpg", folder / "link.jpg");
+    const Folder folder("output-is-input");
+    const std::string photo = placeSample(folder.path());
+    std::filesystem::create_directories(folder.path() / "sub");
+    std::filesystem::create_symlink(folder.path() / "me.jpg", folder.path() / "link.jpg");
     const std::vector<std::vector<std::string>> cases = {
         {"--save-map", "me.jpg"},     {"--save-map", "./me.jpg"},   {"--save-outline", "sub/../me.jpg"},
-        {"--save-map", (folder / "me.jpg").string()},               {"--csv", "link.jpg"},
+        {"--save-map", (folder.path() / "me.jpg").string()},               {"--csv", "link.jpg"},
         {"--json", "./sub/../me.jpg"}, {"--save-marks", "me.jpg"}};
     for (const auto& c : cases) {
-        const ToolRun run = runTool(folder, meArguments(c));
+        const ToolRun run = folder.run(meArguments(c));
         EXPECT_EQ(run.status, 2) << c[0] << " " << c[1] << ": " << run.err;
         EXPECT_NE(run.err.find(c[0] + " " + c[1] + " is the input photograph me.jpg itself"), std::string::npos)
             << run.err;
         EXPECT_TRUE(run.out.empty()) << run.out;   // refused before the analysis
-        EXPECT_EQ(readFile(folder / "me.jpg"), photo);
+        EXPECT_EQ(readFile(folder.path() / "me.jpg"), photo);
     }
-    std::filesystem::remove_all(folder);
 }
 
 TEST(LesionmeterCliSafety, TwoOutputsNamingOneFileAreRefused) {
-    const auto folder = scratchFolder("two-outputs");
-    placeSample(folder);
-    const ToolRun run = runTool(folder, meArguments({"--save-map", "x.bmp", "--save-outline", "./x.bmp"}));
+    const Folder folder("two-outputs");
+    placeSample(folder.path());
+    const ToolRun run = folder.run(meArguments({"--save-map", "x.bmp", "--save-outline", "./x.bmp"}));
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("--save-map and --save-outline name the same file ./x.bmp"), std::string::npos) << run.err;
-    EXPECT_FALSE(std::filesystem::exists(folder / "x.bmp"));
-    const ToolRun csvJson = runTool(folder, meArguments({"--csv", "r.txt", "--json", "r.txt"}));
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "x.bmp"));
+    const ToolRun csvJson = folder.run(meArguments({"--csv", "r.txt", "--json", "r.txt"}));
     EXPECT_EQ(csvJson.status, 2);
-    EXPECT_FALSE(std::filesystem::exists(folder / "r.txt"));
-    std::filesystem::remove_all(folder);
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "r.txt"));
 }
 
 TEST(LesionmeterCliSafety, UnwritableOutputsAndPicturesAsTextAreRefusedBeforeTheAnalysis) {
-    const auto folder = scratchFolder("unwritable");
-    const std::string photo = placeSample(folder);
+    const Folder folder("unwritable");
+    const std::string photo = placeSample(folder.path());
     for (const std::string option : {"--csv", "--json", "--save-map", "--save-outline", "--save-marks"}) {
-        const ToolRun run = runTool(folder, meArguments({option, "missing-folder/out"}));
+        const ToolRun run = folder.run(meArguments({option, "missing-folder/out"}));
         EXPECT_EQ(run.status, 2) << option;
         EXPECT_NE(run.err.find("missing-folder/out"), std::string::npos) << run.err;
         EXPECT_NE(run.err.find("No such file or directory"), std::string::npos) << run.err;
         EXPECT_TRUE(run.out.empty()) << option << ": " << run.out;
     }
     // A picture under the name of a text output is neither extended nor replaced.
-    std::filesystem::copy_file(folder / "me.jpg", folder / "other.jpg");
+    std::filesystem::copy_file(folder.path() / "me.jpg", folder.path() / "other.jpg");
     for (const std::string option : {"--csv", "--json"}) {
-        const ToolRun run = runTool(folder, meArguments({option, "other.jpg"}));
+        const ToolRun run = folder.run(meArguments({option, "other.jpg"}));
         EXPECT_EQ(run.status, 2) << option;
         EXPECT_NE(run.err.find(option + " other.jpg is a JPEG picture"), std::string::npos) << run.err;
-        EXPECT_EQ(readFile(folder / "other.jpg"), photo);
+        EXPECT_EQ(readFile(folder.path() / "other.jpg"), photo);
     }
     // A batch checks its results file and report the same way.
-    const ToolRun batch = runTool(folder, {"--csv", "me.jpg", "me.jpg", "other.jpg"});
+    const ToolRun batch = folder.run({"--csv", "me.jpg", "me.jpg", "other.jpg"});
     EXPECT_EQ(batch.status, 2);
-    EXPECT_EQ(readFile(folder / "me.jpg"), photo);
-    std::filesystem::remove_all(folder);
+    EXPECT_EQ(readFile(folder.path() / "me.jpg"), photo);
 }
 
 TEST(LesionmeterCliSafety, AFullDiskIsAnErrorForEveryOutput) {
-    const auto folder = scratchFolder("full");
-    placeSample(folder);
+    const Folder folder("full");
+    placeSample(folder.path());
     for (const std::string option : {"--csv", "--json", "--save-map", "--save-outline", "--save-marks"}) {
-        const ToolRun run = runTool(folder, meArguments({option, "/dev/full"}));
+        const ToolRun run = folder.run(meArguments({option, "/dev/full"}));
         EXPECT_EQ(run.status, 1) << option << ": " << run.err;
         EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << option << ": " << run.err;
         EXPECT_NE(run.err.find("/dev/full"), std::string::npos) << run.err;
     }
-    std::filesystem::remove_all(folder);
 }
 
 TEST(LesionmeterCliSafety, PositionsOffThePhotographAreRefusedWithOptionPositionAndSize) {
-    const auto folder = scratchFolder("positions");
-    placeSample(folder);
+    const Folder folder("positions");
+    placeSample(folder.path());
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"me.jpg", "--seed", "1", "--in", "160,120", "--out", "-1,-1"}, "--out -1,-1 lies outside"},
         {{"me.jpg", "--seed", "1", "--in", "319.6,10", "--out", "40,40"}, "--in 319.6,10 lies outside"},
@@ -342,7 +319,7 @@ TEST(LesionmeterCliSafety, PositionsOffThePhotographAreRefusedWithOptionPosition
         {{"me.jpg", "--seed", "1", "--in", "160,240", "--out", "40,40"}, "--in 160,240 lies outside"},
     };
     for (const auto& [args, expected] : cases) {
-        const ToolRun run = runTool(folder, args);
+        const ToolRun run = folder.run(args);
         EXPECT_NE(run.status, 0) << expected;
         EXPECT_NE(run.err.find(expected + " the photograph (320 x 240 pixels: X 0..319, Y 0..239)"),
                   std::string::npos)
@@ -350,19 +327,17 @@ TEST(LesionmeterCliSafety, PositionsOffThePhotographAreRefusedWithOptionPosition
         EXPECT_TRUE(run.out.empty()) << run.out;
     }
     // 319.4 reads pixel 319, the last column.
-    const ToolRun edge = runTool(folder, {"me.jpg", "--seed", "1", "--in", "319.4,10", "--in", "160,120", "--out",
+    const ToolRun edge = folder.run({"me.jpg", "--seed", "1", "--in", "319.4,10", "--in", "160,120", "--out",
                                           "40,40", "--out", "280,200"});
     EXPECT_EQ(edge.status, 0) << edge.err;
     EXPECT_EQ(edge.err.find("lies outside"), std::string::npos) << edge.err;
-    std::filesystem::remove_all(folder);
 }
 
 TEST(LesionmeterCliSafety, HelpSaysWhichSamplesTakePart) {
-    const auto folder = scratchFolder("help");
-    const ToolRun run = runTool(folder, {"--help"});
+    const Folder folder("help");
+    const ToolRun run = folder.run({"--help"});
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("the first min(IN, OUT) samples of each class, at most 6"), std::string::npos) << run.out;
-    std::filesystem::remove_all(folder);
 }
 
 TEST(ScriptedAnalysisForms, PositionsParseAndRejectOtherText) {

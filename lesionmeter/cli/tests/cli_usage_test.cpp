@@ -14,6 +14,7 @@
 
 #include "imaging/report.hpp"
 #include "lesionmeter/marks.hpp"
+#include "cli_support.hpp"
 #include "testdata/exif_jpeg.hpp"
 #include "testdata/reference_data.hpp"
 #include "testdata/scratch_folder.hpp"
@@ -26,26 +27,10 @@ namespace fs = std::filesystem;
 using morph::testdata::readFile;
 using morph::testdata::lines;
 using morph::testdata::readJson;
-using morph::testdata::ScratchFolder;
 using morph::testdata::ToolRun;
-
-ToolRun run(const ScratchFolder& folder, const std::vector<std::string>& args) {
-    return morph::testdata::runTool(LESIONMETER_CLI_PATH, folder.path(), args);
-}
-
-std::vector<std::string> cells(const std::string& row) {
-    std::vector<std::string> out;
-    std::istringstream in(row);
-    for (std::string c; std::getline(in, c, ',');) out.push_back(c);
-    return out;
-}
-
-// A row without its date and time cell.
-std::string undated(const std::string& row) {
-    const auto first = row.find(',');
-    const auto second = row.find(',', first + 1);
-    return row.substr(0, first) + row.substr(second);
-}
+using cli_tests::Folder;
+using cli_tests::placePhoto;
+using cli_tests::undated;
 
 morph::testdata::ByteString bytesOf(const std::string& path) {
     const std::string text = readFile(path);
@@ -57,36 +42,15 @@ void writeBytes(const fs::path& path, const morph::testdata::ByteString& bytes) 
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-// The sample's samples and centre as options.
-std::vector<std::string> sampleOptions() {
-    const auto& s = morph::testdata::lesionSample();
-    std::vector<std::string> args;
-    auto text = [](morph::testdata::Click c) { return std::to_string(c.x) + "," + std::to_string(c.y); };
-    for (auto c : s.in) args.insert(args.end(), {"--in", text(c)});
-    for (auto c : s.out) args.insert(args.end(), {"--out", text(c)});
-    args.insert(args.end(), {"--centre", text(s.centre)});
-    return args;
-}
-
+// The arguments followed by the sample's samples and centre.
 std::vector<std::string> withSample(std::vector<std::string> args) {
-    const auto options = sampleOptions();
+    const auto options = cli_tests::sampleOptions(morph::testdata::lesionSample());
     args.insert(args.end(), options.begin(), options.end());
     return args;
 }
 
-// Copies a scenario's photograph into the folder under `name` with its marks file (no seed) beside it.
-void placePhoto(const ScratchFolder& folder, const morph::testdata::LesionScenario& s, const std::string& name) {
-    fs::copy_file(s.image, folder.path() / (name + ".jpg"));
-    Marks m;
-    m.photo = name + ".jpg";
-    for (auto [x, y] : s.in) m.in.push_back({float(x), float(y)});
-    for (auto [x, y] : s.out) m.out.push_back({float(x), float(y)});
-    m.centre = MarkPosition{float(s.centre.x), float(s.centre.y)};
-    writeMarks((folder.path() / (name + ".marks.json")).string(), m);
-}
-
 TEST(LesionmeterCliUsage, EveryUsageErrorExitsWithTwoAndNamesTheProgram) {
-    ScratchFolder folder("lesion-usage");
+    Folder folder("usage");
     fs::copy_file(morph::testdata::lesionSample().image, folder.path() / "me.jpg");
     const std::vector<std::vector<std::string>> cases = {
         withSample({"me.jpg", "--no-such-option"}),
@@ -107,28 +71,28 @@ TEST(LesionmeterCliUsage, EveryUsageErrorExitsWithTwoAndNamesTheProgram) {
     for (const auto& args : cases) {
         std::string shown;
         for (const auto& a : args) shown += a + " ";
-        const ToolRun r = run(folder, args);
+        const ToolRun r = folder.run(args);
         EXPECT_EQ(r.status, 2) << shown << r.err;
         EXPECT_EQ(r.err.rfind("lesionmeter-cli: ", 0), 0u) << shown << r.err;
         EXPECT_TRUE(r.out.empty()) << shown << r.out;
         EXPECT_FALSE(fs::exists(folder.path() / "r.csv")) << shown;
     }
-    const ToolRun word = run(folder, {"me.jpg", "--in", "left", "--out", "40,40"});
+    const ToolRun word = folder.run({"me.jpg", "--in", "left", "--out", "40,40"});
     EXPECT_EQ(word.err, "lesionmeter-cli: --in left: Type mismatch: \"left\" is not a number\n");
-    const ToolRun negative = run(folder, withSample({"--seed", "-1", "me.jpg"}));
+    const ToolRun negative = folder.run(withSample({"--seed", "-1", "me.jpg"}));
     EXPECT_NE(negative.err.find("must be a whole number from 0..18446744073709551615, not \"-1\""), std::string::npos)
         << negative.err;
 }
 
 TEST(LesionmeterCliUsage, TheLargestSeedIsASeedAndHelpListsTheExitStatuses) {
-    ScratchFolder folder("lesion-largest-seed");
+    Folder folder("largest-seed");
     fs::copy_file(morph::testdata::lesionSample().image, folder.path() / "me.jpg");
-    const ToolRun largest = run(folder, withSample({"me.jpg", "--seed", "18446744073709551615", "--json", "r.json"}));
+    const ToolRun largest = folder.run(withSample({"me.jpg", "--seed", "18446744073709551615", "--json", "r.json"}));
     ASSERT_EQ(largest.status, 0) << largest.err;
     const imaging::Json report = readJson(folder.path() / "r.json");
     EXPECT_EQ(report["images"][0]["seed"].get<uint64_t>(), 18446744073709551615u);
 
-    const ToolRun help = run(folder, {"--help"});
+    const ToolRun help = folder.run({"--help"});
     EXPECT_EQ(help.status, 0) << help.err;
     EXPECT_NE(help.out.find("Exit status: 0 when every photograph was analysed and written; 1 when an analysis "
                             "failed"),
@@ -138,10 +102,10 @@ TEST(LesionmeterCliUsage, TheLargestSeedIsASeedAndHelpListsTheExitStatuses) {
 }
 
 TEST(LesionmeterCliSeeds, AClockDrawnPhotoSeedOfABatchRepeatsThePhotographAlone) {
-    ScratchFolder folder("lesion-batch-seed");
+    Folder folder("batch-seed");
     placePhoto(folder, morph::testdata::lesionSample(), "p1");
     placePhoto(folder, morph::testdata::lesionReference(), "p2");
-    const ToolRun batch = run(folder, {"--csv", "batch.csv", "--json", "batch.json", "p1.jpg", "p2.jpg"});
+    const ToolRun batch = folder.run({"--csv", "batch.csv", "--json", "batch.json", "p1.jpg", "p2.jpg"});
     ASSERT_EQ(batch.status, 0) << batch.err;
     const imaging::Json report = readJson(folder.path() / "batch.json");
     ASSERT_EQ(report["images"].size(), 2u);
@@ -149,13 +113,13 @@ TEST(LesionmeterCliSeeds, AClockDrawnPhotoSeedOfABatchRepeatsThePhotographAlone)
     EXPECT_EQ(report["images"][1]["seedSource"], "clock");
     const auto rows = lines(readFile(folder.path() / "batch.csv"));
     ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(cells(rows[2]).at(3), std::to_string(seed)) << "the row's seed column is the reported seed";
+    EXPECT_EQ(morph::testdata::csvCells(rows[2]).at(3), std::to_string(seed)) << "the row's seed column is the reported seed";
     EXPECT_NE(batch.err.find("lesionmeter-cli: p2.jpg: seed " + std::to_string(seed) + " (from the clock; --seed " +
                              std::to_string(seed) + " with this photograph alone repeats it)\n"),
               std::string::npos)
         << batch.err;
 
-    const ToolRun alone = run(folder, {"--seed", std::to_string(seed), "--csv", "alone.csv", "p2.jpg"});
+    const ToolRun alone = folder.run({"--seed", std::to_string(seed), "--csv", "alone.csv", "p2.jpg"});
     ASSERT_EQ(alone.status, 0) << alone.err;
     const auto own = lines(readFile(folder.path() / "alone.csv"));
     ASSERT_EQ(own.size(), 2u);
@@ -163,13 +127,13 @@ TEST(LesionmeterCliSeeds, AClockDrawnPhotoSeedOfABatchRepeatsThePhotographAlone)
 }
 
 TEST(LesionmeterCliExif, ATurnedJpegIsAnalysedAsStoredWithAWarningAndItsOrientation) {
-    ScratchFolder folder("lesion-exif");
+    Folder folder("exif");
     const auto bytes = bytesOf(morph::testdata::lesionSample().image);
     writeBytes(folder.path() / "plain.jpg", bytes);
     writeBytes(folder.path() / "turned.jpg",
                morph::testdata::withSegment(bytes, morph::testdata::orientationSegment(8, true)));
-    const ToolRun plain = run(folder, withSample({"plain.jpg", "--seed", "4", "--json", "plain.json"}));
-    const ToolRun turned = run(folder, withSample({"turned.jpg", "--seed", "4", "--json", "turned.json"}));
+    const ToolRun plain = folder.run(withSample({"plain.jpg", "--seed", "4", "--json", "plain.json"}));
+    const ToolRun turned = folder.run(withSample({"turned.jpg", "--seed", "4", "--json", "turned.json"}));
     ASSERT_EQ(plain.status, 0) << plain.err;
     ASSERT_EQ(turned.status, 0) << turned.err;
     EXPECT_EQ(turned.out, plain.out) << "the pixels as stored";
@@ -190,7 +154,7 @@ TEST(LesionmeterCliExif, ATurnedJpegIsAnalysedAsStoredWithAWarningAndItsOrientat
     const auto centre = morph::testdata::lesionSample().centre;
     m.centre = MarkPosition{float(centre.x), float(centre.y)};
     writeMarks((folder.path() / "batch.marks.json").string(), m);
-    const ToolRun batch = run(folder, {"--seed", "4", "--csv", "b.csv", "--json", "b.json", "batch.jpg"});
+    const ToolRun batch = folder.run({"--seed", "4", "--csv", "b.csv", "--json", "b.json", "batch.jpg"});
     ASSERT_EQ(batch.status, 0) << batch.err;
     EXPECT_NE(batch.err.find("lesionmeter-cli: batch.jpg: warning: EXIF orientation 8: "), std::string::npos)
         << batch.err;

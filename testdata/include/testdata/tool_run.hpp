@@ -9,14 +9,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "testdata/scratch_folder.hpp"
 
 namespace morph::testdata {
 
@@ -65,60 +71,122 @@ inline nlohmann::ordered_json readJson(const std::filesystem::path& p) {
     return nlohmann::ordered_json::parse(readFile(p));
 }
 
+// How a program started by startProcess is set up: its working folder ("" keeps this one), where
+// its stdout and stderr go (paths relative to that folder), and, when not 0, a limit on the size of
+// the files it writes (SIGXFSZ ignored, so that a write past it fails with "File too large").
+struct ProcessSetup {
+    std::filesystem::path folder;
+    std::string out = "/dev/null";
+    std::string err = "/dev/null";
+    rlim_t fileSizeLimit = 0;
+};
+
+// Starts program `args[0]` (looked up in PATH when it names no folder) with the other arguments,
+// and leaves it running. Returns its process id, for waitProcess.
+inline pid_t startProcess(const std::vector<std::string>& args, const ProcessSetup& setup = {}) {
+    // Everything the child needs is made before the fork; the child only calls the system.
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv;
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string folder = setup.folder.string();
+    // The child must not write out again what this process has buffered.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(127);
+    const int out = ::open(setup.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open(setup.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || err < 0) ::_exit(127);
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(err, STDERR_FILENO);
+    if (setup.fileSizeLimit > 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = setup.fileSizeLimit;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ::execvp(argv[0], argv.data());
+    ::_exit(127);
+}
+
+// How a started program ended: its exit status (-1 when it did not exit normally) and the
+// resources it used.
+struct ProcessEnd {
+    int status = -1;
+    rusage usage{};
+};
+
+inline ProcessEnd waitProcess(pid_t pid) {
+    ProcessEnd end;
+    int raw = 0;
+    ::wait4(pid, &raw, 0, &end.usage);
+    end.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return end;
+}
+
 // Runs `program` with the arguments in `folder`; stdout and stderr are captured through the files
 // stdout.txt and stderr.txt there.
 inline ToolRun runTool(const std::string& program, const std::filesystem::path& folder,
                        const std::vector<std::string>& args) {
-    std::string command = "cd '" + folder.string() + "' && '" + program + "'";
-    for (const auto& a : args) command += " '" + a + "'";
-    command += " >stdout.txt 2>stderr.txt";
+    std::vector<std::string> command = {program};
+    command.insert(command.end(), args.begin(), args.end());
     ToolRun r;
-    const int raw = std::system(command.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.status = waitProcess(startProcess(command, {folder, "stdout.txt", "stderr.txt"})).status;
     r.out = readFile(folder / "stdout.txt");
     r.err = readFile(folder / "stderr.txt");
     return r;
 }
 
 // Starts `program` with the arguments in `folder` and leaves it running: stdout goes to /dev/null,
-// stderr to stderr.txt there. With `fileSizeLimit` (not 0) the files it writes are limited to
-// that many bytes, SIGXFSZ ignored, so that a write past it fails with "File too large".
-// Returns its process id, for finishTool.
+// stderr to stderr.txt there; files limited to `fileSizeLimit` bytes when that is not 0 (see
+// ProcessSetup). Returns its process id, for finishTool.
 inline pid_t startTool(const std::string& program, const std::filesystem::path& folder,
                        const std::vector<std::string>& args, rlim_t fileSizeLimit = 0) {
-    const pid_t pid = ::fork();
-    if (pid != 0) return pid;
-    if (::chdir(folder.c_str()) != 0) ::_exit(127);
-    const int out = ::open("/dev/null", O_WRONLY);
-    const int err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || err < 0) ::_exit(127);
-    ::dup2(out, STDOUT_FILENO);
-    ::dup2(err, STDERR_FILENO);
-    if (fileSizeLimit > 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = fileSizeLimit;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    std::vector<char*> argv;
-    std::string name = program;
-    argv.push_back(name.data());
-    std::vector<std::string> copies = args;
-    for (std::string& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(name.c_str(), argv.data());
-    ::_exit(127);
+    std::vector<std::string> command = {program};
+    command.insert(command.end(), args.begin(), args.end());
+    return startProcess(command, {folder, "/dev/null", "stderr.txt", fileSizeLimit});
 }
 
 // Waits for a tool started in `folder` by startTool: its exit status and what it wrote on stderr.
 inline ToolRun finishTool(pid_t pid, const std::filesystem::path& folder) {
-    int raw = 0;
-    ::waitpid(pid, &raw, 0);
     ToolRun r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.status = waitProcess(pid).status;
     r.err = readFile(folder / "stderr.txt");
     return r;
+}
+
+// A scratch folder in which one tool runs.
+class ToolFolder : public ScratchFolder {
+public:
+    ToolFolder(std::string program, const std::string& label) : ScratchFolder(label), program_(std::move(program)) {}
+    // Runs the tool here with the arguments (see runTool).
+    ToolRun run(const std::vector<std::string>& args) const { return runTool(program_, path(), args); }
+    // Starts the tool here and leaves it running (see startTool); finish() waits for it.
+    pid_t start(const std::vector<std::string>& args, rlim_t fileSizeLimit = 0) const {
+        return startTool(program_, path(), args, fileSizeLimit);
+    }
+    ToolRun finish(pid_t pid) const { return finishTool(pid, path()); }
+
+private:
+    std::string program_;
+};
+
+// The first row of a comma-separated file with a header line, as column name -> cell (the '\r' of
+// CRLF line ends dropped). A row with another number of cells than the header throws, which fails
+// the test.
+inline std::map<std::string, std::string> csvRow(const std::filesystem::path& file) {
+    const std::vector<std::string> rows = linesWithoutCr(readFile(file));
+    const std::vector<std::string> names = rows.empty() ? std::vector<std::string>() : csvCells(rows[0]);
+    const std::vector<std::string> cells = rows.size() < 2 ? std::vector<std::string>() : csvCells(rows[1]);
+    if (names.size() != cells.size())
+        throw std::runtime_error(file.string() + ": " + std::to_string(cells.size()) + " cells under " +
+                                 std::to_string(names.size()) + " names in its first row");
+    std::map<std::string, std::string> out;
+    for (std::size_t i = 0; i < names.size(); ++i) out[names[i]] = cells[i];
+    return out;
 }
 
 }  // namespace morph::testdata

@@ -7,7 +7,6 @@
 // Usage: texturemeter_cli_bench CLI MAKE_PHOTO SAMPLE.jpg [COPIES]
 
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +21,8 @@
 #include <vector>
 
 #include <jpeglib.h>
+
+#include "testdata/tool_run.hpp"
 
 namespace {
 
@@ -38,28 +39,13 @@ double seconds(const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) /
 
 // Runs a program with its output sent to /dev/null and reports its own resource use.
 ProcessUsage runProcess(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    // The child must not write out what this process has buffered.
-    std::fflush(stdout);
-    std::fflush(stderr);
     const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::freopen("/dev/null", "w", stdout);
-        std::freopen("/dev/null", "w", stderr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
+    const morph::testdata::ProcessEnd end = morph::testdata::waitProcess(morph::testdata::startProcess(args));
     ProcessUsage u;
-    rusage r{};
-    int status = 0;
-    wait4(pid, &status, 0, &r);
     u.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    u.cpuSeconds = seconds(r.ru_utime) + seconds(r.ru_stime);
-    u.peakMegabytes = double(r.ru_maxrss) / 1024;
-    u.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    u.cpuSeconds = seconds(end.usage.ru_utime) + seconds(end.usage.ru_stime);
+    u.peakMegabytes = double(end.usage.ru_maxrss) / 1024;
+    u.status = end.status;
     return u;
 }
 
