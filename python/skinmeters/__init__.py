@@ -4,6 +4,7 @@
     skinmeters.texture("photo.jpg", seed=1)                     # one photograph -> dict
     skinmeters.lesion("lesion.jpg", "lesion.marks.json")        # one lesion, from its marks -> dict
     skinmeters.batch(paths, seed=1)                             # many -> pandas.DataFrame
+    skinmeters.batch(paths, squares="beside")                   # each in its saved square
     skinmeters.batch(paths, seed=1, client=dask_client)         # spread over a Dask cluster
 
 The numbers are those of the command-line tools for the same pixels, parameters and seed. The
@@ -44,6 +45,9 @@ Image = Union[str, "os.PathLike[str]", "numpy.ndarray"]
 Marks = Union[str, "os.PathLike[str]", Mapping[str, Any]]
 #: A square file's name, or a dict of the same shape as a square file.
 SquareSource = Union[str, "os.PathLike[str]", Mapping[str, Any]]
+#: Where a batch finds each photograph's square: "beside" (its square file), a square table's file
+#: name, or a pandas.DataFrame of the table's columns.
+Squares = Union[str, "os.PathLike[str]", "pandas.DataFrame"]
 #: A position on the photograph, in its pixels: (x, y).
 Position = tuple[float, float]
 #: Positions in click order.
@@ -284,8 +288,21 @@ def _analyse(kind, path, position, seed, parameters, fits=False):
         row["error"] = str(e)
         return row
     row.update(_rows.provenance(name))
+    square = parameters.get("square") if kind == "texture" else None
+    if square is not None:
+        # A batch with squares=: the photograph's own square, found and read before the batch.
+        row.update({column: square.get(column) for column in _rows.SQUARE_COLUMNS})
+        row["seed"] = square["seed"]
+        if square.get("error") is not None:
+            row["error"] = square["error"]
+            return row
     try:
-        if kind == "texture":
+        if square is not None:
+            measurements = _texture(name, *(square[k] for k in ("x", "y", "side", "window", "neighbour", "variant")),
+                                    square["seed"], 0, fits=True)
+            problem = None
+        elif kind == "texture":
+            parameters = {k: v for k, v in parameters.items() if k != "square"}
             measurements = _texture(name, seed=seed, position=position, fits=True, **parameters)
             problem = None
         else:
@@ -330,8 +347,51 @@ def _lesion_marks(paths, marks):
     return marks
 
 
-def _batch_tasks(paths, kind, seed, marks, parameters):
+def _square_table(squares):
+    """squares= as the compiled square source takes it: (mode, table file, table text, how attrs name it)."""
+    if squares is None:
+        return None, None, None, None
+    if isinstance(squares, str) and squares == "beside":
+        return "beside", None, None, "beside"
+    if hasattr(squares, "to_csv"):
+        import pandas
+
+        # A DataFrame's table is handed over as the comma-separated text a table file holds; whole
+        # numbers that missing cells made floats are written as whole numbers again.
+        table = squares.copy()
+        for name in table.columns:
+            column = table[name]
+            if pandas.api.types.is_float_dtype(column) and column.dropna().map(float.is_integer).all():
+                table[name] = column.astype("Int64")
+        return "table", None, table.to_csv(index=False, lineterminator="\n"), "DataFrame"
+    if isinstance(squares, (str, bytes, os.PathLike)):
+        return "table", squares, None, os.fsdecode(squares)
+    raise TypeError(f"squares must be \"beside\", a square table's file name or a DataFrame, "
+                    f"not {type(squares).__name__}")
+
+
+def _square_runs(paths, squares, parameters, corner_given, base):
+    """Each photograph's square, parameters and photo seed (squares=), read by the compiled square
+    source as texturemeter-cli --squares reads them; None for an entry that is no file name."""
+    mode, table_path, table_text, _ = _square_table(squares)
+
+    def file_name(path):
+        try:
+            return _skinmeters.file_name(path)
+        except (TypeError, ValueError):
+            return None
+
+    arguments = {name: parameters[name] if name == "variant" else _parameter_value(name, parameters[name])
+                 for name in _TEXTURE_DEFAULTS}
+    arguments["variant"] = str(arguments["variant"])
+    return _skinmeters.square_runs([file_name(p) for p in paths], mode, table_path, table_text,
+                                   "(squares DataFrame)", arguments, corner_given, base, base)
+
+
+def _batch_tasks(paths, kind, seed, marks, parameters, squares=None):
     """The arguments of _analyse for every photograph, and the batch's provenance (DataFrame.attrs)."""
+    if kind != "texture" and squares is not None:
+        raise TypeError("squares belong to kind=\"texture\"")
     if kind == "texture":
         if marks is not None:
             raise TypeError("marks belong to kind=\"lesion\"")
@@ -344,6 +404,7 @@ def _batch_tasks(paths, kind, seed, marks, parameters):
         raise ValueError(f"kind must be \"texture\" or \"lesion\", not {kind!r}")
     if unknown:
         raise TypeError(f"unknown parameter(s) for kind={kind!r}: {', '.join(sorted(unknown))}")
+    corner_given = "x" in parameters or "y" in parameters
     parameters = {**defaults, **parameters}
     # Names relative to the client's folder are made absolute here, so that a worker started in
     # another folder reads the same files.
@@ -353,7 +414,11 @@ def _batch_tasks(paths, kind, seed, marks, parameters):
         base = _clock_seed() if seed is None else seed
         attrs = _batch_attrs(kind, {**parameters, "variant": str(parameters["variant"]).upper()}, base,
                              "clock" if seed is None else "option")
-        return [(kind, p, i, base, parameters) for i, p in enumerate(names)], attrs
+        if squares is None:
+            return [(kind, p, i, base, parameters) for i, p in enumerate(names)], attrs
+        attrs["parameters"]["squares"] = _square_table(squares)[3]
+        runs = _square_runs(paths, squares, parameters, corner_given, base)
+        return [(kind, p, i, base, {**parameters, "square": run}) for i, (p, run) in enumerate(zip(names, runs))], attrs
     # As lesionmeter-cli's batch: the batch's seed for every photograph; without one each
     # photograph's marks' seed, without that a seed of its own from the clock and its place.
     base = _clock_seed()
@@ -412,7 +477,7 @@ def batch(paths: Iterable[Union[str, bytes, "os.PathLike[str]"]], kind: str = "t
           client: Optional[dask.distributed.Client] = None, jobs: Optional[int] = None,
           marks: Union[Marks, Iterable[Marks], None] = None, *, chunk: Optional[int] = None, retries: int = 1,
           resume: Union[pandas.DataFrame, ClusterError, None] = None, progress: bool = False, fits: bool = False,
-          **parameters: Any) -> pandas.DataFrame:
+          squares: Optional[Squares] = None, **parameters: Any) -> pandas.DataFrame:
     """Analyses many photographs; returns a pandas.DataFrame with one row per photograph, in input order.
 
     paths: file names as texture() takes them (str, bytes or os.PathLike); an entry that is no
@@ -421,6 +486,16 @@ def batch(paths: Iterable[Union[str, bytes, "os.PathLike[str]"]], kind: str = "t
     kind="texture": parameters are those of texture() (x, y, side, window, neighbour, variant);
     with seed=S every row equals texturemeter-cli --seed S over the same list, and row i's "seed"
     is photo_seed(S, i), the seed that repeats the row with that photograph alone.
+    squares= (texture): each photograph in its own square, as texturemeter-cli --squares: "beside"
+    for the square file beside each photograph (DIR/NAME.square.json, as the window's "Save
+    square" writes it), or a square table, as a file name or a DataFrame with the columns photo,
+    x, y and optionally side, window, neighbour, variant, seed (a row matched by the photograph's
+    path as given, then by its name). The parameters fill in what a square leaves out; a square's
+    seed is its photograph's seed (seed= seeds the others by their place). A photograph without a
+    square is its row's error, unless x or y is given. Each row then carries its square, "x", "y",
+    "side", "window", "neighbour", "variant", where it came from, "squareSource" ("square file",
+    "table" or "command line") and "squareFile", and "seedSource" ("square" or "batch"), as the
+    tool's --json report gives them; attrs["parameters"]["squares"] names the choice.
     kind="lesion": each photograph is analysed from its marks as lesion() does it. marks: None for
     the marks file beside each photograph (DIR/NAME.marks.json, as lesionmeter-cli's batch reads
     them), a list with one marks file or dict per photograph, or one for all; parameter: fit.
@@ -457,7 +532,7 @@ def batch(paths: Iterable[Union[str, bytes, "os.PathLike[str]"]], kind: str = "t
     if previous is not None and seed is None and kind == "texture":
         # The interrupted batch's seed, drawn from the clock or given.
         seed = _seed_value(previous.attrs.get("seed"))
-    tasks, attrs = _batch_tasks(paths, kind, seed, marks, parameters)
+    tasks, attrs = _batch_tasks(paths, kind, seed, marks, parameters, squares)
     if previous is not None and kind == "texture":
         attrs["seedSource"] = previous.attrs.get("seedSource", attrs["seedSource"])
     done = _resumed_rows(resume, paths, attrs) if resume is not None else {}

@@ -10,6 +10,9 @@ from . import _skinmeters
 RESULT_NOTES = ("exifOrientation", "warning")
 # Which file a row was measured from, as the tools' --json reports name it.
 PROVENANCE = ("path", "bytes", "sha256")
+# A texture batch's row with squares=: the square the photograph was analysed in, where it came
+# from and where its seed came from, as texturemeter-cli's --json report names them.
+SQUARE_COLUMNS = ("x", "y", "side", "window", "neighbour", "variant", "squareSource", "squareFile", "seedSource")
 
 # The fit behind each dimension that is the slope of one log-log line, under the measurements'
 # "fits": its R² and 95 % fit interval become columns beside the dimension.
@@ -115,7 +118,7 @@ def frame(rows, attrs, fits=False):
     for name in ("warning", "sha256", "path", *extra):
         if name in result.columns:
             result[name] = pandas.Series([row.get(name) for row in rows], dtype=object)
-    for name in ("exifOrientation", "bytes"):
+    for name in ("exifOrientation", "bytes", "x", "y", "side"):
         if name in result.columns:
             result[name] = pandas.array([row.get(name) for row in rows], dtype="Int64")
     result["seed"] = uint64_column([row.get("seed") for row in rows])

@@ -28,6 +28,8 @@
 #include "texturemeter/analyse_photo.hpp"
 #include "texturemeter/measurements_json.hpp"
 #include "texturemeter/square_file.hpp"
+#include "texturemeter/square_source.hpp"
+#include "texturemeter/square_table.hpp"
 #include "texturemeter/texture_parameters.hpp"
 
 namespace py = pybind11;
@@ -381,6 +383,89 @@ void writeMarksText(const py::object& name, const std::string& text, const std::
     if (!error.empty()) throw AnalysisFailed(error);
 }
 
+// A parameter as Python gives it, as the text texturemeter-cli's option would hold: a str as it
+// is, an int as its digits, a float as the shortest text that reads back exactly.
+std::string parameterText(const py::object& value) {
+    if (py::isinstance<py::str>(value)) return value.cast<std::string>();
+    if (PyLong_Check(value.ptr())) return py::str(value).cast<std::string>();
+    return imaging::exactText(value.cast<double>());
+}
+
+// The square of each photograph of a texture batch, as texturemeter-cli --squares finds and reads
+// it (chosenSquare, squareRun): `squares` is None (the arguments' square for every photograph),
+// "beside" (each photograph's square file) or "table" (the square table in `table_path`, or the
+// text `table_text` named `table_name`). The arguments fill in what a square leaves out. A
+// photograph's entry is a dict of its square (x, y, side, window, neighbour, variant), its photo
+// seed with "seedSource" ("square" or "batch"), "squareSource" and "squareFile", or "error" (with
+// the seed of its place) for a photograph without a square or whose square cannot be run; None for an entry of
+// `paths` that is None (no file name: its row reports that). A table that cannot be read raises
+// AnalysisError before any photograph.
+py::list squareRuns(const std::vector<std::optional<py::object>>& paths, const std::optional<std::string>& squares,
+                    const std::optional<py::object>& tablePath, const std::optional<std::string>& tableText,
+                    const std::string& tableName, const py::dict& arguments, bool cornerGiven,
+                    std::optional<uint64_t> seed, uint64_t clockBase) {
+    texturemeter::SquareFill fill;
+    fill.x = parameterText(arguments["x"]);
+    fill.y = parameterText(arguments["y"]);
+    fill.texts.regionSide = parameterText(arguments["side"]);
+    fill.texts.tileSide = parameterText(arguments["window"]);
+    fill.texts.neighbourDistance = parameterText(arguments["neighbour"]);
+    fill.variant = parseVariant(py::str(arguments["variant"]).cast<std::string>());
+    texturemeter::SquareTable table;
+    texturemeter::SquareChoice choice;
+    choice.perPhoto = squares.has_value();
+    choice.cornerGiven = cornerGiven;
+    choice.noSquareHint = "squares= without x= or y= gives no corner to fall back on";
+    if (squares == "table") {
+        try {
+            table = tablePath ? texturemeter::readSquareTable(fileName(*tablePath))
+                              : texturemeter::parseSquareTable(tableText.value_or(""), tableName);
+        } catch (const imaging::RunError& e) {
+            throw AnalysisFailed(e.what());
+        }
+        choice.table = &table;
+    } else if (squares && *squares != "beside") {
+        throw py::value_error("squares must be None, \"beside\" or \"table\", not \"" + *squares + "\"");
+    }
+    py::list runs;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (!paths[i]) {
+            runs.append(py::none());
+            continue;
+        }
+        const std::string photo = fileName(*paths[i]);
+        py::dict entry;
+        // A photograph that fails before its analysis keeps the seed of its place, as the tool reports it.
+        entry["seed"] = imaging::placeSeed(seed, clockBase, i).seed;
+        entry["seedSource"] = "batch";
+        std::optional<texturemeter::FoundSquare> found;
+        try {
+            found = texturemeter::chosenSquare(photo, choice);
+            const texturemeter::PhotoSquare run = texturemeter::squareRun(found ? &*found : nullptr, i, fill, seed,
+                                                                          clockBase);
+            const texturemeter::TextureParameters& p = run.parameters;
+            entry["x"] = p.region.regionX;
+            entry["y"] = p.region.regionY;
+            entry["side"] = p.region.regionSide;
+            entry["window"] = p.tileSide;
+            entry["neighbour"] = p.neighbourDistance;
+            entry["variant"] = texturemeter::variantLetter(p.variant);
+            entry["seed"] = run.seed.seed;
+            entry["seedSource"] = std::string(run.seed.source) == "square" ? "square" : "batch";
+            entry["squareSource"] = texturemeter::squareSourceName(run.source);
+            entry["squareFile"] = run.file.empty() ? py::object(py::none()) : py::object(pythonText(run.file));
+        } catch (const texturemeter::ParameterError& e) {
+            std::string message = e.what() + texturemeter::describeLimit(e.limit(), kArgumentWords);
+            if (found) message += " (in the square of " + found->file + ")";
+            entry["error"] = pythonText(message);
+        } catch (const imaging::RunError& e) {
+            entry["error"] = pythonText(e.what());
+        }
+        runs.append(entry);
+    }
+    return runs;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_skinmeters, m) {
@@ -401,6 +486,11 @@ PYBIND11_MODULE(_skinmeters, m) {
           py::arg("fit"), py::arg("fallback_seed"), py::arg("photo_name") = py::none());
     m.def("square", &square, py::arg("path"), py::arg("text"), py::arg("photo_name"), py::arg("image"),
           "A square file's (or document's) fields as a dict, read and checked as the tools read them.");
+    m.def("square_runs", &squareRuns, py::arg("paths"), py::arg("squares"), py::arg("table_path"),
+          py::arg("table_text"), py::arg("table_name"), py::arg("arguments"), py::arg("corner_given"), py::arg("seed"),
+          py::arg("clock_base"),
+          "Each photograph's square, parameters and photo seed in a texture batch, as texturemeter-cli --squares "
+          "reads them.");
     m.def(
         "file_name", [](const py::object& name) { return py::bytes(fileName(name)); }, py::arg("name"),
         "A file name (str, bytes or os.PathLike) as the bytes the file system holds; TypeError or ValueError "

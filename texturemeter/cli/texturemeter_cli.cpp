@@ -222,6 +222,7 @@ void chooseSquares(Options& o, std::vector<std::string>& errors) {
     choice.table = o.squaresGiven && o.squares != "beside" ? &o.table : nullptr;
     choice.cornerGiven = o.cornerGiven;
     choice.label = "--squares ";
+    choice.noSquareHint = "--squares without --x/--y gives no corner to fall back on";
     const SquareFill fill{o.texts, o.x, o.y, parseVariant(o.variant)};
     o.runs.assign(o.images.size(), PhotoSquare{});
     o.squareChosen.assign(o.images.size(), 0);

@@ -46,8 +46,8 @@ std::optional<FoundSquare> chosenSquare(const std::string& photoPath, const Squa
     if (!found && !choice.cornerGiven) {
         const std::string where = choice.table ? "no row for it in the square table " + choice.table->source
                                                : "no square file " + squareFileFor(photoPath) + " beside it";
-        throw imaging::RunError::refused("no square: " + where + " (" + choice.label +
-                                         "without --x/--y gives no corner to fall back on)");
+        throw imaging::RunError::refused("no square: " + where +
+                                         (choice.noSquareHint.empty() ? "" : " (" + choice.noSquareHint + ")"));
     }
     return found;
 }

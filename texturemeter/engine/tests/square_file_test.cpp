@@ -405,6 +405,7 @@ TEST(SquareRun, APhotographWithoutASquareIsRefusedUnlessACornerWasGiven) {
 
     choice.perPhoto = true;
     choice.label = "--squares ";
+    choice.noSquareHint = "--squares without --x/--y gives no corner to fall back on";
     EXPECT_EQ(messageOf([&] { chosenSquare(photo, choice); }),
               "no square: no square file " + squareFileFor(photo) +
                   " beside it (--squares without --x/--y gives no corner to fall back on)");

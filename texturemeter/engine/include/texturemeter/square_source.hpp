@@ -43,6 +43,9 @@ struct SquareChoice {
     const SquareTable* table = nullptr;  // ... its row of this table; without one, its square file
     bool cornerGiven = false;            // a corner was given (--x/--y): a photograph without a square takes it
     std::string label;                   // names the choice in refusals ("--squares ")
+    // Said after the refusal of a photograph without a square, in the shell's words
+    // ("--squares without --x/--y gives no corner to fall back on").
+    std::string noSquareHint;
 };
 
 // What fills in what a square leaves out, as typed: the command line's options.
