@@ -36,7 +36,8 @@ AnalysisError.__doc__ = """An analysis that failed; its message is the one the c
 
 Raised by texture() and lesion() (batch() keeps the message in the row's "error" instead). When only
 the lesion analysis's "axis" failed (no dark pixel in the outline), `measurements` holds the other
-results of that analysis.
+results of that analysis. `seed`: the seed the analysis used or would have used, when it was known
+before the failure (a lesion's once its marks were read), else None.
 """
 
 #: A photograph: a file name (JPEG, BMP or PNG), or a numpy uint8 array (height, width, 3) in RGB order.
@@ -164,10 +165,13 @@ def _marks_source(marks):
     raise TypeError(f"marks must be a marks-file name or a dict, not {type(marks).__name__}")
 
 
-def _lesion(image, marks, seed, fit, fallback_seed=None):
-    """The measurements (with the seed used) and the message of an "axis" that found no outline, or None."""
+def _lesion(image, marks, seed, fit, clock_base=None, position=0):
+    """The measurements (with the seed used) and the message of an "axis" that found no outline, or None.
+
+    The seed is the tools' one rule for a lesion: `seed`, else the marks' seed, else the photo seed
+    of place `position` of a batch whose clock seed is `clock_base` (None: one drawn now)."""
     path, text, photo = _marks_source(marks)
-    return _skinmeters.lesion(image, path, text, _seed_value(seed), bool(fit), fallback_seed, photo)
+    return _skinmeters.lesion(image, path, text, _seed_value(seed), bool(fit), clock_base, position, photo)
 
 
 def lesion(image: Image, marks: Optional[Marks] = None, seed: Optional[int] = None, fit: bool = False, *,
@@ -273,8 +277,10 @@ _RESULT_NOTES = _rows.RESULT_NOTES
 
 
 def _place_seed(kind, position, seed):
-    """A batch row's seed before its analysis: a texture's photo seed of its place; a lesion's batch seed."""
-    return photo_seed(seed, position) if kind == "texture" else seed
+    """A batch row's seed before its analysis: a texture's photo seed of its place in a batch of
+    seed `seed` (given, or the batch's clock seed); a lesion's given seed (None: it depends on the
+    marks, not read yet)."""
+    return _skinmeters.place_seed(seed, 0, position)[0] if kind == "texture" else seed
 
 
 def _analyse(kind, path, position, seed, parameters, fits=False):
@@ -321,6 +327,9 @@ def _analyse(kind, path, position, seed, parameters, fits=False):
         row["error"] = problem
     except AnalysisError as e:
         row["error"] = str(e)
+        # The seed the analysis used or would have used, once known (a lesion's marks were read).
+        if getattr(e, "seed", None) is not None:
+            row["seed"] = e.seed
     return row
 
 
@@ -409,23 +418,23 @@ def _batch_tasks(paths, kind, seed, marks, parameters, squares=None):
     # Names relative to the client's folder are made absolute here, so that a worker started in
     # another folder reads the same files.
     names = [_rows.absolute(p) for p in paths]
+    # One clock seed per batch, as the tools draw it: without a seed every photograph's seed comes
+    # from it and its place, so the batch can be repeated.
+    clock_base = _skinmeters.clock_seed()
     if kind == "texture":
-        # Without a seed the photographs share one clock seed, so the batch can be repeated with it.
-        base = _clock_seed() if seed is None else seed
-        attrs = _batch_attrs(kind, {**parameters, "variant": str(parameters["variant"]).upper()}, base,
-                             "clock" if seed is None else "option")
+        base, source = _skinmeters.place_seed(seed, clock_base, 0)
+        attrs = _batch_attrs(kind, {**parameters, "variant": str(parameters["variant"]).upper()}, base, source)
         if squares is None:
             return [(kind, p, i, base, parameters) for i, p in enumerate(names)], attrs
         attrs["parameters"]["squares"] = _square_table(squares)[3]
         runs = _square_runs(paths, squares, parameters, corner_given, base)
         return [(kind, p, i, base, {**parameters, "square": run}) for i, (p, run) in enumerate(zip(names, runs))], attrs
     # As lesionmeter-cli's batch: the batch's seed for every photograph; without one each
-    # photograph's marks' seed, without that a seed of its own from the clock and its place.
-    base = _clock_seed()
+    # photograph's marks' seed, without that the photo seed of its place from the clock seed.
     attrs = _batch_attrs(kind, {"fit": bool(parameters["fit"]), "seed": seed}, seed,
                          "option" if seed is not None else "each image")
     marks = [m if isinstance(m, dict) or m is None else _rows.absolute(m) for m in _lesion_marks(paths, marks)]
-    return [(kind, p, i, seed, {**parameters, "marks": m, "seed": seed, "fallback_seed": photo_seed(base, i) >> 11})
+    return [(kind, p, i, seed, {**parameters, "marks": m, "seed": seed, "clock_base": clock_base, "position": i})
             for i, (p, m) in enumerate(zip(names, marks))], attrs
 
 
@@ -592,6 +601,3 @@ def _batch_frame(paths, rows, attrs, fits, places, warn=False):
         result.index = list(places)
     return result
 
-
-def _clock_seed():
-    return int.from_bytes(os.urandom(8), "little")

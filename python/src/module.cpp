@@ -6,11 +6,9 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -36,9 +34,13 @@ namespace py = pybind11;
 
 namespace {
 
-// A failed analysis, raised in Python as skinmeters.AnalysisError with the tool's message.
+// A failed analysis, raised in Python as skinmeters.AnalysisError with the tool's message. `seed`:
+// the seed the analysis used or would have used, when it was known before the failure (the
+// error's `seed` attribute; None otherwise).
 struct AnalysisFailed : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    explicit AnalysisFailed(const std::string& message, std::optional<uint64_t> seedKnown = std::nullopt)
+        : std::runtime_error(message), seed(seedKnown) {}
+    std::optional<uint64_t> seed;
 };
 
 // How a marks dict is named in messages, where a marks file would be named.
@@ -119,12 +121,6 @@ void addNotes(py::dict& result, int exifOrientation, const std::vector<std::stri
     result["warning"] = text.empty() ? py::object(py::none()) : py::object(pythonText(text));
 }
 
-// A seed from the clock for a run without one; reported with the results so the run can be repeated.
-uint64_t clockSeed() {
-    const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
-    return imaging::deriveSeed(static_cast<uint64_t>(now), std::random_device{}());
-}
-
 texturemeter::Variant parseVariant(const std::string& v) {
     if (v == "A" || v == "a") return texturemeter::Variant::A;
     if (v == "B" || v == "b") return texturemeter::Variant::B;
@@ -158,15 +154,17 @@ py::object toPython(const nlohmann::json& j) {
 constexpr const char* kArrayName = "(array)";
 
 // One lesion analysis from marks (a marks file, or the text of a marks document), as
-// lesionmeter-cli IMAGE --marks FILE [--seed S] [--fit] runs it. The seed: `seed`, else the
-// marks' seed, else `fallbackSeed` (a batch's seed for the place), else one drawn from the clock.
+// lesionmeter-cli IMAGE --marks FILE [--seed S] [--fit] runs it, as photograph number `position`
+// of a batch whose clock seed is `clockBase` (a single photograph: place 0 and a seed drawn from
+// the clock now). The seed is imaging::markedSeed's: `seed`, else the marks' seed, else the photo
+// seed of the place; a failure after the marks were read carries it.
 // `photoName`, when given, is the marks' photo name (the bytes the file system holds; a document
 // then leaves it out). Marks of another photograph than the file are refused as lesionmeter-cli
 // refuses them. Returns the measurements with the seed used, and the message of an "axis" that
 // found no dark pixel (None when it did).
 py::tuple lesion(const py::object& image, const std::optional<py::object>& marksPath,
                  const std::optional<std::string>& marksText, std::optional<uint64_t> seed, bool fit,
-                 std::optional<uint64_t> fallbackSeed, const std::optional<py::bytes>& photoName) {
+                 std::optional<uint64_t> clockBase, uint64_t position, const std::optional<py::bytes>& photoName) {
     if (marksPath.has_value() == marksText.has_value())
         throw py::value_error("give the marks as a file name or as a document, one of the two");
     const PhotoSource source = photoSource(image);
@@ -175,6 +173,7 @@ py::tuple lesion(const py::object& image, const std::optional<py::object>& marks
     nlohmann::json measurements;
     std::string axisError, error;
     uint64_t seedUsed = 0;
+    std::optional<uint64_t> seedKnown = seed;  // the given seed, known before the marks are read
     int orientation = 0;
     {
         py::gil_scoped_release unlocked;
@@ -186,10 +185,8 @@ py::tuple lesion(const py::object& image, const std::optional<py::object>& marks
             if (source.isArray && marks.photo.empty()) marks.photo = kArrayName;
             imaging::FastRandom random;
             lesionmeter::LesionAnalysis analysis(random);
-            analysis.setSeed(seed           ? *seed
-                            : marks.seed   ? *marks.seed
-                            : fallbackSeed ? *fallbackSeed
-                                           : imaging::clockSeed());
+            seedKnown = imaging::markedSeed(seed, marks.seed, clockBase ? *clockBase : imaging::clockSeed(), position).seed;
+            analysis.setSeed(*seedKnown);
             axisError = source.isArray
                             ? lesionmeter::analyseWithMarks(analysis, photoFromArray(source.array), marks, fit)
                             : lesionmeter::analyseWithMarks(analysis, source.path, marks, fit, {marksName, ""});
@@ -203,7 +200,7 @@ py::tuple lesion(const py::object& image, const std::optional<py::object>& marks
             error = e.what();
         }
     }
-    if (!error.empty()) throw AnalysisFailed(error);
+    if (!error.empty()) throw AnalysisFailed(error, seedKnown);
     py::dict result = toPython(measurements);
     result["seed"] = seedUsed;
     addNotes(result, orientation, {imaging::exifOrientationWarning(orientation)});
@@ -268,7 +265,7 @@ py::dict texture(const py::object& image, const py::object& x, const py::object&
     } catch (const texturemeter::ParameterError& e) {
         throw parameterFailure(e);
     }
-    const uint64_t photoSeed = imaging::photoSeed(seed ? *seed : clockSeed(), position);
+    const uint64_t photoSeed = imaging::placeSeed(seed, imaging::clockSeed(), position).seed;
     texturemeter::PhotoAnalysis analysis;
     {
         py::gil_scoped_release unlocked;
@@ -290,7 +287,8 @@ py::dict texture(const py::object& image, const py::object& x, const py::object&
     }
     if (const auto& failure = analysis.failure)
         throw AnalysisFailed(failure->kind ? failure->message + texturemeter::describeLimit(failure->limit, kArgumentWords)
-                                           : failure->message);
+                                           : failure->message,
+                             photoSeed);
     py::dict result = toPython(fits ? texturemeter::toJson(*analysis.measurements, analysis.fits)
                                     : texturemeter::toJson(*analysis.measurements));
     result["seed"] = photoSeed;
@@ -477,13 +475,15 @@ PYBIND11_MODULE(_skinmeters, m) {
         try {
             if (p) std::rethrow_exception(p);
         } catch (const AnalysisFailed& e) {
-            PyErr_SetObject(analysisError.ptr(), pythonText(e.what()).ptr());
+            py::object error = py::reinterpret_borrow<py::object>(analysisError.ptr())(pythonText(e.what()));
+            error.attr("seed") = e.seed ? py::object(py::int_(*e.seed)) : py::object(py::none());
+            PyErr_SetObject(analysisError.ptr(), error.ptr());
         }
     });
     m.def("texture", &texture, py::arg("image"), py::arg("x"), py::arg("y"), py::arg("side"), py::arg("window"),
           py::arg("neighbour"), py::arg("variant"), py::arg("seed"), py::arg("position"), py::arg("fits") = true);
     m.def("lesion", &lesion, py::arg("image"), py::arg("marks_path"), py::arg("marks_text"), py::arg("seed"),
-          py::arg("fit"), py::arg("fallback_seed"), py::arg("photo_name") = py::none());
+          py::arg("fit"), py::arg("clock_base"), py::arg("position"), py::arg("photo_name") = py::none());
     m.def("square", &square, py::arg("path"), py::arg("text"), py::arg("photo_name"), py::arg("image"),
           "A square file's (or document's) fields as a dict, read and checked as the tools read them.");
     m.def("square_runs", &squareRuns, py::arg("paths"), py::arg("squares"), py::arg("table_path"),
@@ -502,6 +502,27 @@ PYBIND11_MODULE(_skinmeters, m) {
     m.def("photo_seed", &imaging::photoSeed, py::arg("seed"), py::arg("position"),
           "The seed texturemeter-cli --seed SEED reports for the photograph at POSITION (0 = first) of its list; "
           "given back as the seed of that photograph alone, it repeats the photograph's numbers.");
+    m.def("clock_seed", &imaging::clockSeed,
+          "A seed read from the clock for a run given none (below 2**53), as the tools draw one per batch.");
+    m.def(
+        "place_seed",
+        [](std::optional<uint64_t> given, uint64_t clockBase, uint64_t index) {
+            const imaging::ChosenSeed chosen = imaging::placeSeed(given, clockBase, index);
+            return py::make_tuple(py::int_(chosen.seed), chosen.source);
+        },
+        py::arg("given"), py::arg("clock_base"), py::arg("index"),
+        "(seed, source) of the texture photograph at place INDEX of a batch with seed GIVEN, else with the "
+        "batch's clock seed CLOCK_BASE; source is \"option\" or \"clock\".");
+    m.def(
+        "marked_seed",
+        [](std::optional<uint64_t> given, std::optional<uint64_t> marks, uint64_t clockBase, uint64_t index) {
+            const imaging::ChosenSeed chosen = imaging::markedSeed(given, marks, clockBase, index);
+            return py::make_tuple(py::int_(chosen.seed), chosen.source);
+        },
+        py::arg("given"), py::arg("marks"), py::arg("clock_base"), py::arg("index"),
+        "(seed, source) of the lesion photograph at place INDEX of a batch: GIVEN, else its marks' seed MARKS, "
+        "else the photo seed of its place from the batch's clock seed CLOCK_BASE; source is \"option\", "
+        "\"marks\" or \"clock\".");
     m.def("file_identity", &fileIdentity, py::arg("name"),
           "(size in bytes, SHA-256 hex) of a file's content, as the --json reports name a photograph; None when it "
           "cannot be read.");

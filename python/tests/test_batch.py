@@ -67,9 +67,9 @@ def assert_provenance_equals_the_report(frame, report):
         assert row["path"] == os.path.join(os.getcwd(), image["path"])
         assert row["sha256"] == image.get("sha256")
         assert (None if row["bytes"] is pandas.NA else row["bytes"]) == image.get("sizeBytes")
-        # (lesionmeter-cli reports no seed for a photograph it could not start on; the row keeps
-        # the batch's seed, see test_a_lesion_batch_seed_column_is_exact_whatever_fails)
-        assert row["seed"] == image["seed"] or (image["seed"] is None and row["error"] is not None)
+        # The seed used or that would have been used, on failed rows too; none only where it is
+        # not knowable (a lesion whose marks could not be read, without a given seed).
+        assert (None if row["seed"] is pandas.NA else row["seed"]) == image["seed"], row["photo"]
 
 
 def assert_fit_columns(row, fits, dimensions):
@@ -168,6 +168,32 @@ def test_a_lesion_batch_seed_column_is_exact_whatever_fails(tmp_path, made_lesio
         assert again.iloc[0].to_dict() == frame.iloc[i].to_dict()
 
 
+def test_a_failed_lesion_row_has_the_seed_the_cli_reports_for_it(tmp_path, made_lesions):
+    """The seed of a lesion that fails is the one its run used or would have used: the given seed,
+    else its marks' once they were read; None only when the marks could not be read."""
+    write_bmp(tmp_path / "off.bmp", numpy.full((40, 50, 3), 90, numpy.uint8))
+    (tmp_path / "off.marks.json").write_text(
+        json.dumps(marks_of("off.bmp", seed=2**64 - 2, **{"in": [[300, 10]], "out": [[20, 20]]})))
+    write_bmp(tmp_path / "unmarked.bmp", numpy.full((40, 50, 3), 90, numpy.uint8))
+    photos = [tmp_path / "off.bmp", made_lesions[0][0], tmp_path / "unmarked.bmp"]
+    for options, seeds in (((), [2**64 - 2, None, None]), (("--seed", "7"), [7, 7, 7])):
+        given = {"seed": int(options[1])} if options else {}
+        frame = skinmeters.batch(photos, kind="lesion", **given)
+        assert frame["error"].notna().tolist() == [True, False, True]
+        status, stderr, report = _lesion_batch(tmp_path, photos, *options)
+        assert [image["seed"] for image in report["images"]] == \
+            [None if s is pandas.NA else int(s) for s in frame["seed"]]
+        assert [None if s is pandas.NA else int(s) for s in frame["seed"][[0, 2]]] == [seeds[0], seeds[2]]
+        assert_lesion_rows_equal_the_cli(frame, photos, status, stderr, report)
+    # lesion() says it too: the error carries the seed its run would have used.
+    with pytest.raises(skinmeters.AnalysisError, match="lies outside") as error:
+        skinmeters.lesion(tmp_path / "off.bmp", tmp_path / "off.marks.json")
+    assert error.value.seed == 2**64 - 2
+    with pytest.raises(skinmeters.AnalysisError, match="File not found") as error:
+        skinmeters.lesion(tmp_path / "unmarked.bmp", tmp_path / "unmarked.marks.json", seed=3)
+    assert error.value.seed == 3
+
+
 def test_parameters_and_kinds_are_checked():
     with pytest.raises(TypeError, match="sidee"):
         skinmeters.batch(TEXTURE_PHOTOS, sidee=3)
@@ -258,6 +284,13 @@ def test_a_lesion_batch_without_a_seed_uses_each_marks_seed(tmp_path, made_lesio
     # The others drew seeds of their own, reported in the row: each row repeats with its seed.
     again = skinmeters.batch([photos[1]], kind="lesion", seed=int(frame["seed"][1]))
     assert again.iloc[0].to_dict() == {**frame.iloc[1].to_dict(), "photo": str(photos[1])}
+    # As in lesionmeter-cli's batch, those seeds come from one clock seed per batch: the photo seed
+    # of each place, the first place's being the clock seed itself.
+    unmarked = [photos[1], photos[2], photos[4]]
+    frame = skinmeters.batch(unmarked, kind="lesion")
+    status, stderr, report = _lesion_batch(tmp_path, unmarked)
+    for seeds in ([int(s) for s in frame["seed"]], [image["seed"] for image in report["images"]]):
+        assert seeds == [skinmeters.photo_seed(seeds[0], i) for i in range(3)] and seeds[0] < 2**53
 
 
 def test_lesion_marks_from_a_list_of_dicts(made_lesions):

@@ -26,6 +26,11 @@ struct NoWorkspace {};
 Outcome analysePhotograph(const Batch& batch, std::size_t i, uint64_t clockBase) {
     Outcome outcome;
     outcome.report.path = batch.photos[i];
+    // A given seed is every photograph's: reported even when the marks cannot be read.
+    if (batch.seed) {
+        outcome.report.seed = batch.seed;
+        outcome.report.seedSource = "option";
+    }
     try {
         const std::string& photo = batch.photos[i];
         ScriptedAnalysis script;

@@ -240,6 +240,11 @@ int runOnePhotograph(const Options& o, RunParameters& parameters, ResultsOutput&
     ImageOutcome outcome;
     outcome.path = o.images.front();
     std::string seedSource;
+    // A given seed is the run's: reported even when the marks cannot be read.
+    if (o.seed) {
+        outcome.seed = o.seed;
+        outcome.seedSource = seedSource = "option";
+    }
     int status = 0;
     try {
         script.image = o.images.front();

@@ -202,6 +202,51 @@ TEST(LesionmeterJson, ABatchReportsEachPhotographInInputOrder) {
     EXPECT_EQ(row.at("FRD1"), imaging::exactText(a.at("measurements").at("outlineDimension").get<double>()));
 }
 
+// A photograph that fails reports the seed its run used or would have used whenever it is known:
+// the given seed always, the marks' seed once they were read; null only when the marks that would
+// have named it could not be read.
+TEST(LesionmeterJson, AFailedPhotographReportsItsSeedWhenItIsKnown) {
+    Folder folder("failed-seed");
+    const auto& s = morph::testdata::lesionSample();
+    fs::copy_file(s.image, folder.file("off.jpg"));
+    fs::copy_file(s.image, folder.file("unmarked.jpg"));
+    Marks marks;
+    marks.photo = "off.jpg";
+    marks.in.push_back({5000.0f, 10.0f});   // beyond the photograph: fails after the marks were read
+    marks.out.push_back({float(s.out.front().x), float(s.out.front().y)});
+    marks.seed = 23;
+    writeMarks(folder.file("off.marks.json"), marks);
+
+    ASSERT_EQ(folder.run({"--csv", "r.csv", "--json", "each.json", "off.jpg", "unmarked.jpg"}).status, 1);
+    const Json each = readJson(folder.file("each.json")).at("images");
+    ASSERT_EQ(each.size(), 2u);
+    EXPECT_NE(each[0].at("error").get<std::string>().find("lies outside"), std::string::npos) << each[0];
+    EXPECT_EQ(each[0].at("seed"), 23u);
+    EXPECT_EQ(each[0].at("seedSource"), "marks");
+    EXPECT_NE(each[1].at("error").get<std::string>().find("File not found"), std::string::npos) << each[1];
+    EXPECT_TRUE(each[1].at("seed").is_null());
+    EXPECT_TRUE(each[1].at("seedSource").is_null());
+
+    ASSERT_EQ(folder.run({"--csv", "r.csv", "--json", "given.json", "--seed", "18446744073709551615", "off.jpg",
+                          "unmarked.jpg"})
+                  .status,
+              1);
+    for (const Json& image : readJson(folder.file("given.json")).at("images")) {
+        EXPECT_TRUE(image.contains("error")) << image;
+        EXPECT_EQ(image.at("seed"), UINT64_MAX) << image;
+        EXPECT_EQ(image.at("seedSource"), "option") << image;
+    }
+
+    // One photograph whose marks file cannot be read, with a given seed.
+    ASSERT_EQ(folder.run({"unmarked.jpg", "--marks", "none.marks.json", "--seed", "4", "--json", "one.json"}).status,
+              1);
+    const Json one = readJson(folder.file("one.json"));
+    EXPECT_NE(one.at("images")[0].at("error").get<std::string>().find("File not found"), std::string::npos) << one;
+    EXPECT_EQ(one.at("images")[0].at("seed"), 4u);
+    EXPECT_EQ(one.at("images")[0].at("seedSource"), "option");
+    EXPECT_EQ(one.at("seed"), 4u);
+}
+
 TEST(LesionmeterJson, AnUnwritableReportIsRefusedFirstAndAFailedOneKeepsTheResults) {
     Folder folder("unwritable");
     const auto& s = morph::testdata::lesionSample();
