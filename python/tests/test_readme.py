@@ -6,24 +6,25 @@ import os
 import pathlib
 import re
 import shutil
+import subprocess
 
 import pandas
 import pytest
 
-from conftest import (LESION_PHOTOS, SAMPLES, TESTDATA, assert_identical, marks_of, run_lesionmeter_cli,
-                      run_texturemeter_cli)
+from conftest import (LESION_PHOTOS, SAMPLES, TESTDATA, TEXTUREMETER_CLI, assert_identical, marks_of,
+                      run_lesionmeter_cli, run_texturemeter_cli)
 from test_batch import assert_lesion_rows_equal_the_cli, assert_rows_equal_the_cli
 
 README = pathlib.Path(os.environ["SKINMETERS_SOURCE_DIR"]) / "README.md"
 SCHEDULER = "tcp://scheduler.example.org:8786"
 
 
-def readme_examples(title="From Python"):
-    """The ```python blocks of the README's section `title`, in order."""
+def readme_examples(title="From Python", language="python"):
+    """The ```python (or other `language`) blocks of the README's section `title`, in order."""
     text = README.read_text(encoding="utf-8")
     section = text[text.index(f"\n## {title}\n"):]
     section = section[:section.index("\n## ", 1)]
-    return re.findall(r"^```python\n(.*?)^```$", section, flags=re.DOTALL | re.MULTILINE)
+    return re.findall(rf"^```{language}\n(.*?)^```$", section, flags=re.DOTALL | re.MULTILINE)
 
 
 @pytest.fixture
@@ -93,7 +94,9 @@ def test_the_readme_example_runs_and_its_rows_equal_the_cli_batch(notebook_folde
 
 def test_the_readme_study_measures_each_saved_square_as_the_cli_does(tmp_path, monkeypatch):
     """A folder of photographs with the square files the window's "Save square" writes: the study's
-    rows are, photograph by photograph, texturemeter-cli's numbers for the square and its seed."""
+    rows are, photograph by photograph, texturemeter-cli's numbers for the square and its seed; the
+    study's --squares batch writes each photograph's entry byte for byte as its run alone, and its
+    JSON report and the same batch from Python hold each square and the same numbers."""
     photos = tmp_path / "photos"
     photos.mkdir()
     squares = {}
@@ -109,7 +112,15 @@ def test_the_readme_study_measures_each_saved_square_as_the_cli_does(tmp_path, m
              "window": window, "neighbour": neighbour, "variant": variant, "seed": seed}))
     monkeypatch.chdir(tmp_path)
     examples = readme_examples("A texture study")
-    assert len(examples) == 1
+    assert len(examples) == 2
+    # The study's batch: the shell commands as printed, with the built tool.
+    commands = readme_examples("A texture study", "sh")
+    assert len(commands) == 1 and commands[0].startswith("texturemeter-cli --squares ")
+    for command in commands[0].splitlines():
+        done = subprocess.run(command.replace("texturemeter-cli", TEXTUREMETER_CLI, 1), shell=True, cwd=tmp_path,
+                              capture_output=True, text=True)
+        assert done.returncode == 0, done.stderr
+    batch_lines = (tmp_path / "study.csv").read_bytes().split(b"\r\n")
     notebook = {}
     exec(compile(examples[0], "README.md (A texture study)", "exec"), notebook)
     study = notebook["study"]
@@ -126,3 +137,27 @@ def test_the_readme_study_measures_each_saved_square_as_the_cli_does(tmp_path, m
         assert row["seed"] == seed
         assert_identical({k: v for k, v in row.items() if k not in ("photo", "seed", "exifOrientation", "warning")},
                          report["images"][0]["measurements"], photo)
+        # The batch's entry for the photograph is byte for byte its run alone with the square's numbers.
+        alone_lines = (outputs / "results.csv").read_bytes().split(b"\r\n")
+        assert batch_lines[0] == alone_lines[0]
+        assert batch_lines[1 + 2 * place:3 + 2 * place] == alone_lines[1:3], photo
+
+    # The batch's JSON report and the same batch from Python: each photograph's square and numbers.
+    exec(compile(examples[1], "README.md (A texture study, the batch)", "exec"), notebook)
+    report = json.loads((tmp_path / "study.json").read_text())
+    measured, again = notebook["measured"], notebook["again"]
+    assert list(measured["name"]) == [pathlib.Path(p).name for p in sorted(squares)]
+    assert set(measured["squareSource"]) == set(again["squareSource"]) == {"square file"}
+    for place, photo in enumerate(sorted(squares)):
+        x, y, side, window, neighbour, variant, seed = squares[photo]
+        image = report["images"][place]
+        assert image["square"] == {"x": x, "y": y, "side": side, "window": window, "neighbour": neighbour,
+                                   "variant": variant}
+        assert image["seed"] == seed and image["seedSource"] == "square"
+        assert measured["square.side"][place] == side and int(again["seed"][place]) == seed
+        row = again.iloc[place].to_dict()
+        assert (row["x"], row["y"], row["side"], row["window"], row["neighbour"], row["variant"]) == \
+            (x, y, side, window, neighbour, variant)
+        numbers = {k: v for k, v in image["measurements"].items() if k != "fits"}
+        flat = notebook["skinmeters"]._flatten(numbers)
+        assert_identical({name: row[name] for name in flat}, flat, photo)
