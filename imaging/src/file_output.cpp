@@ -322,6 +322,30 @@ void OutputFile::write(std::string_view entry) {
     }
 }
 
+long long OutputFile::size() const {
+    struct stat st {};
+    if (fd_ < 0 || !isRegular(fd_, st)) return -1;
+    return static_cast<long long>(st.st_size);
+}
+
+void OutputFile::sync() {
+    if (!isOpen()) fail("Cannot write " + what_, name_, EBADF);
+    struct stat st {};
+    if (isRegular(fd_, st) && ::fdatasync(fd_) != 0 && errno != EINVAL) fail("Cannot write " + what_, name_, errno);
+}
+
+void OutputFile::cutBack(long long length) {
+    if (!isOpen()) fail("Cannot write " + what_, name_, EBADF);
+    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) fail("Cannot write " + what_, name_, errno);
+    if (!append_ && ::lseek(fd_, static_cast<off_t>(length), SEEK_SET) < 0) fail("Cannot write " + what_, name_, errno);
+}
+
+bool OutputFile::stillNamed() const {
+    struct stat open {}, named {};
+    if (fd_ < 0 || ::fstat(fd_, &open) != 0 || ::stat(path_.c_str(), &named) != 0) return false;
+    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
 void OutputFile::close() {
     if (fd_ < 0) return;
     const int fd = fd_;

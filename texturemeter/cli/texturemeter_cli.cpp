@@ -23,6 +23,7 @@
 
 #include "batch_checks.hpp"
 #include "imaging/batch.hpp"
+#include "imaging/batch_journal.hpp"
 #include "imaging/command_line.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
@@ -57,6 +58,8 @@ struct Options {
     std::string squares;
     bool squaresGiven = false;
     bool cornerGiven = false;  // --x or --y given
+    // Continue the stopped batch that the results file's journal records.
+    bool resume = false;
     std::vector<std::string> images;
     // The options above read once, before any work (refusedBeforeAnyWork). With --squares they
     // only fill in what a photograph's square leaves out; each photograph's own are in `runs`.
@@ -69,6 +72,9 @@ struct Options {
     // when it has one) and is analysed with the generator seeded by generatorSeed of it: that
     // seed alone, with the image alone, repeats it.
     uint64_t baseSeed = 0;
+    std::string seedSource;  // "option" or "clock" (a resumed batch: the stopped run's)
+    // The batch journal kept beside the results file (none for a device such as /dev/null).
+    std::optional<std::string> journal;
 };
 
 // How the tool names the parameters in the hint after a parameter's error.
@@ -118,8 +124,13 @@ ImageResult analyseOne(const Options& o, std::size_t index, PhotoWorkspace& work
 bool refusedBeforeAnyWork(Options& o) {
     std::vector<NamedOutput> outputs = {{"--output", imaging::hostPath(o.texts.resultsName)}};
     if (!o.json.empty()) outputs.push_back({"--json", o.json, "JSON file"});
+    o.journal = imaging::journalFor(o.texts.resultsName);
     try {
-        refuseOutputsOverInputs(o.images, outputs, o.keepDerived);
+        // The journal is guarded like every output; a journal that cannot be written only costs
+        // the batch its resumption (a warning), so it is not among the outputs checked writable.
+        std::vector<NamedOutput> guarded = outputs;
+        if (o.journal) guarded.push_back({"the batch journal", *o.journal, "batch journal"});
+        refuseOutputsOverInputs(o.images, guarded, o.keepDerived);
         const int16_t x = readWhole(o.x, TextureParameter::CornerX);
         const int16_t y = readWhole(o.y, TextureParameter::CornerY);
         if (o.squaresGiven) {
@@ -163,7 +174,7 @@ Json reportHead(const Options& o) {
             {"version", std::string(imaging::programVersion())},
             {"parameters", std::move(parameters)},
             {"seed", o.baseSeed},
-            {"seedSource", imaging::placeSeed(o.seed, o.baseSeed, 0).source},
+            {"seedSource", o.seedSource},
             {"images", Json::array()}};
 }
 
@@ -245,14 +256,46 @@ void chooseSquares(Options& o, std::vector<std::string>& errors) {
     }
 }
 
+// The journal's identity of this batch: what must be the same for --resume to continue it.
+imaging::BatchIdentity batchIdentity(const Options& o) {
+    const TextureParameters& p = o.parameters;
+    Json parameters = {
+        {"--x", p.region.regionX},
+        {"--y", p.region.regionY},
+        {"--side", p.region.regionSide},
+        {"--window", p.tileSide},
+        {"--neighbour", p.neighbourDistance},
+        {"--variant", std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(o.variant[0]))))},
+        {"--output", o.parameters.resultsName},
+        {"--keep-derived", o.keepDerived},
+        {"--json", o.json},
+        {"--squares", o.squaresGiven ? Json(o.squares) : Json()},
+    };
+    imaging::BatchIdentity id =
+        imaging::batchIdentity("texturemeter-cli", std::move(parameters), o.baseSeed, o.seedSource, o.images);
+    // With --squares each photograph's own square and seed (a square file or table row may have
+    // changed since the stopped run).
+    if (o.squaresGiven)
+        for (std::size_t i = 0; i < o.images.size(); ++i) {
+            const PhotoSquare& run = o.runs[i];
+            const TextureParameters& sp = run.parameters;
+            id.inputDetails.push_back(o.squareChosen[i] ? Json{{"x", sp.region.regionX},
+                                                               {"y", sp.region.regionY},
+                                                               {"side", sp.region.regionSide},
+                                                               {"window", sp.tileSide},
+                                                               {"neighbour", sp.neighbourDistance},
+                                                               {"variant", variantLetter(sp.variant)},
+                                                               {"seed", run.seed.seed}}
+                                                        : Json());
+        }
+    return id;
+}
+
+// How a journaled entry of the results file begins: the image's name field and its comma.
+std::string entryStart(const Options& o, std::size_t index) { return nameField(fileNameOf(o.images[index])) + ","; }
+
 int run(Options& o) {
     if (refusedBeforeAnyWork(o)) return 2;
-    // The photographs that cannot be analysed, each with its error: unreadable, or without a square.
-    std::vector<std::string> inputErrors = unreadableInputs(o);
-    chooseSquares(o, inputErrors);
-    if (!o.seed)
-        std::fprintf(stderr, "texturemeter-cli: seed %llu (from the clock; --seed %llu repeats this run)\n",
-                     static_cast<unsigned long long>(o.baseSeed), static_cast<unsigned long long>(o.baseSeed));
     // One run at a time writes a results file: an existing one is locked now, before any work
     // (another run's file is waited for, or refused with --no-wait), and left as it is until the
     // first photograph that could be read has its rows. A batch in which no photograph can be
@@ -261,13 +304,91 @@ int run(Options& o) {
     whenLocked.wait = !o.noWait;
     whenLocked.onWait = [](const std::string& note) { std::fprintf(stderr, "texturemeter-cli: %s\n", note.c_str()); };
     ResultsFile results(whenLocked);
+    bool resultsOpen = false;
+    // A resumed batch whose journal has no entry yet holds its results file open to append and
+    // empties it only at its first entry, as a fresh batch would.
+    bool emptyAtFirstEntry = false;
+    // The batch journal beside the results file, and what a resumed batch took from it. Its lock
+    // is taken before the results file's (see imaging::BatchJournal::hold).
+    imaging::BatchJournal journal;
+    bool unfinishedJournal = false;
+    imaging::ResumePoint resumed;
+    bool resultsExist = false;
     try {
-        results.reserve(o.parameters.resultsName);
+        if (o.resume && !o.journal)
+            throw imaging::RunError::refused("Cannot resume: the results file " + o.parameters.resultsName +
+                                             " is not a regular file, so it keeps no batch journal");
+        if (o.journal) {
+            try {
+                unfinishedJournal = journal.hold(*o.journal, whenLocked, o.resume);
+            } catch (const imaging::RunError& e) {
+                // Without it a fresh batch only cannot be resumed; another run's journal is refused.
+                if (o.resume || e.kind() == imaging::ErrorKind::Refused) throw;
+                std::fprintf(stderr, "texturemeter-cli: warning: %s; this batch cannot be resumed if it is stopped\n",
+                             e.what());
+            }
+        }
+        if (!o.resume) {
+            results.reserve(o.parameters.resultsName);
+        } else {
+            resultsExist = std::filesystem::is_regular_file(imaging::hostPath(o.parameters.resultsName));
+            if (resultsExist)
+                results.openToAppend(o.parameters.resultsName);
+            else
+                results.reserve(o.parameters.resultsName);
+            resumed = journal.read();
+            // Without --seed the batch goes on with the stopped run's seed.
+            o.baseSeed = o.seed ? o.baseSeed : resumed.identity.seed;
+            o.seedSource = resumed.identity.seedSource;
+        }
     } catch (const imaging::RunError& e) {
+        journal.release();
         std::fprintf(stderr, "texturemeter-cli: %s\n", e.what());
         return 2;
     }
-    bool resultsOpen = false;
+    // The photographs that cannot be analysed, each with its error: unreadable, or without a square.
+    std::vector<std::string> inputErrors = unreadableInputs(o);
+    chooseSquares(o, inputErrors);
+    if (!o.seed && !o.resume)
+        std::fprintf(stderr, "texturemeter-cli: seed %llu (from the clock; --seed %llu repeats this run)\n",
+                     static_cast<unsigned long long>(o.baseSeed), static_cast<unsigned long long>(o.baseSeed));
+    if (o.resume) {
+        try {
+            const std::string difference = imaging::firstDifference(resumed.identity, batchIdentity(o), o.seed.has_value());
+            if (!difference.empty())
+                throw imaging::RunError::refused("Cannot resume the batch of the journal " + *o.journal +
+                                                 ": it is another batch (" + difference + ")");
+            if (resumed.resultsSize()) {
+                if (!resultsExist)
+                    throw imaging::RunError::refused("Cannot resume: the results file " + o.parameters.resultsName +
+                                                     " is gone, though the batch journal records its entries");
+                imaging::cutBackResults(
+                    results.output(), o.parameters.resultsName, resumed,
+                    [&](std::size_t i) { return entryStart(o, i); }, std::string(kResultsHeader) + std::string(kLineEnd));
+                resultsOpen = true;
+            } else {
+                emptyAtFirstEntry = resultsExist;
+            }
+            journal.continueFrom(resumed);
+        } catch (const imaging::RunError& e) {
+            std::fprintf(stderr, "texturemeter-cli: %s\n", e.what());
+            return 2;
+        }
+    } else if (journal.isOpen()) {
+        if (unfinishedJournal)
+            std::fprintf(stderr,
+                         "texturemeter-cli: the batch journal %s of an unfinished batch is replaced; this batch "
+                         "starts from its first image (--resume would have continued that one)\n",
+                         o.journal->c_str());
+        try {
+            journal.start(batchIdentity(o), std::nullopt);
+        } catch (const imaging::RunError& e) {
+            std::fprintf(stderr, "texturemeter-cli: warning: %s; this batch cannot be resumed if it is stopped\n",
+                         e.what());
+            journal.release();
+        }
+    }
+    const std::size_t first = resumed.items.size();
     // The derived images the run wrote (kept with --keep-derived): the only files they may replace.
     imaging::WrittenFiles written;
 
@@ -275,8 +396,14 @@ int run(Options& o) {
     std::string jobsNote;
     imaging::BatchPlan plan;
     plan.count = count;
-    plan.jobs = imaging::parallelJobs(o.jobs, count, std::thread::hardware_concurrency(), jobsNote);
+    plan.first = first;
+    plan.jobs = imaging::parallelJobs(o.jobs, count - first, std::thread::hardware_concurrency(), jobsNote);
     if (!jobsNote.empty()) std::fprintf(stderr, "texturemeter-cli: %s\n", jobsNote.c_str());
+    if (o.resume)
+        std::fprintf(stderr,
+                     "texturemeter-cli: resuming the batch of %s: the first %zu of %zu images were done before and "
+                     "are skipped (seed %llu)\n",
+                     o.journal->c_str(), first, count, static_cast<unsigned long long>(o.baseSeed));
     imaging::installInterruptHandler();
 
     // Results go to the file in input order as soon as each image and those before it are done.
@@ -285,6 +412,10 @@ int run(Options& o) {
     bool anyFailed = false;
     bool writeFailed = false;
     Json report = o.json.empty() ? Json() : reportHead(o);
+    for (const imaging::JournaledItem& item : resumed.items) {
+        anyFailed = anyFailed || item.failed;
+        if (!o.json.empty()) report["images"].push_back(item.report);
+    }
     const auto analyse = [&](std::size_t i, PhotoWorkspace& worker) {
         if (!inputErrors[i].empty()) {
             ImageResult r;
@@ -300,21 +431,54 @@ int run(Options& o) {
             anyFailed = true;
             say(o.images[i] + ": " + r.error);
         }
+        std::optional<long long> entryAt;
         if (!writeFailed && r.analysis.opened) {
             try {
                 if (!resultsOpen) {
-                    results.open(o.parameters.resultsName);
+                    if (emptyAtFirstEntry)
+                        results.output().cutBack(0);
+                    else
+                        results.open(o.parameters.resultsName);
                     resultsOpen = true;
                     results.writeLine(std::string(kResultsHeader));
                 }
                 // An image's row and sampling line go in as one entry, whole or not at all.
-                if (!r.analysis.lines.empty()) results.writeEntry(r.analysis.lines);
+                if (!r.analysis.lines.empty()) {
+                    entryAt = results.output().size();
+                    results.writeEntry(r.analysis.lines);
+                }
             } catch (const imaging::RunError& e) {
                 writeFailed = true;
                 say(e.what());
             }
         }
-        if (!o.json.empty()) report["images"].push_back(reportImage(o, i, r));
+        Json entry = o.json.empty() ? Json() : reportImage(o, i, r);
+        // The journal records the image once its entry is on the disk; after a failed write it
+        // stays at the last entry written whole, where --resume continues.
+        if (journal.isOpen()) {
+            try {
+                if (writeFailed) {
+                    journal.close();
+                } else {
+                    imaging::JournaledItem item;
+                    item.index = i;
+                    item.name = fileNameOf(o.images[i]);
+                    item.failed = r.failed;
+                    item.report = entry;
+                    if (resultsOpen) {
+                        results.output().sync();
+                        item.entryAt = entryAt;
+                        item.resultsSize = results.output().size();
+                    }
+                    journal.record(item);
+                }
+            } catch (const imaging::RunError& e) {
+                say(std::string("warning: ") + e.what() + "; this batch cannot be resumed past image " +
+                    std::to_string(i));
+                journal.close();
+            }
+        }
+        if (!o.json.empty()) report["images"].push_back(std::move(entry));
         progress.advance(i + 1, o.images[i]);
     };
     const std::size_t notAnalysed = imaging::runBatch<PhotoWorkspace>(plan, analyse, deliver).notAnalysed;
@@ -333,13 +497,35 @@ int run(Options& o) {
             writeFailed = true;
         }
     }
+    // A batch that handed back every image has nothing to resume: its journal goes. One that was
+    // stopped, or could not write its results, keeps it for --resume.
+    bool journalKept = o.journal && std::filesystem::exists(*o.journal);
+    if (journal.isOpen()) {
+        if (notAnalysed == 0 && !writeFailed) {
+            try {
+                journal.remove();
+                journalKept = false;
+            } catch (const imaging::RunError& e) {
+                std::fprintf(stderr, "texturemeter-cli: %s\n", e.what());
+            }
+        } else {
+            try {
+                journal.close();
+            } catch (const imaging::RunError& e) {
+                std::fprintf(stderr, "texturemeter-cli: %s\n", e.what());
+            }
+        }
+    }
     if (notAnalysed > 0) {
         std::fprintf(stderr,
                      "texturemeter-cli: interrupted: %zu of %zu images were not analysed; the rows of the %zu "
                      "analysed are in %s\n",
                      notAnalysed, count, count - notAnalysed, o.parameters.resultsName.c_str());
-        return 130;
     }
+    if ((notAnalysed > 0 || writeFailed) && journalKept)
+        std::fprintf(stderr, "texturemeter-cli: the same command with --resume continues this batch (journal %s)\n",
+                     o.journal->c_str());
+    if (notAnalysed > 0) return 130;
     if (writeFailed) return 2;
     return anyFailed ? 1 : 0;
 }
@@ -414,6 +600,12 @@ int main(int argc, char** argv) {
         "and optionally side, window, neighbour, variant, seed (matched by the photo's path as given, then by its "
         "name). The options fill in what a square leaves out; a square's seed is its photograph's seed (--seed "
         "seeds the others). A photograph without a square is its error, unless --x/--y give the corner");
+    app.add_flag("--resume", o.resume,
+                 "continue a batch that was stopped (Ctrl-C, killed, a failed write) with the same images, options "
+                 "and seed: the images done before, as the batch journal RESULTS.resume beside the results file "
+                 "records them, are skipped; the results file is cut back to its last whole entry; the --json "
+                 "report covers all images. Without --seed the stopped run's seed is used. A batch that finished "
+                 "removes its journal, so there is nothing to resume (exit status 2)");
     app.add_flag("--no-wait", o.noWait,
                  "when another run is writing the results file, refuse (exit status 2) instead of waiting for it");
     app.add_option("IMAGE", o.images, "photographs (JPEG, BMP or PNG)")->required();
@@ -428,6 +620,8 @@ int main(int argc, char** argv) {
         return *status;
     o.squaresGiven = squaresOption->count() > 0;
     o.cornerGiven = xOption->count() > 0 || yOption->count() > 0;
-    o.baseSeed = imaging::placeSeed(o.seed, imaging::clockSeed(), 0).seed;
+    const imaging::ChosenSeed placed = imaging::placeSeed(o.seed, imaging::clockSeed(), 0);
+    o.baseSeed = placed.seed;
+    o.seedSource = placed.source;
     return run(o);
 }

@@ -92,6 +92,18 @@ public:
     void close();
     // The size the file had when it was opened (0 for a new file).
     long long sizeAtOpen() const { return sizeAtOpen_; }
+    // The file's size now; -1 for a file that is not a regular file (a device, a pipe).
+    long long size() const;
+    // Makes what was written so far reach the disk (fdatasync), so that a record written after it
+    // in another file never survives a power cut that this file's entries do not. Nothing for a
+    // file that is not a regular file.
+    void sync();
+    // Cuts the open file back to `length` bytes (a resumed batch dropping what its journal does not
+    // vouch for). "Cannot write <what> (reason): NAME" on failure.
+    void cutBack(long long length);
+    // Whether the file's name still leads to the open file (false once another process removed
+    // or replaced it, e.g. while this one waited for its lock).
+    bool stillNamed() const;
 
 private:
     void lockOrRefuse(int fd);

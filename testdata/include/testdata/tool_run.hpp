@@ -9,14 +9,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -187,6 +191,27 @@ inline std::map<std::string, std::string> csvRow(const std::filesystem::path& fi
     std::map<std::string, std::string> out;
     for (std::size_t i = 0; i < names.size(); ++i) out[names[i]] = cells[i];
     return out;
+}
+
+// Polls every millisecond until `ready()` holds, then kills the process with SIGKILL and reaps it.
+// False when the process ended by itself first (it is reaped too).
+inline bool killWhen(pid_t pid, const std::function<bool()>& ready) {
+    for (;;) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) return false;
+        if (ready()) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// The number of whole lines (line ends) of a file; 0 when it cannot be read.
+inline std::size_t lineEnds(const std::filesystem::path& p) {
+    const std::string text = readFile(p);
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
 }  // namespace morph::testdata

@@ -82,6 +82,13 @@ void ResultsFile::open(const std::string& resultsName) {
     file_.open(resultsName, imaging::OutputFile::Mode::Replace, "results file", options());
 }
 
+void ResultsFile::openToAppend(const std::string& resultsName) {
+    if (resultsName.empty())
+        throw imaging::RunError(imaging::ErrorKind::FileError, "Cannot open " + label + ": no file name given");
+    path_ = imaging::hostPath(resultsName);
+    file_.open(resultsName, imaging::OutputFile::Mode::Append, "results file", options());
+}
+
 void ResultsFile::writeLine(const std::string& line) {
     if (!file_.isOpen()) throw imaging::RunError::fileError("Results file not open", path_);
     // The line and its end in one write, so a row is in the file whole or not at all.

@@ -66,6 +66,13 @@ public:
     void close() override;
     const std::string& path() const { return path_; }
 
+    // Opens an existing results file to continue a resumed batch: nothing is emptied, entries go
+    // at its end (the caller first cuts it back to what the batch's journal vouches for, through
+    // output()).
+    void openToAppend(const std::string& resultsName);
+    // The open file, for a resumed batch's cut and the sizes its journal records.
+    imaging::OutputFile& output() { return file_; }
+
     // How messages name the file ("Cannot open results file: no file name given"); the window
     // names it by the box that holds its name.
     std::string label = "results file";
