@@ -449,13 +449,11 @@ py::list squareRuns(const std::vector<std::optional<py::object>>& paths, const s
             entry["neighbour"] = p.neighbourDistance;
             entry["variant"] = texturemeter::variantLetter(p.variant);
             entry["seed"] = run.seed.seed;
-            entry["seedSource"] = std::string(run.seed.source) == "square" ? "square" : "batch";
+            entry["seedSource"] = texturemeter::photoSeedSource(run);
             entry["squareSource"] = texturemeter::squareSourceName(run.source);
             entry["squareFile"] = run.file.empty() ? py::object(py::none()) : py::object(pythonText(run.file));
         } catch (const texturemeter::ParameterError& e) {
-            std::string message = e.what() + texturemeter::describeLimit(e.limit(), kArgumentWords);
-            if (found) message += " (in the square of " + found->file + ")";
-            entry["error"] = pythonText(message);
+            entry["error"] = pythonText(texturemeter::squareRunFailure(e, kArgumentWords, found ? &*found : nullptr));
         } catch (const imaging::RunError& e) {
             entry["error"] = pythonText(e.what());
         }

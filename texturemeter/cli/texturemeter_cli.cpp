@@ -184,7 +184,7 @@ Json reportImage(const Options& o, std::size_t index, const ImageResult& r) {
     const PhotoSquare& run = o.runs[index];
     // The photo seed: its square's own, or its place's in the batch (the head names the batch's).
     entry["seed"] = run.seed.seed;
-    entry["seedSource"] = std::string(run.seed.source) == "square" ? "square" : "batch";
+    entry["seedSource"] = photoSeedSource(run);
     // The square the photograph was analysed in, and where it came from (none when it had none).
     if (o.squareChosen[index]) {
         const TextureParameters& p = run.parameters;
@@ -247,8 +247,7 @@ void chooseSquares(Options& o, std::vector<std::string>& errors) {
             o.runs[i] = squareRun(square ? &*square : nullptr, i, fill, o.seed, o.baseSeed);
             o.squareChosen[i] = 1;
         } catch (const ParameterError& e) {
-            error = errorMessage(e.what(), e.limit());
-            if (square) error += " (in the square of " + square->file + ")";
+            error = squareRunFailure(e, kOptionWords, square ? &*square : nullptr);
         } catch (const imaging::RunError& e) {
             error = e.what();
         }

@@ -3,6 +3,7 @@
 #include "texturemeter/square_source.hpp"
 
 #include <filesystem>
+#include <string_view>
 
 #include "imaging/errors.hpp"
 #include "imaging/numeric.hpp"
@@ -71,6 +72,16 @@ PhotoSquare squareRun(const FoundSquare* found, std::size_t index, const SquareF
     if (square.neighbour) texts.neighbourDistance = imaging::exactText(*square.neighbour);
     run.parameters = readParameters(texts, square.x, square.y, square.variant.value_or(fill.variant));
     return run;
+}
+
+const char* photoSeedSource(const PhotoSquare& run) {
+    return std::string_view(run.seed.source) == "square" ? "square" : "batch";
+}
+
+std::string squareRunFailure(const ParameterError& error, const ParameterWords& words, const FoundSquare* square) {
+    std::string message = error.what() + describeLimit(error.limit(), words);
+    if (square) message += " (in the square of " + square->file + ")";
+    return message;
 }
 
 }  // namespace texturemeter

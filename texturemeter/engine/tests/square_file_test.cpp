@@ -371,6 +371,10 @@ TEST(SquareRun, TheSquareGivesWhatItHoldsTheOptionsTheRest) {
     EXPECT_EQ(filled.parameters.variant, Variant::C);
     EXPECT_EQ(filled.seed.seed, imaging::photoSeed(99, 4));
     EXPECT_STREQ(filled.seed.source, "clock");
+    // Reports name a square's own seed "square", any other the batch's.
+    EXPECT_STREQ(photoSeedSource(full), "square");
+    EXPECT_STREQ(photoSeedSource(filled), "batch");
+    EXPECT_STREQ(photoSeedSource(plain), "batch");
 }
 
 TEST(SquareRun, ASquareThatCannotBeRunFailsAsItsParameter) {
@@ -382,6 +386,13 @@ TEST(SquareRun, ASquareThatCannotBeRunFailsAsItsParameter) {
     } catch (const ParameterError& e) {
         EXPECT_EQ(e.parameter(), TextureParameter::RegionSide);
         EXPECT_STREQ(e.what(), "Subscript out of range");
+        // Reported in the shell's words, naming the square it came from.
+        const ParameterWords words{"side", "window", "=", "x", "y"};
+        EXPECT_EQ(squareRunFailure(e, words, &tooLarge),
+                  "Subscript out of range (side=500 with window=40: side must be at most 499) (in the square of "
+                  "P0001.square.json)");
+        EXPECT_EQ(squareRunFailure(e, words, nullptr),
+                  "Subscript out of range (side=500 with window=40: side must be at most 499)");
     }
     // An option that fills in fails as its own parameter.
     SquareFill fill;

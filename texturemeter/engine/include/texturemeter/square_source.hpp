@@ -83,4 +83,12 @@ std::optional<FoundSquare> chosenSquare(const std::string& photoPath, const Squa
 PhotoSquare squareRun(const FoundSquare* square, std::size_t index, const SquareFill& fill,
                       std::optional<uint64_t> givenSeed, uint64_t clockBase);
 
+// How a report names where a photograph's photo seed came from: "square" (its square's own) or
+// "batch" (the seed of its place in the batch; the report's head says where the batch's came from).
+const char* photoSeedSource(const PhotoSquare& run);
+
+// The message of a square run that failed (squareRun's ParameterError): the run's own error, the
+// limit behind it in the shell's words, and the square it came from, when it came from one.
+std::string squareRunFailure(const ParameterError& error, const ParameterWords& words, const FoundSquare* square);
+
 }  // namespace texturemeter
