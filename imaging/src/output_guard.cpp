@@ -37,11 +37,11 @@ bool WrittenFiles::contains(const std::string& name) const {
 }
 
 void guardOutput(const std::string& label, const std::string& name, const std::string& what,
-                 const std::vector<std::string>& inputs, const WrittenFiles* written) {
+                 const std::vector<InputFile>& inputs, const WrittenFiles* written) {
     if (name.empty()) return;
-    for (const std::string& input : inputs)
-        if (sameFile(name, input))
-            throw RunError::refused(label + " " + name + " is the input photograph " + input +
+    for (const InputFile& input : inputs)
+        if (sameFile(name, input.name))
+            throw RunError::refused(label + " " + name + " is the input " + input.kind + " " + input.name +
                                     " itself; choose another file");
     const std::string format = pictureFormatOf(name);
     if (format.empty() || (written && written->contains(name))) return;

@@ -62,6 +62,39 @@ TEST(OutputGuard, RefusesAnInputOfTheRunInAnySpelling) {
     EXPECT_EQ(refusal("--save-marks", dir.file("marks.json"), "marks file", inputs), "");
 }
 
+// An input that is not a photograph is named as what the caller says it is.
+TEST(OutputGuard, NamesEachInputAsWhatItIs) {
+    TempDir dir;
+    writeBytes(dir.file("photo.txt"), Bytes{'x', '\n'});
+    writeBytes(dir.file("a.marks.json"), Bytes{'{', '}'});
+    writeBytes(dir.file("a.square.json"), Bytes{'{', '}'});
+    const std::vector<imaging::InputFile> inputs = {
+        dir.file("photo.txt"), {dir.file("a.marks.json"), "marks file"}, {dir.file("a.square.json"), "square file"}};
+    const auto refusedAs = [&](const std::string& name) {
+        try {
+            imaging::guardOutput("--json", name, "JSON file", inputs);
+        } catch (const imaging::RunError& e) {
+            EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+            return std::string(e.what());
+        }
+        return std::string();
+    };
+    EXPECT_EQ(refusedAs(dir.file("photo.txt")),
+              "--json " + dir.file("photo.txt") + " is the input photograph " + dir.file("photo.txt") +
+                  " itself; choose another file");
+    EXPECT_EQ(refusedAs(dir.file("./a.marks.json")),
+              "--json " + dir.file("./a.marks.json") + " is the input marks file " + dir.file("a.marks.json") +
+                  " itself; choose another file");
+    EXPECT_EQ(refusedAs(dir.file("a.square.json")),
+              "--json " + dir.file("a.square.json") + " is the input square file " + dir.file("a.square.json") +
+                  " itself; choose another file");
+    EXPECT_EQ(refusedAs(dir.file("report.json")), "");
+    // An input given without a kind is a photograph, whichever way it is given.
+    const imaging::InputFile byName(std::string("p.jpg")), byText("p.jpg");
+    EXPECT_EQ(byName.kind, "photograph");
+    EXPECT_EQ(byText.kind, "photograph");
+}
+
 TEST(OutputGuard, APictureTheRunWroteItselfMayBeWrittenAgain) {
     TempDir dir;
     const Bytes bmp = {'B', 'M', 1, 2};

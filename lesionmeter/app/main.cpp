@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     const ui::WindowOptions& shared = line.options();
     const QCommandLineParser& parser = line.parser();
     if (!ui::checkScreenshotNames(program, shared,
-                                  {shared.open.toStdString(), parser.value(marksOption).toStdString()}))
+                                  {shared.open.toStdString(), {parser.value(marksOption).toStdString(), "marks file"}}))
         return 2;
     const bool screenshot = shared.writesScreenshots();
     const bool analyse = parser.isSet(analyseOption);

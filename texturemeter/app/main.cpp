@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(*app, line, options)) return 2;
     const ui::WindowOptions& shared = line.options();
-    if (!ui::checkScreenshotNames(kProgram, shared, {shared.open.toStdString(), options.square.toStdString()}))
+    if (!ui::checkScreenshotNames(kProgram, shared, {shared.open.toStdString(), {options.square.toStdString(), "square file"}}))
         return 2;
 
     // A fixed seed is the photograph's seed of every run, as texturemeter-cli reports it for its

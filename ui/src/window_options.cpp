@@ -63,7 +63,7 @@ bool WindowCommandLine::process(const QStringList& arguments) {
 }
 
 bool checkScreenshotNames(const QString& program, const WindowOptions& options,
-                          const std::vector<std::string>& inputs) {
+                          const std::vector<imaging::InputFile>& inputs) {
     try {
         imaging::guardOutput("--screenshot", options.screenshot.toStdString(), "", inputs);
         imaging::guardOutput("--plots-screenshot", options.plotsScreenshot.toStdString(), "", inputs);

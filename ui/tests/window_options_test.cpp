@@ -172,7 +172,7 @@ private slots:
         QFile file(marks);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        const std::vector<std::string> inputs{photo.toStdString(), marks.toStdString()};
+        const std::vector<imaging::InputFile> inputs{photo.toStdString(), {marks.toStdString(), "marks file"}};
         const auto allowed = [&](const QString& screenshot, const QString& plots) {
             WindowOptions options;
             options.screenshot = screenshot;

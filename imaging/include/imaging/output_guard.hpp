@@ -5,6 +5,8 @@
 
 #include <mutex>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace imaging {
@@ -32,9 +34,20 @@ private:
     std::vector<Identity> files_;
 };
 
+// A file a run reads, as a refusal names it: the photograph (a name alone), or another kind of
+// input named by the caller ("marks file", "square file").
+struct InputFile {
+    InputFile(std::string file) : name(std::move(file)) {}
+    InputFile(const char* file) : name(file) {}
+    InputFile(std::string file, std::string what) : name(std::move(file)), kind(std::move(what)) {}
+    std::string name;
+    std::string kind = "photograph";
+};
+
 // Refuses (RunError, ErrorKind::Refused), before anything is written, an output `name` that
 // - is one of the run's `inputs` (the same file by device and inode: any spelling, hard or
-//   symbolic link): "LABEL NAME is the input photograph INPUT itself; choose another file";
+//   symbolic link): "LABEL NAME is the input KIND INPUT itself; choose another file", KIND being
+//   the input's kind ("photograph" unless the caller names another);
 // - is an existing picture, recognised by its content (JPEG, PNG, BMP), that `written` does not
 //   hold: "LABEL NAME is a JPEG picture, not a WHAT; it is not replaced", or, for outputs that
 //   are pictures themselves (`what` empty), "LABEL NAME is an existing BMP picture; it is not
@@ -42,6 +55,13 @@ private:
 // `label` names the output in the caller's own words ("--save-map", "Save 2 file"). Names go
 // through hostPath, as every file name does.
 void guardOutput(const std::string& label, const std::string& name, const std::string& what,
-                 const std::vector<std::string>& inputs = {}, const WrittenFiles* written = nullptr);
+                 const std::vector<InputFile>& inputs = {}, const WrittenFiles* written = nullptr);
+
+// The same for a run whose inputs are photographs only, given by name.
+template <class Names, std::enable_if_t<std::is_same_v<Names, std::vector<std::string>>, int> = 0>
+void guardOutput(const std::string& label, const std::string& name, const std::string& what,
+                 const Names& photographs, const WrittenFiles* written = nullptr) {
+    guardOutput(label, name, what, std::vector<InputFile>(photographs.begin(), photographs.end()), written);
+}
 
 }  // namespace imaging

@@ -307,8 +307,10 @@ private slots:
             const morph::testdata::ProgramRun window = runWindow(home.path(), arguments);
             QCOMPARE(window.status, 2);
             const QByteArray& errors = window.err;
+            // Each input is named as what it is.
+            const QByteArray kind = arguments.back() == marks ? "marks file" : "photograph";
             const QByteArray said = "lesionmeter: " + arguments[arguments.size() - 2].toUtf8() + ' ' +
-                                    arguments.back().toUtf8() + " is the input photograph " +
+                                    arguments.back().toUtf8() + " is the input " + kind + ' ' +
                                     arguments.back().toUtf8() + " itself; choose another file\n";
             QVERIFY2(errors == said || errors.endsWith('\n' + said), errors.constData());
         }

@@ -182,6 +182,19 @@ private slots:
         QCOMPARE(o.status, 2);
         QVERIFY2(o.err.contains("is an existing PNG picture; it is not replaced"), o.err.constData());
         QCOMPARE(fileBytes(png), first);
+
+        // Nor the square file the window reads, named as what it is.
+        const QString square = dir.filePath(QStringLiteral("Pskin.square.json"));
+        QFile squareFile(square);
+        QVERIFY(squareFile.open(QIODevice::WriteOnly));
+        squareFile.write("{}");
+        squareFile.close();
+        o = runProgram({"--open", photo, "--square", square, "--screenshot", square});
+        QCOMPARE(o.status, 2);
+        QVERIFY2(saidLast(o.err, "texturemeter: --screenshot " + square.toUtf8() + " is the input square file " +
+                                        square.toUtf8() + " itself; choose another file\n"),
+                 o.err.constData());
+        QCOMPARE(fileBytes(square), QByteArray("{}"));
     }
 
     // x = 5000: a square entirely outside the photograph ends the program with status 2 and

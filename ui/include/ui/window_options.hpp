@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "imaging/output_guard.hpp"
+
 class QWidget;
 
 namespace ui {
@@ -60,11 +62,11 @@ private:
 };
 
 // Refuses, before any work, a screenshot name that imaging::guardOutput refuses: one of the run's
-// `inputs` (the photograph, a marks file) or an existing picture. False after
-// "PROGRAM: --screenshot NAME is an existing PNG picture; it is not replaced" (or the like) on the
-// error stream.
+// `inputs` (the photograph, a marks or square file, each named as what it is) or an existing
+// picture. False after "PROGRAM: --screenshot NAME is an existing PNG picture; it is not replaced"
+// (or the like) on the error stream.
 bool checkScreenshotNames(const QString& program, const WindowOptions& options,
-                          const std::vector<std::string>& inputs);
+                          const std::vector<imaging::InputFile>& inputs);
 
 // Writes the pictures the options ask for: `window` as it is now, then the "Fit plots" window that
 // `openFitPlots` opens (from its button). False, after "PROGRAM: cannot write NAME" on the error
