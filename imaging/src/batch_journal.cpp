@@ -130,8 +130,9 @@ std::string firstDifference(const BatchIdentity& journaled, const BatchIdentity&
     if (now.inputs.size() != journaled.inputs.size()) {
         const std::string counts = std::to_string(now.inputs.size()) + " inputs here, the interrupted run had " +
                                    std::to_string(journaled.inputs.size());
-        if (now.inputs.size() > common) return counts + " (input " + std::to_string(common + 1) + ", " + now.inputs[common] + ", is new)";
-        return counts + " (input " + std::to_string(common + 1) + ", " + journaled.inputs[common] + ", is missing here)";
+        if (now.inputs.size() > common)
+            return counts + "; input " + std::to_string(common + 1) + " (" + now.inputs[common] + ") is new";
+        return counts + "; input " + std::to_string(common + 1) + " (" + journaled.inputs[common] + ") is missing here";
     }
     return "";
 }

@@ -94,7 +94,7 @@ TEST(BatchIdentity, TheFirstDifferenceIsNamedInTheWordsOfTheOptions) {
     shorter.inputs.pop_back();
     shorter.inputSizes.pop_back();
     EXPECT_EQ(imaging::firstDifference(journaled, shorter, true),
-              "2 inputs here, the interrupted run had 3 (input 3, " + folder.file("c.jpg") + ", is missing here)");
+              "2 inputs here, the interrupted run had 3; input 3 (" + folder.file("c.jpg") + ") is missing here");
 
     writeText(folder.file("c.jpg"), "123");
     const BatchIdentity changed = imaging::batchIdentity("tool", journaled.parameters, 7, "option", journaled.inputs);

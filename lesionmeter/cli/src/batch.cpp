@@ -62,7 +62,7 @@ Outcome analysePhotograph(const Batch& batch, std::size_t i, uint64_t clockBase)
 BatchEnd runBatch(const Batch& batch, imaging::BatchProgress& progress) {
     // One base seed from the clock per batch: a photograph without any seed is reported with the
     // photo seed of its place, which given back as --seed with the photograph alone repeats its row.
-    const uint64_t clockBase = imaging::clockSeed();
+    const uint64_t clockBase = batch.clockBase ? *batch.clockBase : imaging::clockSeed();
     const auto say = [&](const std::string& line) { progress.message("lesionmeter-cli: " + line); };
 
     // Rows in input order, each written as soon as the photographs before it are done, into the
@@ -85,12 +85,40 @@ BatchEnd runBatch(const Batch& batch, imaging::BatchProgress& progress) {
             say(photo + ": " + outcome.error);
         }
         // A photograph whose "axis" found no outline keeps its other results.
+        std::optional<long long> entryAt;
         if (analysed && writeError.empty()) {
             try {
                 if (!csvFile.isOpen()) csvFile.open(batch.csv, batch.whenLocked);
-                csvFile.append(outcome.record);
+                const std::size_t written = csvFile.append(outcome.record);
+                entryAt = csvFile.output().size() - static_cast<long long>(written);
             } catch (const std::exception& e) {
                 writeError = e.what();
+            }
+        }
+        imaging::BatchJournal* journal = batch.journal;
+        if (journal && journal->isOpen()) {
+            try {
+                if (!writeError.empty()) {
+                    journal->close();
+                } else {
+                    imaging::JournaledItem item;
+                    item.index = i;
+                    item.name = photo;
+                    item.failed = !outcome.error.empty();
+                    if (batch.journalReports) item.report = reportImage(outcome.report);
+                    item.entryAt = entryAt;
+                    if (csvFile.isOpen()) {
+                        csvFile.output().sync();
+                        item.resultsSize = csvFile.output().size();
+                    } else {
+                        item.resultsSize = batch.resultsSizeBefore;
+                    }
+                    journal->record(item);
+                }
+            } catch (const std::exception& e) {
+                say(std::string("warning: ") + e.what() + "; this batch cannot be resumed past photograph " +
+                    std::to_string(i));
+                journal->close();
             }
         }
         if (batch.outcomes) batch.outcomes->push_back(std::move(outcome.report));
@@ -106,6 +134,7 @@ BatchEnd runBatch(const Batch& batch, imaging::BatchProgress& progress) {
         if (writeError.empty()) writeError = e.what();
     }
     if (!writeError.empty()) {
+        end.writeFailed = true;
         say(writeError);
         ++end.failures;
     }

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -12,10 +13,12 @@
 #include <vector>
 
 #include "batch.hpp"
+#include "imaging/batch_journal.hpp"
 #include "imaging/command_line.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/exif_orientation.hpp"
 #include "imaging/file_output.hpp"
+#include "imaging/output_guard.hpp"
 #include "imaging/paths.hpp"
 #include "lesionmeter/results_row.hpp"
 #include "lesionmeter/marks.hpp"
@@ -57,6 +60,7 @@ struct Options {
     bool fit = false;
     unsigned jobs = 0;
     bool noWait = false;
+    bool resume = false;
     // Whether --centre and --marks were given (even empty).
     bool centreGiven = false, marksGiven = false;
 };
@@ -87,6 +91,12 @@ void declareOptions(CLI::App& app, Options& o) {
     app.add_option("--csv", o.csv, "append the results as one row per photograph (header when the file is new)");
     app.add_flag("--no-wait", o.noWait,
                  "when another run is appending to the --csv file, refuse (exit status 2) instead of waiting");
+    app.add_flag("--resume", o.resume,
+                 "continue a batch that was stopped (Ctrl-C, killed, a failed write) with the same photographs, "
+                 "marks, options and seed: the photographs done before, as the batch journal OUT.csv.resume beside "
+                 "the --csv file records them, are skipped; the --csv file is cut back to its last whole row; the "
+                 "--json report covers all photographs. A batch that finished removes its journal, so there is "
+                 "nothing to resume (exit status 2)");
     app.add_option("--json", o.json,
                    "also write a JSON report: version, parameters, seed, and per photograph its size, SHA-256 and "
                    "measurements at full precision with the fits behind the dimensions, each with its 95 % fit "
@@ -138,6 +148,68 @@ struct ResultsOutput {
     }
 };
 
+// The journal's identity of a batch: what must be the same for --resume to continue it. Each
+// photograph is taken with its marks file, whose content is part of the batch.
+imaging::BatchIdentity batchIdentity(const Options& o, std::optional<uint64_t> seed, uint64_t clockBase) {
+    const Json parameters = {{"--fit", o.fit}, {"--csv", o.csv}, {"--json", o.json}};
+    imaging::BatchIdentity id = imaging::batchIdentity("lesionmeter-cli", parameters, seed ? *seed : clockBase,
+                                                       seed ? "option" : "clock", o.images);
+    for (const std::string& photo : o.images) {
+        Json marks;
+        try {
+            marks = imaging::identifyFile(lesionmeter::marksFileFor(photo)).sha256;
+        } catch (const std::exception&) {
+            // A photograph without readable marks fails; it is the same batch as long as it still has none.
+        }
+        id.inputDetails.push_back(Json{{"marksSha256", marks}});
+    }
+    return id;
+}
+
+// What a batch takes from its journal: the journal is held (before the results file's lock), and
+// for --resume read, checked against this batch and the results file cut back to it. False (after
+// saying why) when the batch is refused.
+struct JournalSetup {
+    imaging::BatchJournal journal;
+    imaging::ResumePoint resumed;
+    std::optional<std::string> name;
+};
+
+bool resumeRefused(const Options& o, JournalSetup& j, ResultsOutput& results, Batch& batch) {
+    try {
+        j.resumed = j.journal.read();
+        const imaging::BatchIdentity& then = j.resumed.identity;
+        // A batch with --seed goes on with it; one seeded from the clock with the clock's base seed.
+        if (then.seedSource == "option" && !batch.seed) batch.seed = then.seed;
+        if (then.seedSource != "option" && batch.seed)
+            throw imaging::RunError::refused("Cannot resume the batch of the journal " + *j.name +
+                                             ": it is another batch (--seed is " + std::to_string(*batch.seed) +
+                                             " here, the interrupted run had no --seed)");
+        if (then.seedSource != "option") batch.clockBase = then.seed;
+        const std::string difference =
+            imaging::firstDifference(then, batchIdentity(o, batch.seed, *batch.clockBase), true);
+        if (!difference.empty())
+            throw imaging::RunError::refused("Cannot resume the batch of the journal " + *j.name +
+                                             ": it is another batch (" + difference + ")");
+        const long long keep = j.resumed.resultsSize().value_or(0);
+        if (results.file.isOpen()) {
+            imaging::cutBackResults(results.file.output(), o.csv, j.resumed, [&](std::size_t i) {
+                return lesionmeter::resultsRowStart(std::filesystem::path(o.images[i]).filename().string());
+            });
+        } else if (keep > 0) {
+            throw imaging::RunError::refused("Cannot resume: the results file " + o.csv +
+                                             " is gone, though the batch journal records its rows");
+        }
+        batch.resultsSizeBefore = j.resumed.resultsSizeBefore.value_or(0);
+        j.journal.continueFrom(j.resumed);
+        batch.plan.first = j.resumed.items.size();
+        return false;
+    } catch (const std::exception& e) {
+        say(e.what());
+        return true;
+    }
+}
+
 // Several photographs, or one without samples: each with the marks file beside it.
 int runPhotographsWithTheirMarks(const Options& o, const RunParameters& parameters, ResultsOutput& results) {
     if (o.csv.empty()) {
@@ -148,34 +220,109 @@ int runPhotographsWithTheirMarks(const Options& o, const RunParameters& paramete
         say("--centre, --save-map, --save-outline and --save-marks take one photograph with its samples");
         return imaging::kUsageErrorStatus;
     }
-    if (outputsRefused(o.images, {{"--csv", o.csv}, {"--json", o.json}}) || results.refused(o.csv))
+    // The batch journal beside the results file: guarded like every output, held before the
+    // results file is locked (see imaging::BatchJournal::hold).
+    JournalSetup j;
+    j.name = imaging::journalFor(o.csv);
+    std::vector<Output> outputs = {{"--csv", o.csv}, {"--json", o.json}};
+    if (outputsRefused(o.images, outputs)) return imaging::kUsageErrorStatus;
+    if (j.name) {
+        try {
+            imaging::guardOutput("the batch journal", *j.name, "batch journal", o.images);
+        } catch (const std::exception& e) {
+            say(e.what());
+            return imaging::kUsageErrorStatus;
+        }
+    }
+    if (o.resume && !j.name) {
+        say("Cannot resume: the results file " + o.csv + " is not a regular file, so it keeps no batch journal");
         return imaging::kUsageErrorStatus;
+    }
+    bool unfinishedJournal = false;
+    if (j.name) {
+        try {
+            unfinishedJournal = j.journal.hold(*j.name, results.whenLocked, o.resume);
+        } catch (const imaging::RunError& e) {
+            // Without it a fresh batch only cannot be resumed; another run's journal is refused.
+            say(e.kind() == imaging::ErrorKind::Refused || o.resume
+                    ? std::string(e.what())
+                    : std::string("warning: ") + e.what() + "; this batch cannot be resumed if it is stopped");
+            if (e.kind() == imaging::ErrorKind::Refused || o.resume) return imaging::kUsageErrorStatus;
+        }
+    }
+    if (results.refused(o.csv)) {
+        j.journal.release();
+        return imaging::kUsageErrorStatus;
+    }
     Batch batch;
     batch.photos = o.images;
     batch.csv = o.csv;
     batch.csvFile = &results.file;
     batch.whenLocked = results.whenLocked;
     batch.seed = o.seed;
+    batch.clockBase = imaging::clockSeed();
     batch.fit = o.fit;
+    batch.resultsSizeBefore = results.file.isOpen() ? results.file.output().size() : 0;
+    if (o.resume) {
+        if (resumeRefused(o, j, results, batch)) return imaging::kUsageErrorStatus;
+    } else if (j.journal.isOpen()) {
+        if (unfinishedJournal)
+            say("the batch journal " + *j.name + " of an unfinished batch is replaced; this batch starts from its "
+                "first photograph (--resume would have continued that one)");
+        try {
+            j.journal.start(batchIdentity(o, batch.seed, *batch.clockBase), batch.resultsSizeBefore);
+        } catch (const std::exception& e) {
+            say(std::string("warning: ") + e.what() + "; this batch cannot be resumed if it is stopped");
+            j.journal.release();
+        }
+    }
+    batch.journal = &j.journal;
+    batch.journalReports = !o.json.empty();
+    const std::size_t first = batch.plan.first;
     std::string jobsNote;
-    batch.plan.jobs = imaging::parallelJobs(o.jobs, o.images.size(), std::thread::hardware_concurrency(), jobsNote);
+    batch.plan.jobs =
+        imaging::parallelJobs(o.jobs, o.images.size() - first, std::thread::hardware_concurrency(), jobsNote);
     if (!jobsNote.empty()) say(jobsNote);
+    if (o.resume)
+        say("resuming the batch of " + *j.name + ": the first " + std::to_string(first) + " of " +
+            std::to_string(o.images.size()) + " photographs were done before and are skipped");
     std::vector<ImageOutcome> outcomes;
     batch.outcomes = &outcomes;
     // Ctrl-C starts no new photograph; the rows of those analysed so far are written.
     imaging::installInterruptHandler();
     imaging::BatchProgress progress(std::cerr, o.images.size(), imaging::BatchProgress::isTerminal(stderr));
-    const BatchEnd end = runBatch(batch, progress);
+    BatchEnd end = runBatch(batch, progress);
     Json report = reportHead(parameters, batch.seed, batch.seed ? "option" : "each image");
+    for (const imaging::JournaledItem& item : j.resumed.items) {
+        report["images"].push_back(item.report);
+        if (item.failed) ++end.failures;
+    }
     for (const ImageOutcome& outcome : outcomes) report["images"].push_back(reportImage(outcome));
     const bool reported = writeReport(o.json, report);
+    // A batch that handed back every photograph has nothing to resume: its journal goes. One that
+    // was stopped, or could not write its rows, keeps it for --resume.
+    bool journalKept = j.name && std::filesystem::exists(*j.name);
+    if (j.journal.isOpen()) {
+        try {
+            if (end.notAnalysed == 0 && !end.writeFailed) {
+                j.journal.remove();
+                journalKept = false;
+            } else {
+                j.journal.close();
+            }
+        } catch (const std::exception& e) {
+            say(e.what());
+        }
+    }
     if (end.notAnalysed > 0) {
         const std::size_t count = o.images.size();
         say("interrupted: " + std::to_string(end.notAnalysed) + " of " + std::to_string(count) +
             " photographs were not analysed; the rows of the " + std::to_string(count - end.notAnalysed) +
             " analysed are in " + o.csv);
-        return kInterruptedStatus;
     }
+    if ((end.notAnalysed > 0 || end.writeFailed) && journalKept)
+        say("the same command with --resume continues this batch (journal " + *j.name + ")");
+    if (end.notAnalysed > 0) return kInterruptedStatus;
     return end.failures == 0 && reported ? 0 : 1;
 }
 
@@ -223,6 +370,10 @@ std::string chooseSeed(const Options& o, ScriptedAnalysis& script) {
 int runOnePhotograph(const Options& o, RunParameters& parameters, ResultsOutput& results) {
     if (o.in.empty() != o.out.empty() && !o.marksGiven) {
         say("give both --in and --out samples, or --marks FILE");
+        return imaging::kUsageErrorStatus;
+    }
+    if (o.resume) {
+        say("--resume continues a batch of photographs with their marks files (--csv OUT.csv PHOTO...)");
         return imaging::kUsageErrorStatus;
     }
     ScriptedAnalysis script;

@@ -93,7 +93,13 @@ void ResultsRowFile::open(const std::string& name, const imaging::LockWait& when
     file_.open(name, imaging::OutputFile::Mode::Append, "the results file", options);
 }
 
-void ResultsRowFile::append(const ResultsRecord& record) { file_.write(resultsRow(record) + "\n"); }
+std::string resultsRowStart(const std::string& photo) { return csvField(photo) + ","; }
+
+std::size_t ResultsRowFile::append(const ResultsRecord& record) {
+    const std::string row = resultsRow(record) + "\n";
+    file_.write(row);
+    return row.size();
+}
 
 void ResultsRowFile::close() { file_.close(); }
 

@@ -13,6 +13,7 @@
 // held in single precision as the shortest text that reads back to the same float; "." is the
 // decimal point whatever the locale. Lines end in LF.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
@@ -44,6 +45,8 @@ std::string localDateTime();
 
 std::string resultsHeader();
 std::string resultsRow(const ResultsRecord& record);
+// How the row of the photograph named `photo` begins: its photo cell and the comma after it.
+std::string resultsRowStart(const std::string& photo);
 
 // The results file opened for appending rows. While open it is locked, so one run at a time
 // appends to it (another waits, or is refused when it may not wait). A file whose first line is
@@ -55,7 +58,11 @@ class ResultsRowFile {
 public:
     void open(const std::string& name, const imaging::LockWait& whenLocked = {});
     bool isOpen() const { return file_.isOpen(); }
-    void append(const ResultsRecord& record);
+    // Appends the record's row; returns the bytes of the row with its line end (a header or a
+    // line end written before it not counted).
+    std::size_t append(const ResultsRecord& record);
+    // The open file, for a resumed batch's cut and the sizes its journal records.
+    imaging::OutputFile& output() { return file_; }
     void close();
 
 private:
