@@ -13,7 +13,6 @@ analyses run without the interpreter lock, so threads analyse photographs in par
 
 from __future__ import annotations
 
-import concurrent.futures
 import json
 import numbers
 import os
@@ -270,73 +269,42 @@ def _warn(result, photo=None):
             warnings.warn(text if photo is None else f"{photo}: {text}", AnalysisWarning, stacklevel=3)
 
 
-_flatten = _rows.flatten
 _photo_column = _rows.photo_column
 _uint64_column = _rows.uint64_column
-_RESULT_NOTES = _rows.RESULT_NOTES
 
 
-def _place_seed(kind, position, seed):
-    """A batch row's seed before its analysis: a texture's photo seed of its place in a batch of
-    seed `seed` (given, or the batch's clock seed); a lesion's given seed (None: it depends on the
-    marks, not read yet)."""
-    return _skinmeters.place_seed(seed, 0, position)[0] if kind == "texture" else seed
-
-
-def _analyse(kind, path, position, seed, parameters, fits=False):
-    """One row of a batch: the photograph's measurements, or its error. Runs on a thread or a Dask worker."""
-    row = {"photo": _photo_column(path), "seed": _place_seed(kind, position, seed)}
-    try:
-        # A name that is no file name (not str, bytes or os.PathLike, or holding a NUL byte) is
-        # this row's error, not the batch's.
-        name = _skinmeters.file_name(path)
-    except (TypeError, ValueError) as e:
-        row["error"] = str(e)
-        return row
-    row.update(_rows.provenance(name))
-    square = parameters.get("square") if kind == "texture" else None
-    if square is not None:
-        # A batch with squares=: the photograph's own square, found and read before the batch.
-        row.update({column: square.get(column) for column in _rows.SQUARE_COLUMNS})
-        row["seed"] = square["seed"]
-        if square.get("error") is not None:
-            row["error"] = square["error"]
-            return row
-    try:
-        if square is not None:
-            measurements = _texture(name, *(square[k] for k in ("x", "y", "side", "window", "neighbour", "variant")),
-                                    square["seed"], 0, fits=True)
-            problem = None
-        elif kind == "texture":
-            parameters = {k: v for k, v in parameters.items() if k != "square"}
-            measurements = _texture(name, seed=seed, position=position, fits=True, **parameters)
-            problem = None
-        else:
-            if parameters["marks"] is None:
-                parameters = {**parameters, "marks": _skinmeters.marks_file_for(name)}
-            measurements, problem = _lesion(name, **parameters)
-        row["seed"] = measurements.pop("seed")
-        for note in _RESULT_NOTES:
-            row[note] = measurements.pop(note, None)
-        # A row holds one number per column: of the fits, each fitted dimension's R² and interval
-        # (the whole fits in "fits" when asked).
-        columns, whole_fits = _rows.measurement_columns(kind, measurements)
-        row.update(columns)
-        if fits:
-            row["fits"] = whole_fits
-        row["error"] = problem
-    except AnalysisError as e:
-        row["error"] = str(e)
-        # The seed the analysis used or would have used, once known (a lesion's marks were read).
-        if getattr(e, "seed", None) is not None:
-            row["seed"] = e.seed
-    return row
+def _run_rows(tasks, fits=False, jobs=1, progress=None):
+    """The rows of `tasks` (photographs of one batch), in their order, from the tools' one batch
+    runner: `jobs` threads (0: one per core) analysing without the interpreter lock, each row built
+    whole in the compiled analysis (its file, measurement columns, notes, seed and error).
+    `progress`, when given, is called with 1 after each row. Runs on the client, or as one Dask task
+    on a worker (one thread: the worker's threads run the other tasks)."""
+    if not tasks:
+        return []
+    kind, _, _, (seed, clock_base), parameters = tasks[0]
+    if kind == "texture":
+        given = {name: _parameter_value(name, parameters[name]) for name in ("x", "y", "side", "window", "neighbour")}
+        given["variant"] = str(parameters["variant"])
+        marks = None
+        # squares=: each photograph's own square and seed, read before the batch (None: no file name).
+        squares = [task[4]["square"] for task in tasks] if "square" in parameters else None
+    else:
+        given = {"fit": bool(parameters["fit"])}
+        marks = [(None, None, None) if task[4]["marks"] is None else _marks_source(task[4]["marks"]) for task in tasks]
+        squares = None
+    rows = _skinmeters.run_batch(kind, [task[1] for task in tasks], [task[2] for task in tasks], given, marks, seed,
+                                 clock_base, fits, jobs, progress, squares)
+    for row, square in zip(rows, squares or ()):
+        if square is not None and "path" in row:
+            # The square the photograph was analysed in, as texturemeter-cli's --json report gives it.
+            row.update({column: square.get(column) for column in _rows.SQUARE_COLUMNS})
+    return rows
 
 
 def _analyse_chunk(tasks, fits=False):
-    """The rows of a chunk of a batch, one after the other on this thread (a Dask task): the
-    thread's work grids and pictures are kept from photograph to photograph."""
-    return [_analyse(*task, fits=fits) for task in tasks]
+    """The rows of a chunk of a batch (a Dask task), on one thread of the worker that keeps its
+    work grids and pictures from chunk to chunk."""
+    return _run_rows(tasks, fits, 1)
 
 
 _TEXTURE_DEFAULTS = {"x": 0, "y": 0, "side": 200, "window": 40, "neighbour": 4, "variant": "A"}
@@ -398,7 +366,8 @@ def _square_runs(paths, squares, parameters, corner_given, base):
 
 
 def _batch_tasks(paths, kind, seed, marks, parameters, squares=None):
-    """The arguments of _analyse for every photograph, and the batch's provenance (DataFrame.attrs)."""
+    """Every photograph's task, (kind, name, place, (seed, clock seed), parameters), and the batch's
+    provenance (DataFrame.attrs)."""
     if kind != "texture" and squares is not None:
         raise TypeError("squares belong to kind=\"texture\"")
     if kind == "texture":
@@ -425,17 +394,18 @@ def _batch_tasks(paths, kind, seed, marks, parameters, squares=None):
         base, source = _skinmeters.place_seed(seed, clock_base, 0)
         attrs = _batch_attrs(kind, {**parameters, "variant": str(parameters["variant"]).upper()}, base, source)
         if squares is None:
-            return [(kind, p, i, base, parameters) for i, p in enumerate(names)], attrs
+            return [(kind, p, i, (seed, clock_base), parameters) for i, p in enumerate(names)], attrs
         attrs["parameters"]["squares"] = _square_table(squares)[3]
         runs = _square_runs(paths, squares, parameters, corner_given, base)
-        return [(kind, p, i, base, {**parameters, "square": run}) for i, (p, run) in enumerate(zip(names, runs))], attrs
+        return [(kind, p, i, (seed, clock_base), {**parameters, "square": run}) for i, (p, run) in enumerate(zip(names, runs))], \
+            attrs
     # As lesionmeter-cli's batch: the batch's seed for every photograph; without one each
     # photograph's marks' seed, without that the photo seed of its place from the clock seed.
     attrs = _batch_attrs(kind, {"fit": bool(parameters["fit"]), "seed": seed}, seed,
                          "option" if seed is not None else "each image")
     marks = [m if isinstance(m, dict) or m is None else _rows.absolute(m) for m in _lesion_marks(paths, marks)]
-    return [(kind, p, i, seed, {**parameters, "marks": m, "seed": seed, "clock_base": clock_base, "position": i})
-            for i, (p, m) in enumerate(zip(names, marks))], attrs
+    return [(kind, p, i, (seed, clock_base), {**parameters, "marks": m}) for i, (p, m) in enumerate(zip(names, marks))], \
+        attrs
 
 
 def _batch_attrs(kind, parameters, seed, seed_source):
@@ -559,16 +529,8 @@ def batch(paths: Iterable[Union[str, bytes, "os.PathLike[str]"]], kind: str = "t
                 e.frame = _batch_frame(paths, finished, attrs, fits, sorted(finished))
                 raise
         elif to_do:
-            workers = jobs or os.cpu_count() or 1
-
-            def analyse(task):
-                row = _analyse(*task, fits=fits)
-                if bar is not None:
-                    bar.update(1)
-                return row
-
-            with concurrent.futures.ThreadPoolExecutor(max_workers=workers) as pool:
-                done.update(zip((task[2] for task in to_do), pool.map(analyse, to_do)))
+            done.update(zip((task[2] for task in to_do),
+                            _run_rows(to_do, fits, jobs or 0, None if bar is None else bar.update)))
     finally:
         if bar is not None:
             bar.close()

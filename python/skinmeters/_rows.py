@@ -15,66 +15,9 @@ PROVENANCE = ("path", "bytes", "sha256")
 SQUARE_COLUMNS = ("x", "y", "side", "window", "neighbour", "variant", "squareSource", "squareFile", "seedSource")
 
 # The fit behind each dimension that is the slope of one log-log line, under the measurements'
-# "fits": its R² and 95 % fit interval become columns beside the dimension.
-DIMENSION_FITS = {
-    "texture": {"outlineDimension": ("outline",), "totalDimension": ("monochrome", "wholeWindow")},
-    "lesion": {"outlineDimension": ("outline",),
-               **{name: (name,) for name in ("profileRow140", "profileRow170", "profileColumn140",
-                                             "profileColumn170")}},
-}
-
-
-def flatten(measurements, prefix=""):
-    """Nested measurement names joined by "." ({"hessian": {"meanDimension": v}} -> "hessian.meanDimension")."""
-    row = {}
-    for name, value in measurements.items():
-        if isinstance(value, dict):
-            row.update(flatten(value, f"{prefix}{name}."))
-        elif isinstance(value, list):
-            for i, item in enumerate(value, 1):
-                row[f"{prefix}{name}.{i}"] = item
-        else:
-            row[f"{prefix}{name}"] = value
-    return row
-
-
-def fit_columns(kind, fits):
-    """The R² and fit interval of each fitted dimension, named after it: NAME.rSquared,
-    NAME.dimensionCi95.1 and NAME.dimensionCi95.2 (None where the fit has no interval)."""
-    columns = {}
-    for name, where in DIMENSION_FITS[kind].items():
-        fit = fits
-        for key in where:
-            fit = fit.get(key) if isinstance(fit, dict) else None
-        if not isinstance(fit, dict):
-            continue
-        interval = fit.get("dimensionCi95") or (None, None)
-        columns[f"{name}.rSquared"] = fit.get("rSquared")
-        columns[f"{name}.dimensionCi95.1"] = interval[0]
-        columns[f"{name}.dimensionCi95.2"] = interval[1]
-    return columns
-
-
-def measurement_columns(kind, measurements):
-    """A row's measurement columns: each measurement, with its fit's R² and interval right after a
-    fitted dimension."""
-    fits = measurements.pop("fits", None) or {}
-    extra = fit_columns(kind, fits)
-    row = {}
-    for name, value in flatten(measurements).items():
-        row[name] = value
-        if name in DIMENSION_FITS[kind]:
-            for suffix in (".rSquared", ".dimensionCi95.1", ".dimensionCi95.2"):
-                if name + suffix in extra:
-                    row[name + suffix] = extra[name + suffix]
-    return row, fits
-
-
-def provenance(name):
-    """The row's path (as analysed: absolute on a cluster), and its file's size and SHA-256."""
-    identity = _skinmeters.file_identity(name)
-    return {"path": photo_column(name), "bytes": None if identity is None else identity[0],
-            "sha256": None if identity is None else identity[1]}
+# "fits" (as the compiled analysis names them): its R² and 95 % fit interval are columns beside the
+# dimension.
+DIMENSION_FITS = {kind: _skinmeters.dimension_fits(kind) for kind in ("texture", "lesion")}
 
 
 def photo_column(path):
@@ -101,17 +44,21 @@ def absolute(path):
 def frame(rows, attrs, fits=False):
     """The batch's DataFrame: one row per photograph in the order given.
 
-    Columns: the photograph, where it was read from (path, bytes, sha256), its measurements in the
-    analysis's order (each fitted dimension followed by its R² and fit interval), the notes beside
+    Columns: the photograph, where it was read from (path, bytes, sha256), its square (squares=),
+    its measurements in the
+    tools' order (each fitted dimension followed by its R² and fit interval), the notes beside
     them, the fits (with fits=True), the seed (exact UInt64) and the error.
     """
     import pandas
 
-    measured = {}
+    present = {}
     for row in rows:
-        measured.update(dict.fromkeys(k for k in row if k not in ("photo", "seed", "error", "fits",
-                                                                  *PROVENANCE, *RESULT_NOTES)))
-    given = [name for name in PROVENANCE if any(name in row for row in rows)]
+        present.update(dict.fromkeys(k for k in row if k not in ("photo", "seed", "error", "fits", *PROVENANCE,
+                                                                 *SQUARE_COLUMNS, *RESULT_NOTES)))
+    # In the tools' order, whichever row has them first.
+    names = _skinmeters.measurement_names(attrs["kind"])
+    measured = [name for name in names if name in present] + [name for name in present if name not in set(names)]
+    given = [name for name in (*PROVENANCE, *SQUARE_COLUMNS) if any(name in row for row in rows)]
     notes = [note for note in RESULT_NOTES if any(note in row for row in rows)]
     extra = ["fits"] if fits and rows else []
     result = pandas.DataFrame.from_records(rows, columns=["photo", *given, *measured, *notes, *extra, "seed", "error"])

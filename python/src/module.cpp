@@ -6,12 +6,20 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <type_traits>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "imaging/batch.hpp"
 #include "imaging/errors.hpp"
 #include "imaging/exif_orientation.hpp"
 #include "imaging/image_file.hpp"
@@ -22,8 +30,10 @@
 #include "lesionmeter/lesion_analysis.hpp"
 #include "lesionmeter/marks.hpp"
 #include "lesionmeter/marks_analysis.hpp"
+#include "lesionmeter/measurement_names.hpp"
 #include "lesionmeter/measurements_json.hpp"
 #include "texturemeter/analyse_photo.hpp"
+#include "texturemeter/measurement_names.hpp"
 #include "texturemeter/measurements_json.hpp"
 #include "texturemeter/square_file.hpp"
 #include "texturemeter/square_source.hpp"
@@ -57,7 +67,8 @@ py::str pythonText(const std::string& text) {
 struct PhotoSource {
     bool isArray = false;
     std::string path;            // a file
-    py::array array;             // uint8 (height, width, 3), RGB
+    std::optional<py::array> array;  // uint8 (height, width, 3), RGB (none for a file: a batch makes
+                                     // its sources without the interpreter lock)
 };
 
 // A file name as the bytes the file system holds: str (undecodable bytes surrogate-escaped, as
@@ -128,24 +139,26 @@ texturemeter::Variant parseVariant(const std::string& v) {
     throw py::value_error("variant must be \"A\", \"B\" or \"C\", not \"" + v + "\"");
 }
 
-// A JSON value of the engine's report as the Python value json.loads would give.
-py::object toPython(const nlohmann::json& j) {
+// A JSON value of the engine's report as the Python value json.loads would give, its names in the
+// report's order. Strings are taken as the file system's text (a file name in bytes that are not
+// UTF-8 surrogate-escaped, as pythonText does).
+py::object toPython(const imaging::Json& j) {
     switch (j.type()) {
-        case nlohmann::json::value_t::object: {
+        case imaging::Json::value_t::object: {
             py::dict d;
-            for (const auto& [name, value] : j.items()) d[py::str(name)] = toPython(value);
+            for (const auto& [name, value] : j.items()) d[pythonText(name)] = toPython(value);
             return d;
         }
-        case nlohmann::json::value_t::array: {
+        case imaging::Json::value_t::array: {
             py::list l;
             for (const auto& value : j) l.append(toPython(value));
             return l;
         }
-        case nlohmann::json::value_t::number_float: return py::float_(j.get<double>());
-        case nlohmann::json::value_t::number_integer: return py::int_(j.get<int64_t>());
-        case nlohmann::json::value_t::number_unsigned: return py::int_(j.get<uint64_t>());
-        case nlohmann::json::value_t::boolean: return py::bool_(j.get<bool>());
-        case nlohmann::json::value_t::string: return py::str(j.get<std::string>());
+        case imaging::Json::value_t::number_float: return py::float_(j.get<double>());
+        case imaging::Json::value_t::number_integer: return py::int_(j.get<int64_t>());
+        case imaging::Json::value_t::number_unsigned: return py::int_(j.get<uint64_t>());
+        case imaging::Json::value_t::boolean: return py::bool_(j.get<bool>());
+        case imaging::Json::value_t::string: return pythonText(j.get_ref<const std::string&>());
         default: return py::none();
     }
 }
@@ -153,58 +166,80 @@ py::object toPython(const nlohmann::json& j) {
 // Marks given to an array without a photo name are clicked into it under this name.
 constexpr const char* kArrayName = "(array)";
 
-// One lesion analysis from marks (a marks file, or the text of a marks document), as
-// lesionmeter-cli IMAGE --marks FILE [--seed S] [--fit] runs it, as photograph number `position`
-// of a batch whose clock seed is `clockBase` (a single photograph: place 0 and a seed drawn from
-// the clock now). The seed is imaging::markedSeed's: `seed`, else the marks' seed, else the photo
-// seed of the place; a failure after the marks were read carries it.
-// `photoName`, when given, is the marks' photo name (the bytes the file system holds; a document
-// then leaves it out). Marks of another photograph than the file are refused as lesionmeter-cli
-// refuses them. Returns the measurements with the seed used, and the message of an "axis" that
-// found no dark pixel (None when it did).
+// The marks of a lesion analysis: a marks file, or the text of a marks document and its photo
+// name (the bytes the file system holds; a document then leaves it out).
+struct MarksSource {
+    std::optional<std::string> path;
+    std::optional<std::string> text;
+    std::optional<std::string> photo;
+};
+
+// What one lesion analysis gives: the measurements (with the fits once "Fractal calc" has run, as
+// lesionmeter-cli --json reports them), the message of an "axis" that found no dark pixel, or the
+// error that stopped it; the seed used, or known before the failure; the EXIF orientation.
+struct LesionRun {
+    imaging::Json measurements;
+    std::string axisError;
+    std::optional<std::string> error;
+    std::optional<uint64_t> seed;
+    int orientation = 0;
+};
+
+// One lesion analysis from marks, as lesionmeter-cli IMAGE --marks FILE [--seed S] [--fit] runs it,
+// as photograph number `position` of a batch whose clock seed is `clockBase` (a single photograph:
+// place 0 and a seed drawn from the clock now). The seed is imaging::markedSeed's: `seed`, else
+// the marks' seed, else the photo seed of the place. Marks of another photograph than the file
+// are refused as lesionmeter-cli refuses them. Runs without the interpreter lock; throws nothing.
+LesionRun runLesion(const PhotoSource& source, const MarksSource& marksSource, std::optional<uint64_t> seed, bool fit,
+                    std::optional<uint64_t> clockBase, uint64_t position) {
+    LesionRun run;
+    run.seed = seed;  // the given seed, known before the marks are read
+    try {
+        const std::string marksName = marksSource.path ? *marksSource.path : std::string(kMarksDictName);
+        lesionmeter::Marks marks = marksSource.path ? lesionmeter::readMarks(marksName)
+                                                    : lesionmeter::parseMarks(*marksSource.text, marksName);
+        if (marksSource.photo) marks.photo = *marksSource.photo;
+        // An array has no name to compare: the marks' photo name is the one it is loaded under.
+        if (source.isArray && marks.photo.empty()) marks.photo = kArrayName;
+        imaging::FastRandom random;
+        lesionmeter::LesionAnalysis analysis(random);
+        run.seed = imaging::markedSeed(seed, marks.seed, clockBase ? *clockBase : imaging::clockSeed(), position).seed;
+        analysis.setSeed(*run.seed);
+        run.axisError = source.isArray
+                            ? lesionmeter::analyseWithMarks(analysis, photoFromArray(*source.array), marks, fit)
+                            : lesionmeter::analyseWithMarks(analysis, source.path, marks, fit, {marksName, ""});
+        run.measurements = analysis.fractalDone() ? lesionmeter::toJson(analysis.measurements(), analysis.fractalFits())
+                                                  : lesionmeter::toJson(analysis.measurements());
+        run.seed = analysis.lastRunSeed().value_or(0);
+        if (!source.isArray) run.orientation = imaging::exifOrientation(source.path);
+    } catch (const std::exception& e) {
+        run.error = e.what();
+    }
+    return run;
+}
+
+// One lesion analysis (runLesion). Returns the measurements with the seed used, and the message of
+// an "axis" that found no dark pixel (None when it did); a failure is raised with the seed known.
 py::tuple lesion(const py::object& image, const std::optional<py::object>& marksPath,
                  const std::optional<std::string>& marksText, std::optional<uint64_t> seed, bool fit,
                  std::optional<uint64_t> clockBase, uint64_t position, const std::optional<py::bytes>& photoName) {
     if (marksPath.has_value() == marksText.has_value())
         throw py::value_error("give the marks as a file name or as a document, one of the two");
     const PhotoSource source = photoSource(image);
-    const std::string marksName = marksPath ? fileName(*marksPath) : std::string(kMarksDictName);
-    const std::optional<std::string> photo = photoName ? std::optional<std::string>(*photoName) : std::nullopt;
-    nlohmann::json measurements;
-    std::string axisError, error;
-    uint64_t seedUsed = 0;
-    std::optional<uint64_t> seedKnown = seed;  // the given seed, known before the marks are read
-    int orientation = 0;
+    MarksSource marks;
+    if (marksPath) marks.path = fileName(*marksPath);
+    marks.text = marksText;
+    if (photoName) marks.photo = std::string(*photoName);
+    LesionRun run;
     {
         py::gil_scoped_release unlocked;
-        try {
-            lesionmeter::Marks marks =
-                marksPath ? lesionmeter::readMarks(marksName) : lesionmeter::parseMarks(*marksText, marksName);
-            if (photo) marks.photo = *photo;
-            // An array has no name to compare: the marks' photo name is the one it is loaded under.
-            if (source.isArray && marks.photo.empty()) marks.photo = kArrayName;
-            imaging::FastRandom random;
-            lesionmeter::LesionAnalysis analysis(random);
-            seedKnown = imaging::markedSeed(seed, marks.seed, clockBase ? *clockBase : imaging::clockSeed(), position).seed;
-            analysis.setSeed(*seedKnown);
-            axisError = source.isArray
-                            ? lesionmeter::analyseWithMarks(analysis, photoFromArray(source.array), marks, fit)
-                            : lesionmeter::analyseWithMarks(analysis, source.path, marks, fit, {marksName, ""});
-            // As lesionmeter-cli --json reports them: with the fits once "Fractal calc" has run.
-            measurements = analysis.fractalDone()
-                               ? lesionmeter::toJson(analysis.measurements(), analysis.fractalFits())
-                               : lesionmeter::toJson(analysis.measurements());
-            seedUsed = analysis.lastRunSeed().value_or(0);
-            if (!source.isArray) orientation = imaging::exifOrientation(source.path);
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
+        run = runLesion(source, marks, seed, fit, clockBase, position);
     }
-    if (!error.empty()) throw AnalysisFailed(error, seedKnown);
-    py::dict result = toPython(measurements);
-    result["seed"] = seedUsed;
-    addNotes(result, orientation, {imaging::exifOrientationWarning(orientation)});
-    return py::make_tuple(result, axisError.empty() ? py::object(py::none()) : py::object(pythonText(axisError)));
+    if (run.error) throw AnalysisFailed(*run.error, run.seed);
+    py::dict result = toPython(run.measurements);
+    result["seed"] = *run.seed;
+    addNotes(result, run.orientation, {imaging::exifOrientationWarning(run.orientation)});
+    return py::make_tuple(result, run.axisError.empty() ? py::object(py::none()) : py::object(pythonText(run.axisError)));
 }
 
 using texturemeter::TextureParameter;
@@ -246,22 +281,39 @@ double numberParameter(const py::object& value, TextureParameter parameter) {
     return value.cast<double>();
 }
 
+// The texture parameters as Python gives them, read once (a ParameterError names the one that
+// failed).
+texturemeter::TextureParameters textureParameters(const py::object& x, const py::object& y, const py::object& side,
+                                                  const py::object& window, const py::object& neighbour,
+                                                  const std::string& variant) {
+    texturemeter::TextureParameters parameters;
+    parameters.variant = parseVariant(variant);
+    parameters.region.regionX = wholeParameter(x, TextureParameter::CornerX);
+    parameters.region.regionY = wholeParameter(y, TextureParameter::CornerY);
+    parameters.region.regionSide = wholeParameter(side, TextureParameter::RegionSide);
+    parameters.tileSide = numberParameter(window, TextureParameter::TileSide);
+    parameters.neighbourDistance = numberParameter(neighbour, TextureParameter::NeighbourDistance);
+    return parameters;
+}
+
+// A texture analysis's failure in the package's words: the error, and for a run-time error the
+// limit behind it named by the arguments.
+std::string failureMessage(const texturemeter::PhotoFailure& failure) {
+    return failure.kind ? failure.message + texturemeter::describeLimit(failure.limit, kArgumentWords)
+                        : failure.message;
+}
+
 // One texture analysis, as texturemeter-cli analyses photograph number `position` of its list
 // with `--seed seed`: the result reports that place's photo seed. Without `fits` the fits are left
-// out (a batch row has no place for them). A square entirely outside the photograph is refused
-// and one reaching past an edge gets the warning, as texturemeter-cli refuses and warns.
+// out. A square entirely outside the photograph is refused and one reaching past an edge gets the
+// warning, as texturemeter-cli refuses and warns.
 py::dict texture(const py::object& image, const py::object& x, const py::object& y, const py::object& side,
                  const py::object& window, const py::object& neighbour, const std::string& variant,
                  std::optional<uint64_t> seed, uint64_t position, bool fits) {
     const PhotoSource source = photoSource(image);
     texturemeter::TextureParameters parameters;
-    parameters.variant = parseVariant(variant);
     try {
-        parameters.region.regionX = wholeParameter(x, TextureParameter::CornerX);
-        parameters.region.regionY = wholeParameter(y, TextureParameter::CornerY);
-        parameters.region.regionSide = wholeParameter(side, TextureParameter::RegionSide);
-        parameters.tileSide = numberParameter(window, TextureParameter::TileSide);
-        parameters.neighbourDistance = numberParameter(neighbour, TextureParameter::NeighbourDistance);
+        parameters = textureParameters(x, y, side, window, neighbour, variant);
     } catch (const texturemeter::ParameterError& e) {
         throw parameterFailure(e);
     }
@@ -276,7 +328,7 @@ py::dict texture(const py::object& image, const py::object& x, const py::object&
         options.words = kArgumentWords;
         if (source.isArray) {
             try {
-                const imaging::Image array = photoFromArray(source.array);
+                const imaging::Image array = photoFromArray(*source.array);
                 analysis = texturemeter::analysePhoto(array, parameters, photoSeed, workspace, options);
             } catch (const std::exception& e) {
                 analysis.failure = texturemeter::PhotoFailure{e.what(), std::nullopt, std::nullopt, {}};
@@ -285,10 +337,7 @@ py::dict texture(const py::object& image, const py::object& x, const py::object&
             analysis = texturemeter::analysePhotoFile(source.path, parameters, photoSeed, workspace, options);
         }
     }
-    if (const auto& failure = analysis.failure)
-        throw AnalysisFailed(failure->kind ? failure->message + texturemeter::describeLimit(failure->limit, kArgumentWords)
-                                           : failure->message,
-                             photoSeed);
+    if (const auto& failure = analysis.failure) throw AnalysisFailed(failureMessage(*failure), photoSeed);
     py::dict result = toPython(fits ? texturemeter::toJson(*analysis.measurements, analysis.fits)
                                     : texturemeter::toJson(*analysis.measurements));
     result["seed"] = photoSeed;
@@ -462,6 +511,344 @@ py::list squareRuns(const std::vector<std::optional<py::object>>& paths, const s
     return runs;
 }
 
+// ---- Batches: skinmeters.batch's rows, on threads or in one Dask task.
+
+// A column of a batch row: its name and where its value is in the measurements as the tools'
+// --json reports them (with the fits).
+struct Column {
+    std::string name;
+    imaging::Json::json_pointer where;
+    std::optional<imaging::Json::json_pointer> fit;  // a fit's column: present only when the fit is
+};
+
+// Each fitted dimension that is the slope of one log-log line, and where its fit is.
+struct DimensionFit {
+    const char* dimension;
+    std::vector<std::string> fit;  // the path under "fits"
+};
+
+const std::vector<DimensionFit>& dimensionFits(const std::string& kind) {
+    static const std::vector<DimensionFit> texture{{"outlineDimension", {"outline"}},
+                                                   {"totalDimension", {"monochrome", "wholeWindow"}}};
+    static const std::vector<DimensionFit> lesion{{"outlineDimension", {"outline"}},
+                                                  {"profileRow140", {"profileRow140"}},
+                                                  {"profileRow170", {"profileRow170"}},
+                                                  {"profileColumn140", {"profileColumn140"}},
+                                                  {"profileColumn170", {"profileColumn170"}}};
+    if (kind == "texture") return texture;
+    if (kind == "lesion") return lesion;
+    throw py::value_error("kind must be \"texture\" or \"lesion\", not \"" + kind + "\"");
+}
+
+std::string pointerPart(const std::string& name) { return "/" + name; }
+
+// The measurement names of the tools' tables as columns, in the tools' order: nested names joined
+// by "." ("hessian.meanDimension"), an interval as NAME.1 and NAME.2, and each fitted dimension
+// followed by its fit's R² and 95 % interval (NAME.rSquared, NAME.dimensionCi95.1 and .2).
+const std::vector<Column>& batchColumns(const std::string& kind) {
+    static const auto build = [](const std::string& k) {
+        std::vector<Column> columns;
+        const auto add = [&](const std::string& name, const std::string& where) {
+            columns.push_back({name, imaging::Json::json_pointer(where), std::nullopt});
+            for (const DimensionFit& d : dimensionFits(k)) {
+                if (name != d.dimension) continue;
+                std::string fit = "/fits";
+                for (const std::string& part : d.fit) fit += pointerPart(part);
+                const imaging::Json::json_pointer at(fit);
+                columns.push_back({name + ".rSquared", imaging::Json::json_pointer(fit + "/rSquared"), at});
+                columns.push_back({name + ".dimensionCi95.1", imaging::Json::json_pointer(fit + "/dimensionCi95/0"), at});
+                columns.push_back({name + ".dimensionCi95.2", imaging::Json::json_pointer(fit + "/dimensionCi95/1"), at});
+            }
+        };
+        if (k == "texture") {
+            const auto value = [&](const std::string& prefix) {
+                return [&, prefix](const char* name, const auto& member) {
+                    const std::string column = prefix.empty() ? name : prefix + "." + name;
+                    const std::string where = (prefix.empty() ? "" : pointerPart(prefix)) + pointerPart(name);
+                    if constexpr (std::is_same_v<std::decay_t<decltype(member)>, std::optional<std::array<double, 2>>>) {
+                        add(column + ".1", where + "/0");
+                        add(column + ".2", where + "/1");
+                    } else {
+                        add(column, where);
+                    }
+                };
+            };
+            const texturemeter::TextureMeasurements m{};
+            texturemeter::visitMeasurements(
+                m, [&](const char* name, const auto& group) { texturemeter::visitFields(group, value(name)); },
+                value(""));
+        } else {
+            for (const std::string& name : lesionmeter::lesionMeasurementNames()) add(name, pointerPart(name));
+        }
+        return columns;
+    };
+    static const std::vector<Column> texture = build("texture");
+    static const std::vector<Column> lesion = build("lesion");
+    dimensionFits(kind);  // refuses another kind
+    return kind == "texture" ? texture : lesion;
+}
+
+// The measurement columns of a row, from the measurements as the --json reports hold them: every
+// column of the table, a fit's only when the fit is there.
+void addMeasurementColumns(imaging::Json& row, const std::string& kind, const imaging::Json& measurements) {
+    for (const Column& column : batchColumns(kind)) {
+        if (column.fit && !(measurements.contains(*column.fit) && measurements.at(*column.fit).is_object())) continue;
+        row[column.name] = measurements.contains(column.where) ? measurements.at(column.where) : imaging::Json();
+    }
+}
+
+// The warnings of a row in one text, one line each (null when there is none).
+imaging::Json warningText(const std::vector<std::string>& warnings) {
+    std::string text;
+    for (const std::string& w : warnings)
+        if (!w.empty()) text += (text.empty() ? "" : "\n") + w;
+    return text.empty() ? imaging::Json() : imaging::Json(text);
+}
+
+// The texture work grids and pictures kept from batch to batch: a thread of a batch takes one
+// and gives it back when the batch ends, so that the next batch (the next chunk of a Dask task)
+// finds it allocated, as a texturemeter-cli worker keeps its own for the whole list.
+class KeptWorkspace {
+public:
+    KeptWorkspace() {
+        std::lock_guard lock(mutex());
+        if (!kept().empty()) {
+            workspace_ = std::move(kept().back());
+            kept().pop_back();
+        } else {
+            workspace_ = std::make_unique<texturemeter::PhotoWorkspace>();
+        }
+    }
+    ~KeptWorkspace() {
+        std::lock_guard lock(mutex());
+        kept().push_back(std::move(workspace_));
+    }
+    KeptWorkspace(const KeptWorkspace&) = delete;
+    KeptWorkspace& operator=(const KeptWorkspace&) = delete;
+    texturemeter::PhotoWorkspace& get() { return *workspace_; }
+
+private:
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static std::vector<std::unique_ptr<texturemeter::PhotoWorkspace>>& kept() {
+        static auto* k = new std::vector<std::unique_ptr<texturemeter::PhotoWorkspace>>();  // kept until exit
+        return *k;
+    }
+    std::unique_ptr<texturemeter::PhotoWorkspace> workspace_;
+};
+
+// The lesion analysis keeps nothing from photograph to photograph.
+struct NoWorkspace {};
+
+// What batch() gives for each photograph: the file (path, bytes, sha256), its measurement columns
+// (fits=True: the whole fits in "fits"), "exifOrientation", "warning", "seed" and "error".
+// A batch runs on imaging::runBatch, as both tools' batches do: `jobs` threads (0: one per core,
+// at most the photographs and the cores), rows in input order. `places` are the photographs'
+// places in the whole batch (their seeds depend on them), `progress` (when not None) is called with
+// 1 after each row. A Ctrl-C starts no new photograph and is raised when the ones under way are done.
+py::list runBatchRows(const std::string& kind, const py::list& paths, const std::vector<uint64_t>& places,
+                      const py::dict& parameters, const std::optional<py::list>& marks, std::optional<uint64_t> seed,
+                      uint64_t clockBase, bool fits, unsigned jobs, const py::object& progress,
+                      const std::optional<py::list>& squares) {
+    const std::size_t count = py::len(paths);
+    if (places.size() != count) throw py::value_error("give one place per photograph");
+    if (kind == "lesion" && (!marks || py::len(*marks) != count))
+        throw py::value_error("give one marks source per photograph");
+    if (squares && py::len(*squares) != count) throw py::value_error("give one square per photograph");
+    dimensionFits(kind);
+
+    // With the interpreter lock: each name as the file system's bytes (what is no file name is
+    // its row's error), the parameters and the marks read once.
+    std::vector<std::string> names(count);
+    std::vector<std::optional<std::string>> nameErrors(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        try {
+            names[i] = fileName(paths[i]);
+        } catch (py::error_already_set& e) {
+            if (!e.matches(PyExc_TypeError) && !e.matches(PyExc_ValueError)) throw;
+            nameErrors[i] = std::string(py::str(e.value()));
+        } catch (const py::value_error& e) {
+            nameErrors[i] = e.what();
+        }
+    }
+    texturemeter::TextureParameters textureParams;
+    std::optional<std::string> parameterError;  // every row's error
+    bool fit = false;
+    std::vector<MarksSource> marksSources;
+    if (kind == "texture") {
+        try {
+            textureParams = textureParameters(parameters["x"], parameters["y"], parameters["side"],
+                                              parameters["window"], parameters["neighbour"],
+                                              parameters["variant"].cast<std::string>());
+        } catch (const texturemeter::ParameterError& e) {
+            parameterError = parameterFailure(e).what();
+        }
+    } else {
+        fit = parameters["fit"].cast<bool>();
+        marksSources.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const py::tuple source = (*marks)[i].cast<py::tuple>();  // (path, text, photo)
+            if (!source[0].is_none()) marksSources[i].path = fileName(source[0]);
+            if (!source[1].is_none()) marksSources[i].text = source[1].cast<std::string>();
+            if (!source[2].is_none()) marksSources[i].photo = source[2].cast<std::string>();
+        }
+    }
+
+    // squares=: a photograph's own square (its parameters and photo seed, read before the batch),
+    // or why it has none.
+    struct OwnSquare {
+        uint64_t seed = 0;
+        std::optional<std::string> error;
+        texturemeter::TextureParameters parameters;
+    };
+    std::vector<std::optional<OwnSquare>> ownSquares(count);
+    if (squares) {
+        const py::object fsencode = py::module_::import("os").attr("fsencode");
+        for (std::size_t i = 0; i < count; ++i) {
+            const py::object entry = (*squares)[i];
+            if (entry.is_none()) continue;
+            const py::dict d = entry.cast<py::dict>();
+            OwnSquare own;
+            own.seed = d["seed"].cast<uint64_t>();
+            if (d.contains("error") && !d["error"].is_none()) {
+                own.error = fsencode(d["error"]).cast<std::string>();
+            } else {
+                try {
+                    own.parameters = textureParameters(d["x"], d["y"], d["side"], d["window"], d["neighbour"],
+                                                       d["variant"].cast<std::string>());
+                } catch (const texturemeter::ParameterError& e) {
+                    own.error = parameterFailure(e).what();
+                }
+            }
+            ownSquares[i] = std::move(own);
+        }
+    }
+
+    const auto analyseTexture = [&](std::size_t i, texturemeter::PhotoWorkspace& workspace) {
+        imaging::Json row = imaging::Json::object();
+        const std::optional<OwnSquare>& own = ownSquares[i];
+        // A photograph's own square is analysed as that photograph alone with the square's seed.
+        const uint64_t photoSeed = own ? imaging::placeSeed(own->seed, clockBase, 0).seed
+                                       : imaging::placeSeed(seed, clockBase, places[i]).seed;
+        row["seed"] = own ? own->seed : photoSeed;
+        if (const std::optional<std::string>& error = own ? own->error : parameterError) {
+            row["error"] = *error;
+            return row;
+        }
+        texturemeter::PhotoOptions options;
+        options.captureFits = true;  // the fit columns
+        options.words = kArgumentWords;
+        const texturemeter::PhotoAnalysis analysis = texturemeter::analysePhotoFile(
+            names[i], own ? own->parameters : textureParams, photoSeed, workspace, options);
+        if (analysis.failure) {
+            row["error"] = failureMessage(*analysis.failure);
+            return row;
+        }
+        const imaging::Json measurements = texturemeter::toJson(*analysis.measurements, analysis.fits);
+        addMeasurementColumns(row, kind, measurements);
+        row["exifOrientation"] = analysis.exifOrientation;
+        row["warning"] = warningText(analysis.warnings());
+        if (fits) row["fits"] = measurements.at("fits");
+        row["error"] = nullptr;
+        return row;
+    };
+    const auto analyseLesion = [&](std::size_t i) {
+        imaging::Json row = imaging::Json::object();
+        PhotoSource source;
+        source.path = names[i];
+        MarksSource marksSource = marksSources[i];
+        if (!marksSource.path && !marksSource.text) marksSource.path = lesionmeter::marksFileFor(names[i]);
+        LesionRun run = runLesion(source, marksSource, seed, fit, clockBase, places[i]);
+        row["seed"] = run.seed ? imaging::Json(*run.seed) : imaging::Json();
+        if (run.error) {
+            row["error"] = *run.error;
+            return row;
+        }
+        addMeasurementColumns(row, kind, run.measurements);
+        row["exifOrientation"] = run.orientation;
+        row["warning"] = warningText({imaging::exifOrientationWarning(run.orientation)});
+        if (fits) row["fits"] = run.measurements.contains("fits") ? run.measurements.at("fits") : imaging::Json::object();
+        row["error"] = run.axisError.empty() ? imaging::Json() : imaging::Json(run.axisError);
+        return row;
+    };
+    // Which file a row was measured from, as the tools' --json reports name it.
+    const auto identified = [&](std::size_t i, imaging::Json row) {
+        row["path"] = names[i];
+        std::optional<imaging::FileIdentity> identity;
+        try {
+            identity = imaging::identifyFile(names[i]);
+        } catch (const imaging::RunError&) {
+        }
+        row["bytes"] = identity ? imaging::Json(identity->sizeBytes) : imaging::Json();
+        row["sha256"] = identity ? imaging::Json(identity->sha256) : imaging::Json();
+        return row;
+    };
+
+    std::vector<imaging::Json> rows(count);
+    std::atomic<bool> stop{false};
+    std::optional<py::error_already_set> interruption;
+    {
+        py::gil_scoped_release unlocked;
+        imaging::BatchPlan plan;
+        plan.count = count;
+        std::string note;
+        plan.jobs = imaging::parallelJobs(jobs, count, std::max(1u, std::thread::hardware_concurrency()), note);
+        plan.stopRequested = [&] { return stop.load(); };
+        const auto deliver = [&](std::size_t i, imaging::Json row) {
+            rows[i] = std::move(row);
+            py::gil_scoped_acquire locked;
+            if (PyErr_CheckSignals() != 0) {
+                stop = true;
+                if (!interruption) interruption.emplace();
+            }
+            if (!progress.is_none() && !interruption) progress(1);
+        };
+        const auto nameFailed = [&](std::size_t i) {
+            imaging::Json row = imaging::Json::object();
+            row["seed"] = kind == "texture" ? imaging::Json(imaging::placeSeed(seed, clockBase, places[i]).seed)
+                          : seed          ? imaging::Json(*seed)
+                                          : imaging::Json();
+            row["error"] = *nameErrors[i];
+            return row;
+        };
+        if (kind == "texture") {
+            imaging::runBatch<KeptWorkspace>(
+                plan,
+                [&](std::size_t i, KeptWorkspace& kept) {
+                    return nameErrors[i] ? nameFailed(i) : identified(i, analyseTexture(i, kept.get()));
+                },
+                deliver);
+        } else {
+            imaging::runBatch<NoWorkspace>(
+                plan,
+                [&](std::size_t i, NoWorkspace&) {
+                    return nameErrors[i] ? nameFailed(i) : identified(i, analyseLesion(i));
+                },
+                deliver);
+        }
+    }
+    if (interruption) throw std::move(*interruption);
+    py::list result;
+    for (const imaging::Json& row : rows) result.append(toPython(row));
+    return result;
+}
+
+// The column names of a batch of `kind` in the tools' order (batchColumns).
+std::vector<std::string> measurementNames(const std::string& kind) {
+    std::vector<std::string> names;
+    for (const Column& column : batchColumns(kind)) names.push_back(column.name);
+    return names;
+}
+
+// Each fitted dimension's fit, as the path under the measurements' "fits".
+py::dict dimensionFitPaths(const std::string& kind) {
+    py::dict d;
+    for (const DimensionFit& f : dimensionFits(kind)) d[py::str(f.dimension)] = py::tuple(py::cast(f.fit));
+    return d;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_skinmeters, m) {
@@ -480,6 +867,15 @@ PYBIND11_MODULE(_skinmeters, m) {
     });
     m.def("texture", &texture, py::arg("image"), py::arg("x"), py::arg("y"), py::arg("side"), py::arg("window"),
           py::arg("neighbour"), py::arg("variant"), py::arg("seed"), py::arg("position"), py::arg("fits") = true);
+    m.def("run_batch", &runBatchRows, py::arg("kind"), py::arg("paths"), py::arg("places"), py::arg("parameters"),
+          py::arg("marks"), py::arg("seed"), py::arg("clock_base"), py::arg("fits"), py::arg("jobs"),
+          py::arg("progress") = py::none(), py::arg("squares") = py::none(),
+          "The rows of a batch (dicts, in input order) analysed on JOBS threads without the interpreter lock.");
+    m.def("measurement_names", &measurementNames, py::arg("kind"),
+          "The measurement columns of a batch of KIND (\"texture\" or \"lesion\") in the tools' order, each "
+          "fitted dimension followed by its fit's R² and interval.");
+    m.def("dimension_fits", &dimensionFitPaths, py::arg("kind"),
+          "Each fitted dimension of KIND and the path of its fit under the measurements' \"fits\".");
     m.def("lesion", &lesion, py::arg("image"), py::arg("marks_path"), py::arg("marks_text"), py::arg("seed"),
           py::arg("fit"), py::arg("clock_base"), py::arg("position"), py::arg("photo_name") = py::none());
     m.def("square", &square, py::arg("path"), py::arg("text"), py::arg("photo_name"), py::arg("image"),

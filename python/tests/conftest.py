@@ -79,6 +79,21 @@ def as_arguments(message):
     return re.sub(r"--(\w+)", r"\1", re.sub(r"--(\w+) (-?[0-9])", r"\1=\2", message))
 
 
+def flatten(measurements, prefix=""):
+    """A measurements dict as batch columns name them: nested names joined by "."
+    ({"hessian": {"meanDimension": v}} -> "hessian.meanDimension"), a list's items as NAME.1, NAME.2."""
+    row = {}
+    for name, value in measurements.items():
+        if isinstance(value, dict):
+            row.update(flatten(value, f"{prefix}{name}."))
+        elif isinstance(value, list):
+            for i, item in enumerate(value, 1):
+                row[f"{prefix}{name}.{i}"] = item
+        else:
+            row[f"{prefix}{name}"] = value
+    return row
+
+
 def assert_identical(measured, reported, where="measurements"):
     """The same names, nested the same way, and every number the same double, bit for bit."""
     assert isinstance(measured, dict) and isinstance(reported, dict), where

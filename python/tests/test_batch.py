@@ -10,7 +10,7 @@ import pandas
 import pytest
 
 import skinmeters
-from conftest import (SAMPLES, TESTDATA, TEXTURE_PHOTOS, assert_identical, marks_of, run_lesionmeter_cli,
+from conftest import (SAMPLES, TESTDATA, TEXTURE_PHOTOS, assert_identical, flatten, marks_of, run_lesionmeter_cli,
                       run_texturemeter_cli, write_bmp)
 
 MEASURED = ["monochrome.meanDimension", "hessian.meanDimension", "totalDimension", "outlineDimension",
@@ -49,7 +49,7 @@ def assert_rows_equal_the_cli(frame, photos, status, stderr, report):
             # The fits behind the dimensions (lists of points and tiles) are texture()'s, not a row's.
             numbers = {name: value for name, value in image["measurements"].items() if name != "fits"}
             assert "fits" in image["measurements"]
-            assert_identical(measurements_of(row), skinmeters._flatten(numbers), str(photo))
+            assert_identical(measurements_of(row), flatten(numbers), str(photo))
     assert status == (1 if failures else 0)
 
 
@@ -113,7 +113,7 @@ def test_rows_do_not_depend_on_the_number_of_threads(made_photos):
         assert alone.pop("seed") == int(one["seed"][i]) == skinmeters.photo_seed(9, i)
         assert alone.pop("exifOrientation") == one["exifOrientation"][i] == 0
         assert alone.pop("warning") is None and one["warning"][i] is None
-        assert skinmeters._flatten(alone) == measurements_of(one.iloc[i].to_dict())
+        assert flatten(alone) == measurements_of(one.iloc[i].to_dict())
 
 
 def test_a_batch_without_a_seed_can_be_repeated_with_the_seed_it_reports(made_photos):
@@ -142,12 +142,12 @@ def test_each_rows_seed_repeats_that_photograph_alone(tmp_path, made_photos):
         result = skinmeters.texture(photos[i], seed=seed, variant="C")
         assert result["seed"] == seed
         result.pop("fits")
-        assert_identical(measurements_of(row), skinmeters._flatten(measurements_of(result)))
+        assert_identical(measurements_of(row), flatten(measurements_of(result)))
         # texturemeter-cli reports the same seed for that place and repeats it alone too.
         status, stderr, report = run_texturemeter_cli(tmp_path, [photos[i]], "--seed", str(seed), "--variant", "C")
         assert status == 0, stderr
         assert report["images"][0]["seed"] == seed
-        assert_identical(measurements_of(row), skinmeters._flatten(
+        assert_identical(measurements_of(row), flatten(
             {k: v for k, v in report["images"][0]["measurements"].items() if k != "fits"}))
     status, stderr, report = run_texturemeter_cli(tmp_path, photos, "--seed", str(base), "--variant", "C")
     assert [image["seed"] for image in report["images"]] == [int(s) for s in frame["seed"]]
@@ -220,7 +220,7 @@ def test_a_two_worker_dask_cluster_equals_the_cli_batch(tmp_path, made_photos):
 
 
 def lesion_row(measurements):
-    return skinmeters._flatten({name: value for name, value in measurements.items() if name != "fits"})
+    return flatten({name: value for name, value in measurements.items() if name != "fits"})
 
 
 def assert_lesion_rows_equal_the_cli(frame, photos, status, stderr, report):

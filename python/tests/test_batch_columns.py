@@ -77,13 +77,13 @@ def test_resume_analyses_only_the_rows_not_there(made_photos, monkeypatch):
     # An interrupted batch: rows 1 and 3 finished (a ClusterError's frame is indexed by place).
     part = whole.iloc[[1, 3]]
     analysed = []
-    real = skinmeters._analyse
+    real = skinmeters._run_rows
 
-    def counting(kind, path, position, *rest, **options):
-        analysed.append(position)
-        return real(kind, path, position, *rest, **options)
+    def counting(tasks, *rest, **options):
+        analysed.extend(task[2] for task in tasks)
+        return real(tasks, *rest, **options)
 
-    monkeypatch.setattr(skinmeters, "_analyse", counting)
+    monkeypatch.setattr(skinmeters, "_run_rows", counting)
     resumed = skinmeters.batch(photos, seed=11, jobs=2, variant="C", resume=part)
     assert sorted(analysed) == [0, 2, 4]
     pandas.testing.assert_frame_equal(resumed, whole)

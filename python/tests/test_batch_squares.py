@@ -9,7 +9,7 @@ import pandas
 import pytest
 
 import skinmeters
-from conftest import assert_identical, run_texturemeter_cli
+from conftest import assert_identical, flatten, run_texturemeter_cli
 
 SQUARE_COLUMNS = ["x", "y", "side", "window", "neighbour", "variant", "squareSource", "squareFile", "seedSource"]
 
@@ -60,8 +60,8 @@ def assert_rows_equal_the_cli(frame, report, square_file):
             continue
         assert row["error"] is None, where
         numbers = {name: value for name, value in image["measurements"].items() if name != "fits"}
-        measured = {name: row[name] for name in skinmeters._flatten(numbers)}
-        assert_identical(measured, skinmeters._flatten(numbers), where)
+        measured = {name: row[name] for name in flatten(numbers)}
+        assert_identical(measured, flatten(numbers), where)
 
 
 def test_square_files_beside_give_the_cli_rows(tmp_path, study, monkeypatch):

@@ -11,7 +11,7 @@ import subprocess
 import pandas
 import pytest
 
-from conftest import (LESION_PHOTOS, SAMPLES, TESTDATA, TEXTUREMETER_CLI, assert_identical, marks_of,
+from conftest import (LESION_PHOTOS, SAMPLES, TESTDATA, TEXTUREMETER_CLI, assert_identical, flatten, marks_of,
                       run_lesionmeter_cli, run_texturemeter_cli)
 from test_batch import assert_lesion_rows_equal_the_cli, assert_rows_equal_the_cli
 
@@ -159,5 +159,5 @@ def test_the_readme_study_measures_each_saved_square_as_the_cli_does(tmp_path, m
         assert (row["x"], row["y"], row["side"], row["window"], row["neighbour"], row["variant"]) == \
             (x, y, side, window, neighbour, variant)
         numbers = {k: v for k, v in image["measurements"].items() if k != "fits"}
-        flat = notebook["skinmeters"]._flatten(numbers)
+        flat = flatten(numbers)
         assert_identical({name: row[name] for name in flat}, flat, photo)
