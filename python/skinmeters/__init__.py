@@ -455,7 +455,8 @@ def _progress_bar(show, total):
 def batch(paths: Iterable[Union[str, bytes, "os.PathLike[str]"]], kind: str = "texture", seed: Optional[int] = None,
           client: Optional[dask.distributed.Client] = None, jobs: Optional[int] = None,
           marks: Union[Marks, Iterable[Marks], None] = None, *, chunk: Optional[int] = None, retries: int = 1,
-          resume: Union[pandas.DataFrame, ClusterError, None] = None, progress: bool = False, fits: bool = False,
+          resume: Union[pandas.DataFrame, ClusterError, None] = None, progress: Union[bool, str] = False,
+          fits: bool = False,
           squares: Optional[Squares] = None, **parameters: Any) -> pandas.DataFrame:
     """Analyses many photographs; returns a pandas.DataFrame with one row per photograph, in input order.
 
@@ -489,7 +490,10 @@ def batch(paths: Iterable[Union[str, bytes, "os.PathLike[str]"]], kind: str = "t
     client, `jobs` local threads (default: the number of cores) analyse them.
     resume: the DataFrame of an interrupted batch of the same photographs, kind, parameters and
     seed (ClusterError.frame), or the ClusterError itself: its rows are kept, only the others are
-    analysed. progress=True shows a tqdm bar (a widget in a notebook). fits=True keeps each
+    analysed. progress=True shows a tqdm bar (a widget in a notebook); with a client,
+    progress="dask" shows dask.distributed.progress of the batch's tasks instead (its widget in a
+    notebook, its text bar on the console), the chunks' futures being those of this batch's tasks
+    (keys "skinmeters-batch-..."). fits=True keeps each
     photograph's whole fits (as texture() and lesion() give them) in a column "fits" of dicts.
 
     Columns: "photo" (the name as given); "path", "bytes" and "sha256", the file read, its size and
@@ -517,12 +521,16 @@ def batch(paths: Iterable[Union[str, bytes, "os.PathLike[str]"]], kind: str = "t
     done = _resumed_rows(resume, paths, attrs) if resume is not None else {}
     to_do = [task for task in tasks if task[2] not in done]
 
-    bar = _progress_bar(progress, len(to_do))
+    if progress == "dask" and client is None:
+        raise ValueError("progress=\"dask\" shows the progress of a Dask cluster's tasks: it needs a client")
+    if isinstance(progress, str) and progress != "dask":
+        raise ValueError(f"progress must be True, False or \"dask\", not {progress!r}")
+    bar = _progress_bar(bool(progress) and progress != "dask", len(to_do))
     try:
         if client is not None and to_do:
             try:
                 done.update(_cluster.run(client, to_do, _analyse_chunk, chunk=chunk, retries=retries, fits=fits,
-                                         bar=bar))
+                                         bar=bar, submitted=_cluster.show_progress if progress == "dask" else None))
             except ClusterError as e:
                 # The rows finished so far travel with the error, for resume=.
                 finished = {**done, **getattr(e, "rows", {})}

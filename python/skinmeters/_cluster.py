@@ -104,10 +104,11 @@ def check_workers(client, first_photo, version):
     return sum(client.nthreads().values())
 
 
-def run(client, tasks, analyse_chunk, *, chunk=None, retries=1, fits=False, bar=None, finished=None):
+def run(client, tasks, analyse_chunk, *, chunk=None, retries=1, fits=False, bar=None, finished=None, submitted=None):
     """Analyses `tasks` (each (kind, path, place, seed, parameters)) in chunks on the cluster.
 
-    Returns {place: row}. `finished` receives each chunk's rows as they arrive. Raises ClusterError
+    Returns {place: row}. `submitted` receives the list of the chunks' futures once they are all
+    submitted; `finished` receives each chunk's rows as they arrive. Raises ClusterError
     naming the missing places when the cluster fails them."""
     from distributed import as_completed
 
@@ -123,6 +124,8 @@ def run(client, tasks, analyse_chunk, *, chunk=None, retries=1, fits=False, bar=
         future = client.submit(analyse_chunk, part, fits, key=f"skinmeters-batch-{token}-{i}", pure=False,
                                retries=retries)
         futures[future.key] = (future, part)
+    if submitted is not None:
+        submitted([f for f, _ in futures.values()])
     rows, missing, causes = {}, [], []
     try:
         for future in as_completed([f for f, _ in futures.values()]):
@@ -155,6 +158,24 @@ def run(client, tasks, analyse_chunk, *, chunk=None, retries=1, fits=False, bar=
         error.rows = rows
         raise error
     return rows
+
+
+def show_progress(futures):
+    """Dask's own progress of a batch's tasks (dask.distributed.progress): in a notebook its widget,
+    shown at once while the batch runs; in a console its text bar, drawn until the tasks are done.
+    A cluster that fails meanwhile is told by the batch (ClusterError), not by the bar."""
+    from distributed import progress
+    from distributed.utils import is_kernel
+
+    if is_kernel():
+        from IPython.display import display
+
+        display(progress(futures, notebook=True, multi=False))
+        return
+    try:
+        progress(futures, notebook=False, multi=False)
+    except Exception:  # the batch raises ClusterError for the tasks it did not get
+        pass
 
 
 class ClusterCancelled(RuntimeError):

@@ -113,3 +113,26 @@ def test_the_progress_is_called_once_per_row_and_its_error_stops_the_batch(made_
 
     with pytest.raises(KeyboardInterrupt):
         skinmeters._run_rows(tasks, jobs=1, progress=failing)
+
+
+def test_progress_dask_shows_dask_progress_of_the_batch_tasks(made_photos, capsys):
+    distributed = pytest.importorskip("distributed")
+    photos = [p for p, _ in made_photos[:6]]
+    with pytest.raises(ValueError, match="needs a client"):
+        skinmeters.batch(photos, seed=6, progress="dask")
+    with pytest.raises(ValueError, match="progress must be"):
+        skinmeters.batch(photos, seed=6, progress="bar")
+    local = skinmeters.batch(photos, seed=6, jobs=2)
+    with distributed.Client(processes=False, n_workers=1, threads_per_worker=2, dashboard_address=None,
+                            silence_logs=logging.ERROR) as client:
+        capsys.readouterr()
+        frame = skinmeters.batch(photos, seed=6, client=client, chunk=2, progress="dask")
+        shown = capsys.readouterr()
+        # The futures are the batch's own tasks: dask.distributed.progress takes them as they are.
+        submitted = []
+        skinmeters._cluster.run(client, skinmeters._batch_tasks(photos, "texture", 6, None, {})[0],
+                                skinmeters._analyse_chunk, chunk=3, submitted=submitted.extend)
+        assert all(f.status == "finished" for f in submitted)
+    assert "100% Completed" in shown.out and "skinmeters.batch" not in shown.err
+    pandas.testing.assert_frame_equal(frame, local)
+    assert len(submitted) == 2 and all(f.key.startswith("skinmeters-batch-") for f in submitted)
