@@ -24,14 +24,17 @@ std::vector<std::string> writtenDerivedNames(const std::string& folder, const st
 
 }  // namespace
 
-void refuseOutputsOverInputs(const std::vector<std::string>& images, const std::vector<NamedOutput>& outputs,
-                             const std::string& keepDerivedFolder) {
+void refuseOutputsOverInputs(const std::vector<std::string>& images, const std::vector<imaging::InputFile>& documents,
+                             const std::vector<NamedOutput>& outputs, const std::string& keepDerivedFolder) {
+    std::vector<imaging::InputFile> inputs(images.begin(), images.end());
+    inputs.insert(inputs.end(), documents.begin(), documents.end());
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         const NamedOutput& out = outputs[i];
         if (out.name.empty()) continue;
         // A results file is text: replacing a photograph with it is never meant (a shell pattern
-        // such as "--output *.jpg" hands the first photograph of the folder to --output).
-        imaging::guardOutput(out.option, out.name, out.what, images);
+        // such as "--output *.jpg" hands the first photograph of the folder to --output), and
+        // replacing a square file or table would lose the squares the batch is measured in.
+        imaging::guardOutput(out.option, out.name, out.what, inputs);
         for (std::size_t j = 0; j < i; ++j)
             if (!outputs[j].name.empty() && imaging::sameDestination(out.name, outputs[j].name))
                 throw imaging::RunError::refused(outputs[j].option + " and " + out.option + " name the same file " +
@@ -50,7 +53,7 @@ void refuseOutputsOverInputs(const std::vector<std::string>& images, const std::
                                              fileNameOf(derived.front()) + " and the like in " + keepDerivedFolder +
                                              "; analyse them with different --keep-derived directories");
         for (const std::string& name : derived) {
-            imaging::guardOutput("the derived image", name, "", images);
+            imaging::guardOutput("the derived image", name, "", inputs);
             // Kept derived images never replace a file that is there: the run wrote none yet.
             refuseExistingDerivedImage(name, nullptr);
             for (const NamedOutput& out : outputs)

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "imaging/output_guard.hpp"
+
 namespace texturemeter::cli {
 
 // An output file the tool writes, with the option that names it ("--output").
@@ -18,12 +20,13 @@ struct NamedOutput {
 };
 
 // Refuses (imaging::RunError, ErrorKind::Refused) before any work, through imaging::guardOutput:
-// an output that is one of the input photographs (compared as files: any spelling, hard or
-// symbolic link) or an existing picture; two outputs naming the same file; and, with
+// an output that is one of the input photographs or of the other files the run reads (`documents`:
+// the square table, the square files beside the photographs), compared as files (any spelling,
+// hard or symbolic link), or an existing picture; two outputs naming the same file; and, with
 // --keep-derived, a derived image name that is an input photograph, an output, a file that
 // already exists, or that two images share.
-void refuseOutputsOverInputs(const std::vector<std::string>& images, const std::vector<NamedOutput>& outputs,
-                             const std::string& keepDerivedFolder);
+void refuseOutputsOverInputs(const std::vector<std::string>& images, const std::vector<imaging::InputFile>& documents,
+                             const std::vector<NamedOutput>& outputs, const std::string& keepDerivedFolder);
 
 // Checks that every output and the --keep-derived folder can be written, before the analysis.
 void checkOutputsWritable(const std::vector<NamedOutput>& outputs, const std::string& keepDerivedFolder);

@@ -130,7 +130,12 @@ bool refusedBeforeAnyWork(Options& o) {
         // the batch its resumption (a warning), so it is not among the outputs checked writable.
         std::vector<NamedOutput> guarded = outputs;
         if (o.journal) guarded.push_back({"the batch journal", *o.journal, "batch journal"});
-        refuseOutputsOverInputs(o.images, guarded, o.keepDerived);
+        // The files the squares are read from are inputs as well.
+        std::vector<imaging::InputFile> squareFiles;
+        if (o.squaresGiven && o.squares != "beside") squareFiles.emplace_back(o.squares, "square table");
+        if (o.squaresGiven && o.squares == "beside")
+            for (const std::string& image : o.images) squareFiles.emplace_back(squareFileFor(image), "square file");
+        refuseOutputsOverInputs(o.images, squareFiles, guarded, o.keepDerived);
         const int16_t x = readWhole(o.x, TextureParameter::CornerX);
         const int16_t y = readWhole(o.y, TextureParameter::CornerY);
         if (o.squaresGiven) {

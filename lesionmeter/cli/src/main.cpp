@@ -121,9 +121,10 @@ bool writeReport(const std::string& json, const Json& report) {
 }
 
 // Outputs are checked against the photographs and each other before any work.
-bool outputsRefused(const std::vector<std::string>& images, const std::vector<Output>& outputs) {
+bool outputsRefused(const std::vector<std::string>& images, const std::vector<std::string>& marksFiles,
+                    const std::vector<Output>& outputs) {
     try {
-        checkOutputs(images, outputs);
+        checkOutputs(images, marksFiles, outputs);
         return false;
     } catch (const std::exception& e) {
         say(e.what());
@@ -157,7 +158,10 @@ imaging::BatchIdentity batchIdentity(const Options& o, std::optional<uint64_t> s
     for (const std::string& photo : o.images) {
         Json marks;
         try {
-            marks = imaging::identifyFile(lesionmeter::marksFileFor(photo)).sha256;
+            // Only a regular file is read for its digest: marks that come through a pipe can be
+            // read once only, by the analysis.
+            const std::string marksFile = lesionmeter::marksFileFor(photo);
+            if (std::filesystem::is_regular_file(marksFile)) marks = imaging::identifyFile(marksFile).sha256;
         } catch (const std::exception&) {
             // A photograph without readable marks fails; it is the same batch as long as it still has none.
         }
@@ -225,10 +229,14 @@ int runPhotographsWithTheirMarks(const Options& o, const RunParameters& paramete
     JournalSetup j;
     j.name = imaging::journalFor(o.csv);
     std::vector<Output> outputs = {{"--csv", o.csv}, {"--json", o.json}};
-    if (outputsRefused(o.images, outputs)) return imaging::kUsageErrorStatus;
+    std::vector<std::string> marksFiles;
+    for (const std::string& photo : o.images) marksFiles.push_back(lesionmeter::marksFileFor(photo));
+    if (outputsRefused(o.images, marksFiles, outputs)) return imaging::kUsageErrorStatus;
     if (j.name) {
         try {
-            imaging::guardOutput("the batch journal", *j.name, "batch journal", o.images);
+            std::vector<imaging::InputFile> inputs(o.images.begin(), o.images.end());
+            for (const std::string& marks : marksFiles) inputs.emplace_back(marks, "marks file");
+            imaging::guardOutput("the batch journal", *j.name, "batch journal", inputs);
         } catch (const std::exception& e) {
             say(e.what());
             return imaging::kUsageErrorStatus;
@@ -381,7 +389,8 @@ int runOnePhotograph(const Options& o, RunParameters& parameters, ResultsOutput&
     script.saveMap = o.saveMap;
     script.saveOutline = o.saveOutline;
     if (!readPositions(o, script)) return imaging::kUsageErrorStatus;
-    if (outputsRefused(o.images, {{"--csv", o.csv},
+    if (outputsRefused(o.images, o.marksGiven ? std::vector<std::string>{o.marksFile} : std::vector<std::string>{},
+                       {{"--csv", o.csv},
                                   {"--json", o.json},
                                   {"--save-map", o.saveMap},
                                   {"--save-outline", o.saveOutline},

@@ -27,13 +27,18 @@ std::string outputKind(const std::string& option) {
 
 }  // namespace
 
-void checkOutputs(const std::vector<std::string>& photos, const std::vector<Output>& outputs) {
+void checkOutputs(const std::vector<std::string>& photos, const std::vector<std::string>& marksFiles,
+                  const std::vector<Output>& outputs) {
+    const std::vector<imaging::InputFile> photographs(photos.begin(), photos.end());
+    std::vector<imaging::InputFile> inputs = photographs;
+    for (const std::string& marks : marksFiles) inputs.emplace_back(marks, "marks file");
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         const auto& [option, name] = outputs[i];
         if (name.empty()) continue;
-        // No output replaces a photograph of the run or any existing picture (a picture output
-        // included: --save-map names a new file).
-        imaging::guardOutput(option, name, outputKind(option), photos);
+        // No output replaces a photograph of the run, a marks file it reads (its samples would be
+        // lost) or any existing picture (a picture output included: --save-map names a new file).
+        // --save-marks writes a marks document and may rewrite the one the samples came from.
+        imaging::guardOutput(option, name, outputKind(option), option == "--save-marks" ? photographs : inputs);
         for (std::size_t j = 0; j < i; ++j) {
             const auto& [earlier, earlierName] = outputs[j];
             if (!earlierName.empty() && imaging::sameDestination(name, earlierName))

@@ -65,11 +65,13 @@ struct Output {
     std::string name;
 };
 
-// Refuses, before any work, an output that is one of the photographs (compared as files, device
-// and inode, whatever the spelling), two outputs naming the same file, an output that could not
+// Refuses, before any work, an output that is one of the photographs or of the marks files the
+// run reads (compared as files, device and inode, whatever the spelling; --save-marks may rewrite
+// the --marks file it was read from), two outputs naming the same file, an output that could not
 // be written (its folder missing or not writable, a folder given), and a --csv or --json that is
 // a picture.
-void checkOutputs(const std::vector<std::string>& photos, const std::vector<Output>& outputs);
+void checkOutputs(const std::vector<std::string>& photos, const std::vector<std::string>& marksFiles,
+                  const std::vector<Output>& outputs);
 
 // A scripted position that lies off the photograph (a usage error of the tool).
 class PositionOffPhotograph : public imaging::RunError {

@@ -253,7 +253,8 @@ TEST(CliMarks, CtrlCStartsNoNewPhotographAndKeepsTheRowsWritten) {
     EXPECT_EQ(run.status, 130) << run.err;
     EXPECT_EQ(run.err, "1/4 p1.jpg\n"
                        "lesionmeter-cli: interrupted: 3 of 4 photographs were not analysed; the rows of the 1 "
-                       "analysed are in r.csv\n");
+                       "analysed are in r.csv\n"
+                       "lesionmeter-cli: the same command with --resume continues this batch (journal r.csv.resume)\n");
     const auto rows = lines(readFile(folder.path() / "r.csv"));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], resultsHeader());
@@ -294,6 +295,36 @@ TEST(CliMarks, MoreJobsThanPhotographsAreReducedWithANote) {
     ASSERT_EQ(manyRows.size(), 3u);
     ASSERT_EQ(oneRows.size(), 3u);
     for (std::size_t i = 1; i < 3; ++i) EXPECT_EQ(undated(manyRows[i]), undated(oneRows[i]));
+}
+
+// The marks files a run reads hold the samples: no --csv or --json replaces one, in a batch (the
+// marks beside each photograph) or with --marks, and they are left as they were. --save-marks may
+// rewrite the --marks file the samples came from.
+TEST(CliMarks, NoOutputReplacesAMarksFileTheRunReads) {
+    Folder folder("marks-as-output");
+    placePhoto(folder, morph::testdata::lesionReference(), "p1");
+    placePhoto(folder, morph::testdata::lesionReference(), "p2");
+    const std::string marks = readFile(folder.file("p2.marks.json"));
+    for (const std::string option : {"--csv", "--json"}) {
+        std::vector<std::string> args = {"p1.jpg", "p2.jpg", option, "./p2.marks.json"};
+        if (option == std::string("--json")) args.insert(args.end(), {"--csv", "r.csv"});
+        const ToolRun batch = folder.run(args);
+        EXPECT_EQ(batch.status, 2) << batch.err;
+        EXPECT_NE(batch.err.find(option + " ./p2.marks.json is the input marks file p2.marks.json itself"),
+                  std::string::npos)
+            << batch.err;
+        const ToolRun one = folder.run({"p1.jpg", "--marks", "p2.marks.json", "--seed", "3", option, "p2.marks.json"});
+        EXPECT_EQ(one.status, 2) << one.err;
+        EXPECT_NE(one.err.find(option + " p2.marks.json is the input marks file p2.marks.json itself"),
+                  std::string::npos)
+            << one.err;
+        EXPECT_TRUE(one.out.empty()) << one.out;  // refused before the analysis
+    }
+    EXPECT_EQ(readFile(folder.file("p2.marks.json")), marks);
+    EXPECT_FALSE(fs::exists(folder.path() / "p2.marks.json.resume"));
+    const ToolRun resaved = folder.run({"p1.jpg", "--marks", "p1.marks.json", "--seed", "3", "--save-marks", "p1.marks.json"});
+    EXPECT_EQ(resaved.status, 0) << resaved.err;
+    EXPECT_EQ(readMarks(folder.file("p1.marks.json")).seed, uint64_t{3});
 }
 
 }  // namespace

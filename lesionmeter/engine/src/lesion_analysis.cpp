@@ -13,6 +13,7 @@
 #include "imaging/output_guard.hpp"
 #include "imaging/paths.hpp"
 #include "imaging/picture_fit.hpp"
+#include "lesionmeter/marks.hpp"
 #include "lesionmeter/results_row.hpp"
 #include "lesionmeter/stages.hpp"
 
@@ -230,6 +231,11 @@ void LesionAnalysis::drawOutline() {
 
 void LesionAnalysis::eraseOutline(EraserMode mode, float x, float y) { eraseAt(pictures_->outline, mode, x, y); }
 
+std::vector<imaging::InputFile> LesionAnalysis::readFiles() const {
+    if (photographPath_.empty()) return {photographPath_};
+    return {photographPath_, {marksFileFor(photographPath_), "marks file"}};
+}
+
 bool LesionAnalysis::outlineWouldReplaceAnotherFile(const std::string& name) const {
     if (name.empty())
         throw OutlineFileError(imaging::ErrorKind::Refused, OutlineFileProblem::NoName, name,
@@ -237,7 +243,7 @@ bool LesionAnalysis::outlineWouldReplaceAnotherFile(const std::string& name) con
     // The outline file must not replace the photograph it was drawn from, nor any other picture
     // this analysis did not write.
     try {
-        imaging::guardOutput(kOutlineFileWords, name, "", {photographPath_}, &written_);
+        imaging::guardOutput(kOutlineFileWords, name, "", readFiles(), &written_);
     } catch (const imaging::RunError& e) {
         throw OutlineFileError(e.kind(), OutlineFileProblem::RefusedByGuard, name, e.what());
     }
@@ -324,7 +330,7 @@ void LesionAnalysis::appendResultsRow(const std::string& name, const std::string
                                       const std::string& label) {
     if (samplesChangedSinceCalc())
         throw imaging::RunError::refused("samples changed since Calc + Draw; press Calc + Draw again");
-    imaging::guardOutput(label, name, "results file", {photographPath_}, &written_);
+    imaging::guardOutput(label, name, "results file", readFiles(), &written_);
     lesionmeter::appendResultsRow(name, resultsOf(*this, dateTime));
 }
 

@@ -211,6 +211,30 @@ TEST_F(Save2, RefusesAPhotographAsItsFile) {
     EXPECT_EQ(readAll(victim), bytes);
 }
 
+// The marks file beside the photograph holds its samples: neither the Save 2 file nor the outline
+// file replaces it.
+TEST_F(Save2, RefusesTheMarksFileBesideThePhotograph) {
+    morph::testdata::LesionScenario copy = morph::testdata::lesionReference();
+    copy.image = scratch.file("spot.jpg");
+    std::filesystem::copy_file(morph::testdata::lesionReference().image, copy.image);
+    const std::string marks = scratch.file("spot.marks.json");
+    {
+        std::ofstream(marks, std::ios::binary) << "{\"format\": \"marks\"}\n";
+    }
+    testing::loadAndSample(session, copy);
+    session.texts().resultsFileName = marks;
+    try {
+        session.appendResultsRow();
+        FAIL() << "wrote into " << marks;
+    } catch (const imaging::RunError& e) {
+        EXPECT_EQ(e.kind(), imaging::ErrorKind::Refused);
+        EXPECT_NE(std::string(e.what()).find(" is the input marks file " + marks + " itself"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_THROW(session.analysis().outlineWouldReplaceAnotherFile(marks), imaging::RunError);
+    EXPECT_EQ(readAll(marks), "{\"format\": \"marks\"}\n");
+}
+
 TEST_F(Save2, AFileWithAnotherHeaderIsRefusedAndAGluedLastLineIsEnded) {
     testing::loadAndSample(session, morph::testdata::lesionReference());
     const std::string other = scratch.file("other.csv");

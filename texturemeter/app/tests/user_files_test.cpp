@@ -147,6 +147,27 @@ private slots:
         QCOMPARE(fileBytes(victim), victimBytes);
     }
 
+    // "Output File" naming the photograph's square file beside it (what "Save square" writes and
+    // "Load square" reads): refused before the run, the square kept.
+    void aResultsFileNamedAsTheSquareFileIsRefused() {
+        QTemporaryDir dir;
+        copyPhoto(referencePhoto(), dir.path(), QStringLiteral("Pskin.jpg"));
+        const QString square = dir.filePath(QStringLiteral("Pskin.square.json"));
+        QFile file(square);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("{\"format\": \"texturemeter-square\"}\n");
+        file.close();
+        const QByteArray squareBytes = fileBytes(square);
+        Window w(dir.path(), QStringLiteral("Pskin.jpg"));
+        w.form.Text5->setText(square);
+        QTest::mouseClick(w.form.Command3, Qt::LeftButton);
+        QCOMPARE(w.errors.messages.size(), 1);
+        QVERIFY2(w.errors.messages[0].contains(QStringLiteral(" is the input square file ") + square),
+                 qPrintable(w.errors.messages[0]));
+        QVERIFY(w.statuses.isEmpty());
+        QCOMPARE(fileBytes(square), squareBytes);
+    }
+
     // x = 5000 on the 400 x 300 photograph: texturemeter-cli's refusal, the corner of the click
     // before it kept, nothing drawn or run; beside the photograph but inside Picture1 the same.
     void aClickEntirelyOutsideThePhotographKeepsTheCorner() {

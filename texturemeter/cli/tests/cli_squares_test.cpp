@@ -276,6 +276,27 @@ TEST(TexturemeterCliSquares, TheOptionsAndTheTableAreCheckedBeforeAnyWork) {
     EXPECT_EQ(readFile(folder.path() / "r.csv"), "kept");
 }
 
+// The square table and the square files are inputs: no output replaces one, and they are kept.
+TEST(TexturemeterCliSquares, NoOutputReplacesTheSquaresTheBatchReads) {
+    ScratchFolder folder("texturemeter-squares-as-output");
+    writePhoto(folder.file("a.bmp"), 1);
+    writeSquare(folder.file("a.square.json"), squareOf(1, "a.bmp"));
+    writeText(folder.file("t.csv"), "photo,x,y\na.bmp,3,4\n");
+    const std::string square = readFile(folder.path() / "a.square.json");
+    const ToolRun overTable = run(folder, {"--squares", "t.csv", "--output", "./t.csv", "a.bmp"});
+    EXPECT_EQ(overTable.status, 2);
+    EXPECT_NE(overTable.err.find("--output ./t.csv is the input square table t.csv itself"), std::string::npos)
+        << overTable.err;
+    const ToolRun overSquare = run(folder, {"--squares", "--output", "r.csv", "--json", "a.square.json", "a.bmp"});
+    EXPECT_EQ(overSquare.status, 2);
+    EXPECT_NE(overSquare.err.find("--json a.square.json is the input square file a.square.json itself"),
+              std::string::npos)
+        << overSquare.err;
+    EXPECT_EQ(readFile(folder.path() / "t.csv"), "photo,x,y\na.bmp,3,4\n");
+    EXPECT_EQ(readFile(folder.path() / "a.square.json"), square);
+    EXPECT_FALSE(fs::exists(folder.path() / "r.csv"));
+}
+
 TEST(TexturemeterCliSquares, TheWordAfterSquaresIsATableOnlyWhenItNamesACsvFile) {
     ScratchFolder folder("texturemeter-squares-words");
     writePhoto(folder.file("a.bmp"), 1);

@@ -169,7 +169,10 @@ RunOutcome TextureSession::run(Variant variant, const RunTexts& texts, RunObserv
     // written; the results file of the last run stays as it was.
     refuseWithoutPhoto();
     // Outputs and the square are checked before anything changes or is written.
-    imaging::guardOutput(outputLabels.resultsFile, texts.resultsName, "results file", {imagePath});
+    // The results file never replaces the photograph or its square file beside it (the square
+    // "Save square" writes and "Load square" reads).
+    imaging::guardOutput(outputLabels.resultsFile, texts.resultsName, "results file",
+                         {imagePath, {squareFileFor(imagePath), "square file"}});
     // "Sampling width" is read first: the square's warning depends on it, and regionSide is taken
     // from it by every run, also when the run stops early. A side that is not a 16-bit number
     // fails after the warning is cleared.

@@ -29,6 +29,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "imaging/errors.hpp"
 #include "imaging/image_file.hpp"
@@ -282,6 +283,9 @@ public:
 
 private:
     void runCalcAndDraw(const Discriminant* fixed, AnalysisObserver& observer);
+    // The files an analysis reads, which its outputs never replace: the photograph and its marks
+    // file beside it.
+    std::vector<imaging::InputFile> readFiles() const;
 
     imaging::UniformRandom& random_;
     std::unique_ptr<AnalysisPictures> ownPictures_;
