@@ -53,14 +53,12 @@ ToolRun run(const fs::path& folder, const std::vector<std::string>& args) {
     return runTool(LESIONMETER_CLI_PATH, folder, args);
 }
 
-// Starts the batch in `folder` and kills it with SIGKILL once its journal records `done`
-// photographs; returns how many the journal records then.
+// Kills the batch started in `folder` once its journal records `done` photographs (see
+// morph::testdata::killAfter).
 std::size_t killAfter(const fs::path& folder, const std::vector<std::string>& args, std::size_t done) {
-    const fs::path journal = folder / "r.csv.resume";
-    const pid_t pid = startTool(LESIONMETER_CLI_PATH, folder, args);
-    EXPECT_TRUE(killWhen(pid, [&] { return lineEnds(journal) >= done + 1; }))
-        << "the batch ended before it was killed: " << readFile(folder / "stderr.txt");
-    return lineEnds(journal) - 1;
+    const auto batch = morph::testdata::killAfter(LESIONMETER_CLI_PATH, folder, folder / "r.csv.resume", args, done);
+    EXPECT_TRUE(batch.killed) << "the batch ended before it was killed: " << readFile(folder / "stderr.txt");
+    return batch.recorded;
 }
 
 // The rows of a results file without their date and time.

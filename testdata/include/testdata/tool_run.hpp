@@ -214,4 +214,20 @@ inline std::size_t lineEnds(const std::filesystem::path& p) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
+// Starts `program`'s batch in `folder` and kills it with SIGKILL once its batch journal records
+// `done` photographs (the journal's first line is the batch's identity). Says whether it was
+// killed (false: the batch ended by itself first) and how many photographs the journal records.
+struct KilledBatch {
+    bool killed = false;
+    std::size_t recorded = 0;
+};
+inline KilledBatch killAfter(const std::string& program, const std::filesystem::path& folder,
+                             const std::filesystem::path& journal, const std::vector<std::string>& args,
+                             std::size_t done) {
+    const pid_t pid = startTool(program, folder, args);
+    const bool killed = killWhen(pid, [&] { return lineEnds(journal) >= done + 1; });
+    const std::size_t lines = lineEnds(journal);
+    return {killed, lines == 0 ? 0 : lines - 1};
+}
+
 }  // namespace morph::testdata
