@@ -36,14 +36,7 @@ using morph::testdata::ToolRun;
 using cli_tests::Folder;
 using morph::testdata::csvRow;
 
-// SHA-256 by coreutils, independent of the tool's own digest.
-std::string sha256sum(const std::string& path) {
-    FILE* pipe = ::popen(("sha256sum '" + path + "'").c_str(), "r");
-    char buffer[65] = {};
-    const std::size_t n = pipe ? std::fread(buffer, 1, 64, pipe) : 0;
-    if (pipe) ::pclose(pipe);
-    return std::string(buffer, n);
-}
+using morph::testdata::sha256sum;
 
 // Measurement name in the report -> its column in the results file, and whether it is held in
 // single precision.

@@ -230,4 +230,16 @@ inline KilledBatch killAfter(const std::string& program, const std::filesystem::
     return {killed, lines == 0 ? 0 : lines - 1};
 }
 
+// The SHA-256 of a file by coreutils' sha256sum (64 hex digits; empty when it cannot be read),
+// independent of the tools' own digest.
+inline std::string sha256sum(const std::filesystem::path& file) {
+    std::string digest;
+    if (std::FILE* p = ::popen(("sha256sum '" + file.string() + "'").c_str(), "r")) {
+        char buffer[128] = {};
+        if (std::fgets(buffer, sizeof buffer, p)) digest = std::string(buffer).substr(0, 64);
+        if (::pclose(p) != 0) digest.clear();
+    }
+    return digest;
+}
+
 }  // namespace morph::testdata

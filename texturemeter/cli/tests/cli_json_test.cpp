@@ -55,16 +55,7 @@ protected:
     fs::path dir_;
 };
 
-// An independent SHA-256 of the file (coreutils).
-std::string sha256sum(const std::string& file) {
-    std::string digest;
-    if (std::FILE* p = ::popen(("sha256sum '" + file + "'").c_str(), "r")) {
-        char buffer[128] = {};
-        if (std::fgets(buffer, sizeof buffer, p)) digest = std::string(buffer).substr(0, 64);
-        ::pclose(p);
-    }
-    return digest;
-}
+using morph::testdata::sha256sum;
 
 // The print form of a JSON number, in the precision the results file writes it.
 std::string single(const imaging::Json& v) { return imaging::printForm(v.get<float>()); }
