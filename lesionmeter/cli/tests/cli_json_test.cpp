@@ -224,7 +224,8 @@ TEST(LesionmeterJson, AFailedPhotographReportsItsSeedWhenItIsKnown) {
                           "unmarked.jpg"})
                   .status,
               1);
-    for (const Json& image : readJson(folder.file("given.json")).at("images")) {
+    const Json given = readJson(folder.path() / "given.json");
+    for (const Json& image : given.at("images")) {
         EXPECT_TRUE(image.contains("error")) << image;
         EXPECT_EQ(image.at("seed"), UINT64_MAX) << image;
         EXPECT_EQ(image.at("seedSource"), "option") << image;

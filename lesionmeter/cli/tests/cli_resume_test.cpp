@@ -36,7 +36,7 @@ using morph::testdata::ToolRun;
 std::vector<std::string> placePhotos(const ScratchFolder& folder, std::size_t count) {
     std::vector<std::string> photos;
     for (std::size_t i = 0; i < count; ++i) {
-        char name[16];
+        char name[32];
         std::snprintf(name, sizeof name, "L%03zu", i);
         cli_tests::placePhoto(folder, morph::testdata::lesionSample(), name);
         photos.push_back(folder.file(std::string(name) + ".jpg"));

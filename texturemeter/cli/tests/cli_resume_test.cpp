@@ -43,7 +43,7 @@ std::vector<std::string> makePhotos(const ScratchFolder& folder, std::size_t cou
     }
     std::vector<std::string> photos;
     for (std::size_t i = 0; i < count; ++i) {
-        char name[16];
+        char name[32];
         std::snprintf(name, sizeof name, "p%03zu.jpg", i);
         photos.push_back(folder.file(name));
         fs::copy_file(kinds[i % kinds.size()], photos.back());
